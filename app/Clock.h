@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <map>
+
+// The session's timers.
+enum class TimerId { IdentifyReply = 3, PollReply = 4, Download = 9 };
+
+// One clock for every timer and every pause of the program, so that tests can run it faster.
+//
+// Timers are one-shot. Pauses are paced sequences of steps that keep the event loop (and the
+// window) alive; while a sequence runs the clock is busy, and timer expiries and other work
+// handed to whenIdle() wait until the sequence has ended, in the order they came.
+//
+// now() is virtual time in milliseconds: it moves to the exact deadline of each timer or step
+// as it fires, so tests on a scaled clock still see the specified times.
+class Clock : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Step {
+        int pauseMs = 0;
+        std::function<void()> action;
+    };
+
+    explicit Clock(double scale = 1.0, QObject* parent = nullptr);
+
+    double scale() const { return scale_; }
+    qint64 now() const { return now_; }
+
+    void start(TimerId timer, int ms);
+    void stop(TimerId timer);
+    bool isActive(TimerId timer) const;
+
+    // Appends steps to the running sequence (or starts one). Each step waits its pause, then
+    // runs its action; a step's action may append further steps.
+    void pace(std::initializer_list<Step> steps);
+    void pace(Step step) { pace({std::move(step)}); }
+    bool busy() const { return !steps_.empty() || stepRunning_; }
+
+    // Runs the work now when no sequence runs, otherwise right after the sequence ends.
+    void whenIdle(std::function<void()> work);
+
+signals:
+    void expired(TimerId timer);
+
+private:
+    struct Timer {
+        QTimer* timer = nullptr;
+        qint64 deadline = 0;
+        quint64 generation = 0; // a deferred expiry of an older start is stale
+    };
+
+    int scaled(int ms) const;
+    void runNextStep();
+    void flushDeferred();
+
+    double scale_;
+    qint64 now_ = 0;
+    std::map<TimerId, Timer> timers_;
+    std::deque<Step> steps_;
+    QTimer stepTimer_;
+    qint64 stepDeadline_ = 0;
+    bool stepRunning_ = false;
+    std::deque<std::function<void()>> deferred_;
+};

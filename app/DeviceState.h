@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+// Everything Spanmon knows about the connected midspan and the session with it. One instance
+// lives for the whole run; both links fill it and the window and pages read it.
+//
+// Index conventions: arrays "by port" have 25 slots and slot 0 stays empty; arrays "by port - 1"
+// have 24 slots. Fields that belong to the main window's own bookkeeping (found-device list,
+// communities, descriptions) live here too, so the sessions can run without a window.
+inline constexpr int MaxPorts = 24;
+
+enum class LinkType { None = 0, Network = 1, Serial = 2 };
+
+struct DeviceState {
+    // Link and session
+    LinkType linkType = LinkType::Network;
+    int linkChoice = 0; // last accepted index of the link combo (sorted: 0 network, 1 serial)
+    int comChoice = 0;  // last accepted index of the COM port combo
+    bool networkLinked = false;
+    bool serialLinked = false;
+    bool useSnmpV3 = false;
+    int refreshPass = 0;
+    int snmpPhase = 999; // 1..4 while the write community is checked, 999 otherwise
+    int networkFailures = 0;
+    int serialFailures = 0;
+    QString settingsPath;
+    QString comPortName;
+    QString localAddress;
+
+    // Network search and network session
+    int searchFirst = 0;
+    int searchLast = 0;
+    int searchCurrent = 0;
+    QString searchPrefix;
+    QString deviceAddress;
+    bool lastAddress = false;
+    int searchIndex = 0;
+    std::array<QString, 99> foundAddress; // slot n >= 1: n-th found device
+    std::array<QString, 99> foundModel;
+    bool searchDone = false;
+    bool deviceListValid = false;
+    bool sessionReady = false;
+    int searchRetries = 3;
+    int setValue = 0;
+    int readBack = 0;
+    QString networkModel;
+    QString readCommunity;
+    QString writeCommunity;
+    QString activeCommunity;
+    QString v3User;
+    QString v3AuthPassword;
+    QString v3PrivPassword;
+    QString identityOid = QStringLiteral("1.3.6.1.4.1.24852.2.1.0");
+    QString requestOid;
+    QString responseText;
+
+    // Device identity and system information
+    QString modelName;
+    int portCount = 0; // always within 0..MaxPorts, see setPortCount()
+    QString systemDescription;
+    std::array<QString, MaxPorts + 1> portDescription; // by port
+    quint8 legacyDetect = 0;
+    quint8 deviceLegacyDetect = 0; // legacy detection as last read from the device
+    int legacyDetectWanted = 0;    // network: 2 on, 1 off
+    QString newSystemDescription;
+    QString newPortDescription;
+
+    // Per-port state
+    std::array<int, MaxPorts + 1> portAdminState{};  // by port; 2 = enabled
+    std::array<int, MaxPorts> portEnableWanted{};    // by port - 1; serial 0/1, network 1/2
+    std::array<int, MaxPorts + 1> portStatus{};      // by port
+    std::array<int, MaxPorts + 1> portStatusShown{}; // by port
+    std::array<quint8, MaxPorts> portStaticRead{};   // by port - 1
+    int pollPort = 0;
+    int editPort = 0;
+    int portReadStep = 0;
+
+    // Description dialog bookkeeping of the main window
+    int descriptionEditMode = 1; // 1 port, 0 system
+    int savedPort = 0;
+    bool descriptionSaved = false;
+
+    // Request queue of the network link
+    int pendingRequest = 0;
+    int activeRequest = 0;
+    int portPhase = 0;
+    int descriptionPort = 0;
+    std::array<QString, MaxPorts + 1> descriptionOut; // by port
+
+    // Takes a port count as a device reports it. Every per-port array and page has room for
+    // MaxPorts ports, so larger counts are cut to MaxPorts and negative ones to 0. Returns
+    // whether the reported value was already in 1..MaxPorts.
+    bool setPortCount(int reported);
+
+    void clearPortStaticRead() { portStaticRead.fill(0); }
+};
+
+// Network request codes queued in DeviceState::pendingRequest.
+namespace Request {
+inline constexpr int None = 0;
+inline constexpr int SystemReset = 1;
+inline constexpr int FactoryDefaults = 2;
+inline constexpr int SaveToFlash = 3;
+inline constexpr int SystemDescription = 4;
+inline constexpr int PortDescription = 5;
+inline constexpr int PortEnable = 6;
+inline constexpr int AllPortsOn = 61;
+inline constexpr int AllPortsOff = 62;
+inline constexpr int LegacyDetection = 63;
+} // namespace Request

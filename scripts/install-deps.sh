@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need on Debian 12. Idempotent: asks apt only
+# for packages that are missing.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev libgl-dev
+    libsnmp-dev snmp
+    fonts-crosextra-carlito fonts-liberation
+    iproute2 xvfb xauth xdg-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+// Process-wide state of the serial link: the frame buffers and what the polling cycle has
+// queued. The port itself and its reader belong to the driver.
+struct SerialLink {
+    static constexpr int FrameSize = 60;
+
+    std::array<std::uint8_t, FrameSize> txFrame{};
+    std::array<std::uint8_t, FrameSize> rxFrame{};
+    int sendLength = 0;
+    unsigned expectedLength = 0;
+
+    // Requests, served by sendNextRequest in this order of priority.
+    bool pendingSystemWrite = false;
+    bool pendingPortWrite = false;
+    bool pendingStore = false;
+    bool pendingStatusRead = false;
+    bool pendingPortRead = false;
+    bool pendingClassRead = false;
+
+    bool resetPending = false;      // pendingSystemWrite sends Reset instead of the description
+    bool storeToFlash = false;      // pendingStore saves (S) instead of restoring defaults (T)
+    bool userCommandActive = false; // a write is under way: a missing reply is no failure
+    bool legacyProbeTried = false;  // the older identification has been tried in this run
+    int serialPortIndex = 0;        // 0-based port of the request in flight
+
+    // Firmware download
+    bool downloadActive = false;
+    bool downloadMode = false;
+    int downloadStep = 0;
+
+    // Raises one request and clears the other five.
+    void raiseOnly(bool SerialLink::*request)
+    {
+        pendingSystemWrite = pendingPortWrite = pendingStore = false;
+        pendingStatusRead = pendingPortRead = pendingClassRead = false;
+        this->*request = true;
+    }
+};
