@@ -2,7 +2,8 @@
 
 // Numeric identifiers of the controls. Sessions write into controls by these numbers; per-port
 // controls are a base plus the 1-based port number.
-namespace ctl {
+namespace ctl
+{
 
 // Templates (windows), usable where a whole window is shown or hidden.
 inline constexpr int MainDialog = 102;

@@ -99,7 +99,8 @@ struct DeviceState {
 };
 
 // Network request codes queued in DeviceState::pendingRequest.
-namespace Request {
+namespace Request
+{
 inline constexpr int None = 0;
 inline constexpr int SystemReset = 1;
 inline constexpr int FactoryDefaults = 2;

@@ -2,7 +2,8 @@
 
 #include <array>
 
-namespace fmt {
+namespace fmt
+{
 
 QString firmwareRevision(quint8 b)
 {

@@ -9,14 +9,15 @@
 #include "app/DeviceState.h"
 
 // Texts of device values as the serial link shows them, and the device identification tables.
-namespace fmt {
+namespace fmt
+{
 
 // High nibble major, low nibble minor: 0x23 shows "2.3".
 QString firmwareRevision(quint8 b);
 // Bits 7-3 major, bits 2-0 minor: 0x2B shows "5.3".
 QString hardwareRevision(quint8 b);
-QString milli(quint16 v);            // power in mW, current in mA: "%d"
-QString decivolts(quint16 v);        // tenths of a volt: "%.1f"
+QString milli(quint16 v);               // power in mW, current in mA: "%d"
+QString decivolts(quint16 v);           // tenths of a volt: "%.1f"
 QString detectionResistance(quint16 v); // units of 2 ohm: whole ohms
 // Tenths of a milliampere: whole when the tenths are 0 (120 shows "12"), else one decimal.
 QString classCurrent(quint16 v);

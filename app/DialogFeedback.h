@@ -1,0 +1,17 @@
+#pragma once
+
+#include "app/OperatorFeedback.h"
+
+class QWidget;
+
+// Shows messages and questions as modal message boxes over the given window.
+class DialogFeedback : public OperatorFeedback
+{
+public:
+    explicit DialogFeedback(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+    bool present(const Message& message) override;
+
+private:
+    QWidget* parent_;
+};

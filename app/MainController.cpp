@@ -1,0 +1,130 @@
+#include "app/MainController.h"
+
+#include "app/ControlIds.h"
+#include "app/DeviceState.h"
+#include "app/DeviceView.h"
+#include "app/OperatorFeedback.h"
+#include "serial/SerialLink.h"
+#include "serial/SerialSession.h"
+
+namespace
+{
+const QString NoDeviceOnNetwork = QStringLiteral("No Corvane PoE Device !! \r\nPlease Check IP Address, "
+                                                 "Community Setting,\r\nor Hardware Disconnected !!");
+constexpr int NetworkLinkIndex = 0;
+constexpr int SerialLinkIndex = 1;
+} // namespace
+
+void MainController::initialise()
+{
+    DeviceState& s = ctx_.state;
+    Controls& c = ctx_.controls;
+
+    s.activeCommunity = s.readCommunity;
+    s.descriptionEditMode = 1;
+
+    c.setEnabled(ctl::FirmwareDownload, false);
+    for (int k = 1; k <= MaxPorts; ++k) {
+        c.setEnabled(ctl::PortEditBase + k, false);
+        c.setEnabled(ctl::PortEnableBase + k, false);
+    }
+    c.setEnabled(ctl::SendPortControl, false);
+    c.setVisible(ctl::LegacyEnabledNote, false);
+    c.setVisible(ctl::DownloadIndicator, false);
+    c.setVisible(ctl::ComPortCombo, false);
+    c.setCurrentIndex(ctl::LinkCombo, NetworkLinkIndex);
+    s.linkType = LinkType::Network;
+
+    s.searchIndex = s.searchFirst = s.searchLast = 0;
+    s.searchDone = s.lastAddress = s.sessionReady = s.deviceListValid = false;
+    s.searchRetries = 3;
+    c.setVisible(ctl::SearchProgress, false);
+}
+
+bool MainController::sessionRuns() const
+{
+    return ctx_.state.serialLinked || ctx_.state.networkLinked;
+}
+
+void MainController::changeLink(int index)
+{
+    DeviceState& s = ctx_.state;
+    Controls& c = ctx_.controls;
+    if (ctx_.serial.downloadActive) {
+        c.setCurrentIndex(ctl::LinkCombo, s.linkChoice);
+        return;
+    }
+    if (sessionRuns()) {
+        c.setCurrentIndex(ctl::LinkCombo, s.linkChoice);
+        return;
+    }
+    s.linkChoice = index;
+    c.removeItem(ctl::FoundDevices, 0);
+    if (index == NetworkLinkIndex) {
+        c.setVisible(ctl::ComPortCombo, false);
+        c.setVisible(ctl::Setting, true);
+        c.setFocus(ctl::Setting);
+        s.linkType = LinkType::Network;
+        c.setEnabled(ctl::SearchPoe, true);
+        c.setEnabled(ctl::Setting, true);
+    } else if (index == SerialLinkIndex) {
+        c.setVisible(ctl::ComPortCombo, true);
+        c.setVisible(ctl::Setting, false);
+        c.setFocus(ctl::ComPortCombo);
+        serial_.scanComPorts();
+    }
+}
+
+void MainController::changeComPort(int index)
+{
+    if (ctx_.state.serialLinked)
+        ctx_.controls.setCurrentIndex(ctl::ComPortCombo, ctx_.state.comChoice);
+    else
+        ctx_.state.comChoice = index;
+}
+
+void MainController::searchPoe()
+{
+    if (ctx_.state.linkType == LinkType::Serial)
+        serial_.startSerialSearch();
+}
+
+void MainController::selectFoundDevice()
+{
+    if (ctx_.state.networkLinked)
+        return;
+    if (ctx_.state.linkType == LinkType::Serial)
+        serial_.connectSerialDevice();
+}
+
+void MainController::onTimer(TimerId timer)
+{
+    switch (timer) {
+    case TimerId::IdentifyReply:
+        if (ctx_.state.linkType == LinkType::Network) {
+            ctx_.clock.stop(TimerId::IdentifyReply);
+            ctx_.feedback.error(NoDeviceOnNetwork);
+            ctx_.controls.setFocus(ctl::Setting);
+        } else {
+            serial_.onIdentifyTimeout();
+        }
+        break;
+    case TimerId::PollReply:
+        serial_.onPollTimeout();
+        break;
+    case TimerId::Download:
+        serial_.onDownloadTimer();
+        break;
+    }
+}
+
+bool MainController::confirmExit()
+{
+    const Message question{QStringLiteral("Corvane MIDSPAN PoE GUI Monitor"),
+                           QStringLiteral("Exit Corvane MIDSPAN PoE GUI Monitor ?"), Message::Icon::Question,
+                           Message::Buttons::OkCancel};
+    if (!ctx_.feedback.present(question))
+        return false;
+    serial_.close();
+    return true;
+}

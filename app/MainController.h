@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/AppContext.h"
+#include "app/Clock.h"
+
+class SerialSession;
+
+// What the main window does with the operator's input, apart from drawing: start-up state,
+// the choice of link and COM port, search and device choice, timers and the exit question.
+class MainController
+{
+public:
+    MainController(AppContext& context, SerialSession& serial) : ctx_(context), serial_(serial) {}
+
+    // The initial state of the controls and the device record at start-up.
+    void initialise();
+
+    void changeLink(int index);
+    void changeComPort(int index);
+    void searchPoe();
+    void selectFoundDevice();
+    void onTimer(TimerId timer);
+
+    // Asks the operator; on OK stops the link so the window may close.
+    bool confirmExit();
+
+private:
+    bool sessionRuns() const;
+
+    AppContext& ctx_;
+    SerialSession& serial_;
+};

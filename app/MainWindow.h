@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/AppContext.h"
+#include "app/DeviceState.h"
+#include "app/DeviceView.h"
+#include "app/LampImages.h"
+#include "app/MainController.h"
+#include "app/WidgetControls.h"
+#include "serial/SerialLink.h"
+#include "serial/SerialSession.h"
+
+#include <QDialog>
+#include <QFont>
+
+class QTabBar;
+class PictureWindow;
+class PROGRESSDLG;
+
+// The main window: link choice, system information and operations, the found-device list and
+// the tab control with the two device pages. It draws and forwards; MainController and the
+// sessions decide.
+class MainWindow : public QDialog
+{
+    Q_OBJECT
+
+public:
+    MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    WidgetControls& controls() { return controls_; }
+    DeviceState& state() { return state_; }
+    SerialLink& serialLink() { return serial_; }
+    DeviceView& view() { return view_; }
+    AppContext& context() { return context_; }
+    MainController& controller() { return controller_; }
+    const LampImages& lamps() const { return lamps_; }
+
+    // Shows the page of tab 0 (port control) or tab 1 (parametric information).
+    void selectTab(int index);
+    void runAbout();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildTabs();
+    void placePages();
+    void wire();
+
+    DeviceState state_;
+    SerialLink serial_;
+    LampImages lamps_;
+    WidgetControls controls_;
+    DeviceView view_;
+    AppContext context_;
+    SerialSession serialSession_;
+    MainController controller_;
+
+    QFont boldFont_;
+    QFont normalFont_;
+    QFont valueFont_;
+    QWidget* tabControl_ = nullptr;
+    QTabBar* tabBar_ = nullptr;
+    QWidget* portPage_ = nullptr;
+    QWidget* infoPage_ = nullptr;
+    PictureWindow* picture_ = nullptr;
+    PROGRESSDLG* progress_ = nullptr;
+};

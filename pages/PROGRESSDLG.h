@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QProgressBar;
+class WidgetControls;
+
+// The modeless window that shows how far a multi-step command has come: a line of text (1482)
+// and a bar (1481). Hidden until a command shows it; the operator cannot close it.
+class PROGRESSDLG : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit PROGRESSDLG(WidgetControls& controls, QWidget* owner);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QLabel* text_;
+    QProgressBar* bar_;
+};
