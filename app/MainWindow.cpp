@@ -108,7 +108,7 @@ void MainWindow::buildControls()
     auto value = [&](int id, const QString& text, const QString& name, QRect rect) {
         auto* cell = place(id, new MyStatic(text, this), rect);
         cell->setAlignment(Qt::AlignCenter);
-        cell->setAccessibleName(name);
+        cell->setAccessibleDescription(name); // the name stays the value, so readers speak it
         return cell;
     };
 
