@@ -6,9 +6,12 @@
 #include <sys/select.h>
 #include <sys/socket.h>
 
-#include <net-snmp/agent/net-snmp-agent-includes.h>
+// net-snmp needs its configuration header first.
 #include <net-snmp/net-snmp-config.h>
+
 #include <net-snmp/net-snmp-includes.h>
+
+#include <net-snmp/agent/net-snmp-agent-includes.h>
 
 namespace
 {
