@@ -109,8 +109,10 @@ QByteArray MidspanSimProcess::collect(int expected, std::chrono::milliseconds ti
         pollfd p{serial_, POLLIN, 0};
         if (::poll(&p, 1, int(std::max<qint64>(deadline.remainingTime(), 0))) <= 0)
             continue;
+        // Only what was asked for: the rest stays queued for the next read, as in the client.
         char chunk[256];
-        const ssize_t n = ::read(serial_, chunk, sizeof chunk);
+        const auto wanted = std::min<size_t>(sizeof chunk, size_t(expected - received.size()));
+        const ssize_t n = ::read(serial_, chunk, wanted);
         if (n > 0)
             received.append(chunk, n);
         else
