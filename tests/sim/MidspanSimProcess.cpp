@@ -128,10 +128,18 @@ QByteArray MidspanSimProcess::exchange(const QByteArray& request, int expected,
     return collect(expected, timeout);
 }
 
-QByteArray withChecksum(const QByteArray& frame)
+QByteArray hex(const char* text)
 {
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+bool checksumOk(const QByteArray& reply)
+{
+    if (reply.size() < 3)
+        return false;
     unsigned sum = 0;
-    for (const char c : frame)
-        sum += static_cast<unsigned char>(c);
-    return frame + char((sum >> 8) & 0xFF) + char(sum & 0xFF);
+    for (qsizetype i = 0; i < reply.size() - 2; ++i)
+        sum += static_cast<unsigned char>(reply.at(i));
+    return static_cast<unsigned char>(reply.at(reply.size() - 2)) == ((sum >> 8) & 0xFF) &&
+           static_cast<unsigned char>(reply.back()) == (sum & 0xFF);
 }

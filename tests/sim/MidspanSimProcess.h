@@ -43,5 +43,7 @@ private:
     QString error_;
 };
 
-// The frame with its 16-bit additive checksum appended, high byte first.
-QByteArray withChecksum(const QByteArray& frame);
+// Bytes from text such as "04 00 04".
+QByteArray hex(const char* text);
+// A reply's last two bytes are the 16-bit sum of the others, high byte first.
+bool checksumOk(const QByteArray& reply);

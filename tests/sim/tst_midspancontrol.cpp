@@ -8,21 +8,6 @@ using namespace std::chrono_literals;
 namespace
 {
 
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
-bool checksumOk(const QByteArray& reply)
-{
-    unsigned sum = 0;
-    for (qsizetype i = 0; i < reply.size() - 2; ++i)
-        sum += static_cast<unsigned char>(reply.at(i));
-    return reply.size() >= 3 &&
-           static_cast<unsigned char>(reply.at(reply.size() - 2)) == ((sum >> 8) & 0xFF) &&
-           static_cast<unsigned char>(reply.back()) == (sum & 0xFF);
-}
-
 const QByteArray statusRead = hex("04 00 04");
 
 } // namespace

@@ -7,11 +7,6 @@ using namespace std::chrono_literals;
 namespace
 {
 
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
 const QByteArray enterDownload = hex("0C 00 0C");
 const QByteArray enterAcknowledge = hex("0C 00 00 0C");
 const QByteArray statusRead = hex("04 00 04");

@@ -1,29 +1,13 @@
 #include "MidspanSimProcess.h"
 
 #include <QElapsedTimer>
+#include <QSerialPort>
 #include <QTest>
 
 using namespace std::chrono_literals;
 
 namespace
 {
-
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
-// A reply's last two bytes are the sum of the others, high byte first.
-bool checksumOk(const QByteArray& reply)
-{
-    if (reply.size() < 3)
-        return false;
-    unsigned sum = 0;
-    for (qsizetype i = 0; i < reply.size() - 2; ++i)
-        sum += static_cast<unsigned char>(reply.at(i));
-    return static_cast<unsigned char>(reply.at(reply.size() - 2)) == ((sum >> 8) & 0xFF) &&
-           static_cast<unsigned char>(reply.back()) == (sum & 0xFF);
-}
 
 const QByteArray statusRead = hex("04 00 04");
 
@@ -47,6 +31,7 @@ private slots:
     void framesAreRecorded();
     void legacyDeviceAnswersOnlyOlderIdentify();
     void repliesArePacedAtLineRate();
+    void serialPortOpensTheLinkAgainAndAgain();
 
 private:
     MidspanSimProcess sim_;
@@ -209,6 +194,26 @@ void tst_MidspanSerial::repliesArePacedAtLineRate()
     // 27 bytes of 10 bits at 19200 baud take about 14 ms.
     QVERIFY2(timer.elapsed() >= 12, qPrintable(QString::number(timer.elapsed())));
     QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed())));
+}
+
+void tst_MidspanSerial::serialPortOpensTheLinkAgainAndAgain()
+{
+    sim_.closeSerial();
+    for (int round = 0; round < 3; ++round) {
+        QSerialPort port(sim_.serialLinkPath());
+        port.setBaudRate(QSerialPort::Baud19200);
+        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+        QVERIFY(port.setBaudRate(QSerialPort::Baud19200));
+        port.write(statusRead);
+        QByteArray reply;
+        QElapsedTimer timer;
+        timer.start();
+        while (reply.size() < 27 && timer.elapsed() < 1000 && port.waitForReadyRead(1000))
+            reply += port.readAll();
+        QCOMPARE(reply.size(), 27);
+        QVERIFY(checksumOk(reply));
+        port.close();
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_MidspanSerial)
