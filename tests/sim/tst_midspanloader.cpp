@@ -15,6 +15,14 @@ const QByteArray header = "S0060000686472BB";
 const QByteArray data = "S1131000000102030405060708090A0B0C0D0E0F64";
 const QByteArray end = "S9030000FC";
 
+// A simulator whose loader has erased and waits for S-records.
+bool readyForRecords(MidspanSimProcess& sim)
+{
+    return sim.start({"--no-line-delay"}) && sim.openSerial() &&
+           sim.exchange(enterDownload, 9) == enterAcknowledge + "TPE\r\n" &&
+           sim.exchange("E", 14).size() == 14 && sim.exchange("P", 5) == "TOP\r\n";
+}
+
 } // namespace
 
 // The loader dialogue after EnterDownload, as the firmware download drives it.
@@ -80,11 +88,7 @@ void tst_MidspanLoader::corruptRecordIsRefused()
 {
     QFETCH(QByteArray, record);
     MidspanSimProcess sim;
-    QVERIFY2(sim.start({"--no-line-delay"}), qPrintable(sim.errorText()));
-    QVERIFY(sim.openSerial());
-    QCOMPARE(sim.exchange(enterDownload, 9), enterAcknowledge + "TPE\r\n");
-    QCOMPARE(sim.exchange("E", 14).size(), 14);
-    QCOMPARE(sim.exchange("P", 5), QByteArray("TOP\r\n"));
+    QVERIFY(readyForRecords(sim));
     QCOMPARE(sim.exchange(record, 4), QByteArray("TX\r\n"));
     // The loader still takes the next good record.
     QCOMPARE(sim.exchange(data, 4), QByteArray("T*\r\n"));
@@ -93,11 +97,7 @@ void tst_MidspanLoader::corruptRecordIsRefused()
 void tst_MidspanLoader::recordsSentBackToBack()
 {
     MidspanSimProcess sim;
-    QVERIFY2(sim.start({"--no-line-delay"}), qPrintable(sim.errorText()));
-    QVERIFY(sim.openSerial());
-    QCOMPARE(sim.exchange(enterDownload, 9), enterAcknowledge + "TPE\r\n");
-    QCOMPARE(sim.exchange("E", 14).size(), 14);
-    QCOMPARE(sim.exchange("P", 5), QByteArray("TOP\r\n"));
+    QVERIFY(readyForRecords(sim));
     QCOMPARE(sim.exchange(header + data + end, 12), QByteArray("T*\r\nT*\r\nTP\r\n"));
 }
 
