@@ -147,7 +147,7 @@ void PortDescription::arrange()
 {
     constexpr int Margin = 4;
     constexpr int Gap = 4;
-    constexpr int TopHeight = 84;
+    constexpr int TopHeight = 92;
     constexpr int LabelWidth = 74;
     const int w = width();
     const int h = height();
@@ -162,14 +162,14 @@ void PortDescription::arrange()
 
     const int keyX = Margin + commandsWidth + Gap;
     const int keyWidth = w - keyX - Margin;
-    ledKey_->setGeometry(keyX, 0, keyWidth, 52);
+    ledKey_->setGeometry(keyX, 0, keyWidth, 50);
     const int slot = (keyWidth - 12) / 3;
     for (std::size_t i = 0; i < keyLamps_.size(); ++i) {
         const int x = 6 + int(i) * slot;
         keyLamps_[i]->setGeometry(x, 17, LampImages::Width, LampImages::Height);
         keyTexts_[i]->setGeometry(x + LampImages::Width + 4, 24, slot - LampImages::Width - 6, 18);
     }
-    sendNote_->setGeometry(keyX + 2, 54, keyWidth - 4, TopHeight - 54);
+    sendNote_->setGeometry(keyX + 2, 50, keyWidth - 4, TopHeight - 50);
 
     // Two rows of twelve port groups below, with their row labels on the left.
     const int rowsTop = TopHeight + Gap;
@@ -183,7 +183,7 @@ void PortDescription::arrange()
     const int enableY = editY + 26 + spare;
     for (int row = 0; row < 2; ++row) {
         const int top = rowsTop + row * (rowHeight + Gap);
-        rowLabels_[2 * row]->setGeometry(Margin, top + descriptionY - 8, LabelWidth - 4, 36);
+        rowLabels_[2 * row]->setGeometry(Margin, top + descriptionY - 11, LabelWidth - 4, 42);
         rowLabels_[2 * row + 1]->setGeometry(Margin, top + enableY, LabelWidth - 4, 20);
         for (int column = 0; column < 12; ++column) {
             const Port& port = ports_[row * 12 + column + 1];
