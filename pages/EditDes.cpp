@@ -4,9 +4,9 @@
 #include "app/DeviceState.h"
 #include "app/DialogUnits.h"
 #include "app/WidgetControls.h"
+#include "pages/DialogKeys.h"
 
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -109,13 +109,9 @@ void EditDes::done(int result)
 
 void EditDes::keyPressEvent(QKeyEvent* event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
+    if (isEnterOrEscape(event)) {
         event->accept(); // only the button and the close box end the dialog
         return;
-    default:
-        QDialog::keyPressEvent(event);
     }
+    QDialog::keyPressEvent(event);
 }

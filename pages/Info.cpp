@@ -3,11 +3,11 @@
 #include "app/ControlIds.h"
 #include "app/DialogUnits.h"
 #include "app/WidgetControls.h"
+#include "pages/DialogKeys.h"
 #include "pages/MyStatic.h"
 
 #include <QFontMetrics>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 
 namespace
@@ -118,13 +118,9 @@ void Info::resizeEvent(QResizeEvent* event)
 
 void Info::keyPressEvent(QKeyEvent* event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
+    if (isEnterOrEscape(event)) {
         event->accept(); // the page has no default action
         return;
-    default:
-        QWidget::keyPressEvent(event);
     }
+    QWidget::keyPressEvent(event);
 }

@@ -4,11 +4,11 @@
 #include "app/DialogUnits.h"
 #include "app/LampImages.h"
 #include "app/WidgetControls.h"
+#include "pages/DialogKeys.h"
 #include "pages/EditDes.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -205,15 +205,11 @@ void PortDescription::resizeEvent(QResizeEvent* event)
 
 void PortDescription::keyPressEvent(QKeyEvent* event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
+    if (isEnterOrEscape(event)) {
         event->accept(); // only explicit buttons act
         return;
-    default:
-        QWidget::keyPressEvent(event);
     }
+    QWidget::keyPressEvent(event);
 }
 
 void PortDescription::editDescription(int port)
