@@ -190,7 +190,8 @@ void PortDescription::arrange()
             port.group->setGeometry(groupsLeft + column * groupWidth, top, groupWidth - 2, rowHeight);
             const int inner = groupWidth - 2 - 8;
             port.lamp->setGeometry(4, lampY, inner, LampImages::Height);
-            port.description->setGeometry(4, descriptionY, inner, 20);
+            // The description gets the whole width: ten characters barely fit.
+            port.description->setGeometry(2, descriptionY, inner + 4, 20);
             port.edit->setGeometry(4, editY, inner, 24);
             port.enable->setGeometry((groupWidth - 2 - 16) / 2, enableY, 18, 20);
         }
