@@ -2,9 +2,11 @@
 
 #include "app/ControlIds.h"
 #include "app/DialogUnits.h"
+#include "pages/Info.h"
 #include "pages/MyStatic.h"
 #include "pages/PROGRESSDLG.h"
 #include "pages/PictureWindow.h"
+#include "pages/PortDescription.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -182,8 +184,8 @@ void MainWindow::buildTabs()
     tabBar_->setExpanding(false);
     tabBar_->addTab(QStringLiteral("Port Description"));
     tabBar_->addTab(QStringLiteral("Parametric Information"));
-    portPage_ = new QWidget(tabControl_);
-    infoPage_ = new QWidget(tabControl_);
+    portPage_ = new PortDescription(context_, controls_, lamps_, tabControl_);
+    infoPage_ = new Info(controls_, tabControl_);
     infoPage_->hide();
 }
 
