@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 
 PictureWindow::PictureWindow(QWidget* parent) : QAbstractScrollArea(parent)
 {
@@ -31,11 +32,22 @@ QPoint PictureWindow::offset() const
 
 void PictureWindow::updateScrollBars()
 {
-    // The page step is the fixed paging distance; the bars' ranges follow the visible area,
-    // which the bars themselves narrow (Qt settles that when the ranges are set).
-    const QSize area = viewport()->size();
-    horizontalScrollBar()->setRange(0, std::max(0, picture_.width() - area.width()));
-    verticalScrollBar()->setRange(0, std::max(0, picture_.height() - area.height()));
+    // A vertical bar narrows the area across and a horizontal bar the area downwards; the
+    // narrowed sizes decide whether the other bar is needed too.
+    QSize area = contentsRect().size();
+    const int barWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    bool across = picture_.width() > area.width();
+    bool down = picture_.height() > area.height();
+    if (down && !across)
+        across = picture_.width() > area.width() - barWidth;
+    if (across && !down)
+        down = picture_.height() > area.height() - barWidth;
+    if (down)
+        area.rwidth() -= barWidth;
+    if (across)
+        area.rheight() -= barWidth;
+    horizontalScrollBar()->setRange(0, across ? picture_.width() - area.width() : 0);
+    verticalScrollBar()->setRange(0, down ? picture_.height() - area.height() : 0);
 }
 
 void PictureWindow::paintEvent(QPaintEvent*)
