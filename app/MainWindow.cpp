@@ -179,6 +179,8 @@ void MainWindow::buildTabs()
 {
     tabControl_ = new QFrame(this);
     controls_.add(ctl::Tabs, tabControl_);
+    tabPane_ = new QFrame(tabControl_);
+    tabPane_->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
     tabBar_ = new FixedWidthTabBar(tabControl_);
     tabBar_->setDrawBase(true);
     tabBar_->setExpanding(false);
@@ -193,7 +195,9 @@ void MainWindow::placePages()
 {
     // The pages lie inside the tab control below its tabs, as the dialog design places them.
     const QRect client = tabControl_->rect();
-    tabBar_->setGeometry(0, 0, client.width(), 24);
+    const int tabsHeight = std::min(tabBar_->sizeHint().height(), 25);
+    tabBar_->setGeometry(0, 0, client.width(), tabsHeight);
+    tabPane_->setGeometry(0, tabsHeight - 1, client.width(), client.height() - tabsHeight + 1);
     for (QWidget* page : {portPage_, infoPage_})
         page->setGeometry(2, 25, client.width() - 5, client.height() - 27);
 }

@@ -12,6 +12,7 @@
 #include <QDialog>
 #include <QFont>
 
+class QFrame;
 class QTabBar;
 class PictureWindow;
 class PROGRESSDLG;
@@ -63,6 +64,7 @@ private:
     QFont valueFont_;
     QWidget* tabControl_ = nullptr;
     QTabBar* tabBar_ = nullptr;
+    QFrame* tabPane_ = nullptr; // the frame around the page area
     QWidget* portPage_ = nullptr;
     QWidget* infoPage_ = nullptr;
     PictureWindow* picture_ = nullptr;

@@ -230,13 +230,17 @@ private slots:
     void tabsShowOnePageAtATime()
     {
         Window w;
-        QWidget* portPage = w.window.controls().widget(ctl::Tabs)->findChildren<QWidget*>(
-            QString(), Qt::FindDirectChildrenOnly)[1];
+        QWidget* portPage = w.window.controls().widget(ctl::PortPage);
+        QWidget* infoPage = w.window.controls().widget(ctl::InfoPage);
         QVERIFY(portPage);
+        QVERIFY(infoPage);
+        QVERIFY(infoPage->isHidden());
         w.window.selectTab(1);
         QVERIFY(portPage->isHidden());
+        QVERIFY(!infoPage->isHidden());
         w.window.selectTab(0);
         QVERIFY(!portPage->isHidden());
+        QVERIFY(infoPage->isHidden());
     }
 
     void noSessionTimer3OnTheNetworkLinkReportsNoDevice()
