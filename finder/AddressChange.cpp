@@ -2,7 +2,8 @@
 
 #include "finder/Datagrams.h"
 
-namespace finder {
+namespace finder
+{
 
 bool AddressChange::validAddress(const Ipv4& ip)
 {

@@ -6,7 +6,8 @@
 #include <QList>
 #include <QString>
 
-namespace finder {
+namespace finder
+{
 
 // What the operator typed into the Set IP Address dialog.
 struct AddressEntry {

@@ -1,8 +1,10 @@
 #include "finder/Datagrams.h"
 
-namespace finder {
+namespace finder
+{
 
-namespace {
+namespace
+{
 
 constexpr qsizetype shortSize = 20;
 constexpr qsizetype authorisationSize = 104;

@@ -4,7 +4,8 @@
 
 #include <QByteArray>
 
-namespace finder {
+namespace finder
+{
 
 // The datagrams ethfind sends to UDP port 36. Each begins with the magic 0x43 0x21 and a 16-bit command.
 class Datagrams

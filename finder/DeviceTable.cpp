@@ -1,6 +1,7 @@
 #include "finder/DeviceTable.h"
 
-namespace finder {
+namespace finder
+{
 
 DeviceTable::Outcome DeviceTable::offer(QByteArrayView datagram)
 {

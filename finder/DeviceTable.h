@@ -7,7 +7,8 @@
 #include <optional>
 #include <vector>
 
-namespace finder {
+namespace finder
+{
 
 // The modules found by the current search, in order of arrival; each search starts it again.
 class DeviceTable

@@ -1,6 +1,7 @@
 #include "finder/DottedAddress.h"
 
-namespace finder {
+namespace finder
+{
 
 Ipv4 DottedAddress::parse(QStringView text)
 {

@@ -6,7 +6,8 @@
 #include <array>
 #include <cstdint>
 
-namespace finder {
+namespace finder
+{
 
 // An IPv4 address or mask as four octets, first octet first (the order on the wire).
 using Ipv4 = std::array<std::uint8_t, 4>;

@@ -15,9 +15,11 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 
-namespace finder {
+namespace finder
+{
 
-namespace {
+namespace
+{
 
 constexpr int listId = 1000;
 constexpr int countId = 1003;

@@ -12,7 +12,8 @@
 class QLineEdit;
 class QListWidget;
 
-namespace finder {
+namespace finder
+{
 
 class Messages;
 

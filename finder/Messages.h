@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace finder {
+namespace finder
+{
 
 // Every message box ethfind shows goes through here; the caption is always the application's name.
 class Messages

@@ -7,9 +7,11 @@
 
 #include <cmath>
 
-namespace finder {
+namespace finder
+{
 
-namespace {
+namespace
+{
 
 // Room for a full burst of 255 replies (each small datagram costs the kernel about a kilobyte).
 constexpr int receiveBufferBytes = 512 * 1024;

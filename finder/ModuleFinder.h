@@ -9,7 +9,8 @@
 
 #include <chrono>
 
-namespace finder {
+namespace finder
+{
 
 // The UDP endpoint, the device table and the search timers: timer 1 closes a search window 500 ms
 // after the request, timer 2 ticks every 500 ms for the rescan countdown. A time scale below 1 runs

@@ -2,7 +2,8 @@
 
 #include "finder/Datagrams.h"
 
-namespace finder {
+namespace finder
+{
 
 std::optional<ModuleRecord> ModuleRecord::fromReply(QByteArrayView d)
 {

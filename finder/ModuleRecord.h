@@ -8,7 +8,8 @@
 
 #include <optional>
 
-namespace finder {
+namespace finder
+{
 
 using Mac = std::array<std::uint8_t, 6>;
 

@@ -3,7 +3,8 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 
-namespace finder {
+namespace finder
+{
 
 void QtMessages::show(const QString& text)
 {

@@ -4,7 +4,8 @@
 
 class QWidget;
 
-namespace finder {
+namespace finder
+{
 
 class QtMessages : public Messages
 {

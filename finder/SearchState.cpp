@@ -1,6 +1,7 @@
 #include "finder/SearchState.h"
 
-namespace finder {
+namespace finder
+{
 
 bool SearchState::begin()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
-namespace finder {
+namespace finder
+{
 
 // When to search: the searching flag (set from a request until the end of its 500 ms window), the
 // count at the end of the previous window and the rescan countdown in 500 ms ticks.

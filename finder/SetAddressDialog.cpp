@@ -8,7 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace finder {
+namespace finder
+{
 
 SetAddressDialog::SetAddressDialog(const AddressEntry& initial, QWidget* parent)
     : QDialog(parent), ip_(new QLineEdit(initial.ip, this)), mask_(new QLineEdit(initial.mask, this)),

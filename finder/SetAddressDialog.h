@@ -6,7 +6,8 @@
 
 class QLineEdit;
 
-namespace finder {
+namespace finder
+{
 
 // "Set IP Address" (template 132): IP address 1001, subnet mask 1002, password 1003 (shown, at most 15).
 class SetAddressDialog : public QDialog
