@@ -92,9 +92,11 @@ bool NetnsLab::enterPrivateNetwork()
 int NetnsLab::startModules(const QString& hostAddress, const QStringList& simArguments)
 {
     const int number = static_cast<int>(hosts_.size());
+    // Names are never reused: a deleted namespace may linger in the kernel for a while.
+    const int serial = nextSerial_++;
     Host host;
-    host.netns = QStringLiteral("%1-%2-%3").arg(prefix_).arg(getpid()).arg(number);
-    host.veth = QStringLiteral("efv%1").arg(number);
+    host.netns = QStringLiteral("%1-%2-%3").arg(prefix_).arg(getpid()).arg(serial);
+    host.veth = QStringLiteral("efv%1").arg(serial);
     const QString br = QString::fromLatin1(bridge);
     if (!ip({"netns", "add", host.netns}))
         return -1;
@@ -140,6 +142,8 @@ void NetnsLab::stopModules(int host)
         h.process.reset();
     }
     if (!h.netns.isEmpty()) {
+        // Deleting one end of the pair takes the module host off the bridge at once.
+        QProcess::execute(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("delete"), h.veth});
         removeNamespace(h.netns);
         h.netns.clear();
     }

@@ -30,7 +30,8 @@ public:
     bool enterPrivateNetwork();
 
     // Starts a module host with the given address (in 10.77.0.0/16) running module-sim with the
-    // arguments; returns its number, or -1 when it did not print "ready" in time.
+    // arguments (module-sim takes the host's address for its first module unless told otherwise);
+    // returns its number, or -1 when it did not print "ready" in time.
     int startModules(const QString& hostAddress, const QStringList& simArguments);
     void stopModules(int host);
     void stopAll();
@@ -55,4 +56,5 @@ private:
     QString simulatorPath_;
     QString error_;
     std::vector<Host> hosts_;
+    int nextSerial_ = 0;
 };

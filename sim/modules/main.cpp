@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QNetworkInterface>
 
 #include <cstdio>
 #include <optional>
@@ -50,6 +51,15 @@ template <std::size_t N> std::array<std::uint8_t, N> plus(std::array<std::uint8_
         n = sum >> 8;
     }
     return a;
+}
+
+QString hostAddress()
+{
+    for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
+            return address.toString();
+    }
+    return {};
 }
 
 int fail(const QString& text)
@@ -119,10 +129,11 @@ int main(int argc, char* argv[])
         parser.isSet(bind) ? QHostAddress(parser.value(bind)) : QHostAddress::AnyIPv4;
     if (listenAddress.isNull() || listenAddress.protocol() != QAbstractSocket::IPv4Protocol)
         return fail(QStringLiteral("--bind needs an IPv4 address"));
-    const QString ipText = parser.isSet(firstIp) ? parser.value(firstIp) : parser.value(bind);
-    const auto ip = dotted(ipText);
+    const auto ip = dotted(parser.isSet(firstIp) ? parser.value(firstIp)
+                           : parser.isSet(bind)  ? parser.value(bind)
+                                                 : hostAddress());
     if (!ip)
-        return fail(QStringLiteral("give --first-ip or --bind as A.B.C.D"));
+        return fail(QStringLiteral("give --first-ip as A.B.C.D"));
     const auto maskValue = dotted(parser.value(mask));
     const auto mac = macAddress(parser.value(firstMac));
     bool ok[5] = {};
