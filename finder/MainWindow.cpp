@@ -65,6 +65,8 @@ MainWindow::MainWindow(Messages& messages, double timeScale, QWidget* parent)
     count_->setObjectName(QString::number(countId));
     count_->setReadOnly(true);
     count_->setAlignment(Qt::AlignCenter);
+    // Keys go to the list: Enter there sets the address of the selected module.
+    count_->setFocusPolicy(Qt::NoFocus);
 
     auto* central = new QWidget(this);
     const QFontMetrics metrics(font());

@@ -16,6 +16,9 @@ namespace
 constexpr int commandTimeoutMs = 10000;
 constexpr int readyTimeoutMs = 10000;
 constexpr const char* bridge = "efbr0";
+// A bridge without an address of its own takes the lowest of its ports' and changes it as module hosts
+// come and go, which leaves the modules' ARP entries for the window side stale.
+constexpr const char* bridgeMac = "02:00:00:00:77:01";
 
 } // namespace
 
@@ -84,7 +87,7 @@ bool NetnsLab::enterPrivateNetwork()
         return false;
     }
     const QString br = QString::fromLatin1(bridge);
-    return ip({"link", "set", "lo", "up"}) && ip({"link", "add", br, "type", "bridge"}) &&
+    return ip({"link", "set", "lo", "up"}) && ip({"link", "add", br, "address", bridgeMac, "type", "bridge"}) &&
            ip({"addr", "add", QStringLiteral("%1/16").arg(QLatin1String(bridgeAddress)), "dev", br}) &&
            ip({"link", "set", br, "up"}) && ip({"route", "add", "255.255.255.255/32", "dev", br});
 }
