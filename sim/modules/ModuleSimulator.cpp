@@ -3,9 +3,7 @@
 #include <QNetworkDatagram>
 #include <QTimer>
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 namespace
 {
@@ -85,7 +83,5 @@ void ModuleSimulator::answer(const QHostAddress& to, quint16 port)
     for (const SimulatedModule& module : modules_) {
         for (int i = 0; i < times; ++i)
             socket_.writeDatagram(reply(module), to, port);
-        if (faults_.spacingUs > 0)
-            std::this_thread::sleep_for(std::chrono::microseconds(faults_.spacingUs));
     }
 }

@@ -20,7 +20,6 @@ public:
         int replySize = 20;        // 19 or 21 make a malformed reply
         bool wrongCommand = false; // answer with 0x303A instead of 0x3039
         int delayMs = 0;
-        int spacingUs = 0; // between the answers of the modules of one burst
     };
 
     ModuleSimulator(std::vector<SimulatedModule> modules, Faults faults, QObject* parent = nullptr);

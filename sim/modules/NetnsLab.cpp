@@ -87,7 +87,8 @@ bool NetnsLab::enterPrivateNetwork()
         return false;
     }
     const QString br = QString::fromLatin1(bridge);
-    return ip({"link", "set", "lo", "up"}) && ip({"link", "add", br, "address", bridgeMac, "type", "bridge"}) &&
+    return ip({"link", "set", "lo", "up"}) &&
+           ip({"link", "add", br, "address", bridgeMac, "type", "bridge"}) &&
            ip({"addr", "add", QStringLiteral("%1/16").arg(QLatin1String(bridgeAddress)), "dev", br}) &&
            ip({"link", "set", br, "up"}) && ip({"route", "add", "255.255.255.255/32", "dev", br});
 }

@@ -82,7 +82,9 @@ int main(int argc, char* argv[])
         "only after a matching authorisation. Prints \"ready\" once listening, then one line per datagram."));
     parser.addHelpOption();
     const QCommandLineOption bind({QStringLiteral("bind")},
-                                  QStringLiteral("Local address to listen on (default: any)."),
+                                  QStringLiteral("Local address to listen on (default: any). On Linux a "
+                                                 "socket bound to one address misses broadcasts, so "
+                                                 "such modules do not hear the search."),
                                   QStringLiteral("A.B.C.D"));
     const QCommandLineOption port({QStringLiteral("port")}, QStringLiteral("UDP port (default 36)."),
                                   QStringLiteral("port"), QStringLiteral("36"));
@@ -91,8 +93,8 @@ int main(int argc, char* argv[])
                                    QStringLiteral("1"));
     const QCommandLineOption firstIp(
         {QStringLiteral("first-ip")},
-        QStringLiteral(
-            "Address of the first module, counted up for the others (default: the --bind address)."),
+        QStringLiteral("Address of the first module, counted up for the others (default: the --bind "
+                       "address, else this host's first IPv4 address outside 127.0.0.0/8)."),
         QStringLiteral("A.B.C.D"));
     const QCommandLineOption mask({QStringLiteral("mask")},
                                   QStringLiteral("Subnet mask (default 255.255.255.0)."),
@@ -118,11 +120,8 @@ int main(int argc, char* argv[])
                                    QStringLiteral("Answer with command 0x303A instead of 0x3039."));
     const QCommandLineOption delay({QStringLiteral("delay")}, QStringLiteral("Answer this many ms late."),
                                    QStringLiteral("ms"), QStringLiteral("0"));
-    const QCommandLineOption spacing({QStringLiteral("spacing-us")},
-                                     QStringLiteral("Pause between the answers of successive modules (µs)."),
-                                     QStringLiteral("us"), QStringLiteral("0"));
     parser.addOptions(
-        {bind, port, count, firstIp, mask, firstMac, deviceId, password, twice, size, wrong, delay, spacing});
+        {bind, port, count, firstIp, mask, firstMac, deviceId, password, twice, size, wrong, delay});
     parser.process(app);
 
     const QHostAddress listenAddress =
@@ -136,16 +135,14 @@ int main(int argc, char* argv[])
         return fail(QStringLiteral("give --first-ip as A.B.C.D"));
     const auto maskValue = dotted(parser.value(mask));
     const auto mac = macAddress(parser.value(firstMac));
-    bool ok[5] = {};
+    bool ok[4] = {};
     const int modules = parser.value(count).toInt(&ok[0]);
     const uint id = parser.value(deviceId).toUInt(&ok[1]);
     const int replySize = parser.value(size).toInt(&ok[2]);
     const int delayMs = parser.value(delay).toInt(&ok[3]);
-    const int spacingUs = parser.value(spacing).toInt(&ok[4]);
     const uint portNumber = parser.value(port).toUInt();
     if (!maskValue || !mac || !ok[0] || modules < 1 || !ok[1] || id > 0xFFFF || !ok[2] || replySize < 0 ||
-        replySize > 1024 || !ok[3] || delayMs < 0 || !ok[4] || spacingUs < 0 || portNumber == 0 ||
-        portNumber > 0xFFFF)
+        replySize > 1024 || !ok[3] || delayMs < 0 || portNumber == 0 || portNumber > 0xFFFF)
         return fail(QStringLiteral("bad option value (see --help)"));
     const QByteArray secret = parser.value(password).toLatin1();
     if (secret.size() > 15)
@@ -157,7 +154,7 @@ int main(int argc, char* argv[])
         list.emplace_back(plus(*ip, i), *maskValue, plus(*mac, i), static_cast<std::uint16_t>(id), secret);
 
     ModuleSimulator simulator(std::move(list),
-                              {parser.isSet(twice), replySize, parser.isSet(wrong), delayMs, spacingUs});
+                              {parser.isSet(twice), replySize, parser.isSet(wrong), delayMs});
     if (!simulator.listen(listenAddress, static_cast<quint16>(portNumber)))
         return fail(
             QStringLiteral("cannot listen on UDP port %1: %2").arg(portNumber).arg(simulator.errorString()));
