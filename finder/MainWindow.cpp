@@ -29,12 +29,11 @@ constexpr int heightUnits = 153;
 constexpr int ipColumn = 16;
 constexpr int maskColumn = 16;
 constexpr int macColumn = 18;
-constexpr int idColumn = 6;
 
 QLabel* columnHeading(const QString& text, int chars, const QFontMetrics& metrics, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
-    label->setFixedWidth(chars * metrics.horizontalAdvance(QLatin1Char('0')));
+    label->setFixedWidth(metrics.horizontalAdvance(QString(chars, QLatin1Char('0'))));
     return label;
 }
 
@@ -77,13 +76,13 @@ MainWindow::MainWindow(Messages& messages, double timeScale, QWidget* parent)
     headings->addWidget(columnHeading(QStringLiteral("IP Address"), ipColumn, metrics, central));
     headings->addWidget(columnHeading(QStringLiteral("Subnet Mask"), maskColumn, metrics, central));
     headings->addWidget(columnHeading(QStringLiteral("MAC Address"), macColumn, metrics, central));
-    headings->addWidget(columnHeading(QStringLiteral("Device ID"), idColumn, metrics, central));
-    headings->addStretch();
+    // The identifier column is narrower than its heading, which may run on to the right.
+    headings->addWidget(new QLabel(QStringLiteral("Device ID"), central), 1);
 
     auto* countRow = new QHBoxLayout;
     countRow->addStretch();
     countRow->addWidget(new QLabel(QStringLiteral("Devices detected"), central));
-    count_->setFixedWidth(6 * metrics.horizontalAdvance(QLatin1Char('0')));
+    count_->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("000000")));
     countRow->addWidget(count_);
 
     auto* layout = new QVBoxLayout(central);
