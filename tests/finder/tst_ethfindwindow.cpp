@@ -58,6 +58,8 @@ private slots:
 private:
     int startModule(const QString& address, QStringList extra = {});
     std::unique_ptr<MainWindow> openWindow();
+    // Opens the window and waits until its first search has listed this many modules and ended.
+    bool openWindowListing(int modules);
     QStringList lines() const;
     QString countText() const;
     QListWidget* list() const { return window_->findChild<QListWidget*>(QStringLiteral("1000")); }
@@ -101,6 +103,12 @@ int tst_EthfindWindow::startModule(const QString& address, QStringList extra)
 std::unique_ptr<MainWindow> tst_EthfindWindow::openWindow()
 {
     return std::make_unique<MainWindow>(messages_, timeScale);
+}
+
+bool tst_EthfindWindow::openWindowListing(int modules)
+{
+    window_ = openWindow();
+    return QTest::qWaitFor([&] { return list()->count() == modules; }, listTimeoutMs) && waitForWindowEnd();
 }
 
 QStringList tst_EthfindWindow::lines() const
@@ -249,9 +257,7 @@ void tst_EthfindWindow::addressChangeWithPassword()
 {
     const int host = startModule("10.77.1.20", {"--password", "secret", "--mask", "255.255.0.0"});
     QVERIFY(host >= 0);
-    window_ = openWindow();
-    QTRY_COMPARE_WITH_TIMEOUT(list()->count(), 1, listTimeoutMs);
-    QVERIFY(waitForWindowEnd());
+    QVERIFY(openWindowListing(1));
 
     AddressEntry offered;
     window_->setAddressPrompt([&offered](const AddressEntry& initial) -> std::optional<AddressEntry> {
@@ -282,9 +288,7 @@ void tst_EthfindWindow::wrongPasswordLeavesModule()
 {
     const int host = startModule("10.77.1.22", {"--password", "secret"});
     QVERIFY(host >= 0);
-    window_ = openWindow();
-    QTRY_COMPARE_WITH_TIMEOUT(list()->count(), 1, listTimeoutMs);
-    QVERIFY(waitForWindowEnd());
+    QVERIFY(openWindowListing(1));
     window_->setAddressPrompt([](const AddressEntry& initial) -> std::optional<AddressEntry> {
         return AddressEntry{QStringLiteral("10.77.1.23"), initial.mask, QStringLiteral("guess")};
     });
@@ -300,9 +304,7 @@ void tst_EthfindWindow::maskOnlySendsSetMask()
 {
     const int host = startModule("10.77.1.30");
     QVERIFY(host >= 0);
-    window_ = openWindow();
-    QTRY_COMPARE_WITH_TIMEOUT(list()->count(), 1, listTimeoutMs);
-    QVERIFY(waitForWindowEnd());
+    QVERIFY(openWindowListing(1));
     window_->setAddressPrompt([](const AddressEntry& initial) -> std::optional<AddressEntry> {
         return AddressEntry{initial.ip, QStringLiteral("255.255.0.0"), QString()};
     });
@@ -336,9 +338,7 @@ void tst_EthfindWindow::refusedOrUnchangedSendsNothing()
     QFETCH(QStringList, shown);
     const int host = startModule("10.77.1.40");
     QVERIFY(host >= 0);
-    window_ = openWindow();
-    QTRY_COMPARE_WITH_TIMEOUT(list()->count(), 1, listTimeoutMs);
-    QVERIFY(waitForWindowEnd());
+    QVERIFY(openWindowListing(1));
     window_->setAddressPrompt([&](const AddressEntry&) -> std::optional<AddressEntry> {
         return AddressEntry{ip, mask, QStringLiteral("secret")};
     });
@@ -353,9 +353,7 @@ void tst_EthfindWindow::dialogOffersRecordAndRememberedPassword()
 {
     const int host = startModule("10.77.1.50", {"--mask", "255.255.240.0"});
     QVERIFY(host >= 0);
-    window_ = openWindow();
-    QTRY_COMPARE_WITH_TIMEOUT(list()->count(), 1, listTimeoutMs);
-    QVERIFY(waitForWindowEnd());
+    QVERIFY(openWindowListing(1));
 
     // Fills in the dialog once it is open: a refused address, but the password is kept.
     const auto answer = [](const QString& ip, const QString& password, QStringList* seen) {
