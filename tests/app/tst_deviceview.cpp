@@ -140,31 +140,6 @@ private slots:
         QCOMPARE(controls.text(1129 + 25), QString());
     }
 
-    void lampsFollowStatusCodes_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<Lamp>("lamp");
-        QTest::newRow("8 connected") << 8 << Lamp::Connected;
-        QTest::newRow("9 detecting") << 9 << Lamp::Detecting;
-        QTest::newRow("1 detecting") << 1 << Lamp::Detecting;
-        QTest::newRow("5 detecting") << 5 << Lamp::Detecting;
-        QTest::newRow("0 error") << 0 << Lamp::DisabledOrError;
-        QTest::newRow("6 error") << 6 << Lamp::DisabledOrError;
-        QTest::newRow("7 error") << 7 << Lamp::DisabledOrError;
-        QTest::newRow("10 error") << 10 << Lamp::DisabledOrError;
-        QTest::newRow("255 error") << 255 << Lamp::DisabledOrError;
-    }
-    void lampsFollowStatusCodes()
-    {
-        QFETCH(int, status);
-        QFETCH(Lamp, lamp);
-        DeviceState state;
-        FakeControls controls;
-        DeviceView view(state, controls);
-        view.setPortLamp(3, status);
-        QCOMPARE(controls.lamp(1036), lamp);
-    }
-
     void progressShowsTextRangeAndPosition()
     {
         DeviceState state;
