@@ -1,0 +1,141 @@
+#include "BootLoader.h"
+
+namespace
+{
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+int hexByte(const QByteArray& text, qsizetype at)
+{
+    const int high = hexDigit(text.at(at));
+    const int low = hexDigit(text.at(at + 1));
+    return high < 0 || low < 0 ? -1 : high * 16 + low;
+}
+
+bool isLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+} // namespace
+
+BootLoader::BootLoader(bool wantsEntr, QList<QByteArray>& frameLog)
+    : frameLog_(frameLog), state_(wantsEntr ? State::AwaitEntr : State::Commands)
+{
+}
+
+QByteArray BootLoader::greeting() const
+{
+    return state_ == State::AwaitEntr ? QByteArray(waitingForEntr) : QByteArray("TPE\r\n");
+}
+
+QByteArray BootLoader::receive(const QByteArray& bytes)
+{
+    buffer_ += bytes;
+    QByteArray answers;
+    qsizetype before = -1;
+    while (!buffer_.isEmpty() && !restartRequested_ && buffer_.size() != before) {
+        before = buffer_.size();
+        answers += state_ == State::Records ? takeRecord() : takeCommand();
+    }
+    return answers;
+}
+
+void BootLoader::lineIdle()
+{
+    if (!buffer_.isEmpty())
+        discard(buffer_.size());
+}
+
+void BootLoader::discard(qsizetype count)
+{
+    frameLog_.append(buffer_.left(count));
+    buffer_.remove(0, count);
+}
+
+QByteArray BootLoader::takeCommand()
+{
+    // Commands are single letters, "ENTR" and "RST"; a stray line end is not an error.
+    if (isLineEnd(buffer_.front())) {
+        buffer_.remove(0, 1);
+        return {};
+    }
+    // Before ENTR the loader hears nothing else; afterwards "E" alone is the erase command.
+    const QByteArray word = state_ == State::AwaitEntr && buffer_.front() == 'E' ? "ENTR" : "RST";
+    if (buffer_.size() < word.size() && word.startsWith(buffer_))
+        return {};
+    if (buffer_.startsWith(word)) {
+        discard(word.size());
+        if (word == "RST") {
+            restartRequested_ = true;
+            return {};
+        }
+        state_ = State::Commands;
+        return "TPE\r\n";
+    }
+    const char c = buffer_.front();
+    discard(1);
+    if (state_ == State::Commands && c == 'E') {
+        erased_ = true;
+        // Erased: the loader reports the end of the erase, then that it is ready again.
+        return "TOE\r\nTE\r\nTPE\r\n";
+    }
+    if (state_ == State::Commands && c == 'P' && erased_) {
+        state_ = State::Records;
+        return "TOP\r\n";
+    }
+    return refusal;
+}
+
+QByteArray BootLoader::takeRecord()
+{
+    const char first = buffer_.front();
+    if (isLineEnd(first)) {
+        buffer_.remove(0, 1);
+        return {};
+    }
+    if (first == 'R')
+        return takeCommand();
+    if (first != 'S') {
+        discard(1);
+        return {};
+    }
+    if (buffer_.size() < 4)
+        return {};
+    const int type = hexDigit(buffer_.at(1));
+    const int count = hexByte(buffer_, 2);
+    if (type < 0 || type > 9 || count < 1) {
+        discard(buffer_.size());
+        return refusal;
+    }
+    const qsizetype length = 4 + 2 * qsizetype(count);
+    if (buffer_.size() < length)
+        return {};
+    // The checksum byte makes the sum of count, address, data and itself 0xFF.
+    int sum = 0;
+    for (qsizetype at = 2; at < length; at += 2) {
+        const int value = hexByte(buffer_, at);
+        if (value < 0) {
+            discard(length);
+            return refusal;
+        }
+        sum += value;
+    }
+    discard(length);
+    if ((sum & 0xFF) != 0xFF)
+        return refusal;
+    if (type >= 7) {
+        state_ = State::Finished;
+        return "TP\r\n";
+    }
+    return "T*\r\n";
+}

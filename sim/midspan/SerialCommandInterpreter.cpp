@@ -1,0 +1,251 @@
+#include "SerialCommandInterpreter.h"
+
+#include <cstdint>
+
+namespace
+{
+
+enum Command : std::uint8_t {
+    LegacyIdentify = 0x00,
+    Reset = 0x01,
+    WriteSystemSettings = 0x02,
+    WritePortSettings = 0x03,
+    ReadSystemStatus = 0x04,
+    ReadPortStatus = 0x05,
+    ReadPortClassification = 0x08,
+    StoreSettings = 0x09,
+    EnterDownload = 0x0C,
+    Identify = 0x0E,
+};
+
+// Request length with its checksum, by command byte; 0 for a byte that starts no command.
+qsizetype requestLength(std::uint8_t command)
+{
+    switch (command) {
+    case LegacyIdentify:
+    case ReadSystemStatus:
+    case EnterDownload:
+    case Identify:
+        return 3;
+    case ReadPortStatus:
+    case ReadPortClassification:
+    case StoreSettings:
+        return 4;
+    case Reset:
+        return 8;
+    case WritePortSettings:
+        return 19;
+    case WriteSystemSettings:
+        return 20;
+    default:
+        return 0;
+    }
+}
+
+std::uint16_t sum(const QByteArray& bytes, qsizetype count)
+{
+    std::uint16_t total = 0;
+    for (qsizetype i = 0; i < count; ++i)
+        total += static_cast<std::uint8_t>(bytes.at(i));
+    return total;
+}
+
+void putWord(QByteArray& frame, qsizetype at, std::uint16_t value)
+{
+    frame[at] = static_cast<char>(value >> 8);
+    frame[at + 1] = static_cast<char>(value & 0xFF);
+}
+
+QByteArray acknowledge(std::uint8_t command)
+{
+    return QByteArray(1, static_cast<char>(command)) + '\0';
+}
+
+} // namespace
+
+SerialCommandInterpreter::SerialCommandInterpreter(MidspanModel& model, bool loaderWantsEntr)
+    : model_(model), loaderWantsEntr_(loaderWantsEntr), restartsSeen_(model.restartCount())
+{
+}
+
+QByteArray SerialCommandInterpreter::receive(const QByteArray& bytes)
+{
+    if (model_.isRestarting())
+        return {};
+    if (model_.restartCount() != restartsSeen_)
+        restart();
+    if (loader_) {
+        QByteArray answers = loader_->receive(bytes);
+        if (loader_->restartRequested()) {
+            model_.reset();
+            restart();
+        }
+        return silent_ ? QByteArray() : answers;
+    }
+    buffer_ += bytes;
+    QByteArray replies;
+    while (!buffer_.isEmpty()) {
+        const qsizetype length = requestLength(static_cast<std::uint8_t>(buffer_.front()));
+        if (length == 0) {
+            discarded_ += buffer_.front();
+            buffer_.remove(0, 1);
+            continue;
+        }
+        if (buffer_.size() < length)
+            break;
+        flushDiscarded();
+        const QByteArray frame = buffer_.left(length);
+        buffer_.remove(0, length);
+        frames_.append(frame);
+        if (sum(frame, length - 2) != ((static_cast<std::uint8_t>(frame.at(length - 2)) << 8) |
+                                       static_cast<std::uint8_t>(frame.at(length - 1))))
+            continue;
+        if (silent_)
+            continue;
+        replies += execute(frame);
+        if (model_.isRestarting()) {
+            buffer_.clear();
+            break;
+        }
+        if (loader_) {
+            replies += loader_->receive(buffer_);
+            buffer_.clear();
+            break;
+        }
+    }
+    return replies;
+}
+
+void SerialCommandInterpreter::lineIdle()
+{
+    if (loader_) {
+        loader_->lineIdle();
+        return;
+    }
+    discarded_ += buffer_;
+    buffer_.clear();
+    flushDiscarded();
+}
+
+void SerialCommandInterpreter::flushDiscarded()
+{
+    if (!discarded_.isEmpty())
+        frames_.append(discarded_);
+    discarded_.clear();
+}
+
+void SerialCommandInterpreter::restart()
+{
+    restartsSeen_ = model_.restartCount();
+    loader_.reset();
+    buffer_.clear();
+    discarded_.clear();
+}
+
+QByteArray SerialCommandInterpreter::reply(QByteArray body)
+{
+    const qsizetype n = body.size();
+    body.resize(n + 2);
+    std::uint16_t checksum = sum(body, n);
+    if (corruptReplies_ > 0) {
+        --corruptReplies_;
+        checksum ^= 0x5A5A;
+    }
+    putWord(body, n, checksum);
+    return body;
+}
+
+QByteArray SerialCommandInterpreter::execute(const QByteArray& frame)
+{
+    const auto command = static_cast<std::uint8_t>(frame.at(0));
+    const int index = static_cast<std::uint8_t>(frame.at(1));
+    switch (command) {
+    case Identify: {
+        if (model_.legacyCode())
+            return {};
+        // Model text at offsets 2..24, ended by a zero byte when shorter.
+        QByteArray body(25, '\0');
+        body[0] = static_cast<char>(Identify);
+        const QByteArray text = model_.modelText().left(23);
+        body.replace(2, text.size(), text);
+        return reply(body);
+    }
+    case LegacyIdentify: {
+        const auto code = model_.legacyCodeForModel();
+        QByteArray body(5, '\0');
+        body[1] = code ? 0 : 1;
+        if (code) {
+            body[2] = static_cast<char>(code->first);
+            body[3] = static_cast<char>(code->second);
+        }
+        return reply(body);
+    }
+    case Reset:
+        if (frame.mid(1, 5) != "RESET")
+            return {};
+        model_.reset();
+        restartsSeen_ = model_.restartCount();
+        return reply(acknowledge(Reset));
+    case WriteSystemSettings:
+        model_.setSystemDescription(frame.mid(8, 10).trimmed());
+        return reply(acknowledge(WriteSystemSettings));
+    case WritePortSettings: {
+        if (!model_.isPort(index))
+            return {};
+        // Configuration byte: bit 0 port enabled, bit 5 legacy detection.
+        const auto configuration = static_cast<std::uint8_t>(frame.at(3));
+        model_.setPortEnabled(index, configuration & 0x01);
+        model_.setPortLegacy(index, configuration & 0x20);
+        model_.setPortDescription(index, frame.mid(7, 10).trimmed());
+        return reply(acknowledge(WritePortSettings));
+    }
+    case ReadSystemStatus: {
+        QByteArray body(25, '\0');
+        body[0] = static_cast<char>(ReadSystemStatus);
+        body[12] = static_cast<char>(model_.firmware());
+        body[13] = static_cast<char>(model_.hardware());
+        body[14] = static_cast<char>(model_.reportedPortCount());
+        body.replace(15, 10, MidspanModel::padded(model_.systemDescription()));
+        return reply(body);
+    }
+    case ReadPortStatus: {
+        if (!model_.isPort(index))
+            return {};
+        const MidspanModel::PortReading port = model_.port(index);
+        QByteArray body(25, '\0');
+        body[0] = static_cast<char>(ReadPortStatus);
+        body[1] = static_cast<char>(index);
+        body[3] = static_cast<char>(0xC0 | (port.legacy ? 0x20 : 0) | (port.enabled ? 0x01 : 0));
+        putWord(body, 6, port.power);
+        putWord(body, 8, port.voltage);
+        putWord(body, 10, port.current);
+        body[14] = static_cast<char>(port.status);
+        body.replace(15, 10, MidspanModel::padded(port.description));
+        return reply(body);
+    }
+    case ReadPortClassification: {
+        if (!model_.isPort(index))
+            return {};
+        const MidspanModel::PortReading port = model_.port(index);
+        QByteArray body(14, '\0');
+        body[0] = static_cast<char>(ReadPortClassification);
+        body[1] = static_cast<char>(index);
+        putWord(body, 3, port.resistance);
+        putWord(body, 11, port.classCurrent);
+        return reply(body);
+    }
+    case StoreSettings:
+        if (frame.at(1) == 'S')
+            model_.saveToFlash();
+        else if (frame.at(1) == 'T')
+            model_.restoreFactoryDefaults();
+        else
+            return {};
+        return reply(acknowledge(StoreSettings));
+    case EnterDownload:
+        loader_ = std::make_unique<BootLoader>(loaderWantsEntr_, frames_);
+        return reply(acknowledge(EnterDownload)) + loader_->greeting();
+    default:
+        return {};
+    }
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "BootLoader.h"
+#include "MidspanModel.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <memory>
+
+// The midspan's serial command interpreter: bytes from the line in, reply bytes out. Frames carry
+// no length, so each request's length comes from its command byte.
+//
+// Unknown command bytes are skipped one by one; a frame whose checksum fails is dropped whole;
+// requests for a port the device does not have are not answered; a quiet line (lineIdle) ends an
+// unfinished frame. None of these gets an answer.
+class SerialCommandInterpreter
+{
+public:
+    SerialCommandInterpreter(MidspanModel& model, bool loaderWantsEntr);
+
+    QByteArray receive(const QByteArray& bytes);
+    void lineIdle();
+
+    // Received frames and discarded bytes, each entry as the device delimited it.
+    QList<QByteArray> frames() const { return frames_; }
+    void clearFrames() { frames_.clear(); }
+
+    void setSilent(bool silent) { silent_ = silent; }
+    void corruptNext(int replies) { corruptReplies_ = replies; }
+    bool inLoader() const { return loader_ != nullptr; }
+
+private:
+    QByteArray takeFrame();
+    QByteArray execute(const QByteArray& frame);
+    QByteArray reply(QByteArray body);
+    void flushDiscarded();
+    void restart();
+
+    MidspanModel& model_;
+    const bool loaderWantsEntr_;
+    QByteArray buffer_;
+    QByteArray discarded_;
+    QList<QByteArray> frames_;
+    std::unique_ptr<BootLoader> loader_;
+    int restartsSeen_;
+    int corruptReplies_ = 0;
+    bool silent_ = false;
+};
