@@ -118,6 +118,48 @@ void MainController::onTimer(TimerId timer)
     }
 }
 
+bool MainController::serialOperation()
+{
+    if (ctx_.state.networkLinked)
+        return false; // the network session carries its own requests
+    if (!ctx_.state.serialLinked) {
+        ctx_.feedback.error(QStringLiteral("No PoE Device !!"));
+        return false;
+    }
+    return true;
+}
+
+void MainController::systemReset()
+{
+    if (serialOperation())
+        serial_.requestReset();
+}
+
+void MainController::saveToFlash()
+{
+    if (serialOperation())
+        serial_.requestStore(true);
+}
+
+void MainController::restoreDefaults()
+{
+    if (serialOperation())
+        serial_.requestStore(false);
+}
+
+void MainController::editSystemDescription(const std::function<bool()>& runDialog)
+{
+    if (!ctx_.state.networkLinked && !ctx_.state.serialLinked) {
+        ctx_.feedback.error(QStringLiteral("No PoE Device !!"));
+        return;
+    }
+    ctx_.state.descriptionEditMode = 0;
+    const bool saved = runDialog();
+    ctx_.state.descriptionEditMode = 1;
+    if (saved && ctx_.state.serialLinked)
+        serial_.requestSystemDescription();
+}
+
 bool MainController::confirmExit()
 {
     const Message question{QStringLiteral("Corvane MIDSPAN PoE GUI Monitor"),

@@ -3,6 +3,8 @@
 #include "app/AppContext.h"
 #include "app/Clock.h"
 
+#include <functional>
+
 class SerialSession;
 
 // What the main window does with the operator's input, apart from drawing: start-up state,
@@ -21,11 +23,23 @@ public:
     void selectFoundDevice();
     void onTimer(TimerId timer);
 
+    // The system operations (System Reset, Save Parameters to Flash, Restore Factory Defaults).
+    void systemReset();
+    void saveToFlash();
+    void restoreDefaults();
+    // The system description Edit; runDialog shows the description dialog in system mode and
+    // tells whether a new text was saved into systemDescription.
+    void editSystemDescription(const std::function<bool()>& runDialog);
+
+    SerialSession& serialSession() { return serial_; }
+
     // Asks the operator; on OK stops the link so the window may close.
     bool confirmExit();
 
 private:
     bool sessionRuns() const;
+    // Whether a system operation goes to the serial session; says so when no session runs.
+    bool serialOperation();
 
     AppContext& ctx_;
     SerialSession& serial_;

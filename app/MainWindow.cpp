@@ -215,6 +215,12 @@ void MainWindow::wire()
             [this](int index) { controller_.changeComPort(index); });
     connect(controls_.get<QListWidget>(ctl::FoundDevices), &QListWidget::currentRowChanged, this,
             [this] { controller_.selectFoundDevice(); });
+    connect(controls_.get<QPushButton>(ctl::SystemReset), &QPushButton::clicked, this,
+            [this] { controller_.systemReset(); });
+    connect(controls_.get<QPushButton>(ctl::SaveToFlash), &QPushButton::clicked, this,
+            [this] { controller_.saveToFlash(); });
+    connect(controls_.get<QPushButton>(ctl::FactoryDefaults), &QPushButton::clicked, this,
+            [this] { controller_.restoreDefaults(); });
     connect(&context_.clock, &Clock::expired, this, [this](TimerId timer) { controller_.onTimer(timer); });
 }
 
