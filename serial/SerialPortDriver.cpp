@@ -19,22 +19,18 @@ namespace
 
 constexpr qint32 BaudRate = 19200;
 
-// QSerialPort applies a flow control when it opens the port; take the one the port has.
+// QSerialPort applies a flow control when it opens the port; keep the hardware handshake the
+// port has. XON/XOFF is never taken over: it would swallow the bytes 11 and 13 of binary
+// frames, and a fresh tty has it on by default.
 QSerialPort::FlowControl currentFlowControl(const QString& devicePath)
 {
     const int fd = ::open(devicePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return QSerialPort::NoFlowControl;
     termios settings{};
-    QSerialPort::FlowControl flow = QSerialPort::NoFlowControl;
-    if (::tcgetattr(fd, &settings) == 0) {
-        if (settings.c_cflag & CRTSCTS)
-            flow = QSerialPort::HardwareControl;
-        else if (settings.c_iflag & (IXON | IXOFF))
-            flow = QSerialPort::SoftwareControl;
-    }
+    const bool handshake = ::tcgetattr(fd, &settings) == 0 && (settings.c_cflag & CRTSCTS);
     ::close(fd);
-    return flow;
+    return handshake ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl;
 }
 
 } // namespace

@@ -379,10 +379,10 @@ void SerialSession::rejectReply()
     if (!s.serialLinked)
         return;
     if (link.userCommandActive) {
-        // A write was not acknowledged. Nothing is counted; with nothing further to send, the
-        // write is given up and the session reads the device again, whose answers reload the
-        // page with what the midspan really has.
-        if (!link.anyRequest()) {
+        // Nothing is counted while an operator's write is under way. A write still queued goes
+        // out now; one that went unacknowledged is given up, and the session reads the device
+        // again, whose answers reload the page with what the midspan really has.
+        if (!link.pendingSystemWrite && !link.pendingPortWrite) {
             link.userCommandActive = false;
             s.clearPortStaticRead();
             ctx_.view.unlockControls();
