@@ -1,7 +1,6 @@
 #include "MidspanSim.h"
 
 #include <QDeadlineTimer>
-#include <QTest>
 
 namespace
 {
