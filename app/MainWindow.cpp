@@ -2,9 +2,11 @@
 
 #include "app/ControlIds.h"
 #include "app/DialogUnits.h"
+#include "pages/Info.h"
 #include "pages/MyStatic.h"
 #include "pages/PROGRESSDLG.h"
 #include "pages/PictureWindow.h"
+#include "pages/PortDescription.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -108,7 +110,7 @@ void MainWindow::buildControls()
     auto value = [&](int id, const QString& text, const QString& name, QRect rect) {
         auto* cell = place(id, new MyStatic(text, this), rect);
         cell->setAlignment(Qt::AlignCenter);
-        cell->setAccessibleName(name);
+        cell->setAccessibleDescription(name); // the name stays the value, so readers speak it
         return cell;
     };
 
@@ -182,8 +184,8 @@ void MainWindow::buildTabs()
     tabBar_->setExpanding(false);
     tabBar_->addTab(QStringLiteral("Port Description"));
     tabBar_->addTab(QStringLiteral("Parametric Information"));
-    portPage_ = new QWidget(tabControl_);
-    infoPage_ = new QWidget(tabControl_);
+    portPage_ = new PortDescription(context_, controls_, lamps_, tabControl_);
+    infoPage_ = new Info(controls_, tabControl_);
     infoPage_->hide();
 }
 

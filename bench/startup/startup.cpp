@@ -1,0 +1,111 @@
+// Start-up benchmark: the time from process start to the main window's first paint, and the
+// resident memory once the window is up. The parent times several fresh child processes; each
+// child builds the real main window and reports when it first paints.
+#include "app/Clock.h"
+#include "app/DialogFeedback.h"
+#include "app/MainWindow.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+qint64 monotonicNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+class FirstPaint : public QObject
+{
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && !seen) {
+            seen = true;
+            std::printf("painted %lld\n", static_cast<long long>(monotonicNs()));
+            // Let start-up settle (deferred layouts, fonts) before reading the memory figure.
+            QTimer::singleShot(300, [] {
+                std::printf("rss %ld\n", residentKiB());
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return false;
+    }
+    bool seen = false;
+};
+
+int child(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    Clock clock;
+    DialogFeedback feedback;
+    MainWindow window(clock, feedback);
+    FirstPaint probe;
+    window.installEventFilter(&probe);
+    window.show();
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc > 1 && qstrcmp(argv[1], "--child") == 0)
+        return child(argc, argv);
+
+    QCoreApplication app(argc, argv);
+    constexpr int Runs = 5;
+    std::vector<double> startMs;
+    std::vector<long> rss;
+    for (int i = 0; i < Runs; ++i) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!env.contains(QStringLiteral("DISPLAY")) && !env.contains(QStringLiteral("QT_QPA_PLATFORM")))
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process.setProcessEnvironment(env);
+        const qint64 before = monotonicNs();
+        process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child")});
+        if (!process.waitForFinished(30000)) {
+            std::fprintf(stderr, "startup: the window did not come up within 30 s\n");
+            return 1;
+        }
+        for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+            if (line.startsWith("painted "))
+                startMs.push_back((line.mid(8).toLongLong() - before) / 1e6);
+            else if (line.startsWith("rss "))
+                rss.push_back(line.mid(4).toLong());
+        }
+    }
+    if (startMs.size() != Runs || rss.size() != Runs) {
+        std::fprintf(stderr, "startup: a run reported no paint\n");
+        return 1;
+    }
+    std::sort(startMs.begin(), startMs.end());
+    std::sort(rss.begin(), rss.end());
+    std::printf("startup: process start to first paint: median %.1f ms (min %.1f, max %.1f, %d runs)\n",
+                startMs[Runs / 2], startMs.front(), startMs.back(), Runs);
+    std::printf("startup: resident memory after start-up: median %.1f MiB\n", rss[Runs / 2] / 1024.0);
+    return 0;
+}

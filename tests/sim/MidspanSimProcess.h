@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <chrono>
+
+// One running midspan-sim for a test: its process, its control socket and, when asked for, a
+// scripted client on its serial line (the pseudo-terminal's slave, opened raw).
+class MidspanSimProcess
+{
+public:
+    static constexpr std::chrono::milliseconds startTimeout{10000};
+    static constexpr std::chrono::milliseconds replyTimeout{1000};
+
+    MidspanSimProcess();
+    ~MidspanSimProcess();
+
+    // Starts the simulator with a serial link and a control socket in a private directory plus
+    // the given options; true once it printed "ready".
+    bool start(const QStringList& options, bool withSerial = true);
+    QString serialLinkPath() const;
+    QString errorText() const { return error_; }
+
+    // One control command and its reply (several lines, without the final ".", for frames).
+    QByteArray control(const QByteArray& command);
+
+    bool openSerial();
+    void closeSerial();
+    // Sends bytes and collects what comes back until `expected` bytes are in or the time is up.
+    QByteArray exchange(const QByteArray& request, int expected,
+                        std::chrono::milliseconds timeout = replyTimeout);
+    // Whatever arrives within the time, without sending.
+    QByteArray collect(int expected, std::chrono::milliseconds timeout);
+    void write(const QByteArray& bytes);
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    int serial_ = -1;
+    QString error_;
+};
+
+// Bytes from text such as "04 00 04".
+QByteArray hex(const char* text);
+// A reply's last two bytes are the 16-bit sum of the others, high byte first.
+bool checksumOk(const QByteArray& reply);

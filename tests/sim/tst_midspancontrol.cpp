@@ -1,0 +1,195 @@
+#include "MidspanSimProcess.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace
+{
+
+const QByteArray statusRead = hex("04 00 04");
+
+} // namespace
+
+// The control socket's fault commands, seen on the serial line.
+class tst_MidspanControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void silent();
+    void delay();
+    void corrupt();
+    void dropAndRestoreLine();
+    void reportPorts_data();
+    void reportPorts();
+    void getAndSet_data();
+    void getAndSet();
+    void errors_data();
+    void errors();
+    void resetCommand();
+
+private:
+    MidspanSimProcess sim_;
+};
+
+void tst_MidspanControl::initTestCase()
+{
+    QVERIFY2(sim_.start({"--no-line-delay", "--steady", "--ports", "8", "--restart-seconds", "0.3"}),
+             qPrintable(sim_.errorText()));
+}
+
+void tst_MidspanControl::init()
+{
+    QVERIFY(sim_.openSerial());
+}
+
+void tst_MidspanControl::silent()
+{
+    QCOMPARE(sim_.control("silent on"), QByteArray("ok"));
+    QVERIFY(sim_.exchange(statusRead, 1, 150ms).isEmpty());
+    QCOMPARE(sim_.control("silent off"), QByteArray("ok"));
+    QCOMPARE(sim_.exchange(statusRead, 27).size(), 27);
+}
+
+void tst_MidspanControl::delay()
+{
+    QCOMPARE(sim_.control("delay 400"), QByteArray("ok"));
+    QVERIFY(sim_.exchange(statusRead, 1, 200ms).isEmpty());
+    QCOMPARE(sim_.collect(27, 1s).size(), 27);
+    QCOMPARE(sim_.control("delay 0"), QByteArray("ok"));
+    QCOMPARE(sim_.exchange(statusRead, 27, 100ms).size(), 27);
+}
+
+void tst_MidspanControl::corrupt()
+{
+    QCOMPARE(sim_.control("corrupt 2"), QByteArray("ok"));
+    const QByteArray first = sim_.exchange(statusRead, 27);
+    const QByteArray second = sim_.exchange(hex("05 00 00 05"), 27);
+    const QByteArray third = sim_.exchange(statusRead, 27);
+    QCOMPARE(first.size(), 27);
+    QCOMPARE(second.size(), 27);
+    QVERIFY(!checksumOk(first));
+    QVERIFY(!checksumOk(second));
+    QVERIFY(checksumOk(third));
+    QCOMPARE(first.left(25), third.left(25));
+}
+
+void tst_MidspanControl::dropAndRestoreLine()
+{
+    QCOMPARE(sim_.control("drop-line"), QByteArray("ok"));
+    QVERIFY(!QFileInfo::exists(sim_.serialLinkPath()));
+    QVERIFY(!QFileInfo(sim_.serialLinkPath()).isSymLink());
+    QVERIFY(sim_.exchange(statusRead, 1, 100ms).isEmpty());
+    QCOMPARE(sim_.control("restore-line"), QByteArray("ok"));
+    QVERIFY(QFileInfo(sim_.serialLinkPath()).isSymLink());
+    QVERIFY(QFileInfo(sim_.serialLinkPath()).symLinkTarget().startsWith("/dev/pts/"));
+    QVERIFY(sim_.openSerial());
+    QCOMPARE(sim_.exchange(statusRead, 27).size(), 27);
+}
+
+void tst_MidspanControl::reportPorts_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<int>("reported");
+
+    QTest::newRow("no ports") << QByteArray("report-ports 0") << 0;
+    QTest::newRow("25 ports") << QByteArray("report-ports 25") << 25;
+    QTest::newRow("off: the model's 8") << QByteArray("report-ports off") << 8;
+}
+
+void tst_MidspanControl::reportPorts()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(int, reported);
+    QCOMPARE(sim_.control(command), QByteArray("ok"));
+    const QByteArray status = sim_.exchange(statusRead, 27);
+    QCOMPARE(status.size(), 27);
+    QCOMPARE(int(quint8(status.at(14))), reported);
+    QVERIFY(checksumOk(status));
+    // The model keeps its ports: port 8 still answers, port 9 does not.
+    QCOMPARE(sim_.exchange(hex("05 07 00 0C"), 27).size(), 27);
+    QVERIFY(sim_.exchange(hex("05 08 00 0D"), 1, 100ms).isEmpty());
+}
+
+void tst_MidspanControl::getAndSet_data()
+{
+    QTest::addColumn<QByteArray>("set");
+    QTest::addColumn<QByteArray>("get");
+    QTest::addColumn<QByteArray>("value");
+
+    QTest::newRow("firmware") << QByteArray("set system firmware 0x45") << QByteArray("get system firmware")
+                              << QByteArray("69");
+    QTest::newRow("hardware") << QByteArray("set system hardware 7") << QByteArray("get system hardware")
+                              << QByteArray("7");
+    QTest::newRow("system description with a blank")
+        << QByteArray("set system description Hall 7") << QByteArray("get system description")
+        << QByteArray("Hall 7");
+    QTest::newRow("port 2 power") << QByteArray("set port 2 power 7000") << QByteArray("get port 2 power")
+                                  << QByteArray("7000");
+    QTest::newRow("port 2 voltage") << QByteArray("set port 2 voltage 512")
+                                    << QByteArray("get port 2 voltage") << QByteArray("512");
+    QTest::newRow("port 2 current") << QByteArray("set port 2 current 140")
+                                    << QByteArray("get port 2 current") << QByteArray("140");
+    QTest::newRow("port 2 resistance") << QByteArray("set port 2 resistance 12000")
+                                       << QByteArray("get port 2 resistance") << QByteArray("12000");
+    QTest::newRow("port 2 classcurrent") << QByteArray("set port 2 classcurrent 99")
+                                         << QByteArray("get port 2 classcurrent") << QByteArray("99");
+    QTest::newRow("port 2 status") << QByteArray("set port 2 status 5") << QByteArray("get port 2 status")
+                                   << QByteArray("5");
+    QTest::newRow("port 2 legacy") << QByteArray("set port 2 legacy 1") << QByteArray("get port 2 legacy")
+                                   << QByteArray("1");
+    QTest::newRow("port 2 description") << QByteArray("set port 2 description Gate")
+                                        << QByteArray("get port 2 description") << QByteArray("Gate");
+    QTest::newRow("port 2 disabled reads status 0")
+        << QByteArray("set port 2 enabled 0") << QByteArray("get port 2 status") << QByteArray("0");
+    QTest::newRow("system model") << QByteArray("set port 2 enabled 1") << QByteArray("get system model")
+                                  << QByteArray("POE528U-480-24-N");
+    QTest::newRow("system ports") << QByteArray("report-ports 3") << QByteArray("get system ports")
+                                  << QByteArray("8");
+}
+
+void tst_MidspanControl::getAndSet()
+{
+    QFETCH(QByteArray, set);
+    QFETCH(QByteArray, get);
+    QFETCH(QByteArray, value);
+    QCOMPARE(sim_.control(set), QByteArray("ok"));
+    QCOMPARE(sim_.control(get), value);
+    QCOMPARE(sim_.control("report-ports off"), QByteArray("ok"));
+}
+
+void tst_MidspanControl::errors_data()
+{
+    QTest::addColumn<QByteArray>("command");
+
+    QTest::newRow("unknown command") << QByteArray("explode");
+    QTest::newRow("port 0") << QByteArray("get port 0 power");
+    QTest::newRow("port 9 of 8") << QByteArray("set port 9 power 1");
+    QTest::newRow("unknown port field") << QByteArray("get port 1 colour");
+    QTest::newRow("firmware above a byte") << QByteArray("set system firmware 256");
+    QTest::newRow("negative power") << QByteArray("set port 1 power -5");
+    QTest::newRow("silent without on or off") << QByteArray("silent maybe");
+    QTest::newRow("report-ports word") << QByteArray("report-ports many");
+}
+
+void tst_MidspanControl::errors()
+{
+    QFETCH(QByteArray, command);
+    QVERIFY(sim_.control(command).startsWith("error "));
+    QCOMPARE(sim_.exchange(statusRead, 27).size(), 27);
+}
+
+void tst_MidspanControl::resetCommand()
+{
+    QCOMPARE(sim_.control("reset"), QByteArray("ok"));
+    QVERIFY(sim_.exchange(statusRead, 1, 100ms).isEmpty());
+    QTest::qWait(300);
+    QCOMPARE(sim_.exchange(statusRead, 27).size(), 27);
+}
+
+QTEST_GUILESS_MAIN(tst_MidspanControl)
+#include "tst_midspancontrol.moc"
