@@ -147,15 +147,16 @@ void MainController::restoreDefaults()
         serial_.requestStore(false);
 }
 
-void MainController::editSystemDescription(const std::function<bool()>& runDialog)
+bool MainController::beginSystemDescriptionEdit()
 {
-    if (!ctx_.state.networkLinked && !ctx_.state.serialLinked) {
-        ctx_.feedback.error(QStringLiteral("No PoE Device !!"));
-        return;
-    }
-    ctx_.state.descriptionEditMode = 0;
-    const bool saved = runDialog();
-    ctx_.state.descriptionEditMode = 1;
+    if (ctx_.state.networkLinked || ctx_.state.serialLinked)
+        return true;
+    ctx_.feedback.error(QStringLiteral("No PoE Device !!"));
+    return false;
+}
+
+void MainController::endSystemDescriptionEdit(bool saved)
+{
     if (saved && ctx_.state.serialLinked)
         serial_.requestSystemDescription();
 }

@@ -3,8 +3,6 @@
 #include "app/AppContext.h"
 #include "app/Clock.h"
 
-#include <functional>
-
 class SerialSession;
 
 // What the main window does with the operator's input, apart from drawing: start-up state,
@@ -27,9 +25,10 @@ public:
     void systemReset();
     void saveToFlash();
     void restoreDefaults();
-    // The system description Edit; runDialog shows the description dialog in system mode and
-    // tells whether a new text was saved into systemDescription.
-    void editSystemDescription(const std::function<bool()>& runDialog);
+    // The system description Edit: whether the description dialog may open (a session runs).
+    bool beginSystemDescriptionEdit();
+    // The dialog has closed; saved: a new text is in systemDescription.
+    void endSystemDescriptionEdit(bool saved);
 
     SerialSession& serialSession() { return serial_; }
 

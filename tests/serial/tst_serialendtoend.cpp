@@ -3,6 +3,7 @@
 #include "MidspanSim.h"
 #include "SerialWindowRig.h"
 
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -160,7 +161,7 @@ private slots:
                         rig.controls().setChecked(ctl::PortEnableBase + k, false);
                 });
         sim.clearFrames();
-        rig.queuePortControl();
+        rig.click(ctl::SendPortControl);
 
         QTRY_VERIFY_WITH_TIMEOUT(sim.frames().filter(QRegularExpression("^03 ")).size() == 4, WaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 1, WaitMs);
@@ -191,10 +192,12 @@ private slots:
         QVERIFY(!QTest::currentTestFailed());
         QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
 
-        rig.window->controller().editSystemDescription([&] {
-            rig.state().systemDescription = QStringLiteral("Rack A");
-            return true;
-        });
+        rig.click(ctl::EditSystemDescription);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.controls().isVisible(ctl::DescriptionDialog), WaitMs);
+        rig.click(ctl::DescriptionButton); // Edit
+        QTest::keyClicks(rig.controls().get<QLineEdit>(ctl::DescriptionEdit), QStringLiteral("Rack A"));
+        rig.click(ctl::DescriptionButton); // Save
+        QVERIFY(!rig.controls().isVisible(ctl::DescriptionDialog));
         QCOMPARE(rig.text(ctl::SystemDescription), QStringLiteral("Rack A"));
         QCOMPARE(rig.state().descriptionEditMode, 1);
         QTRY_COMPARE_WITH_TIMEOUT(sim.command("get system description"), QStringLiteral("Rack A"), WaitMs);
@@ -232,9 +235,10 @@ private slots:
             QCOMPARE(rig.feedback.shown[0], (Message{"Error", "No PoE Device !!", Message::Icon::Exclamation,
                                                      Message::Buttons::Ok}));
         }
-        bool dialogShown = false;
-        rig.window->controller().editSystemDescription([&] { return dialogShown = true; });
-        QVERIFY(!dialogShown);
+        rig.feedback.shown.clear();
+        rig.click(ctl::EditSystemDescription);
+        QCOMPARE(rig.feedback.texts(), QStringList{"No PoE Device !!"});
+        QVERIFY(!rig.controls().isVisible(ctl::DescriptionDialog));
         QVERIFY(!rig.window->serialLink().anyRequest());
     }
 
