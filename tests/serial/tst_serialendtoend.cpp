@@ -43,6 +43,14 @@ private:
         rig.selectFound(0);
         QVERIFY(rig.state().serialLinked);
     }
+    // Connected, with one whole pass done.
+    void connectAndPoll(SerialWindowRig& rig, MidspanSim& sim)
+    {
+        connectDevice(rig, sim);
+        if (QTest::currentTestFailed())
+            return;
+        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
+    }
     static bool waitForFrames(MidspanSim& sim, int count)
     {
         QDeadlineTimer deadline(WaitMs);
@@ -144,9 +152,8 @@ private slots:
         MidspanSim sim({"--ports", "4", "--no-line-delay"});
         QVERIFY(sim.isReady());
         SerialWindowRig rig(sim.directory());
-        connectDevice(rig, sim);
+        connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
-        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
         // Ports 1 and 3 on, 2 and 4 off.
         for (int k = 1; k <= 4; ++k)
             rig.controls().setChecked(ctl::PortEnableBase + k, k % 2 == 1);
@@ -188,9 +195,8 @@ private slots:
         MidspanSim sim({"--ports", "2", "--no-line-delay", "--restart-seconds", "0"});
         QVERIFY(sim.isReady());
         SerialWindowRig rig(sim.directory());
-        connectDevice(rig, sim);
+        connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
-        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
 
         rig.click(ctl::EditSystemDescription);
         QTRY_VERIFY_WITH_TIMEOUT(rig.controls().isVisible(ctl::DescriptionDialog), WaitMs);
@@ -274,9 +280,8 @@ private slots:
         MidspanSim sim({"--ports", "4", "--no-line-delay"});
         QVERIFY(sim.isReady());
         SerialWindowRig rig(sim.directory());
-        connectDevice(rig, sim);
+        connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
-        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
         QCOMPARE(sim.command("silent on"), QStringLiteral("ok"));
         sim.clearFrames();
         QTRY_COMPARE_WITH_TIMEOUT(rig.feedback.texts(), QStringList{LostText}, WaitMs);
@@ -308,9 +313,8 @@ private slots:
         MidspanSim sim({"--ports", "2", "--no-line-delay"});
         QVERIFY(sim.isReady());
         SerialWindowRig rig(sim.directory());
-        connectDevice(rig, sim);
+        connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
-        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
         QCOMPARE(sim.command(QStringLiteral("corrupt %1").arg(corrupted)), QStringLiteral("ok"));
         const Message rejected{"Spanmon", "connection error!!", Message::Icon::None, Message::Buttons::Ok};
         QTRY_COMPARE_WITH_TIMEOUT(rig.feedback.shown.count(rejected), corrupted, WaitMs);
@@ -367,9 +371,8 @@ private slots:
         MidspanSim sim({"--ports", "2", "--no-line-delay"});
         QVERIFY(sim.isReady());
         SerialWindowRig rig(sim.directory());
-        connectDevice(rig, sim);
+        connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
-        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
         QCOMPARE(sim.command("drop-line"), QStringLiteral("ok"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.feedback.texts(), QStringList{LostText}, WaitMs);
         QVERIFY(!rig.state().serialLinked);

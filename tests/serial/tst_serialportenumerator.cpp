@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -48,6 +50,21 @@ struct Pty {
     }
     int master = -1;
     QString slave;
+};
+
+// A serial session without a window whose port list comes from one directory.
+struct Scan {
+    explicit Scan(const QString& directory) { session.enumerator().setVirtualPorts(directory, "ttyV*"); }
+    auto parts() { return std::tie(state, controls, feedback, session); }
+
+    DeviceState state;
+    SerialLink link;
+    FakeControls controls;
+    DeviceView view{state, controls};
+    Clock clock{0.05};
+    RecordingFeedback feedback;
+    AppContext context{state, link, controls, view, clock, feedback};
+    SerialSession session{context};
 };
 
 } // namespace
@@ -149,15 +166,8 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QFile::link(first.slave, dir.filePath("ttyV1")));
         QVERIFY(QFile::link(second.slave, dir.filePath("ttyV0")));
-        DeviceState state;
-        SerialLink link;
-        FakeControls controls;
-        DeviceView view(state, controls);
-        Clock clock(0.05);
-        RecordingFeedback feedback;
-        AppContext context{state, link, controls, view, clock, feedback};
-        SerialSession session(context);
-        session.enumerator().setVirtualPorts(dir.path(), "ttyV*");
+        Scan scan(dir.path());
+        auto [state, controls, feedback, session] = scan.parts();
         controls.setEnabled(ctl::SearchPoe, false);
 
         session.scanComPorts();
@@ -179,15 +189,8 @@ private slots:
         if (!QSerialPortInfo::availablePorts().isEmpty())
             QSKIP("this machine has serial ports of its own");
         QTemporaryDir dir;
-        DeviceState state;
-        SerialLink link;
-        FakeControls controls;
-        DeviceView view(state, controls);
-        Clock clock(0.05);
-        RecordingFeedback feedback;
-        AppContext context{state, link, controls, view, clock, feedback};
-        SerialSession session(context);
-        session.enumerator().setVirtualPorts(dir.path(), "ttyV*");
+        Scan scan(dir.path());
+        auto [state, controls, feedback, session] = scan.parts();
         session.scanComPorts();
         QCOMPARE(feedback.shown.size(), 1);
         QCOMPARE(feedback.shown[0], (Message{"Warning", "No Serial Port can be opened !!   ",
@@ -202,15 +205,8 @@ private slots:
             QSKIP("root reads every directory");
         QTemporaryDir dir;
         QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-        DeviceState state;
-        SerialLink link;
-        FakeControls controls;
-        DeviceView view(state, controls);
-        Clock clock(0.05);
-        RecordingFeedback feedback;
-        AppContext context{state, link, controls, view, clock, feedback};
-        SerialSession session(context);
-        session.enumerator().setVirtualPorts(dir.path(), "ttyV*");
+        Scan scan(dir.path());
+        auto [state, controls, feedback, session] = scan.parts();
         session.scanComPorts();
         QFile::setPermissions(dir.path(),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
