@@ -118,6 +118,49 @@ void MainController::onTimer(TimerId timer)
     }
 }
 
+bool MainController::serialOperation()
+{
+    if (ctx_.state.networkLinked)
+        return false; // the network session carries its own requests
+    if (!ctx_.state.serialLinked) {
+        ctx_.feedback.error(QStringLiteral("No PoE Device !!"));
+        return false;
+    }
+    return true;
+}
+
+void MainController::systemReset()
+{
+    if (serialOperation())
+        serial_.requestReset();
+}
+
+void MainController::saveToFlash()
+{
+    if (serialOperation())
+        serial_.requestStore(true);
+}
+
+void MainController::restoreDefaults()
+{
+    if (serialOperation())
+        serial_.requestStore(false);
+}
+
+bool MainController::beginSystemDescriptionEdit()
+{
+    if (ctx_.state.networkLinked || ctx_.state.serialLinked)
+        return true;
+    ctx_.feedback.error(QStringLiteral("No PoE Device !!"));
+    return false;
+}
+
+void MainController::endSystemDescriptionEdit(bool saved)
+{
+    if (saved && ctx_.state.serialLinked)
+        serial_.requestSystemDescription();
+}
+
 bool MainController::confirmExit()
 {
     const Message question{QStringLiteral("Corvane MIDSPAN PoE GUI Monitor"),

@@ -21,11 +21,24 @@ public:
     void selectFoundDevice();
     void onTimer(TimerId timer);
 
+    // The system operations (System Reset, Save Parameters to Flash, Restore Factory Defaults).
+    void systemReset();
+    void saveToFlash();
+    void restoreDefaults();
+    // The system description Edit: whether the description dialog may open (a session runs).
+    bool beginSystemDescriptionEdit();
+    // The dialog has closed; saved: a new text is in systemDescription.
+    void endSystemDescriptionEdit(bool saved);
+
+    SerialSession& serialSession() { return serial_; }
+
     // Asks the operator; on OK stops the link so the window may close.
     bool confirmExit();
 
 private:
     bool sessionRuns() const;
+    // Whether a system operation goes to the serial session; says so when no session runs.
+    bool serialOperation();
 
     AppContext& ctx_;
     SerialSession& serial_;

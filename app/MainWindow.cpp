@@ -2,6 +2,7 @@
 
 #include "app/ControlIds.h"
 #include "app/DialogUnits.h"
+#include "pages/EditDes.h"
 #include "pages/Info.h"
 #include "pages/MyStatic.h"
 #include "pages/PROGRESSDLG.h"
@@ -22,6 +23,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
+
+#include <memory>
+#include <utility>
 
 namespace
 {
@@ -221,6 +225,27 @@ void MainWindow::wire()
             [this](int index) { controller_.changeComPort(index); });
     connect(controls_.get<QListWidget>(ctl::FoundDevices), &QListWidget::currentRowChanged, this,
             [this] { controller_.selectFoundDevice(); });
+    connect(controls_.get<QPushButton>(ctl::SystemReset), &QPushButton::clicked, this,
+            [this] { controller_.systemReset(); });
+    connect(controls_.get<QPushButton>(ctl::SaveToFlash), &QPushButton::clicked, this,
+            [this] { controller_.saveToFlash(); });
+    connect(controls_.get<QPushButton>(ctl::FactoryDefaults), &QPushButton::clicked, this,
+            [this] { controller_.restoreDefaults(); });
+    // The port page's description dialog also edits the system description.
+    EditDes* describe = static_cast<PortDescription*>(portPage_)->descriptionDialog();
+    auto systemEditOpen = std::make_shared<bool>(false);
+    connect(controls_.get<QPushButton>(ctl::EditSystemDescription), &QPushButton::clicked, this,
+            [this, describe, systemEditOpen] {
+                if (!controller_.beginSystemDescriptionEdit())
+                    return;
+                *systemEditOpen = true;
+                describe->openForSystem();
+            });
+    connect(describe, &QDialog::finished, this, [this, systemEditOpen](int result) {
+        if (!std::exchange(*systemEditOpen, false))
+            return;
+        controller_.endSystemDescriptionEdit(result == QDialog::Accepted && state_.descriptionSaved);
+    });
     connect(&context_.clock, &Clock::expired, this, [this](TimerId timer) { controller_.onTimer(timer); });
 }
 

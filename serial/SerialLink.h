@@ -14,6 +14,7 @@ struct SerialLink {
     std::array<std::uint8_t, FrameSize> rxFrame{};
     int sendLength = 0;
     unsigned expectedLength = 0;
+    bool readerEnabled = false; // the reader may take a reply off the port
 
     // Requests, served by sendNextRequest in this order of priority.
     bool pendingSystemWrite = false;
@@ -37,8 +38,17 @@ struct SerialLink {
     // Raises one request and clears the other five.
     void raiseOnly(bool SerialLink::*request)
     {
+        clearRequests();
+        this->*request = true;
+    }
+    void clearRequests()
+    {
         pendingSystemWrite = pendingPortWrite = pendingStore = false;
         pendingStatusRead = pendingPortRead = pendingClassRead = false;
-        this->*request = true;
+    }
+    bool anyRequest() const
+    {
+        return pendingSystemWrite || pendingPortWrite || pendingStore || pendingStatusRead ||
+               pendingPortRead || pendingClassRead;
     }
 };

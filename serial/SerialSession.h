@@ -1,24 +1,61 @@
 #pragma once
 
 #include "app/AppContext.h"
+#include "serial/ReplyApplier.h"
+#include "serial/SerialPortDriver.h"
+#include "serial/SerialPortEnumerator.h"
 
-// The serial side of the main window: the COM port list, the search, the polling session and
-// its timers.
+#include <QHash>
+
+#include <chrono>
+
+// The serial side of the main window: the COM port list, the search, the polling session with
+// its reply time-outs, and the operator's requests carried out between two polls.
+//
+// There is no command queue: six request flags stand for the frames that may go next, and
+// sendNextRequest sends the highest raised one each time a reply has been handled, so exactly
+// one request is outstanding while a session runs.
 class SerialSession
 {
 public:
-    explicit SerialSession(AppContext& context) : ctx_(context) {}
+    static constexpr std::chrono::milliseconds ReplyTimeout{1000};
+
+    explicit SerialSession(AppContext& context);
 
     // Fills the COM port list when the operator chooses the serial link.
     void scanComPorts();
     void startSerialSearch();
     void connectSerialDevice();
+    void handleSerialReply();
+    void sendNextRequest();
     void onIdentifyTimeout();
     void onPollTimeout();
     void onDownloadTimer();
+
+    // The operator's system requests; they only queue, the next reply sends them.
+    void requestReset();
+    void requestStore(bool toFlash);
+    // A new system description was saved into DeviceState::systemDescription.
+    void requestSystemDescription();
+
     // At exit: the reader stops and the port closes; nothing is sent.
     void close();
 
+    SerialPortEnumerator& enumerator() { return enumerator_; }
+
 private:
+    void openSerialPort();
+    void transmit();
+    void sendPortWrite();
+    void finishReply();
+    void rejectReply();
+    void endSession();
+    void clearFrames();
+    void onLineLost();
+
     AppContext& ctx_;
+    SerialPortEnumerator enumerator_;
+    SerialPortDriver driver_;
+    ReplyApplier applier_;
+    QHash<QString, QString> portPaths_; // COM port list entry -> device path
 };

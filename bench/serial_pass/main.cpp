@@ -1,0 +1,183 @@
+// One polling pass over 24 ports against midspan-sim at line rate: the pass time against the
+// line time of its bytes, spanmon's CPU time per pass, and the longest stall of the window's
+// event loop, while polling and while a progress display runs.
+#include "MidspanSim.h"
+#include "RecordingFeedback.h"
+#include "app/Clock.h"
+#include "app/ControlIds.h"
+#include "app/MainWindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QListWidget>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace
+{
+
+constexpr int Ports = 24;
+constexpr int Passes = 10;
+// 3 + 27 for the status, 24 x (4 + 27) port reads, 24 x (4 + 16) classification reads.
+constexpr int PassBytes = 30 + 24 * 31 + 24 * 20;
+constexpr int ReplyBytes = 27 + 24 * 27 + 24 * 16;
+constexpr double BitsPerByte = 10.0;
+constexpr double Baud = 19200.0;
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Ticks every millisecond; the widest gap between two ticks is the longest stall.
+class StallProbe : public QObject
+{
+public:
+    StallProbe()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(1);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+            if (onTick)
+                onTick();
+        });
+    }
+    void start()
+    {
+        clock_.start();
+        last_ = 0;
+        longest_ = 0;
+        timer_.start();
+    }
+    double longestMs() const { return double(longest_) / 1e6; }
+    void reset()
+    {
+        longest_ = 0;
+        last_ = clock_.nsecsElapsed();
+    }
+    std::function<void()> onTick;
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longest_ = 0;
+};
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer check;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done() || elapsed.elapsed() >= timeoutMs)
+            loop.quit();
+    });
+    check.start(10);
+    if (!done())
+        loop.exec();
+    return done();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("spanmon.controls.warning=false"));
+
+    MidspanSim sim({"--ports", QString::number(Ports)});
+    if (!sim.isReady()) {
+        std::fprintf(stderr, "midspan-sim did not start\n");
+        return 1;
+    }
+    Clock clock;
+    RecordingFeedback feedback;
+    MainWindow window(clock, feedback);
+    window.controller().serialSession().enumerator().setVirtualPorts(sim.directory(),
+                                                                     QStringLiteral("ttyV*"));
+    WidgetControls& controls = window.controls();
+
+    auto* link = controls.get<QComboBox>(ctl::LinkCombo);
+    link->setCurrentIndex(1);
+    emit link->activated(1);
+    auto* ports = controls.get<QComboBox>(ctl::ComPortCombo);
+    const int index = ports->findText(QStringLiteral("ttyV0"));
+    ports->setCurrentIndex(index);
+    emit ports->activated(index);
+    controls.get<QPushButton>(ctl::SearchPoe)->click();
+    auto* found = controls.get<QListWidget>(ctl::FoundDevices);
+    if (!waitUntil([&] { return found->count() == 1; }, 5000)) {
+        std::fprintf(stderr, "the simulator was not found\n");
+        return 1;
+    }
+
+    // A pass starts each time a status read goes out.
+    StallProbe probe;
+    QList<qint64> passStarts;
+    QElapsedTimer wall;
+    bool inStatusRead = false;
+    const SerialLink& serial = window.serialLink();
+    probe.onTick = [&] {
+        const bool statusRead = serial.txFrame[0] == 0x04;
+        if (statusRead && !inStatusRead)
+            passStarts.append(wall.nsecsElapsed());
+        inStatusRead = statusRead;
+    };
+    wall.start();
+    probe.start();
+    found->setCurrentRow(0);
+    // The first pass also fills the pages for the first time; it is not counted.
+    if (!waitUntil([&] { return passStarts.size() >= 2; }, 10000))
+        return 1;
+    probe.reset();
+    const double cpuBefore = cpuSeconds();
+    const int first = int(passStarts.size()) - 1;
+    if (!waitUntil([&] { return passStarts.size() >= first + Passes + 1; }, 60000))
+        return 1;
+    const double cpu = (cpuSeconds() - cpuBefore) / Passes;
+    const double pollingStall = probe.longestMs();
+    const double pass = double(passStarts.back() - passStarts[first]) / Passes / 1e9;
+    std::vector<double> each;
+    for (int i = first; i < first + Passes; ++i)
+        each.push_back(double(passStarts[i + 1] - passStarts[i]) / 1e9);
+    const auto [fastest, slowest] = std::minmax_element(each.begin(), each.end());
+
+    // A progress display: Save Parameters to Flash, 7.8 s of paced steps.
+    probe.reset();
+    controls.get<QPushButton>(ctl::SaveToFlash)->click();
+    waitUntil([&] { return controls.isVisible(ctl::ProgressDialog); }, 5000);
+    waitUntil([&] { return !controls.isVisible(ctl::ProgressDialog); }, 15000);
+    const double progressStall = probe.longestMs();
+
+    const double lineTime = PassBytes * BitsPerByte / Baud;
+    const double replyLineTime = ReplyBytes * BitsPerByte / Baud;
+    std::printf("serial pass over %d ports, %d passes, line rate 19200 baud\n", Ports, Passes);
+    std::printf("  pass time                 %.3f s (fastest %.3f s, slowest %.3f s)\n", pass, *fastest,
+                *slowest);
+    std::printf("  line time of %d bytes   %.3f s\n", PassBytes, lineTime);
+    std::printf("  ratio                     %.3f (target <= 1.10)\n", pass / lineTime);
+    std::printf("  ratio to reply bytes only %.3f (%d bytes, %.3f s; the simulator paces its replies)\n",
+                pass / replyLineTime, ReplyBytes, replyLineTime);
+    std::printf("  spanmon CPU per pass      %.1f ms\n", cpu * 1000);
+    std::printf("  longest stall, polling    %.2f ms (target < 20)\n", pollingStall);
+    std::printf("  longest stall, progress   %.2f ms (target < 20)\n", progressStall);
+    std::printf("  messages shown            %lld\n", static_cast<long long>(feedback.shown.size()));
+    return 0;
+}

@@ -1,0 +1,135 @@
+#include "serial/SerialPortDriver.h"
+
+#include "app/Clock.h"
+#include "serial/SerialLink.h"
+
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcSerial, "spanmon.serial")
+Q_LOGGING_CATEGORY(lcSerialFrames, "spanmon.serial.frames", QtWarningMsg)
+
+namespace
+{
+
+constexpr qint32 BaudRate = 19200;
+
+// QSerialPort applies a flow control when it opens the port; keep the hardware handshake the
+// port has. XON/XOFF is never taken over: it would swallow the bytes 11 and 13 of binary
+// frames, and a fresh tty has it on by default.
+QSerialPort::FlowControl currentFlowControl(const QString& devicePath)
+{
+    const int fd = ::open(devicePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return QSerialPort::NoFlowControl;
+    termios settings{};
+    const bool handshake = ::tcgetattr(fd, &settings) == 0 && (settings.c_cflag & CRTSCTS);
+    ::close(fd);
+    return handshake ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl;
+}
+
+} // namespace
+
+SerialPortDriver::SerialPortDriver(SerialLink& link, Clock& clock, QObject* parent)
+    : QObject(parent), link_(link), clock_(clock)
+{
+    connect(&port_, &QSerialPort::readyRead, this, &SerialPortDriver::readReply);
+    connect(&port_, &QSerialPort::errorOccurred, this, &SerialPortDriver::onError);
+}
+
+bool SerialPortDriver::open(const QString& devicePath)
+{
+    close();
+    port_.setPortName(devicePath);
+    port_.setBaudRate(BaudRate);
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(currentFlowControl(devicePath));
+    if (!port_.open(QIODevice::ReadWrite)) {
+        qCInfo(lcSerial) << "cannot open" << devicePath << port_.errorString();
+        return false;
+    }
+    return true;
+}
+
+void SerialPortDriver::close()
+{
+    running_ = false;
+    link_.readerEnabled = false;
+    if (port_.isOpen())
+        port_.close();
+}
+
+void SerialPortDriver::send()
+{
+    ++sends_;
+    if (!port_.isOpen())
+        return;
+    const auto length = std::clamp(link_.sendLength, 0, int(link_.txFrame.size()));
+    qCDebug(lcSerialFrames)
+        << "send" << QByteArray(reinterpret_cast<const char*>(link_.txFrame.data()), length).toHex(' ');
+    port_.write(reinterpret_cast<const char*>(link_.txFrame.data()), length);
+}
+
+void SerialPortDriver::purgeReceive()
+{
+    if (port_.isOpen())
+        port_.clear(QSerialPort::Input);
+}
+
+void SerialPortDriver::purgeTransmit()
+{
+    if (port_.isOpen())
+        port_.clear(QSerialPort::Output);
+}
+
+void SerialPortDriver::resumeReader()
+{
+    running_ = true;
+    // Bytes may already be queued; readyRead only tells of new ones.
+    QMetaObject::invokeMethod(this, &SerialPortDriver::readReply, Qt::QueuedConnection);
+}
+
+void SerialPortDriver::readReply()
+{
+    const unsigned expected = std::min<unsigned>(link_.expectedLength, unsigned(link_.rxFrame.size()));
+    if (!running_ || !link_.readerEnabled || !port_.isOpen() || expected == 0)
+        return;
+    if (port_.bytesAvailable() < qint64(expected))
+        return;
+    std::memset(link_.rxFrame.data(), 0, expected);
+    const qint64 got = port_.read(reinterpret_cast<char*>(link_.rxFrame.data()), expected);
+    link_.expectedLength = unsigned(std::max<qint64>(got, 0));
+    qCDebug(lcSerialFrames)
+        << "reply" << QByteArray(reinterpret_cast<const char*>(link_.rxFrame.data()), got).toHex(' ');
+    if (link_.downloadMode)
+        link_.readerEnabled = false; // one reply per send
+    running_ = false;                // until the handler has sent the next request
+    clock_.whenIdle([this, sent = sends_] {
+        if (sent == sends_ && replyReady)
+            replyReady();
+    });
+}
+
+void SerialPortDriver::onError(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::ResourceError)
+        return;
+    qCInfo(lcSerial) << "port lost:" << port_.errorString();
+    running_ = false;
+    // Not closed inside the port's own signal; the port has stopped reading already.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            close();
+            if (lineLost)
+                clock_.whenIdle(lineLost);
+        },
+        Qt::QueuedConnection);
+}

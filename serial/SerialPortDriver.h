@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+
+#include <functional>
+
+class Clock;
+struct SerialLink;
+
+// The open COM port and its reader. The reader waits until expectedLength bytes are queued,
+// reads exactly that many into rxFrame and hands the reply over; bytes beyond it stay queued
+// until the next receive purge. It runs on the window's thread: pausing it is a flag, and a
+// reply is handed over only when no paced sequence of the clock runs.
+class SerialPortDriver : public QObject
+{
+    Q_OBJECT
+
+public:
+    SerialPortDriver(SerialLink& link, Clock& clock, QObject* parent = nullptr);
+
+    // Opens the port at 19200 baud, 8 data bits, no parity, one stop bit; flow control stays as
+    // the port has it. Any port opened before is closed first.
+    bool open(const QString& devicePath);
+    void close();
+    bool isOpen() const { return port_.isOpen(); }
+
+    // Writes sendLength bytes of txFrame; the reply is awaited by the reader.
+    void send();
+    void purgeReceive();
+    void purgeTransmit();
+
+    void pauseReader() { running_ = false; }
+    void resumeReader();
+
+    // rxFrame holds a whole reply.
+    std::function<void()> replyReady;
+    // The port went away under the reader (a pulled USB adapter); it has been closed.
+    std::function<void()> lineLost;
+
+private:
+    void readReply();
+    void onError(QSerialPort::SerialPortError error);
+
+    SerialLink& link_;
+    Clock& clock_;
+    QSerialPort port_;
+    bool running_ = false;
+    quint64 sends_ = 0; // a reply read before a later send is stale
+};

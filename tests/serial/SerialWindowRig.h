@@ -1,0 +1,58 @@
+#pragma once
+
+#include "RecordingFeedback.h"
+#include "app/Clock.h"
+#include "app/ControlIds.h"
+#include "app/MainWindow.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <memory>
+
+// The real main window on a scaled clock, its serial port list taken from a test directory.
+struct SerialWindowRig {
+    explicit SerialWindowRig(const QString& portDirectory, double scale = 0.05) : clock(scale)
+    {
+        window = std::make_unique<MainWindow>(clock, feedback);
+        window->controller().serialSession().enumerator().setVirtualPorts(portDirectory,
+                                                                          QStringLiteral("ttyV*"));
+    }
+
+    WidgetControls& controls() { return window->controls(); }
+    DeviceState& state() { return window->state(); }
+
+    void chooseSerialLink()
+    {
+        auto* combo = controls().get<QComboBox>(ctl::LinkCombo);
+        combo->setCurrentIndex(1);
+        emit combo->activated(1);
+    }
+    void chooseNetworkLink()
+    {
+        auto* combo = controls().get<QComboBox>(ctl::LinkCombo);
+        combo->setCurrentIndex(0);
+        emit combo->activated(0);
+    }
+    // Picks a port of the COM port list as the operator does; false when it is not listed.
+    bool choosePort(const QString& name)
+    {
+        auto* combo = controls().get<QComboBox>(ctl::ComPortCombo);
+        const int index = combo->findText(name);
+        if (index < 0)
+            return false;
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+        return true;
+    }
+    void click(int id) { controls().get<QPushButton>(id)->click(); }
+    int foundCount() { return controls().get<QListWidget>(ctl::FoundDevices)->count(); }
+    QString found(int row) { return controls().get<QListWidget>(ctl::FoundDevices)->item(row)->text(); }
+    void selectFound(int row) { controls().get<QListWidget>(ctl::FoundDevices)->setCurrentRow(row); }
+    QString text(int id) { return controls().text(id); }
+
+    RecordingFeedback feedback;
+    Clock clock;
+    std::unique_ptr<MainWindow> window;
+};

@@ -1,0 +1,192 @@
+// The polling session against a midspan played by hand on a pseudo-terminal: identification
+// replies the simulator cannot give, and the order of frames around operator requests.
+#include "FakeControls.h"
+#include "FakeMidspanPort.h"
+#include "RecordingFeedback.h"
+#include "app/Clock.h"
+#include "app/ControlIds.h"
+#include "app/DeviceState.h"
+#include "app/DeviceView.h"
+#include "serial/SerialLink.h"
+#include "serial/SerialSession.h"
+
+#include <QTest>
+
+namespace
+{
+
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(text);
+}
+
+// Status reply: firmware 2.3, hardware 1.2, the port count, description "Rack".
+QByteArray systemStatus(int ports)
+{
+    return FakeMidspanPort::withChecksum(hex("04"
+                                             "0000000000000000000000"
+                                             "230A") +
+                                         char(ports) + QByteArray("Rack\0\0\0\0\0\0", 10));
+}
+
+QByteArray portStatus()
+{
+    return FakeMidspanPort::withChecksum(hex("05000001000000640012000B00000800000000000000000000"));
+}
+
+} // namespace
+
+class tst_SerialSession : public QObject
+{
+    Q_OBJECT
+
+private:
+    struct Rig {
+        Rig() : context{state, link, controls, view, clock, feedback}, session(context)
+        {
+            QObject::connect(&clock, &Clock::expired, [this](TimerId timer) {
+                if (timer == TimerId::IdentifyReply)
+                    session.onIdentifyTimeout();
+                else if (timer == TimerId::PollReply)
+                    session.onPollTimeout();
+            });
+            state.linkType = LinkType::Serial;
+            controls.addItem(ctl::ComPortCombo, device.linkPath());
+            controls.setCurrentIndex(ctl::ComPortCombo, 0);
+        }
+        // Waits for the next frame from Spanmon, of the length given by its expected bytes.
+        QByteArray nextFrame(const QByteArray& expected)
+        {
+            device.waitForBytes(int(expected.size()));
+            return device.take();
+        }
+
+        FakeMidspanPort device;
+        DeviceState state;
+        SerialLink link;
+        FakeControls controls;
+        DeviceView view{state, controls};
+        Clock clock{0.05};
+        RecordingFeedback feedback;
+        AppContext context;
+        SerialSession session;
+    };
+
+    // Search, list and connect; the status read for a two-port device is outstanding after it.
+    static void connectTwoPorts(Rig& rig)
+    {
+        rig.session.startSerialSearch();
+        QCOMPARE(rig.nextFrame(hex("0E000E")), hex("0E000E"));
+        rig.device.write(
+            FakeMidspanPort::withChecksum(hex("0E00") + QByteArray("POE263U").leftJustified(23, '\0')));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.controls.itemCount(ctl::FoundDevices), 1, 3000);
+        rig.session.connectSerialDevice();
+        QCOMPARE(rig.nextFrame(hex("040004")), hex("040004"));
+    }
+
+private slots:
+    void identifyReplies_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("listed");
+        const QByteArray model23("ABCDEFGHIJKLMNOPQRSTUVW");
+        QTest::newRow("Identify, status 0")
+            << FakeMidspanPort::withChecksum(hex("0E00") + QByteArray("POE914U-8HP").leftJustified(23, '\0'))
+            << "POE914U-8HP";
+        QTest::newRow("Identify, model fills all 23 bytes")
+            << FakeMidspanPort::withChecksum(hex("0E00") + model23) << QString::fromLatin1(model23);
+        QTest::newRow("Identify, status 1")
+            << FakeMidspanPort::withChecksum(hex("0E01") + model23) << QString();
+        QTest::newRow("Identify, bad checksum") << hex("0E00") + model23 + hex("0000") << QString();
+    }
+    void identifyReplies()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, listed);
+        Rig rig;
+        rig.session.startSerialSearch();
+        QCOMPARE(rig.nextFrame(hex("0E000E")), hex("0E000E"));
+        rig.device.write(reply);
+        QTest::qWait(300); // well beyond the scaled time-out
+        if (listed.isEmpty()) {
+            QCOMPARE(rig.controls.itemCount(ctl::FoundDevices), 0);
+        } else {
+            QCOMPARE(rig.controls.itemCount(ctl::FoundDevices), 1);
+            QCOMPARE(rig.controls.itemText(ctl::FoundDevices, 0), rig.device.linkPath() + " *** " + listed);
+        }
+        QVERIFY(rig.feedback.shown.isEmpty());
+        QCOMPARE(rig.device.take(), QByteArray()); // neither the fallback nor anything else
+    }
+
+    void legacyCodesWithoutModelKeepPreviousModel()
+    {
+        Rig rig;
+        rig.state.modelName = QStringLiteral("POE263U");
+        rig.session.startSerialSearch();
+        QCOMPARE(rig.nextFrame(hex("0E000E")), hex("0E000E"));
+        QCOMPARE(rig.nextFrame(hex("000000")), hex("000000"));
+        rig.device.write(FakeMidspanPort::withChecksum(hex("0000777700")));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.controls.itemCount(ctl::FoundDevices), 1, 3000);
+        QCOMPARE(rig.controls.itemText(ctl::FoundDevices, 0), rig.device.linkPath() + " *** POE263U");
+    }
+
+    void unacknowledgedDescriptionResumesPolling()
+    {
+        Rig rig;
+        connectTwoPorts(rig);
+        QVERIFY(!QTest::currentTestFailed());
+        rig.state.systemDescription = QString();
+        rig.session.requestSystemDescription(); // while the status read is outstanding
+        rig.device.write(systemStatus(2));
+        QCOMPARE(rig.nextFrame(QByteArray(20, 0)), hex("0203019001900190"
+                                                       "20202020202020202020"
+                                                       "02F8"));
+        // No acknowledgement: the write is given up, nothing is counted, polling goes on.
+        QCOMPARE(rig.nextFrame(hex("040004")), hex("040004"));
+        QCOMPARE(rig.state.serialFailures, 0);
+        QVERIFY(!rig.link.userCommandActive);
+        QVERIFY(rig.controls.isEnabled(ctl::SaveToFlash));
+        QVERIFY(rig.state.serialLinked);
+        QVERIFY(rig.feedback.shown.isEmpty());
+    }
+
+    void portStatusAfterPortWriteRaisedKeepsIndex()
+    {
+        Rig rig;
+        connectTwoPorts(rig);
+        QVERIFY(!QTest::currentTestFailed());
+        rig.device.write(systemStatus(2));
+        QCOMPARE(rig.nextFrame(hex("05000005")), hex("05000005"));
+        // The port page queues "Send Port Control" while port 1 is being read.
+        rig.clock.stop(TimerId::PollReply);
+        rig.link.userCommandActive = true;
+        rig.state.portEnableWanted = {1, 0};
+        rig.link.raiseOnly(&SerialLink::pendingPortWrite);
+        rig.link.serialPortIndex = 0;
+        rig.device.write(portStatus());
+        QCOMPARE(rig.nextFrame(QByteArray(19, 0)), hex("03003FC1000007"
+                                                       "20202020202020202020"
+                                                       "024A"));
+        QCOMPARE(rig.controls.text(ctl::PowerBase + 1), QStringLiteral("100"));
+        QCOMPARE(rig.controls.text(ctl::VoltageBase + 1), QStringLiteral("1.8"));
+    }
+
+    void sessionStateDoesNotOutliveLostSession()
+    {
+        Rig rig;
+        connectTwoPorts(rig);
+        QVERIFY(!QTest::currentTestFailed());
+        rig.device.write(systemStatus(2));
+        QCOMPARE(rig.nextFrame(hex("05000005")), hex("05000005"));
+        // Three unanswered reads end the session.
+        QTRY_COMPARE_WITH_TIMEOUT(rig.feedback.texts(),
+                                  QStringList{"Connction Error! Please Check AC Power and Cable."}, 3000);
+        QVERIFY(!rig.link.anyRequest());
+        QVERIFY(!rig.link.userCommandActive);
+        QCOMPARE(rig.controls.itemCount(ctl::FoundDevices), 0);
+        QCOMPARE(rig.controls.text(ctl::FirmwareRevision), QStringLiteral("FW Rev"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SerialSession)
+#include "tst_serialsession.moc"
