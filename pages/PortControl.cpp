@@ -5,6 +5,7 @@
 #include "app/DeviceState.h"
 #include "app/DeviceView.h"
 #include "serial/SerialLink.h"
+#include "serial/SerialSession.h"
 
 void PortControl::readControls()
 {
@@ -47,7 +48,7 @@ void PortControl::queueSerialPortWrite()
 {
     DeviceState& s = ctx_.state;
     SerialLink& serial = ctx_.serial;
-    ctx_.clock.stop(TimerId::PollReply);
+    SerialSession::restartReplyTimeout(ctx_);
     // A missing reply to a write is no failure of the session.
     serial.userCommandActive = true;
     for (int k = 1; k <= s.portCount; ++k)

@@ -425,10 +425,18 @@ void SerialSession::onLineLost()
         endSession();
 }
 
+void SerialSession::restartReplyTimeout(AppContext& context)
+{
+    if (context.state.serialLinked)
+        context.clock.start(TimerId::PollReply, timeoutMs());
+    else
+        context.clock.stop(TimerId::PollReply);
+}
+
 void SerialSession::requestReset()
 {
     SerialLink& link = ctx_.serial;
-    ctx_.clock.stop(TimerId::PollReply);
+    restartReplyTimeout(ctx_);
     link.resetPending = true;
     ctx_.state.clearPortStaticRead();
     ctx_.view.lockControls();
@@ -439,7 +447,7 @@ void SerialSession::requestReset()
 void SerialSession::requestStore(bool toFlash)
 {
     SerialLink& link = ctx_.serial;
-    ctx_.clock.stop(TimerId::PollReply);
+    restartReplyTimeout(ctx_);
     link.storeToFlash = toFlash;
     ctx_.state.clearPortStaticRead();
     ctx_.view.lockControls();
@@ -449,7 +457,7 @@ void SerialSession::requestStore(bool toFlash)
 void SerialSession::requestSystemDescription()
 {
     ctx_.controls.setText(ctl::SystemDescription, ctx_.state.systemDescription);
-    ctx_.clock.stop(TimerId::PollReply);
+    restartReplyTimeout(ctx_);
     ctx_.serial.userCommandActive = true;
     ctx_.serial.raiseOnly(&SerialLink::pendingSystemWrite);
 }

@@ -32,6 +32,10 @@ public:
     void onPollTimeout();
     void onDownloadTimer();
 
+    // Every operator request restarts the reply time-out rather than stopping it: should the
+    // reply to the request in flight never come, the time-out still sends what was queued.
+    static void restartReplyTimeout(AppContext& context);
+
     // The operator's system requests; they only queue, the next reply sends them.
     void requestReset();
     void requestStore(bool toFlash);

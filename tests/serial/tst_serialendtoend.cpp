@@ -147,6 +147,28 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(rig.controls().isEnabled(ctl::SaveToFlash), WaitMs);
     }
 
+    // The reply to the request in flight is lost just as the operator queues a request: the
+    // time-out still sends the queued request, and the session goes on.
+    void requestQueuedAsAReplyIsLostStillGoesOut()
+    {
+        MidspanSim sim({"--ports", "4", "--no-line-delay"});
+        QVERIFY(sim.isReady());
+        SerialWindowRig rig(sim.directory(), 0.25); // reply time-out 250 ms real
+        connectAndPoll(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+        QCOMPARE(sim.command("silent on"), QStringLiteral("ok"));
+        sim.clearFrames();
+        QVERIFY(waitForFrames(sim, 1)); // this request goes unanswered
+        rig.click(ctl::SaveToFlash);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().contains("09 53 00 5C"), WaitMs);
+        QCOMPARE(sim.command("silent off"), QStringLiteral("ok"));
+        sim.clearFrames();
+        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
+        QVERIFY(rig.state().serialLinked);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.controls().isEnabled(ctl::SaveToFlash), WaitMs);
+        QVERIFY(rig.feedback.shown.isEmpty());
+    }
+
     void sendPortControlWithFourPorts()
     {
         MidspanSim sim({"--ports", "4", "--no-line-delay"});
