@@ -106,6 +106,8 @@ private slots:
         QCOMPARE(rig.controls().lamp(ctl::PortLampBase + 3), Lamp::Connected);
         QVERIFY(rig.controls().isEnabled(ctl::FirmwareDownload));
         QVERIFY(rig.feedback.shown.isEmpty());
+        // For a look by eye: the window of a connected midspan.
+        rig.window->grab().save(QStringLiteral(SCREENSHOT_DIR "/main_window_connected.png"));
     }
 
     void saveToFlashWhilePortReadOutstanding()
