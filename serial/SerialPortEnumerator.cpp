@@ -45,6 +45,8 @@ std::vector<SerialPortInfo> systemPorts()
 
 } // namespace
 
+SerialPortEnumerator::SerialPortEnumerator() : systemPorts_(systemPorts) {}
+
 void SerialPortEnumerator::setVirtualPorts(const QString& directory, const QString& pattern)
 {
     directory_ = directory;
@@ -76,7 +78,7 @@ void SerialPortEnumerator::enumerateSerialPorts(std::vector<SerialPortInfo>& por
                                                 bool ignoreBusyPorts) const
 {
     ports.clear();
-    std::vector<SerialPortInfo> found = systemPorts();
+    std::vector<SerialPortInfo> found = systemPorts_();
     for (SerialPortInfo& port : virtualPorts(directory_, pattern_)) {
         const bool known = std::any_of(found.begin(), found.end(), [&](const SerialPortInfo& p) {
             return p.devicePath == port.devicePath;

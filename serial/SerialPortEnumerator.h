@@ -12,6 +12,12 @@ class SerialPortEnumerator
 {
 public:
     using OpenTest = std::function<bool(const QString& devicePath)>;
+    using PortSource = std::function<std::vector<SerialPortInfo>()>;
+
+    SerialPortEnumerator();
+
+    // Where the machine's own serial ports come from: the platform's list unless replaced.
+    void setSystemPorts(PortSource source) { systemPorts_ = std::move(source); }
 
     // Virtual ports are the entries of directory whose names match pattern (wildcards).
     void setVirtualPorts(const QString& directory, const QString& pattern);
@@ -29,6 +35,7 @@ public:
     static std::vector<SerialPortInfo> virtualPorts(const QString& directory, const QString& pattern);
 
 private:
+    PortSource systemPorts_;
     QString directory_ = QStringLiteral("/dev");
     QString pattern_ = QStringLiteral("ttyV*");
 };

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The main window as the operator meets it: its controls, the link choice and leaving the program.
@@ -174,6 +175,32 @@ private slots:
         QVERIFY(!c.isVisible(ctl::ComPortCombo));
         QVERIFY(c.isEnabled(ctl::SearchPoe));
         QCOMPARE(c.itemCount(ctl::FoundDevices), 0);
+    }
+
+    void serialLinkWithoutPortsWarnsUntilTheNetworkLinkIsChosenAgain()
+    {
+        Window w;
+        QTemporaryDir noLinks;
+        SerialPortEnumerator& ports = w.window.controller().serialSession().enumerator();
+        ports.setSystemPorts([] { return std::vector<SerialPortInfo>{}; });
+        ports.setVirtualPorts(noLinks.path(), QStringLiteral("ttyV*"));
+        auto* link = w.window.controls().get<QComboBox>(ctl::LinkCombo);
+        link->setCurrentIndex(1);
+        emit link->activated(1);
+        QCOMPARE(w.feedback.shown.size(), 1);
+        QCOMPARE(w.feedback.shown.first(),
+                 (Message{QStringLiteral("Warning"), QStringLiteral("No Serial Port can be opened !!   "),
+                          Message::Icon::Exclamation, Message::Buttons::Ok}));
+        QCOMPARE(w.window.state().linkType, LinkType::None);
+        QVERIFY(!w.window.controls().isEnabled(ctl::SearchPoe));
+        QVERIFY(w.window.controls().isVisible(ctl::ComPortCombo));
+        QVERIFY(!w.window.controls().isVisible(ctl::Setting));
+
+        link->setCurrentIndex(0);
+        emit link->activated(0);
+        QCOMPARE(w.window.state().linkType, LinkType::Network);
+        QVERIFY(w.window.controls().isEnabled(ctl::SearchPoe));
+        QCOMPARE(w.feedback.shown.size(), 1);
     }
 
     void comPortChoiceSnapsBackWhileConnected()

@@ -186,11 +186,10 @@ private slots:
 
     void scanWithoutPortsWarns()
     {
-        if (!QSerialPortInfo::availablePorts().isEmpty())
-            QSKIP("this machine has serial ports of its own");
         QTemporaryDir dir;
         Scan scan(dir.path());
         auto [state, controls, feedback, session] = scan.parts();
+        session.enumerator().setSystemPorts([] { return std::vector<SerialPortInfo>{}; });
         session.scanComPorts();
         QCOMPARE(feedback.shown.size(), 1);
         QCOMPARE(feedback.shown[0], (Message{"Warning", "No Serial Port can be opened !!   ",
