@@ -172,6 +172,7 @@ void MainWindow::buildControls()
     button(ctl::SearchPoe, QStringLiteral("Search PoE"), du.rect(384, 28, 72, 13));
     auto* searching = place(ctl::SearchProgress, new QProgressBar(this), du.rect(314, 28, 142, 13));
     searching->setTextVisible(false);
+    searching->setAccessibleName(QStringLiteral("Search progress"));
     auto* found = place(ctl::FoundDevices, new QListWidget(this), du.rect(314, 45, 142, 48));
     found->setAccessibleName(QStringLiteral("Found devices"));
 

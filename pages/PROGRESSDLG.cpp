@@ -20,6 +20,7 @@ PROGRESSDLG::PROGRESSDLG(WidgetControls& controls, QWidget* owner)
     text_->setGeometry(du.rect(7, 3, 140, 9));
     bar_->setGeometry(du.rect(7, 14, 140, 10));
     bar_->setTextVisible(false);
+    bar_->setAccessibleName(QStringLiteral("Progress"));
     controls.add(ctl::ProgressDialog, this);
     controls.add(ctl::ProgressText, text_);
     controls.add(ctl::ProgressBar, bar_);
