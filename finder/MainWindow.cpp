@@ -56,12 +56,14 @@ MainWindow::MainWindow(Messages& messages, double timeScale, QWidget* parent)
     connect(view->addAction(QStringLiteral("E&xit\tAlt+F4")), &QAction::triggered, this, &QWidget::close);
 
     list_->setObjectName(QString::number(listId));
+    list_->setAccessibleName(QStringLiteral("Modules"));
     list_->setSortingEnabled(true);
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     list_->installEventFilter(this);
     connect(list_, &QListWidget::itemDoubleClicked, this, &MainWindow::openWebPageOfSelected);
 
     count_->setObjectName(QString::number(countId));
+    count_->setAccessibleName(QStringLiteral("Devices detected"));
     count_->setReadOnly(true);
     count_->setAlignment(Qt::AlignCenter);
     // Keys go to the list: Enter there sets the address of the selected module.
