@@ -1,7 +1,7 @@
 // One polling pass over 24 ports against midspan-sim at line rate: the pass time against the
 // line time of its bytes, spanmon's CPU time per pass, and the longest stall of the window's
 // event loop, while polling and while a progress display runs.
-#include "MidspanSim.h"
+#include "MidspanSimProcess.h"
 #include "RecordingFeedback.h"
 #include "app/Clock.h"
 #include "app/ControlIds.h"
@@ -102,8 +102,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("spanmon.controls.warning=false"));
 
-    MidspanSim sim({"--ports", QString::number(Ports)});
-    if (!sim.isReady()) {
+    MidspanSimProcess sim;
+    if (!sim.start({"--ports", QString::number(Ports)})) {
         std::fprintf(stderr, "midspan-sim did not start\n");
         return 1;
     }

@@ -1,6 +1,6 @@
 // The serial link end to end: the real main window against midspan-sim over its
 // pseudo-terminal, checked by the frames on the wire and the texts in the controls.
-#include "MidspanSim.h"
+#include "MidspanSimProcess.h"
 #include "SerialWindowRig.h"
 
 #include <QLineEdit>
@@ -34,7 +34,7 @@ private:
         rig.click(ctl::SearchPoe);
         QTRY_COMPARE_WITH_TIMEOUT(rig.foundCount(), 1, WaitMs);
     }
-    void connectDevice(SerialWindowRig& rig, MidspanSim& sim)
+    void connectDevice(SerialWindowRig& rig, MidspanSimProcess& sim)
     {
         search(rig);
         QVERIFY(!QTest::currentTestFailed());
@@ -44,14 +44,14 @@ private:
         QVERIFY(rig.state().serialLinked);
     }
     // Connected, with one whole pass done.
-    void connectAndPoll(SerialWindowRig& rig, MidspanSim& sim)
+    void connectAndPoll(SerialWindowRig& rig, MidspanSimProcess& sim)
     {
         connectDevice(rig, sim);
         if (QTest::currentTestFailed())
             return;
         QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
     }
-    static bool waitForFrames(MidspanSim& sim, int count)
+    static bool waitForFrames(MidspanSimProcess& sim, int count)
     {
         QDeadlineTimer deadline(WaitMs);
         while (sim.frames().size() < count && !deadline.hasExpired())
@@ -62,8 +62,8 @@ private:
 private slots:
     void pollingCycleOfEightPorts()
     {
-        MidspanSim sim({"--ports", "8", "--no-line-delay", "--steady"});
-        QVERIFY(sim.isReady());
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "8", "--no-line-delay", "--steady"}));
         QCOMPARE(sim.command("set system firmware 35"), QStringLiteral("ok"));
         QCOMPARE(sim.command("set system hardware 43"), QStringLiteral("ok"));
         QCOMPARE(sim.command("set system description Lab rack"), QStringLiteral("ok"));
@@ -112,8 +112,8 @@ private slots:
 
     void saveToFlashWhilePortReadOutstanding()
     {
-        MidspanSim sim({"--ports", "8", "--no-line-delay"});
-        QVERIFY(sim.isReady());
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "8", "--no-line-delay"}));
         SerialWindowRig rig(sim.directory(), 0.25); // reply time-out 250 ms real
         connectDevice(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -153,8 +153,8 @@ private slots:
     // time-out still sends the queued request, and the session goes on.
     void requestQueuedAsAReplyIsLostStillGoesOut()
     {
-        MidspanSim sim({"--ports", "4", "--no-line-delay"});
-        QVERIFY(sim.isReady());
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "4", "--no-line-delay"}));
         SerialWindowRig rig(sim.directory(), 0.25); // reply time-out 250 ms real
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -173,8 +173,8 @@ private slots:
 
     void sendPortControlWithFourPorts()
     {
-        MidspanSim sim({"--ports", "4", "--no-line-delay"});
-        QVERIFY(sim.isReady());
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "4", "--no-line-delay"}));
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -216,8 +216,8 @@ private slots:
 
     void systemResetAndDescription()
     {
-        MidspanSim sim({"--ports", "2", "--no-line-delay", "--restart-seconds", "0"});
-        QVERIFY(sim.isReady());
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "2", "--no-line-delay", "--restart-seconds", "0"}));
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -274,8 +274,8 @@ private slots:
 
     void legacyIdentifyOnFirstSearchOnly()
     {
-        MidspanSim sim({"--legacy-code", "73,241", "--no-line-delay"});
-        QVERIFY(sim.isReady());
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--legacy-code", "73,241", "--no-line-delay"}));
         SerialWindowRig rig(sim.directory());
         search(rig);
         QVERIFY(!QTest::currentTestFailed());
@@ -301,8 +301,8 @@ private slots:
 
     void silentLineEndsSessionAfterThreeTimeouts()
     {
-        MidspanSim sim({"--ports", "4", "--no-line-delay"});
-        QVERIFY(sim.isReady());
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "4", "--no-line-delay"}));
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -334,8 +334,8 @@ private slots:
     {
         QFETCH(int, corrupted);
         QFETCH(bool, sessionLasts);
-        MidspanSim sim({"--ports", "2", "--no-line-delay"});
-        QVERIFY(sim.isReady());
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "2", "--no-line-delay"}));
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -364,8 +364,8 @@ private slots:
     void portCountOutOfRange()
     {
         QFETCH(int, reported);
-        MidspanSim sim({"--ports", "24", "--no-line-delay"});
-        QVERIFY(sim.isReady());
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "24", "--no-line-delay"}));
         QCOMPARE(sim.command(QStringLiteral("report-ports %1").arg(reported)), QStringLiteral("ok"));
         SerialWindowRig rig(sim.directory());
         connectDevice(rig, sim);
@@ -378,8 +378,8 @@ private slots:
 
     void portCountOfTwentyFour()
     {
-        MidspanSim sim({"--ports", "24", "--no-line-delay"});
-        QVERIFY(sim.isReady());
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "24", "--no-line-delay"}));
         SerialWindowRig rig(sim.directory());
         connectDevice(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -392,8 +392,8 @@ private slots:
 
     void pulledAdapterEndsSessionAndSearchWorksAgain()
     {
-        MidspanSim sim({"--ports", "2", "--no-line-delay"});
-        QVERIFY(sim.isReady());
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "2", "--no-line-delay"}));
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -416,8 +416,8 @@ private slots:
 
     void portThatCannotBeOpened()
     {
-        MidspanSim sim({"--no-line-delay"});
-        QVERIFY(sim.isReady());
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--no-line-delay"}));
         SerialWindowRig rig(sim.directory());
         rig.chooseSerialLink();
         QVERIFY(rig.choosePort(QStringLiteral("ttyV0")));

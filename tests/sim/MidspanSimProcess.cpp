@@ -48,6 +48,11 @@ bool MidspanSimProcess::start(const QStringList& options, bool withSerial)
     return false;
 }
 
+QStringList MidspanSimProcess::frames()
+{
+    return QString::fromUtf8(control("frames")).split(u'\n', Qt::SkipEmptyParts);
+}
+
 QByteArray MidspanSimProcess::control(const QByteArray& command)
 {
     QLocalSocket socket;

@@ -26,6 +26,13 @@ public:
 
     // One control command and its reply (several lines, without the final ".", for frames).
     QByteArray control(const QByteArray& command);
+    // The same as text, for tests that compare replies with strings.
+    QString command(const QString& line) { return QString::fromUtf8(control(line.toUtf8())).trimmed(); }
+    // Serial frames received since the last clearFrames(), as uppercase hex ("04 00 04").
+    QStringList frames();
+    void clearFrames() { control("clear-frames"); }
+    // The folder holding the serial link (named ttyV0) and the control socket.
+    QString directory() const { return dir_.path(); }
 
     bool openSerial();
     void closeSerial();
