@@ -24,7 +24,6 @@
 #include <QPushButton>
 #include <QTabBar>
 
-#include <memory>
 #include <utility>
 
 namespace
@@ -203,7 +202,7 @@ void MainWindow::placePages()
     const int tabsHeight = std::min(tabBar_->sizeHint().height(), 25);
     tabBar_->setGeometry(0, 0, client.width(), tabsHeight);
     tabPane_->setGeometry(0, tabsHeight - 1, client.width(), client.height() - tabsHeight + 1);
-    for (QWidget* page : {portPage_, infoPage_})
+    for (QWidget* page : std::initializer_list<QWidget*>{portPage_, infoPage_})
         page->setGeometry(2, 25, client.width() - 5, client.height() - 27);
 }
 
@@ -233,17 +232,16 @@ void MainWindow::wire()
     connect(controls_.get<QPushButton>(ctl::FactoryDefaults), &QPushButton::clicked, this,
             [this] { controller_.restoreDefaults(); });
     // The port page's description dialog also edits the system description.
-    EditDes* describe = static_cast<PortDescription*>(portPage_)->descriptionDialog();
-    auto systemEditOpen = std::make_shared<bool>(false);
+    EditDes* describe = portPage_->descriptionDialog();
     connect(controls_.get<QPushButton>(ctl::EditSystemDescription), &QPushButton::clicked, this,
-            [this, describe, systemEditOpen] {
+            [this, describe] {
                 if (!controller_.beginSystemDescriptionEdit())
                     return;
-                *systemEditOpen = true;
+                systemEditOpen_ = true;
                 describe->openForSystem();
             });
-    connect(describe, &QDialog::finished, this, [this, systemEditOpen](int result) {
-        if (!std::exchange(*systemEditOpen, false))
+    connect(describe, &QDialog::finished, this, [this](int result) {
+        if (!std::exchange(systemEditOpen_, false))
             return;
         controller_.endSystemDescriptionEdit(result == QDialog::Accepted && state_.descriptionSaved);
     });

@@ -15,6 +15,7 @@
 class QFrame;
 class QTabBar;
 class PictureWindow;
+class PortDescription;
 class PROGRESSDLG;
 
 // The main window: link choice, system information and operations, the found-device list and
@@ -65,8 +66,9 @@ private:
     QWidget* tabControl_ = nullptr;
     QTabBar* tabBar_ = nullptr;
     QFrame* tabPane_ = nullptr; // the frame around the page area
-    QWidget* portPage_ = nullptr;
+    PortDescription* portPage_ = nullptr;
     QWidget* infoPage_ = nullptr;
+    bool systemEditOpen_ = false; // the description dialog edits the system description
     PictureWindow* picture_ = nullptr;
     PROGRESSDLG* progress_ = nullptr;
 };
