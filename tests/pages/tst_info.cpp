@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "pages/MyStatic.h"
 
+#include "PageLayout.h"
 #include "RecordingFeedback.h"
 
 #include <QDir>
@@ -169,31 +170,23 @@ void tst_Info::groupsAndCellsFitThePage()
     QCOMPARE(page->geometry(), rig.controls().widget(135)->geometry());
     if (size.isValid())
         page->resize(size);
-    auto rectOf = [&](int id) {
-        QWidget* w = rig.controls().widget(id);
-        return QRect(w->mapTo(page, QPoint(0, 0)), w->size());
-    };
-    QList<QRect> taken;
+    const PageLayout layout(page, rig.controls());
+    QList<QRect> groups;
+    layout.portGroups(GroupBase, groups);
+    if (QTest::currentTestFailed())
+        return;
     for (int k = 1; k <= 24; ++k) {
-        const QRect group = rectOf(GroupBase + k);
-        QVERIFY2(page->rect().contains(group), qPrintable(QStringLiteral("group %1 clipped").arg(k)));
-        for (const QRect& other : taken)
-            QVERIFY2(!group.intersects(other), qPrintable(QStringLiteral("group %1 overlaps").arg(k)));
-        taken.append(group);
-        int above = group.top();
+        int above = groups[k - 1].top();
         for (int base : RowBases) {
-            const QRect cell = rectOf(base + k);
-            QVERIFY2(group.contains(cell), qPrintable(QStringLiteral("cell %1 outside").arg(base + k)));
+            const QRect cell = layout.rect(base + k);
+            QVERIFY2(groups[k - 1].contains(cell),
+                     qPrintable(QStringLiteral("cell %1 outside").arg(base + k)));
             QVERIFY2(cell.top() > above, qPrintable(QStringLiteral("cell %1 out of order").arg(base + k)));
             above = cell.bottom();
         }
     }
-    for (int id : {1332, 1333, 1334, 1335, 1336, 1337, 1338, 1367, 1368, 1369, 1370, 1371, 1372, 1009}) {
-        const QRect label = rectOf(id);
-        QVERIFY2(page->rect().contains(label), qPrintable(QStringLiteral("label %1 clipped").arg(id)));
-        for (const QRect& group : taken)
-            QVERIFY2(!label.intersects(group), qPrintable(QStringLiteral("label %1 overlaps").arg(id)));
-    }
+    for (int id : {1332, 1333, 1334, 1335, 1336, 1337, 1338, 1367, 1368, 1369, 1370, 1371, 1372, 1009})
+        layout.verifyClearOf(id, groups);
 }
 
 void tst_Info::screenshot()

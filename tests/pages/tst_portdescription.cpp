@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "pages/EditDes.h"
 
+#include "PageLayout.h"
 #include "RecordingFeedback.h"
 
 #include <QCheckBox>
@@ -295,32 +296,25 @@ void tst_PortDescription::portGroupsFitThePage()
     QVERIFY(page->height() >= 400);
     if (size.isValid())
         page->resize(size);
-    auto rectOf = [&](int id) {
-        QWidget* w = rig.controls().widget(id);
-        return QRect(w->mapTo(page, QPoint(0, 0)), w->size());
-    };
+    const PageLayout layout(page, rig.controls());
     QList<QRect> groups;
+    layout.portGroups(GroupBase, groups);
+    if (QTest::currentTestFailed())
+        return;
     for (int k = 1; k <= 24; ++k) {
-        const QRect group = rectOf(GroupBase + k);
-        QVERIFY2(page->rect().contains(group), qPrintable(QStringLiteral("group %1 clipped").arg(k)));
-        for (const QRect& other : groups)
-            QVERIFY2(!group.intersects(other), qPrintable(QStringLiteral("group %1 overlaps").arg(k)));
+        const QRect& group = groups[k - 1];
         // Ports 1-12 on top, 13-24 below, in order from the left.
         if (k > 1 && k != 13)
-            QVERIFY(group.left() > groups.last().right());
+            QVERIFY(group.left() > groups[k - 2].right());
         if (k > 12)
             QVERIFY(group.top() > groups[k - 13].bottom());
-        groups.append(group);
         for (int base : {LampBase, DescriptionBase, EditBase, EnableBase})
-            QVERIFY2(group.contains(rectOf(base + k)),
+            QVERIFY2(group.contains(layout.rect(base + k)),
                      qPrintable(QStringLiteral("%1 outside").arg(base + k)));
     }
     for (int id : {1495, 1340, 1341, 1499, 1339, 1322, 1323, 1325, 1326, 1327, 1328, 1329, 1507, 1330, 1331,
                    1365, 1366}) {
-        const QRect r = rectOf(id);
-        QVERIFY2(page->rect().contains(r), qPrintable(QStringLiteral("%1 clipped").arg(id)));
-        for (const QRect& group : groups)
-            QVERIFY2(!r.intersects(group), qPrintable(QStringLiteral("%1 overlaps a port group").arg(id)));
+        layout.verifyClearOf(id, groups);
         // Texts are not cut off.
         QWidget* w = rig.controls().widget(id);
         auto* label = qobject_cast<QLabel*>(w);
