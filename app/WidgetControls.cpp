@@ -1,6 +1,7 @@
 #include "app/WidgetControls.h"
 
 #include "app/LampImages.h"
+#include "pages/MyStatic.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -60,7 +61,9 @@ QWidget* WidgetControls::widget(int id) const
 void WidgetControls::setText(int id, const QString& text)
 {
     QWidget* w = widget(id);
-    if (auto* label = qobject_cast<QLabel*>(w))
+    if (auto* cell = qobject_cast<MyStatic*>(w))
+        cell->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(w))
         label->setText(text);
     else if (auto* edit = qobject_cast<QLineEdit*>(w))
         edit->setText(text);

@@ -1,16 +1,14 @@
 // One polling pass over 24 ports against midspan-sim at line rate: the pass time against the
 // line time of its bytes, spanmon's CPU time per pass, and the longest stall of the window's
 // event loop, while polling and while a progress display runs.
-#include "MidspanSimProcess.h"
 #include "RecordingFeedback.h"
+#include "SimulatedMidspan.h"
 #include "app/Clock.h"
 #include "app/ControlIds.h"
 #include "app/MainWindow.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QListWidget>
 #include <QLoggingCategory>
 #include <QPushButton>
@@ -77,22 +75,6 @@ private:
     qint64 longest_ = 0;
 };
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done() || elapsed.elapsed() >= timeoutMs)
-            loop.quit();
-    });
-    check.start(10);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -110,23 +92,10 @@ int main(int argc, char* argv[])
     Clock clock;
     RecordingFeedback feedback;
     MainWindow window(clock, feedback);
-    window.controller().serialSession().enumerator().setVirtualPorts(sim.directory(),
-                                                                     QStringLiteral("ttyV*"));
-    WidgetControls& controls = window.controls();
-
-    auto* link = controls.get<QComboBox>(ctl::LinkCombo);
-    link->setCurrentIndex(1);
-    emit link->activated(1);
-    auto* ports = controls.get<QComboBox>(ctl::ComPortCombo);
-    const int index = ports->findText(QStringLiteral("ttyV0"));
-    ports->setCurrentIndex(index);
-    emit ports->activated(index);
-    controls.get<QPushButton>(ctl::SearchPoe)->click();
-    auto* found = controls.get<QListWidget>(ctl::FoundDevices);
-    if (!waitUntil([&] { return found->count() == 1; }, 5000)) {
-        std::fprintf(stderr, "the simulator was not found\n");
+    if (!searchSimulator(window, sim))
         return 1;
-    }
+    WidgetControls& controls = window.controls();
+    auto* found = controls.get<QListWidget>(ctl::FoundDevices);
 
     // A pass starts each time a status read goes out.
     StallProbe probe;

@@ -47,6 +47,8 @@ Control socket (--control PATH), one reply line per command, multi-line answers 
   silent on|off       answer nothing on the serial line (frames are still recorded)
   delay <ms>          answer late by ms (0 = at once)
   corrupt <n>         spoil the checksum of the next n serial replies
+  cut <n>             send only the first half of the next n serial replies
+  double <n>          send each of the next n serial replies twice
   drop-line           close the pseudo-terminal and remove its link
   restore-line        a new pseudo-terminal at the same link
   report-ports <n>|off  report n ports in the status reply and .2.2.7.0
