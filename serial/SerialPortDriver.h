@@ -41,10 +41,13 @@ public:
 private:
     void readReply();
     void onError(QSerialPort::SerialPortError error);
+    // Lets the line wake the reader only once the rest of the reply is queued.
+    void wakeForRestOfReply(unsigned expected);
 
     SerialLink& link_;
     Clock& clock_;
     QSerialPort port_;
     bool running_ = false;
+    int wakeAt_ = -1;   // bytes the line queues before it wakes the reader (VMIN), once set
     quint64 sends_ = 0; // a reply read before a later send is stale
 };
