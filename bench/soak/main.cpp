@@ -161,11 +161,12 @@ int main(int argc, char* argv[])
         int(minutes * 60000) + 1000);
     reportTimer.stop();
     operatorTimer.stop();
-    report();
+    if (double(elapsed.elapsed()) / 60000.0 - samples.back().minutes > 0.05)
+        report();
 
     // Growth after the first report: the start-up's own allocations are not counted.
     const QList<Sample> settled = samples.mid(1);
-    std::printf("  growth after the first report: resident %+.2f MB per hour, descriptors %+.2f per hour"
+    std::printf("  growth after the first report: resident %+.2f MB per hour, descriptors %+.1f per hour"
                 " (%d samples)\n",
                 slope(settled, &Sample::residentMb) * 60, slope(settled, &Sample::descriptors) * 60,
                 int(settled.size()));
