@@ -145,7 +145,7 @@ session() {
     [ -n "$netns" ] && inside=(ip netns exec "$netns")
     cd "$home"
     "${inside[@]}" runuser -u "$user" -- env -i HOME="$home" USER="$user" PATH=/usr/bin:/bin LANG=C.UTF-8 \
-        xvfb-run -a -e "$home/xvfb.log" -s "-screen 0 1280x1024x24" dbus-run-session -- bash -c '
+        xvfb-run -a -n 187 -e "$home/xvfb.log" -s "-screen 0 1280x1024x24" dbus-run-session -- bash -c '
             /usr/libexec/at-spi-bus-launcher --launch-immediately &
             QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 bash -c "$1" >"$HOME/program.log" 2>&1 &
             program=$!
