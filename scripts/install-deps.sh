@@ -9,7 +9,7 @@ packages=(
     libsnmp-dev snmp
     fonts-crosextra-carlito fonts-liberation
     iproute2 xvfb xauth xdg-utils
-    librsvg2-bin
+    librsvg2-bin desktop-file-utils appstream
 )
 
 missing=()
