@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing need on Debian 12. Idempotent: asks apt only
-# for packages that are missing.
+# Installs what building, running and testing need on Debian 12, and the packages named as arguments.
+# Idempotent: asks apt only for packages that are missing.
 set -euo pipefail
 
 packages=(
@@ -10,6 +10,7 @@ packages=(
     fonts-crosextra-carlito fonts-liberation
     iproute2 xvfb xauth xdg-utils
     librsvg2-bin desktop-file-utils appstream
+    "$@"
 )
 
 missing=()

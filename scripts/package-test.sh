@@ -40,21 +40,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-tools=(lintian desktop-file-utils appstream dpkg-dev at-spi2-core python3-pyatspi dbus-x11)
-missing=()
-for p in "${tools[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-deps.sh lintian file at-spi2-core python3-pyatspi dbus-x11
 
 step "building the packages"
 scripts/package.sh >"$work/package.log" 2>&1 || { cat "$work/package.log" >&2; fail "scripts/package.sh"; }
 version=$(sed -n 's/^project(Spanmon VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-programs_deb=dist/spanmon_${version}_amd64.deb
-simulators_deb=dist/spanmon-simulators_${version}_amd64.deb
+arch=$(dpkg --print-architecture)
+programs_deb=dist/spanmon_${version}_${arch}.deb
+simulators_deb=dist/spanmon-simulators_${version}_${arch}.deb
 [ -f "$programs_deb" ] && [ -f "$simulators_deb" ] || fail "no $programs_deb and $simulators_deb"
 
 step "file lists"
