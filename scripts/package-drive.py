@@ -43,7 +43,8 @@ def descendants(node):
 
 def control(app, role, name=None, test=None):
     def matches(node):
-        return node.getRoleName() == role and (name is None or node.name == name) and (test is None or test(node))
+        return (node.getRoleName() == role and (name is None or node.name == name)
+                and (test is None or test(node)))
     return wait_for(lambda: next((n for n in descendants(app) if matches(n)), None))
 
 
@@ -61,10 +62,10 @@ def showing(node):
     return node.getState().contains(pyatspi.STATE_SHOWING)
 
 
-def choose(app, entry, combo_name=None):
-    """Picks an entry of a drop-down list (the one named, else the one offering it) with mouse clicks, as
-    an operator would."""
-    combo = control(app, "combo box", combo_name, lambda node: entry in items(node))
+def choose(app, entry):
+    """Picks an entry of the drop-down list that offers it with mouse clicks, as an operator would (the
+    program then sees the operator's choice)."""
+    combo = control(app, "combo box", test=lambda node: entry in items(node))
     if combo is None:
         raise RuntimeError(f"no drop-down list offers {entry!r}")
     click(combo)
