@@ -8,13 +8,13 @@
 #include "pages/PROGRESSDLG.h"
 #include "pages/PictureWindow.h"
 #include "pages/PortDescription.h"
+#include "snmp/LinkIni.h"
 #include "snmp/ParamSetting.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -75,7 +75,7 @@ MainWindow::MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    state_.settingsPath = QDir::current().filePath(QStringLiteral("Link.ini"));
+    state_.settingsPath = LinkIni::inWorkingDirectory().path();
 
     buildTabs();
     boldFont_ = fonts::withCellHeight(QStringLiteral("Arial"), 15, 700);
