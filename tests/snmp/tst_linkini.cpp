@@ -64,90 +64,42 @@ private slots:
 
 void tst_LinkIni::reading_data()
 {
+    // Every row reads the key "Read" of section "Community".
     QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QString>("section");
-    QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
 
-    QTest::newRow("plain") << QByteArray("[IPAdress]\nIP=192.168.1.20\n") << "IPAdress"
-                           << "IP"
-                           << "192.168.1.20";
-    QTest::newRow("names in another case") << QByteArray("[ipADRESS]\nip=10.0.0.1\n") << "IPAdress"
-                                           << "IP"
-                                           << "10.0.0.1";
+    const QByteArray cut = QByteArray(300, 'a');
+    const QString umlauts = QString::fromUtf8("Gr\xc3\xbc\xc3\x9f"
+                                              "e");
+    QTest::newRow("plain") << QByteArray("[Community]\nRead=public\n") << "public";
+    QTest::newRow("names in another case") << QByteArray("[cOMMUNITY]\nrEAD=public\n") << "public";
     QTest::newRow("blanks around names and value")
-        << QByteArray(" \t[ Community ] \n  Read \t=  pub lic \t\n") << "Community"
-        << "Read"
-        << "pub lic";
-    QTest::newRow("double quotes removed") << QByteArray("[Community]\nRead=\" public \"\n") << "Community"
-                                           << "Read"
-                                           << " public ";
-    QTest::newRow("single quotes removed") << QByteArray("[Community]\nRead='public'\n") << "Community"
-                                           << "Read"
-                                           << "public";
-    QTest::newRow("unmatched quotes kept") << QByteArray("[Community]\nRead=\"public'\n") << "Community"
-                                           << "Read"
-                                           << "\"public'";
-    QTest::newRow("equals sign in the value") << QByteArray("[Community]\nRead=a=b\n") << "Community"
-                                              << "Read"
-                                              << "a=b";
-    QTest::newRow("first key wins") << QByteArray("[Community]\nRead=first\nREAD=second\n") << "Community"
-                                    << "Read"
-                                    << "first";
-    QTest::newRow("first section wins")
-        << QByteArray("[Community]\nRead=a\n[Community]\nRead=b\nSet=c\n") << "Community"
-        << "Set"
-        << "";
-    QTest::newRow("key of another section")
-        << QByteArray("[SNMPv3]\nRead=x\n[Community]\nSet=y\n") << "Community"
-        << "Read"
-        << "";
-    QTest::newRow("key before any section") << QByteArray("Read=x\n[Community]\n") << "Community"
-                                            << "Read"
-                                            << "";
-    QTest::newRow("comment") << QByteArray("[Community]\n;Read=x\n") << "Community"
-                             << "Read"
-                             << "";
+        << QByteArray(" \t[ Community ] \n  Read \t=  pub lic \t\n") << "pub lic";
+    QTest::newRow("double quotes removed") << QByteArray("[Community]\nRead=\" public \"\n") << " public ";
+    QTest::newRow("single quotes removed") << QByteArray("[Community]\nRead='public'\n") << "public";
+    QTest::newRow("unmatched quotes kept") << QByteArray("[Community]\nRead=\"public'\n") << "\"public'";
+    QTest::newRow("equals sign in the value") << QByteArray("[Community]\nRead=a=b\n") << "a=b";
+    QTest::newRow("first key wins") << QByteArray("[Community]\nRead=first\nREAD=second\n") << "first";
+    QTest::newRow("first section wins") << QByteArray("[Community]\nSet=a\n[Community]\nRead=b\n") << "";
+    QTest::newRow("key of another section") << QByteArray("[SNMPv3]\nRead=x\n[Community]\nSet=y\n") << "";
+    QTest::newRow("key before any section") << QByteArray("Read=x\n[Community]\n") << "";
+    QTest::newRow("comment") << QByteArray("[Community]\n;Read=x\n") << "";
     QTest::newRow("CR LF line ends") << QByteArray("[Community]\r\nRead=public\r\nSet=private\r\n")
-                                     << "Community"
-                                     << "Read"
                                      << "public";
-    QTest::newRow("last line without line end") << QByteArray("[Community]\nRead=public") << "Community"
-                                                << "Read"
-                                                << "public";
-    QTest::newRow("empty value") << QByteArray("[Community]\nRead=\nSet=x\n") << "Community"
-                                 << "Read"
-                                 << "";
-    QTest::newRow("cut at 259 bytes") << QByteArray("[Community]\nRead=") + QByteArray(300, 'a') + "\n"
-                                      << "Community"
-                                      << "Read" << QString(259, u'a');
-    QTest::newRow("UTF-8") << QByteArray("[SNMPv3]\nUser=Gr\xc3\xbc\xc3\x9f"
-                                         "e\n")
-                           << "SNMPv3"
-                           << "User"
-                           << QString::fromUtf8("Gr\xc3\xbc\xc3\x9f"
-                                                "e");
-    QTest::newRow("Windows code page") << QByteArray("[SNMPv3]\nUser=Gr\xfc\xdf"
-                                                     "e\n")
-                                       << "SNMPv3"
-                                       << "User"
-                                       << QString::fromUtf8("Gr\xc3\xbc\xc3\x9f"
-                                                            "e");
-    QTest::newRow("cut inside a character")
-        << QByteArray("[SNMPv3]\nUser=") + QByteArray(258, 'a') + "\xc3\xbc\n"
-        << "SNMPv3"
-        << "User" << QString(258, u'a');
+    QTest::newRow("cut at 259 bytes") << "[Community]\nRead=" + cut + "\n" << QString(259, u'a');
+    QTest::newRow("UTF-8") << "[Community]\nRead=" + umlauts.toUtf8() + "\n" << umlauts;
+    QTest::newRow("Windows code page") << "[Community]\nRead=" + umlauts.toLatin1() + "\n" << umlauts;
+    QTest::newRow("cut inside a character") << "[Community]\nRead=" + cut.first(258) + "\xc3\xbc\n"
+                                            << QString(258, u'a');
 }
 
 void tst_LinkIni::reading()
 {
     QFETCH(QByteArray, file);
-    QFETCH(QString, section);
-    QFETCH(QString, key);
     QFETCH(QString, value);
 
     putFile(file);
-    QCOMPARE(LinkIni(path()).value(section, key), value);
+    QCOMPARE(LinkIni(path()).value(QStringLiteral("Community"), QStringLiteral("Read")), value);
 }
 
 void tst_LinkIni::missingFileReadsEmpty()

@@ -72,6 +72,7 @@ private slots:
     void everyControlHasItsIdentifierKindAndCaption();
     void settingStoresTheValuesAndEndsTheListedSearch();
     void cancelEnterEscapeAndTheCloseBoxChangeNothing();
+    void cancelAfterAWarningKeepsTheSession();
     void snmpV3TickBoxSwapsTheRows();
     void networkSearchOpensTheSameDialog();
     void addressTyping_data();
@@ -233,6 +234,26 @@ void tst_ParamSetting::cancelEnterEscapeAndTheCloseBoxChangeNothing()
     QCOMPARE(s.searchPrefix, QString());
     QVERIFY(!QFile::exists(iniPath()));
     QVERIFY(w.feedback.shown.isEmpty());
+}
+
+void tst_ParamSetting::cancelAfterAWarningKeepsTheSession()
+{
+    Window w;
+    DeviceState& s = w.window.state();
+    s.networkLinked = s.deviceListValid = s.sessionReady = true;
+    w.window.controls().addItem(FoundDevices, QStringLiteral("127.0.40.30 *** POE midspan"));
+    QVERIFY(w.openBySetting());
+    w.feedback.answers = {true}; // re-link, then the read community is missing
+    w.press(Ok);
+    QCOMPARE(w.feedback.texts().last(), QStringLiteral("Can not find 'Read Community' !!"));
+    QCOMPARE(QApplication::focusWidget(), w.get<QLineEdit>(ReadCommunity));
+    QVERIFY(w.dialog.relinkRequested());
+    w.press(Cancel);
+
+    QVERIFY(!s.deviceListValid);
+    QVERIFY(s.networkLinked);
+    QVERIFY(s.sessionReady);
+    QCOMPARE(w.window.controls().itemCount(FoundDevices), 1);
 }
 
 void tst_ParamSetting::snmpV3TickBoxSwapsTheRows()
