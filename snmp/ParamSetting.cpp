@@ -112,6 +112,10 @@ void ParamSetting::build()
 
 void ParamSetting::openSettings()
 {
+    if (isVisible()) { // already open: the operator's entries stay
+        raise();
+        return;
+    }
     open();
     form_.open();
 }

@@ -292,6 +292,8 @@ void tst_ParamSetting::networkSearchOpensTheSameDialog()
     w.window.controller().openSettings();
     QVERIFY(w.dialog.isVisible());
     w.fields.setText(FirstAddress, QStringLiteral("127.0.40.11"));
+    w.window.controller().openSettings(); // a second request while it is open keeps what was typed
+    QCOMPARE(w.fields.text(FirstAddress), QStringLiteral("127.0.40.11"));
     w.fields.setText(ReadCommunity, QStringLiteral("public"));
     w.fields.setText(WriteCommunity, QStringLiteral("private"));
     w.press(Ok);
