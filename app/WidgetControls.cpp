@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLoggingCategory>
+#include <QMetaProperty>
 #include <QProgressBar>
 #include <QSignalBlocker>
 
@@ -39,6 +40,12 @@ QStringList itemsOf(const QWidget* w)
         for (int i = 0; i < combo->count(); ++i)
             items.append(combo->itemText(i));
     return items;
+}
+
+// Composite fields (the address fields) offer their text as their user property.
+bool hasTextProperty(const QWidget* w)
+{
+    return w && w->metaObject()->userProperty().typeId() == QMetaType::QString;
 }
 
 } // namespace
@@ -72,6 +79,8 @@ void WidgetControls::setText(int id, const QString& text)
         button->setText(text);
     else if (auto* group = qobject_cast<QGroupBox*>(w))
         group->setTitle(text);
+    else if (hasTextProperty(w))
+        w->metaObject()->userProperty().write(w, text);
     else if (w)
         w->setWindowTitle(text);
 }
@@ -89,6 +98,8 @@ QString WidgetControls::text(int id) const
         return group->title();
     if (auto* combo = qobject_cast<QComboBox*>(w))
         return combo->currentText();
+    if (hasTextProperty(w))
+        return w->metaObject()->userProperty().read(w).toString();
     return w ? w->windowTitle() : QString();
 }
 

@@ -1,12 +1,16 @@
 """Prints what a screen reader finds in a running program through the accessibility bus, and
 fails when a button, tick box, field or lamp has no name, an enabled button cannot be pressed or
-a field (such as a value cell) does not let a reader have the value it shows."""
+a field (such as a value cell) does not let a reader have the value it shows.
+Arguments: the program's name, then buttons to press one after the other; after each press the
+program is looked at again, with the windows the button opened."""
 import sys
 import time
 
 import pyatspi
 
-NAMED_ROLES = {"push button", "check box", "text", "image", "combo box", "list", "progress bar", "page tab"}
+NAMED_ROLES = {"push button", "check box", "text", "password text", "image", "combo box", "list", "progress bar",
+               "page tab"}
+TEXT_ROLES = {"text", "password text"}
 
 
 def find_application(name):
@@ -36,21 +40,45 @@ def walk(node, depth, problems):
         actions = [action.getName(i) for i in range(action.nActions)]
     except NotImplementedError:
         actions = []
-    value = shown_text(node) if role == "text" else None
+    shown = shown_text(node) if role in TEXT_ROLES else None
+    value = f" = {shown!r}" if shown is not None else ""
     if role not in ("filler", "panel") or name:
         extra = f" ({description})" if description else ""
-        if value is not None:
-            extra += f" = {value!r}"
-        print(f"{'  ' * min(depth, 8)}{role}: {name!r}{extra} {' '.join(actions)}".rstrip())
+        print(f"{'  ' * min(depth, 8)}{role}: {name!r}{value}{extra} {' '.join(actions)}".rstrip())
     showing = states.contains(pyatspi.STATE_SHOWING)
     if showing and role in NAMED_ROLES and not (name or description):
         problems.append(f"{role} without a name")
-    if showing and role == "text" and value is None:
+    if showing and role in TEXT_ROLES and shown is None:
         problems.append(f"the value of {name!r} cannot be read")
     if showing and role == "push button" and states.contains(pyatspi.STATE_ENABLED) and "Press" not in actions:
         problems.append(f"button {name!r} cannot be pressed")
     for i in range(node.childCount):
         walk(node.getChildAtIndex(i), depth + 1, problems)
+
+
+def find_button(node, name):
+    if node.getRoleName() == "push button" and node.name == name:
+        return node
+    for i in range(node.childCount):
+        found = find_button(node.getChildAtIndex(i), name)
+        if found is not None:
+            return found
+    return None
+
+
+def press(app, name):
+    """Presses the button and waits until the program shows one more window."""
+    button = find_button(app, name)
+    if button is None:
+        return f"no button {name!r} to press"
+    windows = app.childCount
+    action = button.queryAction()
+    action.doAction([action.getName(i) for i in range(action.nActions)].index("Press"))
+    for _ in range(50):
+        if app.childCount > windows:
+            return None
+        time.sleep(0.1)
+    return f"pressing {name!r} opened no window"
 
 
 def main():
@@ -60,6 +88,13 @@ def main():
         return 1
     problems = []
     walk(app, 0, problems)
+    for button in sys.argv[2:]:
+        print(f"--- after pressing {button!r}")
+        problem = press(app, button)
+        if problem:
+            problems.append(problem)
+            break
+        walk(app.getChildAtIndex(app.childCount - 1), 0, problems)
     for problem in problems:
         print("problem:", problem, file=sys.stderr)
     return 1 if problems else 0

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-600}
 jobs=${FUZZ_JOBS:-2}
 dir=build-fuzz
-scripts/install-deps.sh
+scripts/install-deps.sh clang libclang-rt-14-dev
 
 cmake -S . -B "$dir" -G Ninja -DFUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
