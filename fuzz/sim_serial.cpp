@@ -4,7 +4,6 @@
 #include "LinePieces.h"
 #include "SerialCommandInterpreter.h"
 
-
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
