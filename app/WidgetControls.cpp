@@ -68,7 +68,11 @@ void WidgetControls::setText(int id, const QString& text)
         button->setText(text);
     else if (auto* group = qobject_cast<QGroupBox*>(w))
         group->setTitle(text);
-    else if (w)
+    else if (auto* bar = qobject_cast<QProgressBar*>(w)) {
+        // A bar's text is shown on it; no text hides it.
+        bar->setFormat(text);
+        bar->setTextVisible(!text.isEmpty());
+    } else if (w)
         w->setWindowTitle(text);
 }
 
@@ -83,6 +87,8 @@ QString WidgetControls::text(int id) const
         return button->text();
     if (auto* group = qobject_cast<QGroupBox*>(w))
         return group->title();
+    if (auto* bar = qobject_cast<QProgressBar*>(w))
+        return bar->isTextVisible() ? bar->text() : QString();
     if (auto* combo = qobject_cast<QComboBox*>(w))
         return combo->currentText();
     return w ? w->windowTitle() : QString();
