@@ -70,7 +70,7 @@ FirmwareDownload::FirmwareDownload(AppContext& context, SerialPortDriver& driver
 void FirmwareDownload::start()
 {
     SerialLink& link = ctx_.serial;
-    Controls& c = ctx_.controls;
+    pollReplyDue_ = ctx_.clock.isActive(TimerId::PollReply);
     ctx_.clock.stop(TimerId::PollReply);
     link.resetPending = true;
     link.downloadActive = true;
@@ -89,7 +89,29 @@ void FirmwareDownload::start()
         finish();
         return;
     }
-    c.setVisible(ctl::FirmwareDownload, false);
+    ctx_.controls.setVisible(ctl::FirmwareDownload, false);
+    // A poll reply still on its way would be taken for the loader's first answer.
+    if (pollReplyDue_) {
+        beginning_ = true;
+        ctx_.clock.start(TimerId::Download, int(PollReplyWait.count()));
+        return;
+    }
+    begin();
+}
+
+void FirmwareDownload::onPollReplyDone()
+{
+    pollReplyDue_ = false;
+    if (beginning_) {
+        ctx_.clock.stop(TimerId::Download);
+        begin();
+    }
+}
+
+void FirmwareDownload::begin()
+{
+    SerialLink& link = ctx_.serial;
+    beginning_ = false;
     link.downloadMode = true;
     ctx_.view.clearDeviceDisplay();
     ctx_.view.lockControls();
@@ -299,7 +321,9 @@ void FirmwareDownload::onTimer()
 {
     SerialLink& link = ctx_.serial;
     ctx_.clock.stop(TimerId::Download);
-    if (link.downloadStep == Transferred) {
+    if (beginning_) {
+        begin(); // the poll's reply never came: the line is quiet all the same
+    } else if (link.downloadStep == Transferred) {
         ctx_.clock.pace({400, [this] {
                              SerialLink& l = ctx_.serial;
                              l.resetPending = true;
@@ -380,6 +404,7 @@ void FirmwareDownload::clear()
     driver_.pauseReader();
     lines_.clear();
     sent_ = 0;
+    beginning_ = false;
     link.downloadActive = false;
     link.downloadMode = false;
     link.downloadStep = Idle;

@@ -24,6 +24,8 @@ class FirmwareDownload
 public:
     // Longer than any flash erase: a loader silent this long has stopped.
     static constexpr std::chrono::milliseconds LoaderSilence{30000};
+    // The longest a poll reply takes; the line must be quiet before the loader is called.
+    static constexpr std::chrono::milliseconds PollReplyWait{1000};
     // Larger than any firmware image the midspan can hold.
     static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
@@ -36,6 +38,8 @@ public:
     void start();
     // A loader reply is in rxFrame (the reader is paused, timer 9 stopped).
     void onReply();
+    // The reply to the poll that was under way at the button press has come in.
+    void onPollReplyDone();
     // Timer 9: the pauses after the last line.
     void onTimer();
     void onLoaderSilence();
@@ -46,6 +50,7 @@ public:
     int lineCount() const { return int(lines_.size()); }
 
 private:
+    void begin();
     bool loadFile(const QString& path);
     void sendFrame(const QByteArray& frame, unsigned replyLength);
     void awaitReply(unsigned length);
@@ -63,4 +68,6 @@ private:
     QList<QByteArray> lines_;
     int sent_ = 0;
     bool indicatorVisible_ = false;
+    bool pollReplyDue_ = false; // a poll was under way at the button press
+    bool beginning_ = false;    // the file is loaded; EnterDownload waits for that poll's reply
 };

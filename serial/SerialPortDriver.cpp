@@ -82,6 +82,7 @@ void SerialPortDriver::send(const QByteArray& bytes)
         return;
     qCDebug(lcSerialFrames) << "send" << bytes.toHex(' ');
     port_.write(bytes);
+    port_.flush(); // out now, not at the next turn of the event loop
 }
 
 void SerialPortDriver::purgeReceive()

@@ -183,8 +183,10 @@ void SerialSession::handleSerialReply()
         rejectReply();
         return;
     }
-    if (link.downloadActive)
+    if (link.downloadActive) {
+        download_.onPollReplyDone();
         return;
+    }
 
     DeviceState& s = ctx_.state;
     if (type == SystemStatus && !applier_.applySystemStatus()) {

@@ -64,13 +64,10 @@ private:
             return {};
         return path;
     }
-    // The operator takes a moment over the file; the poll reply in flight comes in meanwhile.
+    // Answered at once, while the reply to the poll in flight is still on its way.
     static void answerFileQuestion(SerialWindowRig& rig, const QString& path)
     {
-        rig.feedback.chooseFile = [path] {
-            QTest::qWait(50);
-            return path;
-        };
+        rig.feedback.chooseFile = [path] { return path; };
     }
     static void connectAndPoll(SerialWindowRig& rig, MidspanSimProcess& sim)
     {
