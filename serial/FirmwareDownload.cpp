@@ -194,7 +194,8 @@ void FirmwareDownload::sendNextLine()
     link.sendLength = int(line.size());
     link.expectedLength = LineReplyLength;
     driver_.send(line);
-    // The answer cannot be on its way before the line is out: whatever is queued now is stale.
+    // The line leaves only when control returns to the event loop, so its answer cannot be
+    // purged here; whatever is queued now is stale.
     driver_.purgeReceive();
     link.readerEnabled = true;
     driver_.resumeReader();

@@ -81,8 +81,7 @@ void SerialPortDriver::send(const QByteArray& bytes)
     if (!port_.isOpen())
         return;
     qCDebug(lcSerialFrames) << "send" << bytes.toHex(' ');
-    port_.write(bytes);
-    port_.flush(); // out now, not at the next turn of the event loop
+    port_.write(bytes); // goes out when control returns to the event loop
 }
 
 void SerialPortDriver::purgeReceive()

@@ -258,6 +258,7 @@ private slots:
         sim.clearFrames();
         rig.click(ctl::FirmwareDownload);
         QTRY_COMPARE_WITH_TIMEOUT(rig.text(ctl::FirmwareRevision), QStringLiteral("2.7"), WaitMs);
+        QVERIFY2(rig.feedback.shown.isEmpty(), qPrintable(rig.feedback.texts().join(" | ")));
         const QStringList frames = sim.frames();
         QVERIFY(frames.contains(wire(line)));
         QVERIFY(!frames.contains("0D"));
