@@ -38,19 +38,19 @@ QByteArray record(int type, std::uint32_t address, const QByteArray& data)
     return "S" + QByteArray::number(type) + body.toHex().toUpper();
 }
 
-QByteArray file(const FileSpec& spec)
+QByteArray file(const FileContents& contents)
 {
-    const QByteArray end = spec.crlf ? "\r\n" : "\n";
-    QByteArray out = record(0, 0, spec.header) + end;
-    std::uint32_t address = spec.address;
-    for (int r = 0; r < spec.records; ++r) {
-        QByteArray data(spec.dataBytes, '\0');
-        for (int i = 0; i < spec.dataBytes; ++i)
+    const QByteArray end = contents.crlf ? "\r\n" : "\n";
+    QByteArray out = record(0, 0, contents.header) + end;
+    std::uint32_t address = contents.address;
+    for (int r = 0; r < contents.records; ++r) {
+        QByteArray data(contents.dataBytes, '\0');
+        for (int i = 0; i < contents.dataBytes; ++i)
             data[i] = char((address + std::uint32_t(i)) * 37 + 11);
-        out += record(spec.type, address, data) + end;
-        address += std::uint32_t(spec.dataBytes);
+        out += record(contents.type, address, data) + end;
+        address += std::uint32_t(contents.dataBytes);
     }
-    return out + record(10 - spec.type, spec.address, {}) + end;
+    return out + record(10 - contents.type, contents.address, {}) + end;
 }
 
 } // namespace srecord

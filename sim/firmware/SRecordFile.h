@@ -9,7 +9,7 @@
 namespace srecord
 {
 
-struct FileSpec {
+struct FileContents {
     QByteArray header = "FW 1.0";
     int records = 64;
     int dataBytes = 16; // per record; 1 to 250
@@ -22,7 +22,7 @@ struct FileSpec {
 // sum of count, address, data and itself 0xFF.
 QByteArray record(int type, std::uint32_t address, const QByteArray& data);
 
-// The whole file; data bytes follow a fixed pattern, so the same spec gives the same file.
-QByteArray file(const FileSpec& spec);
+// The whole file; data bytes follow a fixed pattern, so equal requests give equal files.
+QByteArray file(const FileContents& contents);
 
 } // namespace srecord

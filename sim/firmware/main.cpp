@@ -31,24 +31,24 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "firmware-gen: %s\n", text);
         return 2;
     };
-    srecord::FileSpec spec;
+    srecord::FileContents contents;
     bool ok = false;
-    spec.records = parser.value(records).toInt(&ok);
-    if (!ok || spec.records < 0)
+    contents.records = parser.value(records).toInt(&ok);
+    if (!ok || contents.records < 0)
         return fail("--records takes a count");
-    spec.dataBytes = parser.value(dataBytes).toInt(&ok);
-    if (!ok || spec.dataBytes < 1 || spec.dataBytes > 250)
+    contents.dataBytes = parser.value(dataBytes).toInt(&ok);
+    if (!ok || contents.dataBytes < 1 || contents.dataBytes > 250)
         return fail("--data-bytes takes 1 to 250");
-    spec.type = parser.value(type).toInt(&ok);
-    if (!ok || spec.type < 1 || spec.type > 3)
+    contents.type = parser.value(type).toInt(&ok);
+    if (!ok || contents.type < 1 || contents.type > 3)
         return fail("--type takes 1, 2 or 3");
-    spec.header =
+    contents.header =
         parser.isSet(header) ? parser.value(header).toLatin1() : "FW " + parser.value(revision).toLatin1();
-    if (spec.header.size() > 250)
+    if (contents.header.size() > 250)
         return fail("the header text takes at most 250 characters");
-    spec.crlf = !parser.isSet(lf);
+    contents.crlf = !parser.isSet(lf);
 
-    const QByteArray content = srecord::file(spec);
+    const QByteArray content = srecord::file(contents);
     QFile out;
     const bool opened = parser.isSet(output)
                             ? (out.setFileName(parser.value(output)), out.open(QIODevice::WriteOnly))
