@@ -3,6 +3,8 @@
 #include "app/AppContext.h"
 #include "app/Clock.h"
 
+#include <functional>
+
 class SerialSession;
 
 // What the main window does with the operator's input, apart from drawing: start-up state,
@@ -31,6 +33,13 @@ public:
     // The dialog has closed; saved: a new text is in systemDescription.
     void endSystemDescriptionEdit(bool saved);
 
+    // The link settings dialog opens without waiting for it to close; the window says how.
+    // "Setting" opens it, and so does the network search when Link.ini holds no address.
+    void setSettingsOpener(std::function<void()> opener) { settingsOpener_ = std::move(opener); }
+    void openSettings();
+    // The link settings dialog has closed: with OK (accepted), after a confirmed re-link (relink).
+    void settingsClosed(bool accepted, bool relink);
+
     SerialSession& serialSession() { return serial_; }
 
     // Asks the operator; on OK stops the link so the window may close.
@@ -43,4 +52,5 @@ private:
 
     AppContext& ctx_;
     SerialSession& serial_;
+    std::function<void()> settingsOpener_;
 };

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLoggingCategory>
+#include <QMetaProperty>
 #include <QProgressBar>
 #include <QSignalBlocker>
 
@@ -38,6 +39,12 @@ QStringList itemsOf(const QWidget* w)
         for (int i = 0; i < combo->count(); ++i)
             items.append(combo->itemText(i));
     return items;
+}
+
+// Composite fields (the address fields) offer their text as their user property.
+bool hasTextProperty(const QWidget* w)
+{
+    return w && w->metaObject()->userProperty().typeId() == QMetaType::QString;
 }
 
 } // namespace
@@ -72,7 +79,9 @@ void WidgetControls::setText(int id, const QString& text)
         // A bar's text is shown on it; no text hides it.
         bar->setFormat(text);
         bar->setTextVisible(!text.isEmpty());
-    } else if (w)
+    } else if (hasTextProperty(w))
+        w->metaObject()->userProperty().write(w, text);
+    else if (w)
         w->setWindowTitle(text);
 }
 
@@ -91,6 +100,8 @@ QString WidgetControls::text(int id) const
         return bar->isTextVisible() ? bar->text() : QString();
     if (auto* combo = qobject_cast<QComboBox*>(w))
         return combo->currentText();
+    if (hasTextProperty(w))
+        return w->metaObject()->userProperty().read(w).toString();
     return w ? w->windowTitle() : QString();
 }
 

@@ -1,0 +1,158 @@
+// One SNMP worker exchange (release to result handler) against midspan-sim, in v2c and SNMPv3,
+// beside a plain loop through the same client in the same run: open a session, get the object,
+// close it, with no thread and no hand-over. Target: the worker within 1.5 times the plain loop.
+#include "MidspanSimProcess.h"
+#include "app/DeviceState.h"
+#include "snmp/SnmpClient.h"
+#include "snmp/SnmpWorker.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+// Worker and plain loop take turns in blocks, so that both see the same load of the machine.
+constexpr int Blocks = 25;
+constexpr int BlockSize = 40;
+const QString agent = "127.0.12.1";
+const QString object = "1.3.6.1.4.1.24852.2.2.10.0";
+
+double medianMs(std::vector<qint64> nanoseconds)
+{
+    std::sort(nanoseconds.begin(), nanoseconds.end());
+    return double(nanoseconds[nanoseconds.size() / 2]) / 1e6;
+}
+
+SnmpJob jobFor(bool v3)
+{
+    SnmpJob job;
+    job.jobAddress = agent;
+    job.jobReadCommunity = "rd-comm";
+    job.jobWriteCommunity = "wr-comm";
+    job.jobUser = "midspan";
+    job.jobAuthPassword = "auth-pass";
+    job.jobPrivPassword = "priv-pass";
+    job.jobUseV3 = v3;
+    return job;
+}
+
+// The worker in a device session: each handler releases it again at once.
+class WorkerRun
+{
+public:
+    explicit WorkerRun(bool v3) : worker_(state_, &context_, [this] { handle(); })
+    {
+        state_.requestOid = object;
+        state_.searchRetries = 20;
+        worker_.job() = jobFor(v3);
+        // The first exchange sets the session up, as a search does.
+        run(1);
+        times.clear();
+        state_.sessionReady = true;
+    }
+
+    void run(int exchanges)
+    {
+        left_ = exchanges;
+        clock_.start();
+        worker_.release();
+        loop_.exec();
+        if (state_.networkFailures != 0 || state_.responseText.isEmpty())
+            std::fprintf(stderr, "snmp_exchange: the worker's exchanges failed\n");
+    }
+
+    std::vector<qint64> times;
+
+private:
+    void handle()
+    {
+        worker_.pause();
+        times.push_back(clock_.nsecsElapsed());
+        if (--left_ == 0) {
+            loop_.quit();
+            return;
+        }
+        clock_.start();
+        worker_.release();
+    }
+
+    QObject context_;
+    DeviceState state_;
+    QEventLoop loop_;
+    QElapsedTimer clock_;
+    int left_ = 0;
+    SnmpWorker worker_;
+};
+
+void plainLoop(const SnmpTarget& target, int rounds, std::vector<qint64>& times)
+{
+    QElapsedTimer clock;
+    for (int i = 0; i < rounds; ++i) {
+        clock.start();
+        SnmpClient client(target);
+        if (!client.get(object))
+            std::fprintf(stderr, "snmp_exchange: plain get failed: %s\n", qPrintable(client.errorText()));
+        times.push_back(clock.nsecsElapsed());
+    }
+}
+
+SnmpTarget targetFor(bool v3)
+{
+    const SnmpJob job = jobFor(v3);
+    SnmpTarget target;
+    target.address = job.jobAddress;
+    target.v3 = v3;
+    target.readCommunity = job.jobReadCommunity.toLatin1();
+    target.user = job.jobUser.toLatin1();
+    target.authPassphrase = job.jobAuthPassword.toLatin1();
+    target.privPassphrase = job.jobPrivPassword.toLatin1();
+    target.retries = 20;
+    return target;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (geteuid() != 0) {
+        std::printf("snmp_exchange: skipped, the agent needs UDP port 161 (root)\n");
+        return 0;
+    }
+    // SNMPv3 set-ups write the boot counter file into the working directory.
+    QTemporaryDir workDir;
+    QDir::setCurrent(workDir.path());
+    initSnmpLibrary();
+    MidspanSimProcess sim;
+    if (!sim.start({"--snmp", "udp:" + agent + ":161", "--read-community", "rd-comm", "--write-community",
+                    "wr-comm", "--v3-user", "midspan", "--v3-auth", "auth-pass", "--v3-priv", "priv-pass",
+                    "--steady"},
+                   false)) {
+        std::fprintf(stderr, "snmp_exchange: midspan-sim did not start: %s\n", qPrintable(sim.errorText()));
+        return 1;
+    }
+    for (const bool v3 : {false, true}) {
+        WorkerRun worker(v3);
+        const SnmpTarget target = targetFor(v3);
+        std::vector<qint64> plain;
+        for (int block = 0; block < Blocks; ++block) {
+            plainLoop(target, BlockSize, plain);
+            worker.run(BlockSize);
+        }
+        const double workerMs = medianMs(worker.times);
+        const double plainMs = medianMs(plain);
+        std::printf("snmp_exchange %-6s median of %d: worker %.3f ms, plain loop %.3f ms, ratio %.2f "
+                    "(target <= 1.5)\n",
+                    v3 ? "SNMPv3" : "v2c", Blocks * BlockSize, workerMs, plainMs, workerMs / plainMs);
+    }
+    return 0;
+}
