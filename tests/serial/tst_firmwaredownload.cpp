@@ -182,43 +182,45 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("file"); // empty: a header, one record and the end record
 
         const QStringList plain{"--ports", "2", "--no-line-delay"};
-        QTest::newRow("wrong answer to ENTR") << (plain + QStringList{"--loader-wants-entr"}) << "3 wrong"
-                                              << "means inbuff!= 'T'  'P'  'E'  \r  \n  step  1*";
-        QTest::newRow("wrong erase start") << plain << "3 wrong"
-                                           << "means inbuff!= 'T'  'O'  'E'  \r  \n  step  3";
-        QTest::newRow("wrong erase end") << plain << "4 wrong"
-                                         << "means inbuff!= 'T'  'E'  \r  \n step  4";
-        QTest::newRow("wrong ready") << plain << "5 wrong"
-                                     << "means inbuff!= 'T'  'P'  'E'  \r  \n step 5";
-        QTest::newRow("wrong program start") << plain << "6 wrong"
-                                             << "means inbuff!= 'T'  'O'  'P'  \r  \n  step  6";
-        QTest::newRow("wrong line answer") << plain << "7 wrong"
-                                           << "means inbuff!= 'T' '*'  \r  \n  step  7";
-        QTest::newRow("silent after EnterDownload") << plain << "1 silent"
-                                                    << "The midspan's loader has not answered for 30 seconds "
-                                                       "(step 1).\r\nThe download has been stopped.";
-        QTest::newRow("silent after P") << plain << "6 silent"
-                                        << "The midspan's loader has not answered for 30 seconds (step "
-                                           "6).\r\nThe download has been stopped.";
-        QTest::newRow("silent after the second line")
-            << plain << "8 silent"
-            << "The midspan's loader has not answered for 30 seconds "
-               "(step 7, line 2 of 3).\r\nThe download has been stopped.";
+        const auto row = [&](const char* name, const QString& fault, const QString& text,
+                             const QStringList& options, const QByteArray& file = {}) {
+            QTest::newRow(name) << options << fault << text << file;
+        };
+        const QString silent = QStringLiteral("The midspan's loader has not answered for 30 seconds (%1).\r\n"
+                                              "The download has been stopped.");
+        row("wrong answer to ENTR", "3 wrong", "means inbuff!= 'T'  'P'  'E'  \r  \n  step  1*",
+            plain + QStringList{"--loader-wants-entr"});
+        row("wrong erase start", "3 wrong", "means inbuff!= 'T'  'O'  'E'  \r  \n  step  3", plain);
+        row("wrong erase end", "4 wrong", "means inbuff!= 'T'  'E'  \r  \n step  4", plain);
+        row("wrong ready", "5 wrong", "means inbuff!= 'T'  'P'  'E'  \r  \n step 5", plain);
+        row("wrong program start", "6 wrong", "means inbuff!= 'T'  'O'  'P'  \r  \n  step  6", plain);
+        row("wrong line answer", "7 wrong", "means inbuff!= 'T' '*'  \r  \n  step  7", plain);
+        row("silent after EnterDownload", "1 silent", silent.arg("step 1"), plain);
+        row("silent after P", "6 silent", silent.arg("step 6"), plain);
+        row("silent after the second line", "8 silent", silent.arg("step 7, line 2 of 3"), plain);
+        row("file without an end record", "off",
+            "The firmware file has ended, but the midspan's loader asks for more (2 lines sent).\r\n"
+            "The download has been stopped.",
+            plain, Header + "\r\nS1131000000102030405060708090A0B0C0D0E0F64\r\n");
     }
     void loaderFailures()
     {
         QFETCH(QStringList, options);
         QFETCH(QString, fault);
         QFETCH(QString, text);
+        QFETCH(QByteArray, file);
         MidspanSimProcess sim;
         QVERIFY(sim.start(options));
         QCOMPARE(sim.command("loader-fault " + fault), QStringLiteral("ok"));
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
-        answerFileQuestion(rig, writeFile("fails.s19", srecord::file({"FW 4.0", 1, 16, 1, 0, true})));
+        if (file.isEmpty())
+            file = srecord::file({"FW 4.0", 1, 16, 1, 0, true});
+        answerFileQuestion(rig, writeFile("fails.s19", file));
         rig.click(ctl::FirmwareDownload);
 
         QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.shown.isEmpty(), WaitMs);
