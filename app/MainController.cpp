@@ -145,6 +145,9 @@ void MainController::onTimer(TimerId timer)
     case TimerId::Download:
         serial_.onDownloadTimer();
         break;
+    case TimerId::LoaderSilence:
+        serial_.onLoaderSilence();
+        break;
     }
 }
 
@@ -175,6 +178,12 @@ void MainController::restoreDefaults()
 {
     if (serialOperation())
         serial_.requestStore(false);
+}
+
+void MainController::firmwareDownload()
+{
+    if (serialOperation())
+        serial_.startDownload();
 }
 
 bool MainController::beginSystemDescriptionEdit()

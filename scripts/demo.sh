@@ -30,6 +30,7 @@ for _ in $(seq 100); do
 done
 grep -q '^ready' "$log" || { echo "demo: the midspan simulator did not come up" >&2; exit 1; }
 echo "demo: simulated midspan on $link (choose \"USB/soft RS232\", then \"Search PoE\")"
+echo "demo: a firmware file to load with \"Firmware Download\": sim/firmware/sample-fw-2.7.s19"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "demo: no display found; running on a virtual X server (xvfb-run)" >&2

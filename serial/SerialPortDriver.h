@@ -27,6 +27,8 @@ public:
 
     // Writes sendLength bytes of txFrame; the reply is awaited by the reader.
     void send();
+    // Writes bytes that need not fit txFrame (a firmware line).
+    void send(const QByteArray& bytes);
     void purgeReceive();
     void purgeTransmit();
 
@@ -47,6 +49,8 @@ private:
     SerialLink& link_;
     Clock& clock_;
     QSerialPort port_;
+    QString devicePath_;
+    bool losing_ = false; // the port has been found gone and is about to close
     bool running_ = false;
     int wakeAt_ = -1;   // bytes the line queues before it wakes the reader (VMIN), once set
     quint64 sends_ = 0; // a reply read before a later send is stale

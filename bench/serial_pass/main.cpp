@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace
 {
@@ -30,14 +29,6 @@ constexpr int PassBytes = 30 + 24 * 31 + 24 * 20;
 constexpr int ReplyBytes = 27 + 24 * 27 + 24 * 16;
 constexpr double BitsPerByte = 10.0;
 constexpr double Baud = 19200.0;
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // Ticks every millisecond; the widest gap between two ticks is the longest stall.
 class StallProbe : public QObject
@@ -116,14 +107,14 @@ int main(int argc, char* argv[])
     probe.start();
     found->setCurrentRow(0);
     // The first pass also fills the pages for the first time; it is not counted.
-    if (!waitUntil([&] { return passStarts.size() >= 2; }, 10000))
+    if (!bench::waitUntil([&] { return passStarts.size() >= 2; }, 10000))
         return 1;
     probe.reset();
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = bench::cpuSeconds();
     const int first = int(passStarts.size()) - 1;
-    if (!waitUntil([&] { return passStarts.size() >= first + Passes + 1; }, 60000))
+    if (!bench::waitUntil([&] { return passStarts.size() >= first + Passes + 1; }, 60000))
         return 1;
-    const double cpuWithProbe = (cpuSeconds() - cpuBefore) / Passes;
+    const double cpuWithProbe = (bench::cpuSeconds() - cpuBefore) / Passes;
     const double pollingStall = probe.longestMs();
     const double pass = double(passStarts.back() - passStarts[first]) / Passes / 1e9;
     std::vector<double> each;
@@ -137,10 +128,10 @@ int main(int argc, char* argv[])
     sim.clearFrames();
     const int quietMs = int(pass * Passes * 1000);
     QEventLoop quiet;
-    const double cpuQuietBefore = cpuSeconds();
+    const double cpuQuietBefore = bench::cpuSeconds();
     QTimer::singleShot(quietMs, &quiet, &QEventLoop::quit);
     quiet.exec();
-    const double cpuQuiet = cpuSeconds() - cpuQuietBefore;
+    const double cpuQuiet = bench::cpuSeconds() - cpuQuietBefore;
     const double quietPasses = std::max<double>(1, double(sim.frames().count(QStringLiteral("04 00 04"))));
     const double cpu = cpuQuiet / quietPasses;
     const double share = cpuQuiet / (quietMs / 1000.0) * 100;
@@ -149,8 +140,8 @@ int main(int argc, char* argv[])
     // A progress display: Save Parameters to Flash, 7.8 s of paced steps.
     probe.reset();
     controls.get<QPushButton>(ctl::SaveToFlash)->click();
-    waitUntil([&] { return controls.isVisible(ctl::ProgressDialog); }, 5000);
-    waitUntil([&] { return !controls.isVisible(ctl::ProgressDialog); }, 15000);
+    bench::waitUntil([&] { return controls.isVisible(ctl::ProgressDialog); }, 5000);
+    bench::waitUntil([&] { return !controls.isVisible(ctl::ProgressDialog); }, 15000);
     const double progressStall = probe.longestMs();
 
     const double lineTime = PassBytes * BitsPerByte / Baud;

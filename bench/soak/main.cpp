@@ -153,7 +153,7 @@ int main(int argc, char* argv[])
     reportTimer.start(int(reportMinutes * 60000));
 
     bool lost = false;
-    waitUntil(
+    bench::waitUntil(
         [&] {
             lost = feedback.texts().contains(LostText);
             return lost || elapsed.elapsed() >= qint64(minutes * 60000);

@@ -32,6 +32,8 @@ public:
     void cutNext(int replies) { cutReplies_ = replies; }
     void doubleNext(int replies) { doubleReplies_ = replies; }
     bool inLoader() const { return loader_ != nullptr; }
+    // Applies to the loader from the next EnterDownload on.
+    void setLoaderFault(BootLoader::Fault fault) { loaderFault_ = fault; }
 
 private:
     QByteArray takeFrame();
@@ -51,4 +53,5 @@ private:
     int cutReplies_ = 0;
     int doubleReplies_ = 0;
     bool silent_ = false;
+    BootLoader::Fault loaderFault_;
 };

@@ -1,36 +1,16 @@
 #pragma once
 
 // For the benchmarks that run the real main window against midspan-sim on its serial link.
+#include "BenchSupport.h"
 #include "MidspanSimProcess.h"
 #include "app/ControlIds.h"
 #include "app/MainWindow.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTimer>
 
 #include <cstdio>
-#include <functional>
-
-// Runs the event loop until done() or the time is up; says whether done() came true.
-inline bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done() || elapsed.elapsed() >= timeoutMs)
-            loop.quit();
-    });
-    check.start(10);
-    if (!done())
-        loop.exec();
-    return done();
-}
 
 // Chooses the serial link and the simulator's port as the operator does and searches; true once
 // the simulator is listed (not yet selected).
@@ -48,7 +28,7 @@ inline bool searchSimulator(MainWindow& window, const MidspanSimProcess& sim)
     emit ports->activated(index);
     controls.get<QPushButton>(ctl::SearchPoe)->click();
     auto* found = controls.get<QListWidget>(ctl::FoundDevices);
-    if (waitUntil([&] { return found->count() == 1; }, 5000))
+    if (bench::waitUntil([&] { return found->count() == 1; }, 5000))
         return true;
     std::fprintf(stderr, "the simulator was not found\n");
     return false;
