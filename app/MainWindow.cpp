@@ -8,6 +8,7 @@
 #include "pages/PROGRESSDLG.h"
 #include "pages/PictureWindow.h"
 #include "pages/PortDescription.h"
+#include "snmp/NetworkWorker.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -59,7 +60,8 @@ MainWindow::MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       controls_(lamps_),
       view_(state_, controls_), context_{state_, serial_, controls_, view_, clock, feedback},
-      serialSession_(context_), controller_(context_, serialSession_)
+      serialSession_(context_), networkWorker_(makeNetworkWorker()), networkLink_(context_, *networkWorker_),
+      controller_(context_, serialSession_, networkLink_)
 {
     setWindowTitle(QStringLiteral("Spanmon"));
     setWindowIcon(programIcon());
@@ -86,7 +88,23 @@ MainWindow::MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent
     controller_.initialise();
 }
 
-MainWindow::~MainWindow() = default;
+std::unique_ptr<NetworkWorker> MainWindow::makeNetworkWorker()
+{
+    // Until the SNMP worker is part of the program the network link has nobody to ask.
+    struct Unanswered : NetworkWorker {
+        SnmpJob& job() override { return job_; }
+        void release() override {}
+        void pause() override {}
+        SnmpJob job_;
+    };
+    return std::make_unique<Unanswered>();
+}
+
+MainWindow::~MainWindow()
+{
+    // The worker's result handler reaches into the controller: the worker goes first.
+    networkWorker_.reset();
+}
 
 void MainWindow::buildControls()
 {
