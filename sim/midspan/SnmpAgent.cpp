@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <cstdlib>
+#include <cstring>
 #include <sys/select.h>
 #include <sys/socket.h>
 
@@ -174,7 +175,8 @@ bool SnmpAgent::writeConfiguration()
     if (!config_.user.isEmpty()) {
         file.write("createUser " + config_.user + " MD5 \"" + config_.authPassphrase + "\" DES \"" +
                    config_.privPassphrase + "\"\n");
-        file.write("rwuser " + config_.user + " priv\n");
+        // Every context: clients may name one (Spanmon's is the user name).
+        file.write("rwuser " + config_.user + " priv .1 *\n");
     }
     return true;
 }
@@ -212,6 +214,14 @@ void SnmpAgent::run(std::promise<QString> started)
         "midspan", handleRequests, enterprise, enterpriseLength, HANDLER_CAN_RWRITE);
     registration->handler->myvoid = this;
     netsnmp_register_handler(registration);
+    // The same objects in the context named after the SNMPv3 user, the context Spanmon asks for.
+    if (!config_.user.isEmpty()) {
+        netsnmp_handler_registration* inContext = netsnmp_create_handler_registration(
+            "midspan-context", handleRequests, enterprise, enterpriseLength, HANDLER_CAN_RWRITE);
+        inContext->handler->myvoid = this;
+        inContext->contextName = strdup(config_.user.constData());
+        netsnmp_register_handler(inContext);
+    }
 
     init_snmp(appName);
     if (init_master_agent() != 0) {

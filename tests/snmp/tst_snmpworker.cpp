@@ -1,0 +1,604 @@
+#include "MidspanSimProcess.h"
+#include "app/DeviceState.h"
+#include "snmp/SnmpClient.h"
+#include "snmp/SnmpWorker.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <QThread>
+
+#include <functional>
+#include <memory>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(SnmpValue)
+
+namespace
+{
+
+// This program's own loopback addresses.
+const QString agentA = "127.0.10.1";
+const QString agentB = "127.0.10.2";
+const QString silentAddress = "127.0.10.20";
+const QString debianAgent = "127.0.11.1";
+
+const QString base = "1.3.6.1.4.1.24852";
+const QString identity = base + ".2.1.0";
+const QString systemDescription = base + ".2.2.11.0";
+const QString portCount = base + ".2.2.7.0";
+constexpr double timeScale = 0.1;
+const QString bootCounterFile = "snmpv3_boot_counter";
+
+QStringList simOptions(const QString& address)
+{
+    return {"--snmp",
+            "udp:" + address + ":161",
+            "--read-community",
+            "rd-comm",
+            "--write-community",
+            "wr-comm",
+            "--v3-user",
+            "midspan",
+            "--v3-auth",
+            "auth-pass",
+            "--v3-priv",
+            "priv-pass",
+            "--ports",
+            "4",
+            "--steady"};
+}
+
+void addVersionRows()
+{
+    QTest::addColumn<bool>("v3");
+    QTest::newRow("v2c") << false;
+    QTest::newRow("SNMPv3 authPriv") << true;
+}
+
+bool needsRoot()
+{
+    return geteuid() != 0;
+}
+
+} // namespace
+
+// The SNMP worker driven as the network session drives it, without a window: against the
+// simulated midspan, against Debian's snmpd, and against an address where nothing answers.
+class tst_SnmpWorker : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void printableText_data();
+    void printableText();
+    void getAndSet_data();
+    void getAndSet();
+    void valueOfASet_data();
+    void valueOfASet();
+    void readCommunityCannotWrite();
+    void correctedPassPhraseWorks_data();
+    void correctedPassPhraseWorks();
+    void silentAddressFails_data();
+    void silentAddressFails();
+    void everyV3AgentOfARangeIsRead();
+    void bootCounterGrowsPerSetUp();
+    void v2cLeavesNoBootCounter();
+    void foreignAgent_data();
+    void foreignAgent();
+    void workerNeverRunsWhileTheHandlerRuns();
+    void releasingARunningWorkerHasNoEffect();
+
+private:
+    void useV2c(const QString& address, const QString& writeCommunity = "wr-comm");
+    void useV3(const QString& address, const QString& authPassphrase = "auth-pass");
+    // Releases the worker and waits for its result; false when none came in time.
+    bool exchange(std::chrono::milliseconds timeout = 10s);
+    bool startDebianAgent(const QString& program);
+
+    MidspanSimProcess simA_;
+    MidspanSimProcess simB_;
+    QProcess snmpd_;
+    QTemporaryDir snmpdDir_;
+    DeviceState state_;
+    std::unique_ptr<SnmpWorker> worker_;
+    int handled_ = 0;
+    std::function<void()> onResult_;
+    std::unique_ptr<QTemporaryDir> workDir_;
+    QString previousDir_;
+};
+
+void tst_SnmpWorker::initTestCase()
+{
+    initSnmpLibrary();
+    if (needsRoot()) {
+        if (qgetenv("CI") == "true")
+            QFAIL("the agents need UDP port 161, which needs root");
+        return;
+    }
+    QVERIFY2(simA_.start(simOptions(agentA), false), qPrintable(simA_.errorText()));
+    QVERIFY2(simB_.start(simOptions(agentB), false), qPrintable(simB_.errorText()));
+    QCOMPARE(simB_.control("identity POE-second"), QByteArray("ok"));
+}
+
+void tst_SnmpWorker::init()
+{
+    const bool network = QByteArray(QTest::currentTestFunction()) != "printableText";
+    if (network && needsRoot())
+        QSKIP("the agents need UDP port 161, which needs root");
+    // The boot counter file goes to the working directory.
+    workDir_ = std::make_unique<QTemporaryDir>();
+    previousDir_ = QDir::currentPath();
+    QDir::setCurrent(workDir_->path());
+    state_ = DeviceState{};
+    handled_ = 0;
+    onResult_ = nullptr;
+    worker_ = std::make_unique<SnmpWorker>(
+        state_, this,
+        [this] {
+            worker_->pause();
+            ++handled_;
+            if (onResult_)
+                onResult_();
+        },
+        timeScale);
+    QCOMPARE(simA_.control("set system description Rack A"), QByteArray("ok"));
+}
+
+void tst_SnmpWorker::cleanup()
+{
+    worker_.reset();
+    if (!previousDir_.isEmpty())
+        QDir::setCurrent(previousDir_);
+}
+
+void tst_SnmpWorker::cleanupTestCase()
+{
+    if (snmpd_.state() != QProcess::NotRunning) {
+        snmpd_.terminate();
+        if (!snmpd_.waitForFinished(5000))
+            snmpd_.kill();
+        snmpd_.waitForFinished(5000);
+    }
+}
+
+void tst_SnmpWorker::useV2c(const QString& address, const QString& writeCommunity)
+{
+    SnmpJob& job = worker_->job();
+    job.jobAddress = address;
+    job.jobReadCommunity = "rd-comm";
+    job.jobWriteCommunity = writeCommunity;
+    job.jobUseV3 = false;
+}
+
+void tst_SnmpWorker::useV3(const QString& address, const QString& authPassphrase)
+{
+    SnmpJob& job = worker_->job();
+    job.jobAddress = address;
+    job.jobUser = "midspan";
+    job.jobAuthPassword = authPassphrase;
+    job.jobPrivPassword = "priv-pass";
+    job.jobUseV3 = true;
+}
+
+bool tst_SnmpWorker::exchange(std::chrono::milliseconds timeout)
+{
+    const int before = handled_;
+    worker_->release();
+    QDeadlineTimer deadline(timeout);
+    while (handled_ == before && !deadline.hasExpired())
+        QTest::qWait(5);
+    return handled_ > before;
+}
+
+void tst_SnmpWorker::printableText_data()
+{
+    using S = SnmpValue::Syntax;
+    QTest::addColumn<SnmpValue>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("INTEGER negative") << SnmpValue{S::Integer, -5, {}} << "-5";
+    QTest::newRow("INTEGER") << SnmpValue{S::Integer, 4660, {}} << "4660";
+    QTest::newRow("Counter32 top") << SnmpValue{S::Counter32, 4294967295, {}} << "4294967295";
+    QTest::newRow("Gauge32") << SnmpValue{S::Gauge32, 100, {}} << "100";
+    QTest::newRow("TimeTicks") << SnmpValue{S::TimeTicks, 123456, {}} << "123456";
+    QTest::newRow("Counter64 top") << SnmpValue{S::Counter64, -1, {}} << "18446744073709551615";
+    QTest::newRow("text, no quotes") << SnmpValue{S::OctetString, 0, "Rack A"} << "Rack A";
+    QTest::newRow("text with line break") << SnmpValue{S::OctetString, 0, "a\r\nb"} << "a\r\nb";
+    QTest::newRow("empty text") << SnmpValue{S::OctetString, 0, ""} << "";
+    QTest::newRow("binary as hex") << SnmpValue{S::OctetString, 0, QByteArray("\x00\x1a\xff", 3)}
+                                   << "00 1A FF";
+    QTest::newRow("text with a NUL as hex")
+        << SnmpValue{S::OctetString, 0, QByteArray("AB\0", 3)} << "41 42 00";
+    QTest::newRow("IpAddress") << SnmpValue{S::IpAddress, 0, QByteArray("\x0a\x00\x00\xfe", 4)}
+                               << "10.0.0.254";
+    QTest::newRow("noSuchObject") << SnmpValue{S::NoSuchObject, 0, {}} << "";
+    QTest::newRow("noSuchInstance") << SnmpValue{S::NoSuchInstance, 0, {}} << "";
+    QTest::newRow("endOfMibView") << SnmpValue{S::EndOfMibView, 0, {}} << "";
+}
+
+void tst_SnmpWorker::printableText()
+{
+    QFETCH(SnmpValue, value);
+    QFETCH(QString, text);
+    QCOMPARE(value.printable(), text);
+}
+
+void tst_SnmpWorker::getAndSet_data()
+{
+    addVersionRows();
+}
+
+void tst_SnmpWorker::getAndSet()
+{
+    QFETCH(bool, v3);
+    v3 ? useV3(agentA) : useV2c(agentA);
+    state_.requestOid = systemDescription;
+    QVERIFY(exchange());
+    QCOMPARE(state_.networkFailures, 0);
+    QCOMPARE(state_.responseText, "Rack A");
+
+    state_.activeRequest = Request::SystemDescription;
+    state_.newSystemDescription = "Net edit";
+    QVERIFY(exchange());
+    QCOMPARE(simA_.control("get system description"), QByteArray("Net edit"));
+    // A write leaves the text of the last read alone.
+    QCOMPARE(state_.responseText, "Rack A");
+
+    state_.activeRequest = Request::None;
+    QVERIFY(exchange());
+    QCOMPARE(state_.responseText, "Net edit");
+
+    // An object the agent does not have answers with empty text, and counts as a success.
+    state_.networkFailures = 2;
+    state_.requestOid = base + ".2.9.0";
+    QVERIFY(exchange());
+    QCOMPARE(state_.responseText, "");
+    QCOMPARE(state_.networkFailures, 0);
+}
+
+// Every rule of the table, each on an object of the simulated midspan whose state shows what
+// was written. Enable and legacy states read 1 (on) or 0 (off) on the control socket.
+void tst_SnmpWorker::valueOfASet_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QByteArray>("preset");
+    QTest::addColumn<int>("phase");
+    QTest::addColumn<int>("request");
+    QTest::addColumn<int>("pollPort");
+    QTest::addColumn<QByteArray>("check");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<int>("pollPortAfter");
+
+    const QString enable3 = base + ".2.3.1.2.3";
+    const QString legacy1 = base + ".2.3.1.18.1";
+    QTest::newRow("community check, phase 2: setValue")
+        << legacy1 << QByteArray("set port 1 legacy 1") << 2 << 0 << 0 << QByteArray("get port 1 legacy")
+        << QByteArray("0") << 0;
+    QTest::newRow("community check, phase 4: setValue")
+        << legacy1 << QByteArray("set port 1 legacy 0") << 4 << 0 << 0 << QByteArray("get port 1 legacy")
+        << QByteArray("1") << 0;
+    for (const int request :
+         {Request::SystemReset, Request::FactoryDefaults, Request::SaveToFlash, Request::AllPortsOff})
+        QTest::addRow("request %d: 1", request)
+            << enable3 << QByteArray("set port 3 enabled 1") << 999 << request << 0
+            << QByteArray("get port 3 enabled") << QByteArray("0") << 0;
+    QTest::newRow("request 61: 2") << enable3 << QByteArray("set port 3 enabled 0") << 999 << 61 << 0
+                                   << QByteArray("get port 3 enabled") << QByteArray("1") << 0;
+    QTest::newRow("later rule wins: phase 2 with request 61")
+        << enable3 << QByteArray("set port 3 enabled 0") << 2 << 61 << 0 << QByteArray("get port 3 enabled")
+        << QByteArray("1") << 0;
+    QTest::newRow("request 63: legacy wish") << legacy1 << QByteArray("set port 1 legacy 1") << 999 << 63 << 0
+                                             << QByteArray("get port 1 legacy") << QByteArray("0") << 0;
+    QTest::newRow("request 6, object of pollPort: wish, pollPort moves")
+        << enable3 << QByteArray("set port 3 enabled 1") << 999 << 6 << 3 << QByteArray("get port 3 enabled")
+        << QByteArray("0") << 4;
+    QTest::newRow("request 6, other port: value read, pollPort stays")
+        << enable3 << QByteArray("set port 3 enabled 1") << 999 << 6 << 2 << QByteArray("get port 3 enabled")
+        << QByteArray("1") << 2;
+    QTest::newRow("request 6, pollPort 13 against port 3: no match")
+        << enable3 << QByteArray("set port 3 enabled 1") << 999 << 6 << 13 << QByteArray("get port 3 enabled")
+        << QByteArray("1") << 13;
+    QTest::newRow("request 6, pollPort out of range")
+        << enable3 << QByteArray("set port 3 enabled 1") << 999 << 6 << 30 << QByteArray("get port 3 enabled")
+        << QByteArray("1") << 30;
+    QTest::newRow("request 4: system description")
+        << base + ".2.3.1.6.2" << QByteArray("set port 2 description Old") << 999 << 4 << 0
+        << QByteArray("get port 2 description") << QByteArray("New system") << 0;
+    QTest::newRow("request 5: slot descriptionPort")
+        << systemDescription << QByteArray("set system description Old") << 999 << 5 << 0
+        << QByteArray("get system description") << QByteArray("Port 12") << 0;
+    QTest::newRow("no rule: value read written back")
+        << systemDescription << QByteArray("set system description Same") << 999 << 0 << 0
+        << QByteArray("get system description") << QByteArray("Same") << 0;
+}
+
+void tst_SnmpWorker::valueOfASet()
+{
+    QFETCH(QString, object);
+    QFETCH(QByteArray, preset);
+    QFETCH(int, phase);
+    QFETCH(int, request);
+    QFETCH(int, pollPort);
+    QFETCH(QByteArray, check);
+    QFETCH(QByteArray, expected);
+    QFETCH(int, pollPortAfter);
+
+    QCOMPARE(simA_.control(preset), QByteArray("ok"));
+    useV2c(agentA);
+    state_.requestOid = object;
+    state_.snmpPhase = phase;
+    state_.activeRequest = request;
+    state_.pollPort = pollPort;
+    state_.setValue = phase == 2 ? 1 : 2;
+    state_.legacyDetectWanted = 1;
+    state_.portEnableWanted.fill(2);
+    state_.portEnableWanted[2] = 1; // port 3
+    state_.newSystemDescription = "New system";
+    state_.descriptionPort = 12;
+    state_.descriptionOut[12] = "Port 12";
+    state_.responseText = "before";
+
+    // With phase 999 and no request the exchange is a plain read, so a set is forced by a
+    // request code that no rule knows.
+    if (phase == 999 && request == 0)
+        state_.activeRequest = 7;
+    QVERIFY(exchange());
+    QCOMPARE(state_.networkFailures, 0);
+    QCOMPARE(simA_.control(check), expected);
+    QCOMPARE(state_.pollPort, pollPortAfter);
+    QCOMPARE(state_.responseText, "before");
+    QCOMPARE(simA_.control("set system description Rack A"), QByteArray("ok"));
+    QCOMPARE(simA_.control("set port 3 enabled 1"), QByteArray("ok"));
+}
+
+void tst_SnmpWorker::readCommunityCannotWrite()
+{
+    useV2c(agentA, "rd-comm");
+    state_.requestOid = systemDescription;
+    state_.activeRequest = Request::SystemDescription;
+    state_.newSystemDescription = "Intruder";
+    QVERIFY(exchange());
+    // The refused set is not reported: the get before it succeeded.
+    QCOMPARE(state_.networkFailures, 0);
+    QCOMPARE(simA_.control("get system description"), QByteArray("Rack A"));
+
+    state_.activeRequest = Request::None;
+    QVERIFY(exchange());
+    QCOMPARE(state_.responseText, "Rack A");
+}
+
+void tst_SnmpWorker::correctedPassPhraseWorks_data()
+{
+    QTest::addColumn<bool>("sessionReady");
+    QTest::newRow("at the next search") << false;
+    QTest::newRow("within a session") << true;
+}
+
+void tst_SnmpWorker::correctedPassPhraseWorks()
+{
+    QFETCH(bool, sessionReady);
+    state_.requestOid = identity;
+    useV3(agentA);
+    QVERIFY(exchange());
+    QCOMPARE(state_.responseText, "POE528U-480-24-N");
+
+    state_.sessionReady = sessionReady;
+    useV3(agentA, "wrong-pass");
+    QVERIFY(exchange());
+    QCOMPARE(state_.networkFailures, 1);
+    QCOMPARE(state_.responseText, "");
+
+    useV3(agentA, "auth-pass");
+    QVERIFY(exchange());
+    QCOMPARE(state_.networkFailures, 0);
+    QCOMPARE(state_.responseText, "POE528U-480-24-N");
+}
+
+void tst_SnmpWorker::silentAddressFails_data()
+{
+    QTest::addColumn<bool>("v3");
+    QTest::addColumn<int>("expectedMs");
+    // 200 ms for the first try and each of 3 retries.
+    QTest::newRow("v2c, 3 retries") << false << 800;
+    // The engine-ID discovery (one try of 1 s) finds nobody, then the request fails as above.
+    QTest::newRow("SNMPv3, discovery first") << true << 1800;
+}
+
+void tst_SnmpWorker::silentAddressFails()
+{
+    QFETCH(bool, v3);
+    QFETCH(int, expectedMs);
+    v3 ? useV3(silentAddress) : useV2c(silentAddress);
+    state_.requestOid = identity;
+    state_.searchRetries = 3;
+    state_.responseText = "old";
+    QElapsedTimer timer;
+    qint64 elapsed = 0;
+    onResult_ = [&] { elapsed = timer.elapsed(); };
+    timer.start();
+    QVERIFY(exchange());
+    QCOMPARE(state_.networkFailures, 1);
+    QCOMPARE(state_.responseText, "");
+    QVERIFY2(elapsed >= expectedMs - 30 && elapsed <= expectedMs + 400,
+             qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
+}
+
+void tst_SnmpWorker::everyV3AgentOfARangeIsRead()
+{
+    state_.requestOid = identity;
+    // First as a search does (a set-up per address), then in the session kept from it.
+    for (const bool sessionReady : {false, true}) {
+        state_.sessionReady = sessionReady;
+        for (const auto& [address, answer] :
+             {std::pair{agentA, "POE528U-480-24-N"}, std::pair{agentB, "POE-second"}}) {
+            useV3(address);
+            QVERIFY(exchange());
+            QCOMPARE(state_.responseText, answer);
+        }
+    }
+    QCOMPARE(state_.networkFailures, 0);
+}
+
+void tst_SnmpWorker::bootCounterGrowsPerSetUp()
+{
+    QFile file(bootCounterFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("DEDE 7\nGCFNFMG@DGFEGD 41\nFFFF 3\n");
+    file.close();
+
+    useV3(agentA);
+    state_.requestOid = identity;
+    QVERIFY(exchange());
+    QVERIFY(exchange());
+    state_.sessionReady = true;
+    QVERIFY(exchange());
+    QCOMPARE(state_.responseText, "POE528U-480-24-N");
+
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("DEDE 7\nGCFNFMG@DGFEGD 43\nFFFF 3\n"));
+}
+
+void tst_SnmpWorker::v2cLeavesNoBootCounter()
+{
+    useV2c(agentA);
+    state_.requestOid = identity;
+    QVERIFY(exchange());
+    QCOMPARE(state_.responseText, "POE528U-480-24-N");
+    QVERIFY(QDir::current().entryList(QDir::Files).isEmpty());
+
+    // A first SNMPv3 set-up starts the file at 1.
+    useV3(agentA);
+    QVERIFY(exchange());
+    QFile file(bootCounterFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("GCFNFMG@DGFEGD 1\n"));
+}
+
+bool tst_SnmpWorker::startDebianAgent(const QString& program)
+{
+    if (snmpd_.state() == QProcess::Running)
+        return true;
+    QFile config(snmpdDir_.filePath("snmpd.conf"));
+    if (!config.open(QIODevice::WriteOnly))
+        return false;
+    // Spanmon asks SNMPv3 agents for the context named after the user; snmpd serves its own
+    // objects in that context through a proxy to itself.
+    const QByteArray address = debianAgent.toLatin1();
+    config.write("agentAddress udp:" + address +
+                 ":161\n"
+                 "rocommunity deb-read 127.0.0.0/8\n"
+                 "createUser debuser MD5 \"deb-auth-pass\" DES \"deb-priv-pass\"\n"
+                 "rouser debuser priv .1 *\n"
+                 "proxy -Cn debuser -v 2c -c deb-read " +
+                 address +
+                 " .1.3\n"
+                 "sysDescr Spanmon foreign agent\n");
+    config.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("SNMP_PERSISTENT_DIR", snmpdDir_.path());
+    environment.insert("MIBS", "");
+    environment.insert("MIBDIRS", snmpdDir_.path());
+    snmpd_.setProcessEnvironment(environment);
+    snmpd_.setProcessChannelMode(QProcess::MergedChannels);
+    snmpd_.start(program, {"-f", "-Lo", "-I", "-smux", "-C", "-c", config.fileName(), "-p",
+                           snmpdDir_.filePath("snmpd.pid")});
+    QDeadlineTimer deadline(10s);
+    QByteArray output;
+    while (!deadline.hasExpired() && snmpd_.state() != QProcess::NotRunning) {
+        snmpd_.waitForReadyRead(100);
+        output += snmpd_.readAll();
+        if (output.contains("NET-SNMP version"))
+            return true;
+    }
+    qWarning("snmpd: %s", output.constData());
+    return false;
+}
+
+void tst_SnmpWorker::foreignAgent_data()
+{
+    addVersionRows();
+}
+
+void tst_SnmpWorker::foreignAgent()
+{
+    QFETCH(bool, v3);
+    const QString program = QStandardPaths::findExecutable("snmpd", {"/usr/sbin", "/sbin"});
+    if (program.isEmpty()) {
+        if (qgetenv("CI") == "true")
+            QFAIL("Debian's snmpd is not installed");
+        QSKIP("Debian's snmpd is not installed");
+    }
+    QVERIFY(startDebianAgent(program));
+    SnmpJob& job = worker_->job();
+    job.jobAddress = debianAgent;
+    job.jobReadCommunity = "deb-read";
+    job.jobWriteCommunity = "deb-read";
+    job.jobUser = "debuser";
+    job.jobAuthPassword = "deb-auth-pass";
+    job.jobPrivPassword = "deb-priv-pass";
+    job.jobUseV3 = v3;
+    // sysDescr.0, an OCTET STRING
+    state_.requestOid = "1.3.6.1.2.1.1.1.0";
+    QVERIFY(exchange());
+    QCOMPARE(state_.networkFailures, 0);
+    QCOMPARE(state_.responseText, "Spanmon foreign agent");
+    // sysObjectID.0 in dotted form, sysUpTime.0 (TimeTicks) in decimal
+    state_.requestOid = ".1.3.6.1.2.1.1.2.0";
+    QVERIFY(exchange());
+    QVERIFY2(state_.responseText.startsWith("1.3.6.1.4.1.8072."), qPrintable(state_.responseText));
+    state_.requestOid = "1.3.6.1.2.1.1.3.0";
+    QVERIFY(exchange());
+    bool digits = false;
+    state_.responseText.toULongLong(&digits);
+    QVERIFY2(digits, qPrintable(state_.responseText));
+}
+
+void tst_SnmpWorker::workerNeverRunsWhileTheHandlerRuns()
+{
+    useV2c(agentA);
+    state_.requestOid = identity;
+    bool ranDuringHandler = false;
+    onResult_ = [&] {
+        if (handled_ != 1)
+            return; // the second handler does not release
+        state_.requestOid = portCount;
+        worker_->release();
+        QThread::msleep(300);
+        ranDuringHandler = state_.responseText != "POE528U-480-24-N";
+    };
+    worker_->release();
+    QTRY_COMPARE_WITH_TIMEOUT(handled_, 2, 10000);
+    QVERIFY(!ranDuringHandler);
+    QCOMPARE(state_.responseText, "4");
+    // Not released again: the worker stays paused.
+    state_.requestOid = identity;
+    QTest::qWait(300);
+    QCOMPARE(handled_, 2);
+    QCOMPARE(state_.responseText, "4");
+}
+
+void tst_SnmpWorker::releasingARunningWorkerHasNoEffect()
+{
+    useV2c(silentAddress);
+    state_.requestOid = identity;
+    worker_->release();
+    QTest::qWait(200);
+    worker_->release();
+    QTRY_COMPARE_WITH_TIMEOUT(handled_, 1, 5000);
+    QTest::qWait(1200);
+    QCOMPARE(handled_, 1);
+    QCOMPARE(state_.networkFailures, 1);
+}
+
+QTEST_GUILESS_MAIN(tst_SnmpWorker)
+#include "tst_snmpworker.moc"
