@@ -6,6 +6,7 @@
 #include "app/OperatorFeedback.h"
 #include "serial/SerialLink.h"
 #include "serial/SerialSession.h"
+#include "snmp/LocalAddress.h"
 #include "snmp/NetworkLink.h"
 #include "snmp/NetworkWorker.h"
 
@@ -34,6 +35,8 @@ void MainController::initialise()
     c.setVisible(ctl::ComPortCombo, false);
     c.setCurrentIndex(ctl::LinkCombo, NetworkLinkIndex);
     s.linkType = LinkType::Network;
+
+    s.localAddress = findLocalAddress();
 
     s.searchIndex = s.searchFirst = s.searchLast = 0;
     s.searchDone = s.lastAddress = s.sessionReady = s.deviceListValid = false;
@@ -73,6 +76,33 @@ void MainController::changeLink(int index)
         c.setFocus(ctl::ComPortCombo);
         serial_.scanComPorts();
     }
+}
+
+void MainController::openSettings()
+{
+    if (settingsOpener_)
+        settingsOpener_();
+}
+
+void MainController::settingsClosed(bool accepted, bool relink)
+{
+    DeviceState& s = ctx_.state;
+    Controls& c = ctx_.controls;
+    if (accepted) {
+        if (relink)
+            s.networkLinked = false;
+        if (!s.deviceListValid)
+            s.sessionReady = false; // the worker sets itself up again with the new values
+    }
+    if (c.itemCount(ctl::FoundDevices) == 0 || s.networkLinked)
+        return;
+    ctx_.view.clearDeviceDisplay();
+    ctx_.view.lockControls();
+    c.clearItems(ctl::FoundDevices);
+    for (int id : {ctl::SearchPoe, ctl::Setting, ctl::Tabs})
+        c.setEnabled(id, true);
+    if (!s.useSnmpV3)
+        s.snmpPhase = 999;
 }
 
 void MainController::changeComPort(int index)

@@ -4,6 +4,8 @@
 #include "app/Clock.h"
 #include "app/DeviceState.h"
 
+#include <functional>
+
 class NetworkLink;
 class SerialSession;
 
@@ -38,6 +40,13 @@ public:
     // The dialog has closed; saved: a new text is in systemDescription.
     void endSystemDescriptionEdit(bool saved);
 
+    // The link settings dialog opens without waiting for it to close; the window says how.
+    // "Setting" opens it, and so does the network search when Link.ini holds no address.
+    void setSettingsOpener(std::function<void()> opener) { settingsOpener_ = std::move(opener); }
+    void openSettings();
+    // The link settings dialog has closed: with OK (accepted), after a confirmed re-link (relink).
+    void settingsClosed(bool accepted, bool relink);
+
     SerialSession& serialSession() { return serial_; }
     NetworkLink& networkLink() { return network_; }
 
@@ -52,4 +61,5 @@ private:
     AppContext& ctx_;
     SerialSession& serial_;
     NetworkLink& network_;
+    std::function<void()> settingsOpener_;
 };

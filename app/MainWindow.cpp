@@ -8,13 +8,14 @@
 #include "pages/PROGRESSDLG.h"
 #include "pages/PictureWindow.h"
 #include "pages/PortDescription.h"
+#include "snmp/LinkIni.h"
 #include "snmp/NetworkWorker.h"
+#include "snmp/ParamSetting.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -76,7 +77,7 @@ MainWindow::MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    state_.settingsPath = QDir::current().filePath(QStringLiteral("Link.ini"));
+    state_.settingsPath = LinkIni::inWorkingDirectory().path();
 
     buildTabs();
     boldFont_ = fonts::withCellHeight(QStringLiteral("Arial"), 15, 700);
@@ -84,6 +85,7 @@ MainWindow::MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent
     valueFont_ = boldFont_;
     buildControls();
     progress_ = new PROGRESSDLG(controls_, this);
+    settings_ = new ParamSetting(state_, feedback, lamps_, this);
     wire();
     controller_.initialise();
 }
@@ -262,6 +264,12 @@ void MainWindow::wire()
         if (!std::exchange(systemEditOpen_, false))
             return;
         controller_.endSystemDescriptionEdit(result == QDialog::Accepted && state_.descriptionSaved);
+    });
+    controller_.setSettingsOpener([this] { settings_->openSettings(); });
+    connect(controls_.get<QPushButton>(ctl::Setting), &QPushButton::clicked, this,
+            [this] { controller_.openSettings(); });
+    connect(settings_, &QDialog::finished, this, [this](int result) {
+        controller_.settingsClosed(result == QDialog::Accepted, settings_->relinkRequested());
     });
     connect(&context_.clock, &Clock::expired, this, [this](TimerId timer) { controller_.onTimer(timer); });
 }

@@ -21,6 +21,7 @@ class QTabBar;
 class PictureWindow;
 class PortDescription;
 class PROGRESSDLG;
+class ParamSetting;
 
 // The main window: link choice, system information and operations, the found-device list and
 // the tab control with the two device pages. It draws and forwards; MainController and the
@@ -39,6 +40,7 @@ public:
     DeviceView& view() { return view_; }
     AppContext& context() { return context_; }
     MainController& controller() { return controller_; }
+    ParamSetting& settingsDialog() { return *settings_; }
     const LampImages& lamps() const { return lamps_; }
 
     // Shows the page of tab 0 (port control) or tab 1 (parametric information).
@@ -78,4 +80,5 @@ private:
     bool systemEditOpen_ = false; // the description dialog edits the system description
     PictureWindow* picture_ = nullptr;
     PROGRESSDLG* progress_ = nullptr;
+    ParamSetting* settings_ = nullptr;
 };

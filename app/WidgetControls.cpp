@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLoggingCategory>
+#include <QMetaProperty>
 #include <QProgressBar>
 #include <QSignalBlocker>
 
@@ -40,6 +41,12 @@ QStringList itemsOf(const QWidget* w)
     return items;
 }
 
+// Composite fields (the address fields) offer their text as their user property.
+bool hasTextProperty(const QWidget* w)
+{
+    return w && w->metaObject()->userProperty().typeId() == QMetaType::QString;
+}
+
 } // namespace
 
 void WidgetControls::add(int id, QWidget* widget)
@@ -68,6 +75,8 @@ void WidgetControls::setText(int id, const QString& text)
         button->setText(text);
     else if (auto* group = qobject_cast<QGroupBox*>(w))
         group->setTitle(text);
+    else if (hasTextProperty(w))
+        w->metaObject()->userProperty().write(w, text);
     else if (w)
         w->setWindowTitle(text);
 }
@@ -85,6 +94,8 @@ QString WidgetControls::text(int id) const
         return group->title();
     if (auto* combo = qobject_cast<QComboBox*>(w))
         return combo->currentText();
+    if (hasTextProperty(w))
+        return w->metaObject()->userProperty().read(w).toString();
     return w ? w->windowTitle() : QString();
 }
 

@@ -1,11 +1,15 @@
 """Prints what a screen reader finds in a running program through the accessibility bus, and
-fails when a button, tick box, field or lamp has no name or an enabled button cannot be pressed."""
+fails when a button, tick box, field or lamp has no name or an enabled button cannot be pressed.
+Arguments: the program's name, then buttons to press one after the other; after each press the
+program is looked at again, with the windows the button opened."""
 import sys
 import time
 
 import pyatspi
 
-NAMED_ROLES = {"push button", "check box", "text", "image", "combo box", "list", "progress bar", "page tab"}
+NAMED_ROLES = {"push button", "check box", "text", "password text", "image", "combo box", "list", "progress bar",
+               "page tab"}
+TEXT_ROLES = {"text", "password text"}
 
 
 def find_application(name):
@@ -26,9 +30,13 @@ def walk(node, depth, problems):
         actions = [action.getName(i) for i in range(action.nActions)]
     except NotImplementedError:
         actions = []
+    value = ""
+    if role in TEXT_ROLES:
+        text = node.queryText()
+        value = f" = {text.getText(0, text.characterCount)!r}"
     if role not in ("filler", "panel") or name:
         extra = f" ({description})" if description else ""
-        print(f"{'  ' * min(depth, 8)}{role}: {name!r}{extra} {' '.join(actions)}".rstrip())
+        print(f"{'  ' * min(depth, 8)}{role}: {name!r}{value}{extra} {' '.join(actions)}".rstrip())
     showing = states.contains(pyatspi.STATE_SHOWING)
     if showing and role in NAMED_ROLES and not (name or description):
         problems.append(f"{role} without a name")
@@ -38,6 +46,31 @@ def walk(node, depth, problems):
         walk(node.getChildAtIndex(i), depth + 1, problems)
 
 
+def find_button(node, name):
+    if node.getRoleName() == "push button" and node.name == name:
+        return node
+    for i in range(node.childCount):
+        found = find_button(node.getChildAtIndex(i), name)
+        if found is not None:
+            return found
+    return None
+
+
+def press(app, name):
+    """Presses the button and waits until the program shows one more window."""
+    button = find_button(app, name)
+    if button is None:
+        return f"no button {name!r} to press"
+    windows = app.childCount
+    action = button.queryAction()
+    action.doAction([action.getName(i) for i in range(action.nActions)].index("Press"))
+    for _ in range(50):
+        if app.childCount > windows:
+            return None
+        time.sleep(0.1)
+    return f"pressing {name!r} opened no window"
+
+
 def main():
     app = find_application(sys.argv[1])
     if app is None:
@@ -45,6 +78,13 @@ def main():
         return 1
     problems = []
     walk(app, 0, problems)
+    for button in sys.argv[2:]:
+        print(f"--- after pressing {button!r}")
+        problem = press(app, button)
+        if problem:
+            problems.append(problem)
+            break
+        walk(app.getChildAtIndex(app.childCount - 1), 0, problems)
     for problem in problems:
         print("problem:", problem, file=sys.stderr)
     return 1 if problems else 0

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Starts Spanmon (or the program given, e.g. build/finder/ethfind) with the accessibility bus on,
-# on a virtual X server, and prints what a screen reader finds; fails on unnamed controls.
+# Starts Spanmon (or the program given, e.g. build/finder/ethfind Ethfind) with the accessibility bus
+# on, on a virtual X server, and prints what a screen reader finds; fails on unnamed controls. Further
+# arguments name buttons to press one after the other, each followed by another look at the program
+# (the windows they open included). Without arguments Spanmon is checked, then "Setting" is pressed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-program=${1:-build/app/spanmon}
+if [ $# -eq 0 ]; then
+    set -- build/app/spanmon Spanmon Setting
+fi
+program=$1
 name=${2:-Spanmon}
+presses=("${@:3}")
 scripts/install-deps.sh
 for p in at-spi2-core python3-pyatspi dbus-x11; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
@@ -16,7 +22,7 @@ xvfb-run -a dbus-run-session -- bash -c '
     /usr/libexec/at-spi-bus-launcher --launch-immediately &
     QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$0" >/dev/null 2>&1 &
     program=$!
-    /usr/bin/python3 scripts/accessibility.py "$1"
+    /usr/bin/python3 scripts/accessibility.py "$@"
     status=$?
     kill $program 2>/dev/null
-    exit $status' "$program" "$name"
+    exit $status' "$program" "$name" "${presses[@]}"

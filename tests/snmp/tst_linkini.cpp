@@ -1,0 +1,299 @@
+#include "snmp/LinkIni.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// Link.ini as other programs meet it: the bytes written and what reads back from given bytes.
+class tst_LinkIni : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    QString path() const { return dir_.filePath(QStringLiteral("Link.ini")); }
+
+    void putFile(const QByteArray& bytes) const
+    {
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+
+    QByteArray fileBytes() const
+    {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    static int mode(const QString& path)
+    {
+        struct stat st = {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    }
+
+    static LinkSettings settings()
+    {
+        return {QStringLiteral("192.168.1.20"), QStringLiteral("30"),    QStringLiteral("public"),
+                QStringLiteral("private"),      QStringLiteral("admin"), QStringLiteral("authpass1"),
+                QStringLiteral("privpass1")};
+    }
+
+private slots:
+    void init() { QFile::remove(path()); }
+
+    void reading_data();
+    void reading();
+    void missingFileReadsEmpty();
+    void readingAllValues();
+    void writing_data();
+    void writing();
+    void valuesReadBackAsWritten_data();
+    void valuesReadBackAsWritten();
+    void newFileIsForItsOwnerOnly();
+    void existingFileKeepsItsPermissions();
+    void readOnlyFolderReportsAndLosesNothing();
+    void folderInPlaceOfTheFileIsReported();
+};
+
+void tst_LinkIni::reading_data()
+{
+    // Every row reads the key "Read" of section "Community".
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("value");
+
+    const QByteArray cut = QByteArray(300, 'a');
+    const QString umlauts = QString::fromUtf8("Gr\xc3\xbc\xc3\x9f"
+                                              "e");
+    QTest::newRow("plain") << QByteArray("[Community]\nRead=public\n") << "public";
+    QTest::newRow("names in another case") << QByteArray("[cOMMUNITY]\nrEAD=public\n") << "public";
+    QTest::newRow("blanks around names and value")
+        << QByteArray(" \t[ Community ] \n  Read \t=  pub lic \t\n") << "pub lic";
+    QTest::newRow("double quotes removed") << QByteArray("[Community]\nRead=\" public \"\n") << " public ";
+    QTest::newRow("single quotes removed") << QByteArray("[Community]\nRead='public'\n") << "public";
+    QTest::newRow("unmatched quotes kept") << QByteArray("[Community]\nRead=\"public'\n") << "\"public'";
+    QTest::newRow("equals sign in the value") << QByteArray("[Community]\nRead=a=b\n") << "a=b";
+    QTest::newRow("first key wins") << QByteArray("[Community]\nRead=first\nREAD=second\n") << "first";
+    QTest::newRow("first section wins") << QByteArray("[Community]\nSet=a\n[Community]\nRead=b\n") << "";
+    QTest::newRow("key of another section") << QByteArray("[SNMPv3]\nRead=x\n[Community]\nSet=y\n") << "";
+    QTest::newRow("key before any section") << QByteArray("Read=x\n[Community]\n") << "";
+    QTest::newRow("comment") << QByteArray("[Community]\n;Read=x\n") << "";
+    QTest::newRow("CR LF line ends") << QByteArray("[Community]\r\nRead=public\r\nSet=private\r\n")
+                                     << "public";
+    QTest::newRow("cut at 259 bytes") << "[Community]\nRead=" + cut + "\n" << QString(259, u'a');
+    QTest::newRow("UTF-8") << "[Community]\nRead=" + umlauts.toUtf8() + "\n" << umlauts;
+    QTest::newRow("Windows code page") << "[Community]\nRead=" + umlauts.toLatin1() + "\n" << umlauts;
+    QTest::newRow("cut inside a character") << "[Community]\nRead=" + cut.first(258) + "\xc3\xbc\n"
+                                            << QString(258, u'a');
+}
+
+void tst_LinkIni::reading()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, value);
+
+    putFile(file);
+    QCOMPARE(LinkIni(path()).value(QStringLiteral("Community"), QStringLiteral("Read")), value);
+}
+
+void tst_LinkIni::missingFileReadsEmpty()
+{
+    QCOMPARE(LinkIni(path()).value(QStringLiteral("IPAdress"), QStringLiteral("IP")), QString());
+    QCOMPARE(LinkIni(path()).read(), LinkSettings());
+}
+
+void tst_LinkIni::readingAllValues()
+{
+    putFile("[SNMPv3]\nPrivPassword=p\nAuthPassword=a\nUser=u\n[Community]\nSet=s\nRead=r\n"
+            "[IPAdress]\nEndIP=9\nIP=127.0.40.1\n");
+    const LinkSettings expected{QStringLiteral("127.0.40.1"), QStringLiteral("9"), QStringLiteral("r"),
+                                QStringLiteral("s"),          QStringLiteral("u"), QStringLiteral("a"),
+                                QStringLiteral("p")};
+    QCOMPARE(LinkIni(path()).read(), expected);
+}
+
+void tst_LinkIni::writing_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+
+    const QByteArray fresh =
+        "[IPAdress]\nIP=192.168.1.20\nEndIP=30\n"
+        "[Community]\nRead=public\nSet=private\n"
+        "[SNMPv3]\nVersion=\nUser=admin\nAuthPassword=authpass1\nPrivPassword=privpass1\n";
+    QTest::newRow("new file") << false << QByteArray() << fresh;
+    QTest::newRow("empty file") << true << QByteArray() << fresh;
+    QTest::newRow("file of the Windows program, rearranged by hand")
+        << true
+        << QByteArray("; Spanmon link settings\r\n"
+                      "[SNMPV3]\r\n"
+                      "PRIVPASSWORD = \"old priv\"  \r\n"
+                      "User=olduser\r\n"
+                      "Version=\r\n"
+                      "AuthPassword=oldauth\r\n"
+                      "\r\n"
+                      "[Extra]\r\n"
+                      "IP=keep\r\n"
+                      "\r\n"
+                      "[ipadress]\r\n"
+                      "EndIP=5\r\n"
+                      "  ip = 10.0.0.1\r\n"
+                      "[Community]\r\n"
+                      "; the write community\r\n"
+                      "Set='old'\r\n"
+                      "Read=oldread\r\n")
+        << QByteArray("; Spanmon link settings\r\n"
+                      "[SNMPV3]\r\n"
+                      "PRIVPASSWORD = privpass1  \r\n"
+                      "User=admin\r\n"
+                      "Version=\r\n"
+                      "AuthPassword=authpass1\r\n"
+                      "\r\n"
+                      "[Extra]\r\n"
+                      "IP=keep\r\n"
+                      "\r\n"
+                      "[ipadress]\r\n"
+                      "EndIP=30\r\n"
+                      "  ip = 192.168.1.20\r\n"
+                      "[Community]\r\n"
+                      "; the write community\r\n"
+                      "Set=private\r\n"
+                      "Read=public\r\n");
+    QTest::newRow("missing keys at the end of their sections")
+        << true
+        << QByteArray("[IPAdress]\nIP=1.2.3.4\n\n"
+                      "[Community]\nRead=r\nSet=s\n; end of communities\n\n"
+                      "[SNMPv3]\nUser=u\nAuthPassword=a\nPrivPassword=p\n")
+        << QByteArray("[IPAdress]\nIP=192.168.1.20\nEndIP=30\n\n"
+                      "[Community]\nRead=public\nSet=private\n; end of communities\n\n"
+                      "[SNMPv3]\nUser=admin\nAuthPassword=authpass1\nPrivPassword=privpass1\nVersion=\n");
+    QTest::newRow("missing sections at the end of the file")
+        << true << QByteArray("[Other]\r\nx=1\r\n[IPAdress]\r\nIP=1.2.3.4\r\nEndIP=7")
+        << QByteArray(
+               "[Other]\r\nx=1\r\n[IPAdress]\r\nIP=192.168.1.20\r\nEndIP=30\r\n"
+               "[Community]\r\nRead=public\r\nSet=private\r\n"
+               "[SNMPv3]\r\nVersion=\r\nUser=admin\r\nAuthPassword=authpass1\r\nPrivPassword=privpass1\r\n");
+}
+
+void tst_LinkIni::writing()
+{
+    QFETCH(bool, exists);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+
+    if (exists)
+        putFile(before);
+    QCOMPARE(LinkIni(path()).write(settings()), std::nullopt);
+    QCOMPARE(fileBytes(), after);
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("Link.ini")});
+}
+
+void tst_LinkIni::valuesReadBackAsWritten_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("blanks at both ends") << "  spaced  ";
+    QTest::newRow("in double quotes") << "\"quoted\"";
+    QTest::newRow("in single quotes") << "'quoted'";
+    QTest::newRow("one quote") << "\"";
+    QTest::newRow("signs of the file format") << "a=b;[c]";
+    QTest::newRow("non-ASCII") << QString::fromUtf8("\xc3\xa9t\xc3\xa9");
+}
+
+void tst_LinkIni::valuesReadBackAsWritten()
+{
+    QFETCH(QString, value);
+    LinkSettings written = settings();
+    written.readCommunity = value;
+    written.privPassword = value;
+    QCOMPARE(LinkIni(path()).write(written), std::nullopt);
+    QCOMPARE(LinkIni(path()).read(), written);
+}
+
+void tst_LinkIni::newFileIsForItsOwnerOnly()
+{
+    QCOMPARE(LinkIni(path()).write(settings()), std::nullopt);
+    QCOMPARE(mode(path()), 0600);
+}
+
+void tst_LinkIni::existingFileKeepsItsPermissions()
+{
+    putFile("[Community]\nRead=old\n");
+    QVERIFY(::chmod(QFile::encodeName(path()).constData(), 0640) == 0);
+    QCOMPARE(LinkIni(path()).write(settings()), std::nullopt);
+    QCOMPARE(mode(path()), 0640);
+    QCOMPARE(LinkIni(path()).read(), settings());
+}
+
+// Writes as an ordinary user, whom file permissions bind (root ignores them): a child process
+// gives up root and hands back the error text.
+static std::optional<QString> writeAsOrdinaryUser(const LinkIni& file, const LinkSettings& settings)
+{
+    if (::geteuid() != 0)
+        return file.write(settings);
+    int channel[2];
+    if (::pipe(channel) != 0)
+        return QStringLiteral("no pipe");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+        const QByteArray reason =
+            !dropped ? QByteArray("root kept") : file.write(settings).value_or(QString()).toUtf8();
+        [[maybe_unused]] const auto sent = ::write(channel[1], reason.constData(), reason.size());
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    QByteArray reason;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        reason.append(buffer, n);
+    ::close(channel[0]);
+    ::waitpid(child, nullptr, 0);
+    return reason.isEmpty() ? std::nullopt : std::optional<QString>(QString::fromUtf8(reason));
+}
+
+void tst_LinkIni::readOnlyFolderReportsAndLosesNothing()
+{
+    QTemporaryDir base;
+    const QString folder = base.filePath(QStringLiteral("readonly"));
+    QVERIFY(QDir().mkdir(folder));
+    const QString file = folder + QStringLiteral("/Link.ini");
+    const QByteArray old = "; kept\r\n[IPAdress]\r\nIP=127.0.40.9\r\n";
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(old);
+    }
+    QVERIFY(::chmod(QFile::encodeName(file).constData(), 0644) == 0);
+    QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0555) == 0);
+    QVERIFY(::chmod(QFile::encodeName(base.path()).constData(), 0755) == 0);
+
+    const std::optional<QString> failure = writeAsOrdinaryUser(LinkIni(file), settings());
+    QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+    QVERIFY(failure.has_value());
+    QVERIFY2(!failure->isEmpty() && *failure != u"root kept", qPrintable(*failure));
+    QFile in(file);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    QCOMPARE(in.readAll(), old);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Link.ini")});
+}
+
+void tst_LinkIni::folderInPlaceOfTheFileIsReported()
+{
+    QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("Link.ini")));
+    const std::optional<QString> failure = LinkIni(path()).write(settings());
+    QVERIFY(failure.has_value());
+    QVERIFY(QFileInfo(path()).isDir());
+    QVERIFY(QDir(dir_.path()).rmdir(QStringLiteral("Link.ini")));
+}
+
+QTEST_GUILESS_MAIN(tst_LinkIni)
+#include "tst_linkini.moc"

@@ -1,0 +1,326 @@
+#include "FakeControls.h"
+#include "RecordingFeedback.h"
+#include "WorkingDirectory.h"
+
+#include "app/DeviceState.h"
+#include "snmp/LinkSettingsForm.h"
+#include "snmp/LocalAddress.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+// Identifiers of the dialog's design, restated.
+constexpr int FirstAddress = 1351, EndOctet = 1509, LocalAddress = 1508;
+constexpr int ReadCommunity = 1352, WriteCommunity = 1353, User = 1354, AuthPassword = 1355,
+              PrivPassword = 1363;
+constexpr int ReadLabel = 1356, SetLabel = 1357, UseV3 = 1360, UserLabel = 1358, AuthLabel = 1359,
+              PrivLabel = 1361;
+
+const QString Relink = QStringLiteral("Do You Want To Re-Link ?");
+
+// The rules of the link settings dialog on its controls: opening, the SNMPv3 choice and OK.
+class tst_LinkSettings : public QObject
+{
+    Q_OBJECT
+
+    struct Rig {
+        DeviceState state;
+        FakeControls controls;
+        RecordingFeedback feedback;
+        LinkSettingsForm form{state, feedback, controls};
+
+        void fill(const QStringList& fields)
+        {
+            const int ids[] = {FirstAddress, EndOctet,     ReadCommunity, WriteCommunity,
+                               User,         AuthPassword, PrivPassword};
+            for (int i = 0; i < 7; ++i)
+                controls.setText(ids[i], fields.value(i));
+        }
+        QStringList shown() const
+        {
+            QStringList texts;
+            for (int id :
+                 {FirstAddress, EndOctet, ReadCommunity, WriteCommunity, User, AuthPassword, PrivPassword})
+                texts.append(controls.text(id));
+            return texts;
+        }
+    };
+
+    WorkingDirectory dir_; // Link.ini lives in the working directory
+
+    QString iniPath() const { return dir_.filePath(QStringLiteral("Link.ini")); }
+
+private slots:
+    void init() { QFile::remove(iniPath()); }
+
+    void ok_data();
+    void ok();
+    void openingTakesTheFileWhereTheWindowHasNoValue();
+    void openingAgainShowsTheWindowsValues();
+    void v3Choice_data();
+    void v3Choice();
+    void unwritableFileWarnsAndTheValuesStillApply();
+    void localAddress_data();
+    void localAddress();
+};
+
+void tst_LinkSettings::ok_data()
+{
+    QTest::addColumn<bool>("v3");
+    QTest::addColumn<QStringList>("fields"); // address, end, read, set, user, auth, priv
+    QTest::addColumn<bool>("linked");
+    QTest::addColumn<bool>("listValid");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<int>("focus");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<bool>("relink");
+    QTest::addColumn<bool>("listValidAfter");
+
+    const QStringList all{"192.168.1.20", "", "public", "private", "admin", "authpass1", "privpass1"};
+    auto with = [&](std::initializer_list<std::pair<int, QString>> changes) {
+        QStringList fields = all;
+        for (const auto& [index, value] : changes)
+            fields[index] = value;
+        return fields;
+    };
+    const QStringList none;
+
+    QTest::newRow("one address") << false << all << false << false << true << none << 0 << true << 20 << 20
+                                 << false << false;
+    QTest::newRow("30 and 10 give 10..30")
+        << false << with({{0, "192.168.1.30"}, {1, "10"}}) << false << false << true << none << 0 << true
+        << 10 << 30 << false << false;
+    QTest::newRow("10 and 30") << false << with({{0, "192.168.1.10"}, {1, "30"}}) << false << false << true
+                               << none << 0 << true << 10 << 30 << false << false;
+    QTest::newRow("end equal to start") << false << with({{1, "20"}}) << false << false << true << none << 0
+                                        << true << 20 << 20 << false << false;
+    QTest::newRow("end 0 gives one address") << false << with({{1, "0"}}) << false << false << true << none
+                                             << 0 << true << 20 << 20 << false << false;
+    QTest::newRow("end 255") << false << with({{1, "255"}}) << false << false << true << none << 0 << true
+                             << 20 << 255 << false << false;
+    QTest::newRow("end above 255 refused")
+        << false << with({{1, "256"}}) << false << false << true
+        << QStringList{"The range can not end at '256' : the last number of an address is 0 to 255 !!"}
+        << EndOctet << false << 0 << 0 << false << false;
+    QTest::newRow("empty read community") << false << with({{2, ""}}) << false << false << true
+                                          << QStringList{"Can not find 'Read Community' !!"} << ReadCommunity
+                                          << false << 0 << 0 << false << false;
+    QTest::newRow("empty set community") << false << with({{3, ""}}) << false << false << true
+                                         << QStringList{"Can not find 'Set Community' !!"} << WriteCommunity
+                                         << false << 0 << 0 << false << false;
+    QTest::newRow("communities with empty SNMPv3 fields")
+        << false << with({{4, ""}, {5, ""}, {6, ""}}) << false << false << true << none << 0 << true << 20
+        << 20 << false << false;
+    QTest::newRow("SNMPv3 with empty communities") << true << with({{2, ""}, {3, ""}}) << false << false
+                                                   << true << none << 0 << true << 20 << 20 << false << false;
+    QTest::newRow("SNMPv3 empty user")
+        << true << with({{4, ""}}) << false << false << true << QStringList{"Can not find 'User Name' !!"}
+        << User << false << 0 << 0 << false << false;
+    QTest::newRow("SNMPv3 empty AuthPassword")
+        << true << with({{5, ""}}) << false << false << true << QStringList{"Can not find 'AuthPassword' !!"}
+        << AuthPassword << false << 0 << 0 << false << false;
+    QTest::newRow("SNMPv3 empty PrivPassword")
+        << true << with({{6, ""}}) << false << false << true << QStringList{"Can not find 'PrivPassword' !!"}
+        << PrivPassword << false << 0 << 0 << false << false;
+    QTest::newRow("SNMPv3 AuthPassword of 7 characters")
+        << true << with({{5, "authpas"}}) << false << false << true
+        << QStringList{"'AuthPassword' must have at least 8 characters !!"} << AuthPassword << false << 0 << 0
+        << false << false;
+    QTest::newRow("SNMPv3 PrivPassword of 7 characters")
+        << true << with({{6, "privpas"}}) << false << false << true
+        << QStringList{"'PrivPassword' must have at least 8 characters !!"} << PrivPassword << false << 0 << 0
+        << false << false;
+    QTest::newRow("SNMPv3 empty before short")
+        << true << with({{5, "a"}, {6, ""}}) << false << false << true
+        << QStringList{"Can not find 'PrivPassword' !!"} << PrivPassword << false << 0 << 0 << false << false;
+    QTest::newRow("session runs, re-link") << false << all << true << true << true << QStringList{Relink} << 0
+                                           << true << 20 << 20 << true << false;
+    QTest::newRow("session runs, no re-link") << false << all << true << true << false << QStringList{Relink}
+                                              << 0 << false << 0 << 0 << false << true;
+    QTest::newRow("devices listed, re-link") << false << all << false << true << true << QStringList{Relink}
+                                             << 0 << true << 20 << 20 << false << false;
+    QTest::newRow("devices listed, no re-link")
+        << false << all << false << true << false << QStringList{Relink} << 0 << false << 0 << 0 << false
+        << true;
+    QTest::newRow("warning after the re-link question")
+        << false << with({{2, ""}}) << true << true << true
+        << QStringList{Relink, "Can not find 'Read Community' !!"} << ReadCommunity << false << 0 << 0 << true
+        << false;
+}
+
+void tst_LinkSettings::ok()
+{
+    QFETCH(bool, v3);
+    QFETCH(QStringList, fields);
+    QFETCH(bool, linked);
+    QFETCH(bool, listValid);
+    QFETCH(bool, answer);
+    QFETCH(QStringList, messages);
+    QFETCH(int, focus);
+    QFETCH(bool, closes);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    QFETCH(bool, relink);
+    QFETCH(bool, listValidAfter);
+
+    Rig rig;
+    rig.state.networkLinked = linked;
+    rig.state.deviceListValid = listValid;
+    rig.form.open();
+    rig.controls.setChecked(UseV3, v3);
+    rig.fill(fields);
+    rig.feedback.answers = {answer};
+
+    QCOMPARE(rig.form.ok(), closes);
+    QCOMPARE(rig.feedback.texts(), messages);
+    for (const Message& shown : rig.feedback.shown) {
+        const bool question = shown.text == Relink;
+        QCOMPARE(shown.title, question ? QStringLiteral("Corvane  Monitor") : QStringLiteral("Warning"));
+        QCOMPARE(shown.icon, question ? Message::Icon::Question : Message::Icon::Exclamation);
+        QCOMPARE(shown.buttons, question ? Message::Buttons::YesNo : Message::Buttons::Ok);
+    }
+    if (focus)
+        QCOMPARE(rig.controls.focused(), focus);
+    QCOMPARE(rig.form.relinkRequested(), relink);
+    QCOMPARE(rig.state.deviceListValid, listValidAfter);
+    QCOMPARE(rig.state.networkLinked, linked); // only the window acts on the re-link
+    QCOMPARE(rig.state.searchFirst, first);
+    QCOMPARE(rig.state.searchLast, last);
+    if (messages.size() > 1 || (messages.size() == 1 && messages[0] != Relink))
+        QCOMPARE(rig.state.useSnmpV3, v3); // taken before the credentials are checked
+
+    const LinkSettings stored = LinkIni(iniPath()).read();
+    if (!closes) {
+        QCOMPARE(stored, LinkSettings());
+        QCOMPARE(rig.state.readCommunity, QString());
+        return;
+    }
+    QCOMPARE(rig.state.useSnmpV3, v3);
+    QCOMPARE(rig.state.searchPrefix, QStringLiteral("192.168.1."));
+    QCOMPARE(rig.state.readCommunity, fields[2]);
+    QCOMPARE(rig.state.writeCommunity, fields[3]);
+    QCOMPARE(rig.state.v3User, fields[4]);
+    QCOMPARE(rig.state.v3AuthPassword, fields[5]);
+    QCOMPARE(rig.state.v3PrivPassword, fields[6]);
+    const LinkSettings typed{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6]};
+    QCOMPARE(stored, typed);
+    QCOMPARE(rig.state.settingsPath, iniPath());
+}
+
+void tst_LinkSettings::openingTakesTheFileWhereTheWindowHasNoValue()
+{
+    LinkIni(iniPath()).write(
+        {"127.0.40.3", "7", "fileread", "fileset", "fileuser", "fileauth1", "filepriv1"});
+    Rig rig;
+    rig.state.readCommunity = QStringLiteral("mine");
+    rig.state.v3PrivPassword = QStringLiteral("minepriv1");
+    rig.state.localAddress = QStringLiteral("127.0.40.2");
+    rig.controls.setFocus(FirstAddress);
+    rig.form.open();
+
+    QCOMPARE(rig.controls.text(ReadLabel), QStringLiteral("&Read Community :"));
+    QCOMPARE(rig.controls.text(SetLabel), QStringLiteral("&Set Community :"));
+    QCOMPARE(rig.shown(),
+             (QStringList{"127.0.40.3", "7", "mine", "fileset", "fileuser", "fileauth1", "minepriv1"}));
+    QCOMPARE(rig.controls.text(LocalAddress), QStringLiteral("127.0.40.2"));
+    QVERIFY(!rig.controls.isChecked(UseV3));
+    QCOMPARE(rig.controls.focused(), FirstAddress);
+    QCOMPARE(rig.state.settingsPath, iniPath());
+}
+
+void tst_LinkSettings::openingAgainShowsTheWindowsValues()
+{
+    Rig rig;
+    rig.form.open();
+    rig.fill({"127.0.40.20", "", "public", "private", "admin", "authpass1", "privpass1"});
+    QVERIFY(rig.form.ok());
+
+    // Another program changes the file while Spanmon runs.
+    LinkIni(iniPath()).write({"127.0.40.5", "9", "r", "s", "u", "otherauth", "otherpriv"});
+    rig.form.open();
+    QCOMPARE(rig.shown(),
+             (QStringList{"127.0.40.5", "20", "public", "private", "admin", "authpass1", "privpass1"}));
+}
+
+void tst_LinkSettings::v3Choice_data()
+{
+    QTest::addColumn<bool>("atOpening");
+    QTest::addColumn<bool>("ticked");
+    QTest::newRow("ticked at opening") << true << true;
+    QTest::newRow("clear at opening") << true << false;
+    QTest::newRow("ticked by a click") << false << true;
+    QTest::newRow("cleared by a click") << false << false;
+}
+
+void tst_LinkSettings::v3Choice()
+{
+    QFETCH(bool, atOpening);
+    QFETCH(bool, ticked);
+
+    Rig rig;
+    rig.state.useSnmpV3 = atOpening ? ticked : !ticked;
+    rig.form.open();
+    if (!atOpening) {
+        rig.controls.setFocus(FirstAddress);
+        rig.controls.setChecked(UseV3, ticked);
+        rig.form.applyV3Choice();
+    }
+    QCOMPARE(rig.controls.isChecked(UseV3), ticked);
+    for (int id : {ReadCommunity, WriteCommunity, ReadLabel, SetLabel})
+        QCOMPARE(rig.controls.isEnabled(id), !ticked);
+    for (int id : {User, AuthPassword, PrivPassword, UserLabel, AuthLabel, PrivLabel})
+        QCOMPARE(rig.controls.isEnabled(id), ticked);
+    if (ticked)
+        QCOMPARE(rig.controls.focused(), User);
+    else if (!atOpening)
+        QCOMPARE(rig.controls.focused(), FirstAddress);
+}
+
+void tst_LinkSettings::unwritableFileWarnsAndTheValuesStillApply()
+{
+    QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("Link.ini")));
+    Rig rig;
+    rig.form.open();
+    rig.fill({"127.0.40.7", "8", "public", "private"});
+    const bool closes = rig.form.ok();
+    QVERIFY(QDir(dir_.path()).rmdir(QStringLiteral("Link.ini")));
+
+    QVERIFY(closes);
+    QCOMPARE(rig.feedback.shown.size(), 1);
+    QCOMPARE(rig.feedback.shown[0].title, QStringLiteral("Warning"));
+    QVERIFY2(rig.feedback.shown[0].text.contains(iniPath()), qPrintable(rig.feedback.shown[0].text));
+    QCOMPARE(rig.state.readCommunity, QStringLiteral("public"));
+    QCOMPARE(rig.state.searchPrefix, QStringLiteral("127.0.40."));
+    QCOMPARE(rig.state.searchFirst, 7);
+    QCOMPARE(rig.state.searchLast, 8);
+}
+
+void tst_LinkSettings::localAddress_data()
+{
+    QTest::addColumn<QStringList>("resolved");
+    QTest::addColumn<QList<InterfaceAddress>>("interfaces");
+    QTest::addColumn<QString>("shown");
+
+    const InterfaceAddress lo{"127.0.0.1", true, true};
+    const InterfaceAddress lan{"10.0.0.7", true, false};
+    const InterfaceAddress down{"172.16.0.2", false, false};
+    QTest::newRow("host name on the LAN") << QStringList{"192.168.1.5"} << QList{lo, lan} << "192.168.1.5";
+    QTest::newRow("host name on loopback") << QStringList{"127.0.1.1"} << QList{lo, down, lan} << "10.0.0.7";
+    QTest::newRow("loopback and no LAN") << QStringList{"127.0.1.1"} << QList{lo, down} << "";
+    QTest::newRow("host name unknown") << QStringList{} << QList{lo, lan} << "10.0.0.7";
+}
+
+void tst_LinkSettings::localAddress()
+{
+    QFETCH(QStringList, resolved);
+    QFETCH(QList<InterfaceAddress>, interfaces);
+    QFETCH(QString, shown);
+    QCOMPARE(chooseLocalAddress(resolved, interfaces), shown);
+}
+
+QTEST_GUILESS_MAIN(tst_LinkSettings)
+#include "tst_linksettings.moc"
