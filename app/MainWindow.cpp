@@ -11,6 +11,8 @@
 #include "snmp/LinkIni.h"
 #include "snmp/NetworkWorker.h"
 #include "snmp/ParamSetting.h"
+#include "snmp/SnmpClient.h"
+#include "snmp/SnmpWorker.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -92,14 +94,10 @@ MainWindow::MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent
 
 std::unique_ptr<NetworkWorker> MainWindow::makeNetworkWorker()
 {
-    // Until the SNMP worker is part of the program the network link has nobody to ask.
-    struct Unanswered : NetworkWorker {
-        SnmpJob& job() override { return job_; }
-        void release() override {}
-        void pause() override {}
-        SnmpJob job_;
-    };
-    return std::make_unique<Unanswered>();
+    initSnmpLibrary();
+    // The worker's pause after a set runs on the same scale as the window's pauses.
+    return std::make_unique<SnmpWorker>(
+        state_, this, [this] { controller_.onSnmpResult(); }, context_.clock.scale());
 }
 
 MainWindow::~MainWindow()
@@ -266,6 +264,11 @@ void MainWindow::wire()
         controller_.endSystemDescriptionEdit(result == QDialog::Accepted && state_.descriptionSaved);
     });
     controller_.setSettingsOpener([this] { settings_->openSettings(); });
+    NetworkSearch& search = networkLink_.search();
+    search.openSettings = [this] { controller_.openSettings(); };
+    search.readSetting = [](const QString& section, const QString& key) {
+        return LinkIni::inWorkingDirectory().value(section, key); // the folder of this moment
+    };
     connect(controls_.get<QPushButton>(ctl::Setting), &QPushButton::clicked, this,
             [this] { controller_.openSettings(); });
     connect(settings_, &QDialog::finished, this, [this](int result) {
