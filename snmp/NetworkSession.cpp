@@ -89,7 +89,9 @@ void NetworkSession::handleSessionResult()
         requests_.handleWriteRequest();
         return;
     }
-    ctx_.view.hideProgress();
+    // Hiding a hidden window is not free; this runs at every exchange.
+    if (ctx_.controls.isVisible(ctl::ProgressDialog))
+        ctx_.view.hideProgress();
     if (s.networkFailures >= FailureLimit) {
         endSession();
         return;
