@@ -69,10 +69,13 @@ void NetworkSession::startNetworkSession(int row)
 void NetworkSession::releaseAfter(int ms, std::function<void()> before)
 {
     ctx_.clock.pace({ms, [this, before = std::move(before)] {
+                         if (!ctx_.state.networkLinked) { // ended through "Setting" meanwhile
+                             ctx_.view.hideProgress();
+                             return;
+                         }
                          if (before)
                              before();
-                         if (ctx_.state.networkLinked)
-                             worker_.release();
+                         worker_.release();
                      }});
 }
 
