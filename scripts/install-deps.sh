@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing need on Debian 12. Idempotent: asks apt only
-# for packages that are missing.
+# Installs what building, running and testing need on Debian 12, and the packages named as arguments.
+# Idempotent: asks apt only for packages that are missing.
 set -euo pipefail
 
 packages=(
@@ -9,6 +9,8 @@ packages=(
     libsnmp-dev snmp snmpd
     fonts-crosextra-carlito fonts-liberation
     iproute2 xvfb xauth xdg-utils
+    librsvg2-bin desktop-file-utils appstream
+    "$@"
 )
 
 missing=()

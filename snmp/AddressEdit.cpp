@@ -75,8 +75,12 @@ void AddressEdit::setText(const QString& text)
 void AddressEdit::setReadOnly(bool readOnly)
 {
     readOnly_ = readOnly;
-    for (QLineEdit* field : fields_)
+    for (QLineEdit* field : fields_) {
         field->setReadOnly(readOnly);
+        // Tab passes a read-only address by, as it passes a disabled control; a click still
+        // selects it for copying.
+        field->setFocusPolicy(readOnly ? Qt::ClickFocus : Qt::StrongFocus);
+    }
     showState();
 }
 

@@ -1,11 +1,13 @@
 #include "snmp/SnmpClient.h"
 
 #include <QDir>
+#include <QMutex>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <vector>
 
 // net-snmp needs its configuration header first.
@@ -24,6 +26,37 @@ QTemporaryDir* persistentDir()
 {
     static QTemporaryDir dir;
     return &dir;
+}
+
+// Making a key from a pass phrase hashes a megabyte; the keys of the pass phrases in use are
+// kept until forgetUsers().
+QMutex keyMutex;
+std::map<QByteArray, QByteArray> keyCache;
+
+bool makeKey(const QByteArray& passphrase, u_char* key, size_t* length)
+{
+    if (passphrase.size() < USM_LENGTH_P_MIN)
+        return false;
+    QMutexLocker lock(&keyMutex);
+    auto known = keyCache.find(passphrase);
+    if (known == keyCache.end()) {
+        QByteArray phrase = passphrase;
+        u_char made[USM_AUTH_KU_LEN];
+        size_t madeLength = sizeof made;
+        if (generate_Ku(usmHMACMD5AuthProtocol, USM_AUTH_PROTO_MD5_LEN,
+                        reinterpret_cast<u_char*>(phrase.data()), size_t(phrase.size()), made,
+                        &madeLength) != SNMPERR_SUCCESS)
+            return false;
+        known =
+            keyCache
+                .emplace(passphrase, QByteArray(reinterpret_cast<const char*>(made), qsizetype(madeLength)))
+                .first;
+    }
+    if (size_t(known->second.size()) > *length)
+        return false;
+    std::memcpy(key, known->second.constData(), size_t(known->second.size()));
+    *length = size_t(known->second.size());
+    return true;
 }
 
 std::optional<std::vector<oid>> parseOid(const QString& text)
@@ -231,14 +264,8 @@ SnmpClient::SnmpClient(const SnmpTarget& target) : target_(target)
         settings.securityPrivProtoLen = USM_PRIV_PROTO_DES_LEN;
         settings.securityAuthKeyLen = USM_AUTH_KU_LEN;
         settings.securityPrivKeyLen = USM_PRIV_KU_LEN;
-        QByteArray auth = target.authPassphrase;
-        QByteArray priv = target.privPassphrase;
-        if (generate_Ku(settings.securityAuthProto, u_int(settings.securityAuthProtoLen),
-                        reinterpret_cast<u_char*>(auth.data()), size_t(auth.size()), settings.securityAuthKey,
-                        &settings.securityAuthKeyLen) != SNMPERR_SUCCESS ||
-            generate_Ku(settings.securityAuthProto, u_int(settings.securityAuthProtoLen),
-                        reinterpret_cast<u_char*>(priv.data()), size_t(priv.size()), settings.securityPrivKey,
-                        &settings.securityPrivKeyLen) != SNMPERR_SUCCESS) {
+        if (!makeKey(target.authPassphrase, settings.securityAuthKey, &settings.securityAuthKeyLen) ||
+            !makeKey(target.privPassphrase, settings.securityPrivKey, &settings.securityPrivKeyLen)) {
             error_ = QStringLiteral("SNMPv3 pass phrases need at least 8 characters");
             return;
         }
@@ -358,6 +385,10 @@ void SnmpClient::setLocalEngineId(const QByteArray& engineId)
 
 void SnmpClient::forgetUsers()
 {
+    {
+        QMutexLocker lock(&keyMutex);
+        keyCache.clear();
+    }
     struct usmUser* user = usm_get_userList();
     while (user) {
         struct usmUser* next = user->next;

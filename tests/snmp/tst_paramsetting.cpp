@@ -174,6 +174,7 @@ void tst_ParamSetting::settingStoresTheValuesAndEndsTheListedSearch()
     w.window.controls().addItem(FoundDevices, QStringLiteral("127.0.40.30 *** POE midspan"));
     QVERIFY(w.openBySetting());
     QCOMPARE(w.dialog.windowModality(), Qt::WindowModal);
+    QCOMPARE(QApplication::focusWidget(), w.address(FirstAddress)->field(0)); // Tab passes 1508 by
     QCOMPARE(w.fields.text(FirstAddress), QStringLiteral("127.0.40.30"));
     QCOMPARE(w.fields.text(EndOctet), QStringLiteral("10"));
     QCOMPARE(w.fields.text(ReadCommunity), QStringLiteral("public"));

@@ -98,6 +98,7 @@ private slots:
     void foreignAgent();
     void workerNeverRunsWhileTheHandlerRuns();
     void releasingARunningWorkerHasNoEffect();
+    void destroyedWhileExchanging();
 
 private:
     void useV2c(const QString& address, const QString& writeCommunity = "wr-comm");
@@ -380,20 +381,23 @@ void tst_SnmpWorker::readCommunityCannotWrite()
 void tst_SnmpWorker::correctedPassPhraseWorks_data()
 {
     QTest::addColumn<bool>("sessionReady");
-    QTest::newRow("at the next search") << false;
-    QTest::newRow("within a session") << true;
+    QTest::addColumn<QString>("wrongPassphrase");
+    QTest::newRow("at the next search") << false << "wrong-pass";
+    QTest::newRow("within a session") << true << "wrong-pass";
+    QTest::newRow("after one too short for a key") << false << "short";
 }
 
 void tst_SnmpWorker::correctedPassPhraseWorks()
 {
     QFETCH(bool, sessionReady);
+    QFETCH(QString, wrongPassphrase);
     state_.requestOid = identity;
     useV3(agentA);
     QVERIFY(exchange());
     QCOMPARE(state_.responseText, "POE528U-480-24-N");
 
     state_.sessionReady = sessionReady;
-    useV3(agentA, "wrong-pass");
+    useV3(agentA, wrongPassphrase);
     QVERIFY(exchange());
     QCOMPARE(state_.networkFailures, 1);
     QCOMPARE(state_.responseText, "");
@@ -597,6 +601,18 @@ void tst_SnmpWorker::releasingARunningWorkerHasNoEffect()
     QTRY_COMPARE_WITH_TIMEOUT(handled_, 1, 5000);
     QTest::qWait(1200);
     QCOMPARE(handled_, 1);
+    QCOMPARE(state_.networkFailures, 1);
+}
+
+void tst_SnmpWorker::destroyedWhileExchanging()
+{
+    useV2c(silentAddress);
+    state_.requestOid = identity;
+    worker_->release();
+    QTest::qWait(100);
+    // Waits for the exchange; its result reaches no handler.
+    worker_.reset();
+    QCOMPARE(handled_, 0);
     QCOMPARE(state_.networkFailures, 1);
 }
 

@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# Builds the Debian packages and checks them as an operator would meet them: their file lists,
+# lintian, desktop-file-validate and appstreamcli; installs them with apt and runs the programs from
+# /usr/bin; then, as a normal user made for the test, ethfind finds simulated modules in a private
+# network and spanmon (started as its menu entry starts it) finds a simulated midspan on a serial port
+# the user may open as a member of dialout. Needs root. Purges the packages and removes the user, the
+# network namespaces and the simulators at the end, also when a check fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ "$(id -u)" -ne 0 ]; then
+    echo "package-test: needs root (apt, network namespaces, a user account)" >&2
+    exit 1
+fi
+
+started=$(date +%s)
+user=pkgtest
+link=/dev/ttyV87
+netns_window=pkgtest-window
+netns_modules=pkgtest-modules
+work=$(mktemp -d)
+chmod 755 "$work"
+sim_pids=()
+
+step() { echo "package-test: $*"; }
+fail() {
+    echo "package-test: FAILED: $*" >&2
+    exit 1
+}
+
+cleanup() {
+    for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    id "$user" >/dev/null 2>&1 && userdel --force --remove "$user" 2>/dev/null
+    for ns in "$netns_window" "$netns_modules"; do
+        ip netns delete "$ns" 2>/dev/null || true
+    done
+    rm -f "$link" "/run/lock/LCK..$(basename "$link")"
+    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq spanmon spanmon-simulators >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+scripts/install-deps.sh lintian file at-spi2-core python3-pyatspi dbus-x11
+
+step "building the packages"
+scripts/package.sh >"$work/package.log" 2>&1 || { cat "$work/package.log" >&2; fail "scripts/package.sh"; }
+version=$(sed -n 's/^project(Spanmon VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+arch=$(dpkg --print-architecture)
+programs_deb=dist/spanmon_${version}_${arch}.deb
+simulators_deb=dist/spanmon-simulators_${version}_${arch}.deb
+[ -f "$programs_deb" ] && [ -f "$simulators_deb" ] || fail "no $programs_deb and $simulators_deb"
+
+step "file lists"
+files() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort; }
+expected_programs=$(
+    sort <<EOF
+/usr/bin/ethfind
+/usr/bin/spanmon
+/usr/share/applications/org.spanmon.Ethfind.desktop
+/usr/share/applications/org.spanmon.Spanmon.desktop
+/usr/share/doc/spanmon/changelog.gz
+/usr/share/doc/spanmon/copyright
+/usr/share/icons/hicolor/256x256/apps/org.spanmon.Ethfind.png
+/usr/share/icons/hicolor/256x256/apps/org.spanmon.Spanmon.png
+/usr/share/icons/hicolor/48x48/apps/org.spanmon.Ethfind.png
+/usr/share/icons/hicolor/48x48/apps/org.spanmon.Spanmon.png
+/usr/share/icons/hicolor/scalable/apps/org.spanmon.Ethfind.svg
+/usr/share/icons/hicolor/scalable/apps/org.spanmon.Spanmon.svg
+/usr/share/man/man1/ethfind.1.gz
+/usr/share/man/man1/spanmon.1.gz
+/usr/share/metainfo/org.spanmon.Ethfind.metainfo.xml
+/usr/share/metainfo/org.spanmon.Spanmon.metainfo.xml
+EOF
+)
+expected_simulators=$(
+    sort <<EOF
+/usr/bin/midspan-sim
+/usr/bin/module-sim
+/usr/share/doc/spanmon-simulators/changelog.gz
+/usr/share/doc/spanmon-simulators/copyright
+/usr/share/man/man1/midspan-sim.1.gz
+/usr/share/man/man1/module-sim.1.gz
+EOF
+)
+diff <(echo "$expected_programs") <(files "$programs_deb") || fail "files of $programs_deb"
+# The simulators may also ship one demo firmware file.
+firmware=$(files "$simulators_deb" | grep -E '^/usr/share/spanmon-simulators/[^/]+\.s(19|99)$' || true)
+diff <(echo "$expected_simulators") <(files "$simulators_deb" | grep -vxF "${firmware:-none}") ||
+    fail "files of $simulators_deb"
+[ "$(echo "$firmware" | grep -c .)" -le 1 ] || fail "more than one firmware file: $firmware"
+for deb in "$programs_deb" "$simulators_deb"; do
+    dpkg-deb -f "$deb" Depends | grep -q 'libqt6core6' || fail "$deb: no Qt dependency found by shlibdeps"
+    [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "$deb: version is not $version"
+done
+
+step "lintian"
+lintian --fail-on error "$programs_deb" "$simulators_deb" 2>&1 | grep -v 'running with root privileges' ||
+    [ "${PIPESTATUS[0]}" -eq 0 ] || fail "lintian reports errors"
+
+step "desktop entries, metainfo and icons"
+dpkg-deb -x "$programs_deb" "$work/root"
+for id in org.spanmon.Spanmon org.spanmon.Ethfind; do
+    desktop-file-validate "$work/root/usr/share/applications/$id.desktop" || fail "$id.desktop"
+    appstreamcli validate --no-net "$work/root/usr/share/metainfo/$id.metainfo.xml" \
+        >"$work/appstream.log" 2>&1 || { cat "$work/appstream.log" >&2; fail "$id.metainfo.xml"; }
+    grep -q "^Icon=$id$" "$work/root/usr/share/applications/$id.desktop" ||
+        fail "$id.desktop names another icon"
+    for size in 48 256; do
+        file "$work/root/usr/share/icons/hicolor/${size}x${size}/apps/$id.png" |
+            grep -q "PNG image data, $size x $size" || fail "$id.png is not $size x $size"
+    done
+done
+
+step "installing with apt"
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$programs_deb" "./$simulators_deb" \
+    >"$work/apt.log" 2>&1 || { cat "$work/apt.log" >&2; fail "apt-get install"; }
+
+step "--version and --help from /usr/bin, without a display"
+headless=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
+[ "$("${headless[@]}" /usr/bin/spanmon --version)" = "Spanmon $version" ] || fail "spanmon --version"
+"${headless[@]}" /usr/bin/spanmon --help | grep -q "Link.ini" || fail "spanmon --help does not name Link.ini"
+[ "$("${headless[@]}" /usr/bin/ethfind --version)" = "Ethfind $version" ] || fail "ethfind --version"
+"${headless[@]}" /usr/bin/ethfind --help | grep -q -- "--version" || fail "ethfind --help"
+"${headless[@]}" /usr/bin/midspan-sim --help | grep -q -- "--serial-link" || fail "midspan-sim --help"
+"${headless[@]}" /usr/bin/module-sim --help | grep -q -- "--count" || fail "module-sim --help"
+
+step "a normal user"
+id "$user" >/dev/null 2>&1 && userdel --force --remove "$user"
+useradd --create-home --shell /bin/bash --groups dialout "$user"
+home=$(getent passwd "$user" | cut -d: -f6)
+cp scripts/package-drive.py "$work/"
+chmod 644 "$work/package-drive.py"
+# Runs a command line as the user, in the network namespace given (or this one: ""), on a virtual X
+# server with the accessibility bus, and the drive script with the arguments given.
+session() {
+    local netns=$1 command=$2
+    shift 2
+    local inside=()
+    [ -n "$netns" ] && inside=(ip netns exec "$netns")
+    cd "$home"
+    "${inside[@]}" runuser -u "$user" -- env -i HOME="$home" USER="$user" PATH=/usr/bin:/bin LANG=C.UTF-8 \
+        xvfb-run -a -n 187 -e "$home/xvfb.log" -s "-screen 0 1280x1024x24" dbus-run-session -- bash -c '
+            /usr/libexec/at-spi-bus-launcher --launch-immediately &
+            QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 bash -c "$1" >"$HOME/program.log" 2>&1 &
+            program=$!
+            shift
+            /usr/bin/python3 "$@"
+            status=$?
+            echo "working folder: $(readlink "/proc/$program/cwd")"
+            kill $program 2>/dev/null
+            exit $status' session "$command" "$work/package-drive.py" "$@" 2>&1 |
+        grep -v -e dbus-daemon -e SpiRegistry -e XDG_RUNTIME_DIR
+    return "${PIPESTATUS[0]}"
+}
+
+step "ethfind as $user finds simulated modules in a private network"
+ip netns add "$netns_window"
+ip netns add "$netns_modules"
+ip -n "$netns_window" link add eth0 type veth peer name eth0 netns "$netns_modules"
+ip -n "$netns_window" addr add 10.231.0.1/24 dev eth0
+ip -n "$netns_modules" addr add 10.231.0.2/24 dev eth0
+for ns in "$netns_window" "$netns_modules"; do
+    ip -n "$ns" link set lo up
+    ip -n "$ns" link set eth0 up
+done
+ip -n "$netns_window" route add 255.255.255.255/32 dev eth0
+ip netns exec "$netns_modules" /usr/bin/module-sim --count 3 --first-ip 10.231.0.20 \
+    >"$work/modules.log" 2>&1 &
+sim_pids+=($!)
+wait_ready() {
+    for _ in $(seq 100); do
+        grep -q '^ready' "$1" && return 0
+        sleep 0.1
+    done
+    cat "$1" >&2
+    return 1
+}
+wait_ready "$work/modules.log" || fail "module-sim did not start"
+session "$netns_window" "exec ethfind" ethfind 3 ||
+    { cat "$home/program.log" "$home/xvfb.log" >&2; fail "ethfind did not list the three modules"; }
+
+step "spanmon as $user, from its menu entry, finds a simulated midspan on a serial port"
+# A lock left by a killed program would keep the user off the port.
+rm -f "/run/lock/LCK..$(basename "$link")"
+/usr/bin/midspan-sim --serial-link "$link" --no-line-delay --steady >"$work/midspan.log" 2>&1 &
+sim_pids+=($!)
+wait_ready "$work/midspan.log" || fail "midspan-sim did not start"
+# As a USB serial adapter would be: open to the dialout group.
+chgrp dialout "$(readlink -f "$link")"
+chmod 660 "$(readlink -f "$link")"
+menu_command=$(sed -n 's/^Exec=//p' /usr/share/applications/org.spanmon.Spanmon.desktop)
+[ -n "$menu_command" ] || fail "the menu entry has no command"
+session "" "cd / && exec $menu_command" spanmon "$(basename "$link")" | tee "$work/spanmon.log" ||
+    { cat "$home/program.log" "$home/xvfb.log" >&2; fail "spanmon did not find the midspan"; }
+grep -qx "working folder: $home" "$work/spanmon.log" || fail "spanmon did not run in the home folder"
+
+step "passed in $(($(date +%s) - started)) s; purging the packages"
