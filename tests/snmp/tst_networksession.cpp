@@ -183,20 +183,20 @@ private slots:
     void search_data();
     void search();
     void searchFindsNothing();
+    void moreMidspansThanTheRecordHolds();
     void refusedRange_data();
     void refusedRange();
     void searchWithoutAddressOpensSettings();
     void writeCommunityCheck_data();
     void writeCommunityCheck();
     void eightPortPass();
-    void snmpV3SkipsTheCheck();
     void portCountOutOfRange_data();
     void portCountOutOfRange();
     void silentDeviceEndsTheSession();
     void requests_data();
     void requests();
     void refusedWriteIsReportedAfterTheAnimation();
-    void resetKeepsControlsLockedUntilAPassIsComplete();
+    void deviceLostDuringAPortWalkEndsTheSession();
 };
 
 void tst_NetworkSession::search_data()
@@ -289,6 +289,24 @@ void tst_NetworkSession::searchFindsNothing()
     QCOMPARE(rig.feedback.shown.first().title, QStringLiteral("Error"));
     QCOMPARE(rig.controls.focused(), ctl::Setting);
     QVERIFY(!rig.state.searchDone && !rig.state.sessionReady && !rig.state.deviceListValid);
+}
+
+void tst_NetworkSession::moreMidspansThanTheRecordHolds()
+{
+    Rig rig;
+    for (int last = 1; last <= 120; ++last)
+        rig.worker.agents[QStringLiteral("10.0.1.%1").arg(last)] = midspan(1);
+    rig.range(QStringLiteral("10.0.1.1"), QStringLiteral("120"));
+    QVERIFY(rig.searchEnds());
+    QCOMPARE(rig.controls.itemCount(ctl::FoundDevices), 120);
+    for (int row = 0; row < 120; ++row) {
+        const auto device = rig.network.search().deviceAt(row);
+        QVERIFY(device);
+        QVERIFY(rig.controls.itemText(ctl::FoundDevices, row).startsWith(device->address + u' '));
+    }
+    rig.controls.setCurrentIndex(ctl::FoundDevices, 119);
+    rig.controller.selectFoundDevice();
+    QCOMPARE(rig.worker.job().jobAddress, rig.network.search().deviceAt(119)->address);
 }
 
 void tst_NetworkSession::refusedRange_data()
@@ -431,18 +449,6 @@ void tst_NetworkSession::eightPortPass()
     QVERIFY(!c.isChecked(ctl::PortEnableBase + 1));
     QCOMPARE(c.text(ctl::PortDescriptionBase + 2), QStringLiteral("mine"));
     QVERIFY(!c.isChecked(ctl::LegacyDetect));
-}
-
-void tst_NetworkSession::snmpV3SkipsTheCheck()
-{
-    Rig rig;
-    rig.state.useSnmpV3 = true;
-    const QString address = QStringLiteral("10.0.0.3");
-    QVERIFY(rig.connect(address, midspan(2)));
-    QVERIFY(QTest::qWaitFor([&] { return getsOf(rig.worker.log, address).size() >= 3; }, 5000));
-    QCOMPARE(getsOf(rig.worker.log, address).mid(1, 2), (QStringList{Firmware, Hardware}));
-    QVERIFY(rig.controls.text(ctl::ProgressText).isEmpty());
-    QVERIFY(setsOf(rig.worker.log).isEmpty());
 }
 
 void tst_NetworkSession::portCountOutOfRange_data()
@@ -615,26 +621,24 @@ void tst_NetworkSession::refusedWriteIsReportedAfterTheAnimation()
     QVERIFY(rig.state.networkLinked);
 }
 
-void tst_NetworkSession::resetKeepsControlsLockedUntilAPassIsComplete()
+void tst_NetworkSession::deviceLostDuringAPortWalkEndsTheSession()
 {
     Rig rig;
     countPasses(rig);
     rig.state.useSnmpV3 = true;
-    QVERIFY(rig.connect(QStringLiteral("10.0.0.22"), midspan(3)));
+    const QString address = QStringLiteral("10.0.0.23");
+    QVERIFY(rig.connect(address, midspan(4)));
     QVERIFY(rig.passes(1));
-    QCOMPARE(rig.controls.text(ctl::FirmwareRevision), QStringLiteral("2.3"));
-    rig.controller.systemReset();
-    QCOMPARE(rig.controls.text(ctl::FirmwareRevision), QStringLiteral("FW Rev")); // cleared at once
-    QCOMPARE(rig.controls.lamp(ctl::PortLampBase + 1), Lamp::NoData);
-    const qint64 pressed = rig.clock.now();
-    QVERIFY(QTest::qWaitFor([&] { return rig.state.pendingRequest == 0; }, 10000));
-    // 2 s after the press, then the 12.6 s animation.
-    QVERIFY(rig.clock.now() - pressed >= 14600);
-    QVERIFY(!rig.controls.isEnabled(ctl::SystemReset));
-    QVERIFY(!rig.controls.isEnabled(ctl::PortEnableBase + 1));
-    QVERIFY(rig.passes(1));
-    QVERIFY(rig.controls.isEnabled(ctl::SystemReset));
-    QVERIFY(rig.controls.isEnabled(ctl::PortEnableBase + 1));
+    rig.controls.setChecked(ctl::PortEnableBase + 2, false);
+    rig.page.sendPortControl();
+    rig.worker.agents[address].silent = true;
+    QVERIFY(QTest::qWaitFor([&] { return !rig.state.networkLinked; }, 5000));
+    QCOMPARE(rig.feedback.texts(), QStringList{ConnectionLost});
+    QCOMPARE(rig.state.pendingRequest, 0);
+    QVERIFY(!rig.controls.isVisible(ctl::ProgressDialog));
+    const int exchanges = rig.worker.exchanges;
+    QTest::qWait(50);
+    QCOMPARE(rig.worker.exchanges, exchanges);
 }
 
 QTEST_MAIN(tst_NetworkSession)
