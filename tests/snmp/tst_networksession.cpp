@@ -189,6 +189,7 @@ private slots:
     void searchWithoutAddressOpensSettings();
     void writeCommunityCheck_data();
     void writeCommunityCheck();
+    void relinkDuringAPauseEndsTheSession();
     void eightPortPass();
     void portCountOutOfRange_data();
     void portCountOutOfRange();
@@ -394,6 +395,23 @@ void tst_NetworkSession::writeCommunityCheck()
         QVERIFY(rig.state.networkLinked);
         QVERIFY(!getsOf(rig.worker.log, address).contains(Firmware));
     }
+}
+
+void tst_NetworkSession::relinkDuringAPauseEndsTheSession()
+{
+    Rig rig;
+    QVERIFY(rig.connect(QStringLiteral("10.0.0.9"), midspan(2)));
+    // In the 3 s after the check's write the operator re-links through "Setting".
+    QVERIFY(QTest::qWaitFor([&] { return rig.state.snmpPhase == 3; }, 5000));
+    rig.controller.settingsClosed(true, true);
+    QVERIFY(!rig.state.networkLinked);
+    const int exchanges = rig.worker.exchanges;
+    QVERIFY(QTest::qWaitFor([&] { return !rig.clock.busy(); }, 5000));
+    QTest::qWait(20);
+    QCOMPARE(rig.worker.exchanges, exchanges); // the pause's end asks nothing more
+    QVERIFY(!rig.controls.isVisible(ctl::ProgressDialog));
+    QCOMPARE(rig.controls.itemCount(ctl::FoundDevices), 0);
+    QVERIFY(rig.feedback.shown.isEmpty());
 }
 
 void tst_NetworkSession::eightPortPass()
