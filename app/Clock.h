@@ -8,7 +8,7 @@
 #include <map>
 
 // The session's timers.
-enum class TimerId { IdentifyReply = 3, PollReply = 4, Download = 9 };
+enum class TimerId { IdentifyReply = 3, PollReply = 4, Download = 9, LoaderSilence = 10 };
 
 // One clock for every timer and every pause of the program, so that tests can run it faster.
 //

@@ -1,5 +1,7 @@
 #include "app/DialogFeedback.h"
 
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 bool DialogFeedback::present(const Message& message)
@@ -33,4 +35,17 @@ bool DialogFeedback::present(const Message& message)
     }
     const int answer = box.exec();
     return answer == QMessageBox::Ok || answer == QMessageBox::Yes;
+}
+
+QString DialogFeedback::chooseFileToOpen(const QStringList& filters)
+{
+    QFileDialog dialog(parent_, QString(), lastFolder_);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(filters);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString path = dialog.selectedFiles().constFirst();
+    lastFolder_ = QFileInfo(path).absolutePath();
+    return path;
 }

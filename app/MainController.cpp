@@ -162,6 +162,9 @@ void MainController::onTimer(TimerId timer)
     case TimerId::Download:
         serial_.onDownloadTimer();
         break;
+    case TimerId::LoaderSilence:
+        serial_.onLoaderSilence();
+        break;
     }
 }
 
@@ -215,6 +218,12 @@ void MainController::restoreDefaults()
     case LinkType::None:
         break;
     }
+}
+
+void MainController::firmwareDownload()
+{
+    if (serialOperation())
+        serial_.startDownload();
 }
 
 bool MainController::beginSystemDescriptionEdit()

@@ -35,6 +35,7 @@ public:
     void systemReset();
     void saveToFlash();
     void restoreDefaults();
+    void firmwareDownload();
     // The system description Edit: whether the description dialog may open (a session runs).
     bool beginSystemDescriptionEdit();
     // The dialog has closed; saved: a new text is in systemDescription.

@@ -249,6 +249,8 @@ void MainWindow::wire()
             [this] { controller_.saveToFlash(); });
     connect(controls_.get<QPushButton>(ctl::FactoryDefaults), &QPushButton::clicked, this,
             [this] { controller_.restoreDefaults(); });
+    connect(controls_.get<QPushButton>(ctl::FirmwareDownload), &QPushButton::clicked, this,
+            [this] { controller_.firmwareDownload(); });
     // The port page's description dialog also edits the system description.
     EditDes* describe = portPage_->descriptionDialog();
     connect(controls_.get<QPushButton>(ctl::EditSystemDescription), &QPushButton::clicked, this,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Every message box and question the operator sees goes through this interface: the window
 // shows real boxes, tests record them and answer questions themselves.
@@ -26,6 +27,9 @@ public:
 
     // Shows the message and returns once the operator has answered: true for OK or Yes.
     virtual bool present(const Message& message) = 0;
+    // Asks for an existing file to open; filters are entries such as "s19 files(*.s19) ". Returns
+    // the full path, or an empty text when the operator cancels.
+    virtual QString chooseFileToOpen(const QStringList& filters) = 0;
 
     void error(const QString& text) { present({QStringLiteral("Error"), text, Message::Icon::Exclamation}); }
     void warning(const QString& text)

@@ -75,7 +75,11 @@ void WidgetControls::setText(int id, const QString& text)
         button->setText(text);
     else if (auto* group = qobject_cast<QGroupBox*>(w))
         group->setTitle(text);
-    else if (hasTextProperty(w))
+    else if (auto* bar = qobject_cast<QProgressBar*>(w)) {
+        // A bar's text is shown on it; no text hides it.
+        bar->setFormat(text);
+        bar->setTextVisible(!text.isEmpty());
+    } else if (hasTextProperty(w))
         w->metaObject()->userProperty().write(w, text);
     else if (w)
         w->setWindowTitle(text);
@@ -92,6 +96,8 @@ QString WidgetControls::text(int id) const
         return button->text();
     if (auto* group = qobject_cast<QGroupBox*>(w))
         return group->title();
+    if (auto* bar = qobject_cast<QProgressBar*>(w))
+        return bar->isTextVisible() ? bar->text() : QString();
     if (auto* combo = qobject_cast<QComboBox*>(w))
         return combo->currentText();
     if (hasTextProperty(w))

@@ -61,6 +61,7 @@ PrivPassword=privpass1
 INI
 echo "demo: midspans on 127.0.0.2 (24 ports, also serial $link) and 127.0.0.3 (8 ports);"
 echo "demo: press \"Search PoE\" and pick one"
+echo "demo: a firmware file to load with \"Firmware Download\" (serial link): sim/firmware/sample-fw-2.7.s19"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "demo: no display found; running on a virtual X server (xvfb-run)" >&2

@@ -3,6 +3,7 @@
 #include "app/Clock.h"
 #include "serial/SerialLink.h"
 
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <algorithm>
@@ -45,6 +46,8 @@ SerialPortDriver::SerialPortDriver(SerialLink& link, Clock& clock, QObject* pare
 bool SerialPortDriver::open(const QString& devicePath)
 {
     close();
+    losing_ = false;
+    devicePath_ = devicePath;
     port_.setPortName(devicePath);
     port_.setBaudRate(BaudRate);
     port_.setDataBits(QSerialPort::Data8);
@@ -68,13 +71,17 @@ void SerialPortDriver::close()
 
 void SerialPortDriver::send()
 {
+    const auto length = std::clamp(link_.sendLength, 0, int(link_.txFrame.size()));
+    send(QByteArray::fromRawData(reinterpret_cast<const char*>(link_.txFrame.data()), length));
+}
+
+void SerialPortDriver::send(const QByteArray& bytes)
+{
     ++sends_;
     if (!port_.isOpen())
         return;
-    const auto length = std::clamp(link_.sendLength, 0, int(link_.txFrame.size()));
-    qCDebug(lcSerialFrames)
-        << "send" << QByteArray(reinterpret_cast<const char*>(link_.txFrame.data()), length).toHex(' ');
-    port_.write(reinterpret_cast<const char*>(link_.txFrame.data()), length);
+    qCDebug(lcSerialFrames) << "send" << bytes.toHex(' ');
+    port_.write(bytes); // goes out when control returns to the event loop
 }
 
 void SerialPortDriver::purgeReceive()
@@ -119,11 +126,15 @@ void SerialPortDriver::readReply()
 
 void SerialPortDriver::onError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ResourceError)
+    // A hung-up line reports read errors; it is gone when its device node has gone with it.
+    const bool gone = error == QSerialPort::ResourceError ||
+                      (error == QSerialPort::ReadError && !QFileInfo::exists(devicePath_));
+    if (!gone || !port_.isOpen() || losing_)
         return;
     qCInfo(lcSerial) << "port lost:" << port_.errorString();
     running_ = false;
-    // Not closed inside the port's own signal; the port has stopped reading already.
+    losing_ = true;
+    // Not closed inside the port's own signal.
     QMetaObject::invokeMethod(
         this,
         [this] {

@@ -27,6 +27,8 @@ public:
 
     // Writes sendLength bytes of txFrame; the reply is awaited by the reader.
     void send();
+    // Writes bytes that need not fit txFrame (a firmware line).
+    void send(const QByteArray& bytes);
     void purgeReceive();
     void purgeTransmit();
 
@@ -45,6 +47,8 @@ private:
     SerialLink& link_;
     Clock& clock_;
     QSerialPort port_;
+    QString devicePath_;
+    bool losing_ = false; // the port has been found gone and is about to close
     bool running_ = false;
     quint64 sends_ = 0; // a reply read before a later send is stale
 };

@@ -43,10 +43,14 @@ int timeoutMs()
 } // namespace
 
 SerialSession::SerialSession(AppContext& context)
-    : ctx_(context), driver_(context.serial, context.clock), applier_(context)
+    : ctx_(context), driver_(context.serial, context.clock), applier_(context), download_(context, driver_)
 {
     driver_.replyReady = [this] { handleSerialReply(); };
     driver_.lineLost = [this] { onLineLost(); };
+    download_.resumePolling = [this] {
+        ctx_.serial.raiseOnly(&SerialLink::pendingStatusRead);
+        sendNextRequest();
+    };
 }
 
 void SerialSession::scanComPorts()
@@ -158,6 +162,7 @@ void SerialSession::handleSerialReply()
     if (link.downloadMode) {
         driver_.pauseReader();
         ctx_.clock.stop(TimerId::Download);
+        download_.onReply();
         return;
     }
     driver_.pauseReader();
@@ -178,8 +183,10 @@ void SerialSession::handleSerialReply()
         rejectReply();
         return;
     }
-    if (link.downloadActive)
+    if (link.downloadActive) {
+        download_.onPollReplyDone();
         return;
+    }
 
     DeviceState& s = ctx_.state;
     if (type == SystemStatus && !applier_.applySystemStatus()) {
@@ -421,6 +428,7 @@ void SerialSession::endSession()
 
 void SerialSession::onLineLost()
 {
+    download_.abandon();
     if (ctx_.state.serialLinked)
         endSession();
 }
@@ -464,7 +472,18 @@ void SerialSession::requestSystemDescription()
 
 void SerialSession::onDownloadTimer()
 {
-    ctx_.clock.stop(TimerId::Download);
+    download_.onTimer();
+}
+
+void SerialSession::onLoaderSilence()
+{
+    download_.onLoaderSilence();
+}
+
+void SerialSession::startDownload()
+{
+    if (ctx_.state.serialLinked && !ctx_.serial.downloadActive)
+        download_.start();
 }
 
 void SerialSession::close()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppContext.h"
+#include "serial/FirmwareDownload.h"
 #include "serial/ReplyApplier.h"
 #include "serial/SerialPortDriver.h"
 #include "serial/SerialPortEnumerator.h"
@@ -31,6 +32,9 @@ public:
     void onIdentifyTimeout();
     void onPollTimeout();
     void onDownloadTimer();
+    void onLoaderSilence();
+    // "Firmware Download" pressed.
+    void startDownload();
 
     // Every operator request restarts the reply time-out rather than stopping it: should the
     // reply to the request in flight never come, the time-out still sends what was queued.
@@ -46,6 +50,7 @@ public:
     void close();
 
     SerialPortEnumerator& enumerator() { return enumerator_; }
+    FirmwareDownload& download() { return download_; }
 
 private:
     void openSerialPort();
@@ -61,5 +66,6 @@ private:
     SerialPortEnumerator enumerator_;
     SerialPortDriver driver_;
     ReplyApplier applier_;
+    FirmwareDownload download_;
     QHash<QString, QString> portPaths_; // COM port list entry -> device path
 };

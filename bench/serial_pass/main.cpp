@@ -1,6 +1,7 @@
 // One polling pass over 24 ports against midspan-sim at line rate: the pass time against the
 // line time of its bytes, spanmon's CPU time per pass, and the longest stall of the window's
 // event loop, while polling and while a progress display runs.
+#include "BenchSupport.h"
 #include "MidspanSimProcess.h"
 #include "RecordingFeedback.h"
 #include "app/Clock.h"
@@ -18,7 +19,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace
 {
@@ -30,14 +30,6 @@ constexpr int PassBytes = 30 + 24 * 31 + 24 * 20;
 constexpr int ReplyBytes = 27 + 24 * 27 + 24 * 16;
 constexpr double BitsPerByte = 10.0;
 constexpr double Baud = 19200.0;
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // Ticks every millisecond; the widest gap between two ticks is the longest stall.
 class StallProbe : public QObject
@@ -77,22 +69,6 @@ private:
     qint64 longest_ = 0;
 };
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done() || elapsed.elapsed() >= timeoutMs)
-            loop.quit();
-    });
-    check.start(10);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -123,7 +99,7 @@ int main(int argc, char* argv[])
     emit ports->activated(index);
     controls.get<QPushButton>(ctl::SearchPoe)->click();
     auto* found = controls.get<QListWidget>(ctl::FoundDevices);
-    if (!waitUntil([&] { return found->count() == 1; }, 5000)) {
+    if (!bench::waitUntil([&] { return found->count() == 1; }, 5000)) {
         std::fprintf(stderr, "the simulator was not found\n");
         return 1;
     }
@@ -144,14 +120,14 @@ int main(int argc, char* argv[])
     probe.start();
     found->setCurrentRow(0);
     // The first pass also fills the pages for the first time; it is not counted.
-    if (!waitUntil([&] { return passStarts.size() >= 2; }, 10000))
+    if (!bench::waitUntil([&] { return passStarts.size() >= 2; }, 10000))
         return 1;
     probe.reset();
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = bench::cpuSeconds();
     const int first = int(passStarts.size()) - 1;
-    if (!waitUntil([&] { return passStarts.size() >= first + Passes + 1; }, 60000))
+    if (!bench::waitUntil([&] { return passStarts.size() >= first + Passes + 1; }, 60000))
         return 1;
-    const double cpu = (cpuSeconds() - cpuBefore) / Passes;
+    const double cpu = (bench::cpuSeconds() - cpuBefore) / Passes;
     const double pollingStall = probe.longestMs();
     const double pass = double(passStarts.back() - passStarts[first]) / Passes / 1e9;
     std::vector<double> each;
@@ -162,8 +138,8 @@ int main(int argc, char* argv[])
     // A progress display: Save Parameters to Flash, 7.8 s of paced steps.
     probe.reset();
     controls.get<QPushButton>(ctl::SaveToFlash)->click();
-    waitUntil([&] { return controls.isVisible(ctl::ProgressDialog); }, 5000);
-    waitUntil([&] { return !controls.isVisible(ctl::ProgressDialog); }, 15000);
+    bench::waitUntil([&] { return controls.isVisible(ctl::ProgressDialog); }, 5000);
+    bench::waitUntil([&] { return !controls.isVisible(ctl::ProgressDialog); }, 15000);
     const double progressStall = probe.longestMs();
 
     const double lineTime = PassBytes * BitsPerByte / Baud;
@@ -173,8 +149,8 @@ int main(int argc, char* argv[])
                 *slowest);
     std::printf("  line time of %d bytes   %.3f s\n", PassBytes, lineTime);
     std::printf("  ratio                     %.3f (target <= 1.10)\n", pass / lineTime);
-    std::printf("  ratio to reply bytes only %.3f (%d bytes, %.3f s; the simulator paces its replies)\n",
-                pass / replyLineTime, ReplyBytes, replyLineTime);
+    std::printf("  ratio to reply bytes only %.3f (%d bytes, %.3f s)\n", pass / replyLineTime, ReplyBytes,
+                replyLineTime);
     std::printf("  spanmon CPU per pass      %.1f ms\n", cpu * 1000);
     std::printf("  longest stall, polling    %.2f ms (target < 20)\n", pollingStall);
     std::printf("  longest stall, progress   %.2f ms (target < 20)\n", progressStall);

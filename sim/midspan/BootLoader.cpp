@@ -1,5 +1,7 @@
 #include "BootLoader.h"
 
+#include <QRegularExpression>
+
 namespace
 {
 
@@ -28,14 +30,53 @@ bool isLineEnd(char c)
 
 } // namespace
 
-BootLoader::BootLoader(bool wantsEntr, QList<QByteArray>& frameLog)
-    : frameLog_(frameLog), state_(wantsEntr ? State::AwaitEntr : State::Commands)
+BootLoader::BootLoader(bool wantsEntr, QList<QByteArray>& frameLog, Fault fault)
+    : frameLog_(frameLog), state_(wantsEntr ? State::AwaitEntr : State::Commands), fault_(fault)
 {
 }
 
-QByteArray BootLoader::greeting() const
+QByteArray BootLoader::enter(const QByteArray& acknowledgement)
 {
-    return state_ == State::AwaitEntr ? QByteArray(waitingForEntr) : QByteArray("TPE\r\n");
+    const QByteArray acknowledged = say(acknowledgement);
+    return acknowledged +
+           say(state_ == State::AwaitEntr ? QByteArray(waitingForEntr) : QByteArray("TPE\r\n"));
+}
+
+QByteArray BootLoader::say(QByteArray message)
+{
+    ++messages_;
+    if (fault_.kind == Fault::Kind::Silent && messages_ >= fault_.message)
+        return {};
+    if (fault_.kind == Fault::Kind::Wrong && messages_ == fault_.message) {
+        for (qsizetype at = 1; at < message.size(); ++at) {
+            if ((message.at(at) >= 'A' && message.at(at) <= 'Z') || message.at(at) == '*')
+                message[at] = 'X';
+        }
+    }
+    return message;
+}
+
+std::optional<QList<QByteArray>> BootLoader::image() const
+{
+    if (state_ != State::Finished || refusedRecord_ || records_.isEmpty())
+        return std::nullopt;
+    return records_;
+}
+
+std::optional<std::uint8_t> BootLoader::revision(const QList<QByteArray>& image)
+{
+    for (const QByteArray& record : image) {
+        if (!record.startsWith("S0") || record.size() < 10)
+            continue;
+        // Count, two address bytes, the text, the checksum.
+        const QByteArray text = QByteArray::fromHex(record.mid(8, record.size() - 10));
+        static const QRegularExpression number(QStringLiteral("(\\d+)\\.(\\d)"));
+        const auto match = number.match(QString::fromLatin1(text));
+        if (!match.hasMatch() || match.captured(1).toInt() > 15)
+            return std::nullopt;
+        return std::uint8_t(match.captured(1).toInt() << 4 | match.captured(2).toInt());
+    }
+    return std::nullopt;
 }
 
 QByteArray BootLoader::receive(const QByteArray& bytes)
@@ -64,9 +105,10 @@ void BootLoader::discard(qsizetype count)
 
 QByteArray BootLoader::takeCommand()
 {
-    // Commands are single letters, "ENTR" and "RST"; a stray line end is not an error.
+    // Commands are single letters, "ENTR" and "RST"; a stray line end is not an error, but it is
+    // logged, so a client that sends line ends can be seen to.
     if (isLineEnd(buffer_.front())) {
-        buffer_.remove(0, 1);
+        discard(1);
         return {};
     }
     // Before ENTR the loader hears nothing else; afterwards "E" alone is the erase command.
@@ -80,27 +122,31 @@ QByteArray BootLoader::takeCommand()
             return {};
         }
         state_ = State::Commands;
-        return "TPE\r\n";
+        return say("TPE\r\n");
     }
     const char c = buffer_.front();
     discard(1);
     if (state_ == State::Commands && c == 'E') {
         erased_ = true;
         // Erased: the loader reports the end of the erase, then that it is ready again.
-        return "TOE\r\nTE\r\nTPE\r\n";
+        const QByteArray started = say("TOE\r\n");
+        const QByteArray done = say("TE\r\n");
+        return started + done + say("TPE\r\n");
     }
     if (state_ == State::Commands && c == 'P' && erased_) {
         state_ = State::Records;
-        return "TOP\r\n";
+        records_.clear();
+        refusedRecord_ = false;
+        return say("TOP\r\n");
     }
-    return refusal;
+    return say(refusal);
 }
 
 QByteArray BootLoader::takeRecord()
 {
     const char first = buffer_.front();
     if (isLineEnd(first)) {
-        buffer_.remove(0, 1);
+        discard(1);
         return {};
     }
     if (first == 'R')
@@ -115,7 +161,8 @@ QByteArray BootLoader::takeRecord()
     const int count = hexByte(buffer_, 2);
     if (type < 0 || type > 9 || count < 1) {
         discard(buffer_.size());
-        return refusal;
+        refusedRecord_ = true;
+        return say(refusal);
     }
     const qsizetype length = 4 + 2 * qsizetype(count);
     if (buffer_.size() < length)
@@ -126,16 +173,21 @@ QByteArray BootLoader::takeRecord()
         const int value = hexByte(buffer_, at);
         if (value < 0) {
             discard(length);
-            return refusal;
+            refusedRecord_ = true;
+            return say(refusal);
         }
         sum += value;
     }
+    const QByteArray record = buffer_.left(length);
     discard(length);
-    if ((sum & 0xFF) != 0xFF)
-        return refusal;
+    if ((sum & 0xFF) != 0xFF) {
+        refusedRecord_ = true;
+        return say(refusal);
+    }
+    records_.append(record);
     if (type >= 7) {
         state_ = State::Finished;
-        return "TP\r\n";
+        return say("TP\r\n");
     }
-    return "T*\r\n";
+    return say("T*\r\n");
 }

@@ -92,6 +92,19 @@ QByteArray ControlServer::execute(const QByteArray& line)
             line_->setReplyDelay(std::chrono::milliseconds(*number(argument)));
         return "ok";
     }
+    if (verb == "loader-fault") {
+        const std::optional<long> message = number(argument);
+        const QByteArray kind = words.value(2);
+        if (argument == "off") {
+            serial_.setLoaderFault({});
+            return "ok";
+        }
+        if (!message || *message < 1 || (kind != "wrong" && kind != "silent"))
+            return "error loader-fault takes <n> wrong|silent, or off";
+        serial_.setLoaderFault({int(*message), kind == "wrong" ? BootLoader::Fault::Kind::Wrong
+                                                               : BootLoader::Fault::Kind::Silent});
+        return "ok";
+    }
     if (verb == "corrupt" && number(argument).value_or(-1) >= 0) {
         serial_.corruptNext(int(*number(argument)));
         return "ok";
@@ -170,6 +183,11 @@ QByteArray ControlServer::systemCommand(const QList<QByteArray>& words, bool set
             return model_.systemDescription();
         if (field == "model")
             return model_.modelText();
+        if (field == "image") {
+            const QList<QByteArray> image = model_.firmwareImage();
+            return QByteArray::number(image.size()) + " records" +
+                   (image.isEmpty() ? QByteArray() : ", last " + image.constLast());
+        }
         return "error unknown system field: " + field;
     }
     if (field == "description") {

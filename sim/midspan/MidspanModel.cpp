@@ -135,6 +135,20 @@ void MidspanModel::setFirmware(std::uint8_t value)
     firmware_ = value;
 }
 
+void MidspanModel::installFirmware(const QList<QByteArray>& image, std::optional<std::uint8_t> revision)
+{
+    std::scoped_lock lock(mutex_);
+    firmwareImage_ = image;
+    if (revision)
+        firmware_ = *revision;
+}
+
+QList<QByteArray> MidspanModel::firmwareImage() const
+{
+    std::scoped_lock lock(mutex_);
+    return firmwareImage_;
+}
+
 void MidspanModel::setHardware(std::uint8_t value)
 {
     std::scoped_lock lock(mutex_);

@@ -70,6 +70,9 @@ public:
     std::uint8_t firmware() const;
     std::uint8_t hardware() const;
     void setFirmware(std::uint8_t value);
+    // A new firmware image from the loader, with the revision its header gives (if any).
+    void installFirmware(const QList<QByteArray>& image, std::optional<std::uint8_t> revision);
+    QList<QByteArray> firmwareImage() const;
     void setHardware(std::uint8_t value);
     QByteArray systemDescription() const;
     void setSystemDescription(const QByteArray& text);
@@ -133,6 +136,7 @@ private:
     const bool steady_;
     const std::chrono::steady_clock::time_point born_ = std::chrono::steady_clock::now();
     std::uint8_t firmware_ = 0x23;
+    QList<QByteArray> firmwareImage_;
     std::uint8_t hardware_ = 0x0A;
     Settings factory_;
     Settings flash_;

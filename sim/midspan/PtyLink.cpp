@@ -23,6 +23,9 @@ PtyLink::PtyLink(const QString& linkPath, bool lineDelay, QObject* parent)
     pacer_.setTimerType(Qt::PreciseTimer);
     pacer_.setInterval(1);
     connect(&pacer_, &QTimer::timeout, this, &PtyLink::writeDue);
+    inPacer_.setTimerType(Qt::PreciseTimer);
+    inPacer_.setInterval(1);
+    connect(&inPacer_, &QTimer::timeout, this, &PtyLink::receiveDue);
 }
 
 PtyLink::~PtyLink()
@@ -83,6 +86,8 @@ void PtyLink::close()
     idleTimer_.stop();
     pacer_.stop();
     outgoing_.clear();
+    inPacer_.stop();
+    incoming_.clear();
     ::unlink(QFile::encodeName(linkPath_).constData());
     ::close(slaveKeeper_);
     ::close(master_);
@@ -102,6 +107,28 @@ void PtyLink::readAvailable()
     }
     if (bytes.isEmpty())
         return;
+    if (!lineDelay_) {
+        receive(bytes);
+        return;
+    }
+    // The pseudo-terminal delivers at once; the device hears the bytes at the line's pace.
+    incoming_.add(bytes);
+    receiveDue();
+    if (!incoming_.isEmpty())
+        inPacer_.start();
+}
+
+void PtyLink::receiveDue()
+{
+    const QByteArray now = incoming_.takeDue();
+    if (incoming_.isEmpty())
+        inPacer_.stop();
+    if (!now.isEmpty())
+        receive(now);
+}
+
+void PtyLink::receive(const QByteArray& bytes)
+{
     idleTimer_.start();
     if (!receiver_)
         return;
@@ -124,11 +151,7 @@ void PtyLink::send(const QByteArray& bytes)
         writeNow(bytes);
         return;
     }
-    if (outgoing_.isEmpty()) {
-        pacingClock_.start();
-        pacedBytes_ = 0;
-    }
-    outgoing_ += bytes;
+    outgoing_.add(bytes);
     writeDue();
     if (!outgoing_.isEmpty())
         pacer_.start();
@@ -136,16 +159,29 @@ void PtyLink::send(const QByteArray& bytes)
 
 void PtyLink::writeDue()
 {
-    // The first byte leaves at once, each further one a byte time after the one before.
-    const qint64 due = pacingClock_.nsecsElapsed() / 1000 / byteTime.count() + 1 - pacedBytes_;
-    const QByteArray now = outgoing_.left(std::max<qint64>(due, 0));
-    if (!now.isEmpty()) {
+    const QByteArray now = outgoing_.takeDue();
+    if (!now.isEmpty())
         writeNow(now);
-        outgoing_.remove(0, now.size());
-        pacedBytes_ += now.size();
-    }
     if (outgoing_.isEmpty())
         pacer_.stop();
+}
+
+void PtyLink::PacedBytes::add(const QByteArray& bytes)
+{
+    if (pending_.isEmpty()) {
+        clock_.start();
+        done_ = 0;
+    }
+    pending_ += bytes;
+}
+
+QByteArray PtyLink::PacedBytes::takeDue()
+{
+    const qint64 due = clock_.nsecsElapsed() / 1000 / byteTime.count() + 1 - done_;
+    const QByteArray now = pending_.left(std::max<qint64>(due, 0));
+    pending_.remove(0, now.size());
+    done_ += now.size();
+    return now;
 }
 
 bool PtyLink::writeNow(const QByteArray& bytes)

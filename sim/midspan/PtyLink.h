@@ -13,7 +13,7 @@
 class QSocketNotifier;
 
 // The serial line: a pseudo-terminal whose slave is reachable through a symbolic link. Bytes read
-// from it go to the receiver; replies leave at 19200 baud unless line pacing is off.
+// from it go to the receiver and replies leave, both at 19200 baud unless line pacing is off.
 class PtyLink : public QObject
 {
     Q_OBJECT
@@ -41,7 +41,25 @@ public:
     QString errorString() const { return error_; }
 
 private:
+    // Bytes on their way over the line: the first is due at once, each further one a byte time
+    // after the one before.
+    class PacedBytes
+    {
+    public:
+        void add(const QByteArray& bytes);
+        QByteArray takeDue();
+        bool isEmpty() const { return pending_.isEmpty(); }
+        void clear() { pending_.clear(); }
+
+    private:
+        QByteArray pending_;
+        QElapsedTimer clock_;
+        qint64 done_ = 0;
+    };
+
     void readAvailable();
+    void receive(const QByteArray& bytes);
+    void receiveDue();
     void send(const QByteArray& bytes);
     void writeDue();
     bool writeNow(const QByteArray& bytes);
@@ -56,9 +74,9 @@ private:
     std::chrono::milliseconds replyDelay_{0};
     QTimer idleTimer_;
     QTimer pacer_;
-    QElapsedTimer pacingClock_;
-    QByteArray outgoing_;
-    qint64 pacedBytes_ = 0;
+    PacedBytes outgoing_;
+    QTimer inPacer_;
+    PacedBytes incoming_;
     int generation_ = 0;
     QString error_;
 };

@@ -77,6 +77,9 @@ QByteArray SerialCommandInterpreter::receive(const QByteArray& bytes)
     if (loader_) {
         QByteArray answers = loader_->receive(bytes);
         if (loader_->restartRequested()) {
+            // A complete, well-formed file becomes the firmware; anything less leaves the old one.
+            if (const auto image = loader_->image())
+                model_.installFirmware(*image, BootLoader::revision(*image));
             model_.reset();
             restart();
         }
@@ -243,8 +246,8 @@ QByteArray SerialCommandInterpreter::execute(const QByteArray& frame)
             return {};
         return reply(acknowledge(StoreSettings));
     case EnterDownload:
-        loader_ = std::make_unique<BootLoader>(loaderWantsEntr_, frames_);
-        return reply(acknowledge(EnterDownload)) + loader_->greeting();
+        loader_ = std::make_unique<BootLoader>(loaderWantsEntr_, frames_, loaderFault_);
+        return loader_->enter(reply(acknowledge(EnterDownload)));
     default:
         return {};
     }

@@ -29,6 +29,8 @@ public:
     void setSilent(bool silent) { silent_ = silent; }
     void corruptNext(int replies) { corruptReplies_ = replies; }
     bool inLoader() const { return loader_ != nullptr; }
+    // Applies to the loader from the next EnterDownload on.
+    void setLoaderFault(BootLoader::Fault fault) { loaderFault_ = fault; }
 
 private:
     QByteArray takeFrame();
@@ -46,4 +48,5 @@ private:
     int restartsSeen_;
     int corruptReplies_ = 0;
     bool silent_ = false;
+    BootLoader::Fault loaderFault_;
 };

@@ -21,7 +21,7 @@ constexpr char description[] =
     R"(Simulated PoE midspan: its serial command set and loader on a pseudo-terminal, and its
 SNMP agent with the private MIB under 1.3.6.1.4.1.24852. Prints "ready" once every link asked for is up.
 
-Serial line (19200 8N1, replies paced at 10 bits per byte unless --no-line-delay):
+Serial line (19200 8N1, both directions paced at 10 bits per byte unless --no-line-delay):
   A request's length follows from its command byte. Bytes that start no command are skipped
   without an answer. A frame whose checksum is wrong is dropped whole, unanswered. A request
   for a port the device does not have (index >= port count) is not answered. A pause of 50 ms
@@ -30,7 +30,10 @@ Serial line (19200 8N1, replies paced at 10 bits per byte unless --no-line-delay
   After EnterDownload the loader answers "TPE\r\n" (with --loader-wants-entr "TLW\r\n" until it
   gets "ENTR"), "TOE\r\n" "TE\r\n" "TPE\r\n" to "E", "TOP\r\n" to "P", "T*\r\n" to each good
   S-record and "TP\r\n" to S7/S8/S9; a record with a bad checksum or bad hex gets "TX\r\n".
-  "RST" restarts the device.
+  "RST" restarts the device. A complete download whose every record was good becomes the
+  firmware: after the restart "FW Rev" (serial and SNMP) reads the "major.minor" found in the
+  text of its S0 header. After a refused record, or RST before the end record, the old firmware
+  stays.
   A reset (serial, SNMP or control) makes the device deaf on both links for the restart time.
 
 SNMP: v2c with the read and write communities (the read community cannot write), SNMPv3 user
@@ -38,7 +41,7 @@ SNMP: v2c with the read and write communities (the read community cannot write),
   most 10 characters; longer writes are refused with wrongLength.
 
 Control socket (--control PATH), one reply line per command, multi-line answers end with ".":
-  get system firmware|hardware|ports|description|model
+  get system firmware|hardware|ports|description|model|image
   set system firmware|hardware <byte>     set system description <text>
   get port <p> enabled|legacy|description|status|power|voltage|current|resistance|classcurrent
   set port <p> <field> <value>            (units of the serial replies: mW, 0.1 V, mA,
@@ -47,6 +50,9 @@ Control socket (--control PATH), one reply line per command, multi-line answers 
   silent on|off       answer nothing on the serial line (frames are still recorded)
   delay <ms>          answer late by ms (0 = at once)
   corrupt <n>         spoil the checksum of the next n serial replies
+  loader-fault <n> wrong|silent|off   from the next EnterDownload, the loader's n-th message
+                      (its acknowledgement is the first) has X for each letter after the T,
+                      or the loader falls silent from that message on
   drop-line           close the pseudo-terminal and remove its link
   restore-line        a new pseudo-terminal at the same link
   report-ports <n>|off  report n ports in the status reply and .2.2.7.0

@@ -1,6 +1,9 @@
 #include "MidspanSimProcess.h"
 
+#include <QProcess>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -14,6 +17,10 @@ const QByteArray statusRead = hex("04 00 04");
 const QByteArray header = "S0060000686472BB";
 const QByteArray data = "S1131000000102030405060708090A0B0C0D0E0F64";
 const QByteArray end = "S9030000FC";
+// Header text "FW 2.7".
+const QByteArray revisionHeader = "S0090000465720322E37A2";
+// This program's own agent address.
+const QString agent = QStringLiteral("127.0.50.1");
 
 // A simulator whose loader has erased and waits for S-records.
 bool readyForRecords(MidspanSimProcess& sim)
@@ -37,6 +44,8 @@ private slots:
     void corruptRecordIsRefused();
     void recordsSentBackToBack();
     void programBeforeEraseIsRefused();
+    void completeDownloadBecomesFirmware();
+    void refusedRecordKeepsOldFirmware();
 };
 
 void tst_MidspanLoader::wholeDownloadThenRestart()
@@ -109,6 +118,57 @@ void tst_MidspanLoader::programBeforeEraseIsRefused()
     QCOMPARE(sim.exchange(enterDownload, 9), enterAcknowledge + "TPE\r\n");
     QCOMPARE(sim.exchange("P", 4), QByteArray("TX\r\n"));
     QCOMPARE(sim.exchange("E", 14), QByteArray("TOE\r\nTE\r\nTPE\r\n"));
+}
+
+// The revision in the new file's header is what both links report after the restart.
+void tst_MidspanLoader::completeDownloadBecomesFirmware()
+{
+    const bool root = geteuid() == 0;
+    if (!root && qgetenv("CI") == "true")
+        QFAIL("CI runs as root");
+    QStringList options{"--no-line-delay", "--restart-seconds", "0.2", "--read-community", "public"};
+    if (root)
+        options += {"--snmp", "udp:" + agent + ":161"};
+    MidspanSimProcess sim;
+    QVERIFY2(sim.start(options), qPrintable(sim.errorText()));
+    QVERIFY(sim.openSerial());
+    QCOMPARE(sim.exchange(enterDownload, 9), enterAcknowledge + "TPE\r\n");
+    QCOMPARE(sim.exchange("E", 14).size(), 14);
+    QCOMPARE(sim.exchange("P", 5), QByteArray("TOP\r\n"));
+    QCOMPARE(sim.exchange(revisionHeader, 4), QByteArray("T*\r\n"));
+    QCOMPARE(sim.exchange(data, 4), QByteArray("T*\r\n"));
+    QCOMPARE(sim.exchange(end, 4), QByteArray("TP\r\n"));
+    sim.write("RST");
+    QTest::qWait(400);
+    const QByteArray status = sim.exchange(statusRead, 27);
+    QCOMPARE(status.size(), 27);
+    QCOMPARE(quint8(status.at(12)), quint8(0x27));
+    QCOMPARE(sim.command("get system image"), "3 records, last " + QString::fromLatin1(end));
+    if (!root)
+        QSKIP("the SNMP side needs UDP port 161, which needs root");
+    QProcess get;
+    get.start("snmpget", {"-v2c", "-c", "public", "-Ovq", "-t", "1", agent, ".1.3.6.1.4.1.24852.2.2.10.0"});
+    QVERIFY(get.waitForFinished(5000));
+    QCOMPARE(QString::fromLatin1(get.readAllStandardOutput()).trimmed(), QStringLiteral("\"2.7\""));
+}
+
+void tst_MidspanLoader::refusedRecordKeepsOldFirmware()
+{
+    MidspanSimProcess sim;
+    QVERIFY2(sim.start({"--no-line-delay", "--restart-seconds", "0.2"}), qPrintable(sim.errorText()));
+    QVERIFY(sim.openSerial());
+    QCOMPARE(sim.exchange(enterDownload, 9), enterAcknowledge + "TPE\r\n");
+    QCOMPARE(sim.exchange("E", 14).size(), 14);
+    QCOMPARE(sim.exchange("P", 5), QByteArray("TOP\r\n"));
+    QCOMPARE(sim.exchange(revisionHeader, 4), QByteArray("T*\r\n"));
+    QCOMPARE(sim.exchange("S1131000000102030405060708090A0B0C0D0E0F65", 4), QByteArray("TX\r\n"));
+    QCOMPARE(sim.exchange(end, 4), QByteArray("TP\r\n"));
+    sim.write("RST");
+    QTest::qWait(400);
+    const QByteArray status = sim.exchange(statusRead, 27);
+    QCOMPARE(status.size(), 27);
+    QCOMPARE(quint8(status.at(12)), quint8(0x23));
+    QCOMPARE(sim.command("get system image"), QStringLiteral("0 records"));
 }
 
 QTEST_GUILESS_MAIN(tst_MidspanLoader)

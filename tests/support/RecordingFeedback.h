@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <deque>
+#include <functional>
 
 // Records every message instead of showing it, and answers questions from a script the test
 // fills beforehand (OK/Yes when the script is empty). Never blocks.
@@ -21,6 +22,13 @@ public:
         return answer;
     }
 
+    // Records the filters and answers with chooseFile (a cancelled choice when it is unset).
+    QString chooseFileToOpen(const QStringList& filters) override
+    {
+        fileFilters.append(filters);
+        return chooseFile ? chooseFile() : QString();
+    }
+
     QStringList texts() const
     {
         QStringList t;
@@ -31,4 +39,6 @@ public:
 
     QList<Message> shown;
     std::deque<bool> answers;
+    QList<QStringList> fileFilters;
+    std::function<QString()> chooseFile;
 };

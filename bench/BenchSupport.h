@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <functional>
+#include <sys/resource.h>
+
+// Helpers the benchmarks share.
+namespace bench
+{
+
+// CPU time of this process so far, user and system.
+inline double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the event loop until done() holds or the time is up; returns done().
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer check;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done() || elapsed.elapsed() >= timeoutMs)
+            loop.quit();
+    });
+    check.start(10);
+    if (!done())
+        loop.exec();
+    return done();
+}
+
+} // namespace bench

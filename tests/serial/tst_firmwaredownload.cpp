@@ -1,0 +1,353 @@
+// The firmware download end to end: the real main window against midspan-sim's loader, checked
+// by the bytes on the wire, the boxes shown and the controls after the download.
+#include "MidspanSimProcess.h"
+#include "SRecordFile.h"
+#include "SerialWindowRig.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace
+{
+
+constexpr int WaitMs = 8000;
+const QString LostText = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
+const QString Enter = QStringLiteral("0C 00 0C");
+const QString Rst = QStringLiteral("52 53 54");
+const QString StatusRead = QStringLiteral("04 00 04");
+// S0 header "FW 2.7" and the S9 end record.
+const QByteArray Header = "S0090000465720322E37A2";
+const QByteArray End = "S9030000FC";
+
+QString wire(const QByteArray& text)
+{
+    return QString::fromLatin1(text.toHex(' ').toUpper());
+}
+
+// Stamps the clock's time each time the watched widget is made visible.
+class ShowStamp : public QObject
+{
+public:
+    ShowStamp(QWidget* widget, const Clock& clock) : clock_(clock) { widget->installEventFilter(this); }
+    QList<qint64> times;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::ShowToParent)
+            times.append(clock_.now());
+        return false;
+    }
+
+private:
+    const Clock& clock_;
+};
+
+} // namespace
+
+class tst_FirmwareDownload : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir files_;
+
+    QString writeFile(const QString& name, const QByteArray& content)
+    {
+        const QString path = files_.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            return {};
+        return path;
+    }
+    // Answered at once, while the reply to the poll in flight is still on its way.
+    static void answerFileQuestion(SerialWindowRig& rig, const QString& path)
+    {
+        rig.feedback.chooseFile = [path] { return path; };
+    }
+    static void connectAndPoll(SerialWindowRig& rig, MidspanSimProcess& sim)
+    {
+        rig.chooseSerialLink();
+        QVERIFY(rig.choosePort(QStringLiteral("ttyV0")));
+        rig.click(ctl::SearchPoe);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.foundCount(), 1, WaitMs);
+        rig.selectFound(0);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count(StatusRead) >= 2, WaitMs);
+        QVERIFY(rig.controls().isEnabled(ctl::FirmwareDownload));
+    }
+    // The download is over, the controls are back and the session polls again.
+    static void verifyCleanEnd(SerialWindowRig& rig)
+    {
+        const SerialLink& link = rig.window->serialLink();
+        QVERIFY(!link.downloadActive);
+        QVERIFY(!link.downloadMode);
+        QVERIFY(!link.resetPending);
+        QVERIFY(rig.controls().isVisible(ctl::FirmwareDownload));
+        QVERIFY(!rig.controls().isVisible(ctl::DownloadIndicator));
+        QVERIFY(!rig.controls().isVisible(ctl::SearchProgress));
+        QVERIFY(rig.controls().isEnabled(ctl::SystemReset));
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(files_.isValid()); }
+
+    void twoLineFileThenRestart()
+    {
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "2", "--no-line-delay", "--restart-seconds", "0.3"}));
+        SerialWindowRig rig(sim.directory());
+        connectAndPoll(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+        const QByteArray header = srecord::record(0, 0, "FW 2.7");
+        QCOMPARE(header, Header);
+        answerFileQuestion(rig, writeFile("two.s19", header + "\r\n" + End + "\r\n"));
+
+        ShowStamp buttonShown(rig.controls().widget(ctl::FirmwareDownload), rig.clock);
+        QList<std::pair<qint64, int>> progress;
+        connect(rig.controls().get<QProgressBar>(ctl::ProgressBar), &QProgressBar::valueChanged, this,
+                [&](int value) {
+                    progress.append({rig.clock.now(), value});
+                });
+        QStringList lineCounts;
+        connect(rig.controls().get<QProgressBar>(ctl::SearchProgress), &QProgressBar::valueChanged, this,
+                [&] { lineCounts.append(rig.text(ctl::SearchProgress)); });
+        sim.clearFrames();
+        rig.click(ctl::FirmwareDownload);
+        const QStringList filters{QStringLiteral("s99 files(*.s99) "), QStringLiteral("s19 files(*.s19) ")};
+        QCOMPARE(rig.feedback.fileFilters, QList<QStringList>{filters});
+        QVERIFY(!rig.controls().isVisible(ctl::FirmwareDownload));
+        QVERIFY(!rig.controls().isEnabled(ctl::SystemReset));
+
+        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().contains(StatusRead), WaitMs);
+        QStringList frames = sim.frames();
+        while (frames.constFirst() == StatusRead)
+            frames.removeFirst(); // polls before the button press
+        QCOMPARE(frames.mid(0, 7),
+                 (QStringList{Enter, "45", "50", wire(header), wire(End), Rst, StatusRead}));
+        QCOMPARE(lineCounts, (QStringList{"0 / 2 lines", "1 / 2 lines", "2 / 2 lines"}));
+
+        // TP at the button's return; 400 + 400 ms to RST, 100 + 500 ms to the success display.
+        QCOMPARE(buttonShown.times.size(), 1);
+        QCOMPARE(progress.size(), 5);
+        QCOMPARE(progress[0].first - buttonShown.times[0], 1400);
+        const QList<std::pair<qint64, int>> timeline{{0, 6}, {2000, 11}, {4500, 17}, {8000, 21}, {11000, 24}};
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(std::pair(progress[i].first - progress[0].first, progress[i].second), timeline[i]);
+        QCOMPARE(rig.controls().text(ctl::ProgressText),
+                 QStringLiteral("Success!! Waiting for System Reset......."));
+
+        QTRY_COMPARE_WITH_TIMEOUT(rig.text(ctl::FirmwareRevision), QStringLiteral("2.7"), WaitMs);
+        QCOMPARE(sim.command("get system image"), "2 records, last " + QString::fromLatin1(End));
+        verifyCleanEnd(rig);
+        QVERIFY(!QTest::currentTestFailed());
+        QVERIFY(rig.feedback.shown.isEmpty());
+
+        // The restart is over: a new description is written, not another reset.
+        sim.clearFrames();
+        rig.click(ctl::EditSystemDescription);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.controls().isVisible(ctl::DescriptionDialog), WaitMs);
+        rig.click(ctl::DescriptionButton);
+        QTest::keyClicks(rig.controls().get<QLineEdit>(ctl::DescriptionEdit), QStringLiteral("Rack B"));
+        rig.click(ctl::DescriptionButton);
+        QTRY_COMPARE_WITH_TIMEOUT(sim.command("get system description"), QStringLiteral("Rack B"), WaitMs);
+        QVERIFY(sim.frames().filter(QRegularExpression("^01 ")).isEmpty());
+    }
+
+    void loaderThatWantsEntr()
+    {
+        MidspanSimProcess sim;
+        QVERIFY(
+            sim.start({"--ports", "2", "--no-line-delay", "--restart-seconds", "0", "--loader-wants-entr"}));
+        SerialWindowRig rig(sim.directory());
+        connectAndPoll(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+        answerFileQuestion(rig, writeFile("entr.s19", srecord::file({"FW 3.1", 3, 16, 1, 0, true})));
+        sim.clearFrames();
+        rig.click(ctl::FirmwareDownload);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.text(ctl::FirmwareRevision), QStringLiteral("3.1"), WaitMs);
+        QStringList frames = sim.frames();
+        frames = frames.mid(frames.indexOf(Enter), 4);
+        QCOMPARE(frames, (QStringList{Enter, "45 4E 54 52", "45", "50"}));
+        QVERIFY(rig.feedback.shown.isEmpty());
+    }
+
+    // A wrong answer or a silent loader: the box of that step, then the session polls again and
+    // finds the midspan still in its loader.
+    void loaderFailures_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("file"); // empty: a header, one record and the end record
+
+        const QStringList plain{"--ports", "2", "--no-line-delay"};
+        const auto row = [&](const char* name, const QString& fault, const QString& text,
+                             const QStringList& options, const QByteArray& file = {}) {
+            QTest::newRow(name) << options << fault << text << file;
+        };
+        const QString silent = QStringLiteral("The midspan's loader has not answered for 30 seconds (%1).\r\n"
+                                              "The download has been stopped.");
+        row("wrong answer to ENTR", "3 wrong", "means inbuff!= 'T'  'P'  'E'  \r  \n  step  1*",
+            plain + QStringList{"--loader-wants-entr"});
+        row("wrong erase start", "3 wrong", "means inbuff!= 'T'  'O'  'E'  \r  \n  step  3", plain);
+        row("wrong erase end", "4 wrong", "means inbuff!= 'T'  'E'  \r  \n step  4", plain);
+        row("wrong ready", "5 wrong", "means inbuff!= 'T'  'P'  'E'  \r  \n step 5", plain);
+        row("wrong program start", "6 wrong", "means inbuff!= 'T'  'O'  'P'  \r  \n  step  6", plain);
+        row("wrong line answer", "7 wrong", "means inbuff!= 'T' '*'  \r  \n  step  7", plain);
+        row("silent after EnterDownload", "1 silent", silent.arg("step 1"), plain);
+        row("silent after P", "6 silent", silent.arg("step 6"), plain);
+        row("silent after the second line", "8 silent", silent.arg("step 7, line 2 of 3"), plain);
+        row("file without an end record", "off",
+            "The firmware file has ended, but the midspan's loader asks for more (2 lines sent).\r\n"
+            "The download has been stopped.",
+            plain, Header + "\r\nS1131000000102030405060708090A0B0C0D0E0F64\r\n");
+    }
+    void loaderFailures()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, fault);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, file);
+        MidspanSimProcess sim;
+        QVERIFY(sim.start(options));
+        QCOMPARE(sim.command("loader-fault " + fault), QStringLiteral("ok"));
+        SerialWindowRig rig(sim.directory());
+        connectAndPoll(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+        if (file.isEmpty())
+            file = srecord::file({"FW 4.0", 1, 16, 1, 0, true});
+        answerFileQuestion(rig, writeFile("fails.s19", file));
+        rig.click(ctl::FirmwareDownload);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.shown.isEmpty(), WaitMs);
+        QCOMPARE(rig.feedback.shown[0],
+                 (Message{"Error", text, Message::Icon::Exclamation, Message::Buttons::Ok}));
+        QVERIFY(!rig.window->serialLink().downloadActive);
+        // Polling resumes; the midspan, still in its loader, does not answer it.
+        QTRY_COMPARE_WITH_TIMEOUT(rig.feedback.texts(), (QStringList{text, LostText}), WaitMs);
+        QVERIFY(sim.frames().join(' ').endsWith(StatusRead));
+        QCOMPARE(sim.command("get system firmware"), QStringLiteral("35")); // 2.3, as before
+        QVERIFY(rig.controls().isVisible(ctl::FirmwareDownload));
+        QVERIFY(!rig.controls().isVisible(ctl::DownloadIndicator));
+        QVERIFY(!rig.window->serialLink().resetPending);
+    }
+
+    // Lines go out as they are in the file, however long, and never with their line ends.
+    void linesSentWhole_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QByteArray>("lineEnd");
+        QTest::newRow("S1, 16 data bytes, LF")
+            << QByteArray("S1131000000102030405060708090A0B0C0D0E0F64") << QByteArray("\n");
+        QTest::newRow("S3, 31 data bytes, CR LF")
+            << QByteArray("S32400010000000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E09")
+            << QByteArray("\r\n");
+    }
+    void linesSentWhole()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, lineEnd);
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "2", "--no-line-delay", "--restart-seconds", "0"}));
+        SerialWindowRig rig(sim.directory());
+        connectAndPoll(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+        answerFileQuestion(rig, writeFile("line.s19", Header + lineEnd + line + lineEnd + End + lineEnd));
+        sim.clearFrames();
+        rig.click(ctl::FirmwareDownload);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.text(ctl::FirmwareRevision), QStringLiteral("2.7"), WaitMs);
+        QVERIFY2(rig.feedback.shown.isEmpty(), qPrintable(rig.feedback.texts().join(" | ")));
+        const QStringList frames = sim.frames();
+        QVERIFY(frames.contains(wire(line)));
+        QVERIFY(!frames.contains("0D"));
+        QVERIFY(!frames.contains("0A"));
+        QVERIFY(rig.feedback.shown.isEmpty());
+    }
+
+    void cancelledFileChoiceKeepsPolling()
+    {
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "2", "--no-line-delay"}));
+        SerialWindowRig rig(sim.directory());
+        connectAndPoll(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+        rig.click(ctl::FirmwareDownload); // no answer set: the operator cancels
+        QCOMPARE(rig.feedback.fileFilters.size(), 1);
+        sim.clearFrames();
+        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count(StatusRead) >= 2, WaitMs);
+        QVERIFY(!sim.frames().contains(Enter));
+        verifyCleanEnd(rig);
+        QVERIFY(rig.controls().isEnabled(ctl::FirmwareDownload));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.text(ctl::PortNumber), QStringLiteral("2"), WaitMs);
+        QVERIFY(rig.feedback.shown.isEmpty());
+    }
+
+    // Nothing reaches the loader from a file that cannot be used; the session goes on.
+    void unusableFile_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // empty: no file at all
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("missing file") << QByteArray() << "Error"
+                                      << "Cannot open the firmware file";
+        QTest::newRow("no lines") << QByteArray("\n") << "Spanmon"
+                                  << "Empty file!!";
+        QTest::newRow("first line empty") << QByteArray("\r\nS9030000FC\r\n") << "Spanmon"
+                                          << "Empty file!!";
+    }
+    void unusableFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "2", "--no-line-delay"}));
+        SerialWindowRig rig(sim.directory());
+        connectAndPoll(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+        const QString path =
+            content.isEmpty() ? files_.filePath("absent.s19") : writeFile("bad.s19", content);
+        answerFileQuestion(rig, path);
+        sim.clearFrames();
+        rig.click(ctl::FirmwareDownload);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count(StatusRead) >= 2, WaitMs);
+        QCOMPARE(rig.feedback.shown.size(), 1);
+        QCOMPARE(rig.feedback.shown[0].title, title);
+        QVERIFY2(rig.feedback.shown[0].text.startsWith(text), qPrintable(rig.feedback.shown[0].text));
+        QVERIFY(!sim.frames().contains(Enter));
+        verifyCleanEnd(rig);
+    }
+
+    void pulledAdapterDuringDownload()
+    {
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "2", "--no-line-delay"}));
+        SerialWindowRig rig(sim.directory());
+        connectAndPoll(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+        answerFileQuestion(rig, writeFile("long.s19", srecord::file({"FW 5.0", 400, 16, 1, 0, true})));
+        QCOMPARE(sim.command("delay 10"), QStringLiteral("ok"));
+        rig.click(ctl::FirmwareDownload);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.controls().value(ctl::SearchProgress) >= 5, WaitMs);
+        QCOMPARE(sim.command("drop-line"), QStringLiteral("ok"));
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.shown.isEmpty(), WaitMs);
+        QCOMPARE(rig.feedback.texts(), QStringList{LostText});
+        const SerialLink& link = rig.window->serialLink();
+        QVERIFY(!link.downloadActive);
+        QVERIFY(!link.downloadMode);
+        QVERIFY(!rig.state().serialLinked);
+        QVERIFY(!rig.controls().isVisible(ctl::DownloadIndicator));
+        QVERIFY(rig.controls().isVisible(ctl::FirmwareDownload));
+        QVERIFY(!rig.controls().isVisible(ctl::SearchProgress));
+        QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
+        QTest::qWait(2000); // a loader silence would have been reported by now
+        QCOMPARE(rig.feedback.shown.size(), 1);
+    }
+};
+
+QTEST_MAIN(tst_FirmwareDownload)
+#include "tst_firmwaredownload.moc"
