@@ -222,7 +222,7 @@ void MainController::restoreDefaults()
 
 void MainController::firmwareDownload()
 {
-    if (serialOperation())
+    if (operationLink() == LinkType::Serial) // the network link loads no firmware
         serial_.startDownload();
 }
 
