@@ -56,6 +56,7 @@ struct DeviceState {
     QString identityOid = QStringLiteral("1.3.6.1.4.1.24852.2.1.0");
     QString requestOid;
     QString responseText;
+    bool writeRefused = false; // the worker's set was refused by the agent since the session cleared it
 
     // Device identity and system information
     QString modelName;

@@ -7,11 +7,11 @@
 #include "serial/SerialLink.h"
 #include "serial/SerialSession.h"
 #include "snmp/LocalAddress.h"
+#include "snmp/NetworkLink.h"
+#include "snmp/NetworkWorker.h"
 
 namespace
 {
-const QString NoDeviceOnNetwork = QStringLiteral("No Corvane PoE Device !! \r\nPlease Check IP Address, "
-                                                 "Community Setting,\r\nor Hardware Disconnected !!");
 constexpr int NetworkLinkIndex = 0;
 constexpr int SerialLinkIndex = 1;
 } // namespace
@@ -117,6 +117,8 @@ void MainController::searchPoe()
 {
     if (ctx_.state.linkType == LinkType::Serial)
         serial_.startSerialSearch();
+    else if (ctx_.state.linkType == LinkType::Network)
+        network_.search().startSearch();
 }
 
 void MainController::selectFoundDevice()
@@ -125,6 +127,20 @@ void MainController::selectFoundDevice()
         return;
     if (ctx_.state.linkType == LinkType::Serial)
         serial_.connectSerialDevice();
+    else if (ctx_.state.linkType == LinkType::Network)
+        network_.session().startNetworkSession(ctx_.controls.currentIndex(ctl::FoundDevices));
+}
+
+void MainController::onSnmpResult()
+{
+    network_.worker().pause();
+    // A paced pause holds the result back until it is over, as a blocking wait would.
+    ctx_.clock.whenIdle([this] {
+        if (ctx_.state.searchDone)
+            network_.session().handleSessionResult();
+        else
+            network_.search().handleSearchResult();
+    });
 }
 
 void MainController::onTimer(TimerId timer)
@@ -133,7 +149,8 @@ void MainController::onTimer(TimerId timer)
     case TimerId::IdentifyReply:
         if (ctx_.state.linkType == LinkType::Network) {
             ctx_.clock.stop(TimerId::IdentifyReply);
-            ctx_.feedback.error(NoDeviceOnNetwork);
+            network_.worker().pause();
+            ctx_.feedback.error(NetworkSearch::NoDevice);
             ctx_.controls.setFocus(ctl::Setting);
         } else {
             serial_.onIdentifyTimeout();
@@ -151,38 +168,61 @@ void MainController::onTimer(TimerId timer)
     }
 }
 
-bool MainController::serialOperation()
+LinkType MainController::operationLink()
 {
     if (ctx_.state.networkLinked)
-        return false; // the network session carries its own requests
-    if (!ctx_.state.serialLinked) {
-        ctx_.feedback.error(QStringLiteral("No PoE Device !!"));
-        return false;
-    }
-    return true;
+        return LinkType::Network;
+    if (ctx_.state.serialLinked)
+        return LinkType::Serial;
+    ctx_.feedback.error(QStringLiteral("No PoE Device !!"));
+    return LinkType::None;
 }
 
 void MainController::systemReset()
 {
-    if (serialOperation())
+    switch (operationLink()) {
+    case LinkType::Network:
+        network_.requests().requestReset();
+        break;
+    case LinkType::Serial:
         serial_.requestReset();
+        break;
+    case LinkType::None:
+        break;
+    }
 }
 
 void MainController::saveToFlash()
 {
-    if (serialOperation())
+    switch (operationLink()) {
+    case LinkType::Network:
+        network_.requests().requestStore(true);
+        break;
+    case LinkType::Serial:
         serial_.requestStore(true);
+        break;
+    case LinkType::None:
+        break;
+    }
 }
 
 void MainController::restoreDefaults()
 {
-    if (serialOperation())
+    switch (operationLink()) {
+    case LinkType::Network:
+        network_.requests().requestStore(false);
+        break;
+    case LinkType::Serial:
         serial_.requestStore(false);
+        break;
+    case LinkType::None:
+        break;
+    }
 }
 
 void MainController::firmwareDownload()
 {
-    if (serialOperation())
+    if (operationLink() == LinkType::Serial) // the network link loads no firmware
         serial_.startDownload();
 }
 
@@ -196,7 +236,11 @@ bool MainController::beginSystemDescriptionEdit()
 
 void MainController::endSystemDescriptionEdit(bool saved)
 {
-    if (saved && ctx_.state.serialLinked)
+    if (!saved)
+        return;
+    if (ctx_.state.networkLinked)
+        network_.requests().requestSystemDescription();
+    else if (ctx_.state.serialLinked)
         serial_.requestSystemDescription();
 }
 
@@ -207,6 +251,7 @@ bool MainController::confirmExit()
                            Message::Buttons::OkCancel};
     if (!ctx_.feedback.present(question))
         return false;
+    network_.worker().pause();
     serial_.close();
     return true;
 }

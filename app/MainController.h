@@ -2,9 +2,11 @@
 
 #include "app/AppContext.h"
 #include "app/Clock.h"
+#include "app/DeviceState.h"
 
 #include <functional>
 
+class NetworkLink;
 class SerialSession;
 
 // What the main window does with the operator's input, apart from drawing: start-up state,
@@ -12,7 +14,10 @@ class SerialSession;
 class MainController
 {
 public:
-    MainController(AppContext& context, SerialSession& serial) : ctx_(context), serial_(serial) {}
+    MainController(AppContext& context, SerialSession& serial, NetworkLink& network)
+        : ctx_(context), serial_(serial), network_(network)
+    {
+    }
 
     // The initial state of the controls and the device record at start-up.
     void initialise();
@@ -22,6 +27,9 @@ public:
     void searchPoe();
     void selectFoundDevice();
     void onTimer(TimerId timer);
+    // The SNMP worker has finished an exchange and waits: while a search runs the result is
+    // the search's, afterwards the session's.
+    void onSnmpResult();
 
     // The system operations (System Reset, Save Parameters to Flash, Restore Factory Defaults).
     void systemReset();
@@ -41,16 +49,18 @@ public:
     void settingsClosed(bool accepted, bool relink);
 
     SerialSession& serialSession() { return serial_; }
+    NetworkLink& networkLink() { return network_; }
 
     // Asks the operator; on OK stops the link so the window may close.
     bool confirmExit();
 
 private:
     bool sessionRuns() const;
-    // Whether a system operation goes to the serial session; says so when no session runs.
-    bool serialOperation();
+    // Which link carries a system operation; says so when no session runs.
+    LinkType operationLink();
 
     AppContext& ctx_;
     SerialSession& serial_;
+    NetworkLink& network_;
     std::function<void()> settingsOpener_;
 };

@@ -9,7 +9,10 @@
 #include "pages/PictureWindow.h"
 #include "pages/PortDescription.h"
 #include "snmp/LinkIni.h"
+#include "snmp/NetworkWorker.h"
 #include "snmp/ParamSetting.h"
+#include "snmp/SnmpClient.h"
+#include "snmp/SnmpWorker.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -60,7 +63,8 @@ MainWindow::MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       controls_(lamps_),
       view_(state_, controls_), context_{state_, serial_, controls_, view_, clock, feedback},
-      serialSession_(context_), controller_(context_, serialSession_)
+      serialSession_(context_), networkWorker_(makeNetworkWorker()), networkLink_(context_, *networkWorker_),
+      controller_(context_, serialSession_, networkLink_)
 {
     setWindowTitle(QStringLiteral("Spanmon"));
     setWindowIcon(programIcon());
@@ -88,7 +92,19 @@ MainWindow::MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent
     controller_.initialise();
 }
 
-MainWindow::~MainWindow() = default;
+std::unique_ptr<NetworkWorker> MainWindow::makeNetworkWorker()
+{
+    initSnmpLibrary();
+    // The worker's pause after a set runs on the same scale as the window's pauses.
+    return std::make_unique<SnmpWorker>(
+        state_, this, [this] { controller_.onSnmpResult(); }, context_.clock.scale());
+}
+
+MainWindow::~MainWindow()
+{
+    // The worker's result handler reaches into the controller: the worker goes first.
+    networkWorker_.reset();
+}
 
 void MainWindow::buildControls()
 {
@@ -250,6 +266,11 @@ void MainWindow::wire()
         controller_.endSystemDescriptionEdit(result == QDialog::Accepted && state_.descriptionSaved);
     });
     controller_.setSettingsOpener([this] { settings_->openSettings(); });
+    NetworkSearch& search = networkLink_.search();
+    search.openSettings = [this] { controller_.openSettings(); };
+    search.readSetting = [](const QString& section, const QString& key) {
+        return LinkIni::inWorkingDirectory().value(section, key); // the folder of this moment
+    };
     connect(controls_.get<QPushButton>(ctl::Setting), &QPushButton::clicked, this,
             [this] { controller_.openSettings(); });
     connect(settings_, &QDialog::finished, this, [this](int result) {

@@ -8,10 +8,14 @@
 #include "app/WidgetControls.h"
 #include "serial/SerialLink.h"
 #include "serial/SerialSession.h"
+#include "snmp/NetworkLink.h"
 
 #include <QDialog>
 #include <QFont>
 
+#include <memory>
+
+class NetworkWorker;
 class QFrame;
 class QTabBar;
 class PictureWindow;
@@ -48,6 +52,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    std::unique_ptr<NetworkWorker> makeNetworkWorker();
     void buildControls();
     void buildTabs();
     void placePages();
@@ -60,6 +65,8 @@ private:
     DeviceView view_;
     AppContext context_;
     SerialSession serialSession_;
+    std::unique_ptr<NetworkWorker> networkWorker_; // ended first at exit, see the destructor
+    NetworkLink networkLink_;
     MainController controller_;
 
     QFont boldFont_;

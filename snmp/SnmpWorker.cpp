@@ -136,8 +136,9 @@ void SnmpWorker::exchange()
     }
     state_.networkFailures = 0;
     if (writeDue()) {
-        // The agent's answer is not checked: the session reads back what it must know.
-        client.set(object, valueOfSet(*read));
+        // The session reads back what it must know; a refusal is only told, after the request.
+        if (!client.set(object, valueOfSet(*read)))
+            state_.writeRefused = true;
         std::this_thread::sleep_for(
             std::chrono::milliseconds(std::lround(double(pauseAfterSet.count()) * timeScale_)));
     } else {

@@ -144,6 +144,20 @@ QByteArray ControlServer::execute(const QByteArray& line)
         model_.setSnmpStopped(argument == "stop");
         return "ok";
     }
+    if (verb == "refuse-sets" && (argument == "on" || argument == "off")) {
+        model_.setSetsRefused(argument == "on");
+        return "ok";
+    }
+    if (verb == "snmp-log") {
+        QByteArray answer;
+        for (const QByteArray& request : model_.snmpLog())
+            answer += request + '\n';
+        return answer + '.';
+    }
+    if (verb == "clear-snmp-log") {
+        model_.clearSnmpLog();
+        return "ok";
+    }
     if (verb == "frames") {
         QByteArray answer;
         for (const QByteArray& frame : serial_.frames())

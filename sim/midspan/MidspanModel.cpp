@@ -336,6 +336,36 @@ void MidspanModel::setSnmpStopped(bool stopped)
     snmpStopped_ = stopped;
 }
 
+bool MidspanModel::setsRefused() const
+{
+    std::scoped_lock lock(mutex_);
+    return setsRefused_;
+}
+
+void MidspanModel::setSetsRefused(bool refused)
+{
+    std::scoped_lock lock(mutex_);
+    setsRefused_ = refused;
+}
+
+void MidspanModel::recordSnmp(const QByteArray& line)
+{
+    std::scoped_lock lock(mutex_);
+    snmpLog_.append(line);
+}
+
+QList<QByteArray> MidspanModel::snmpLog() const
+{
+    std::scoped_lock lock(mutex_);
+    return snmpLog_;
+}
+
+void MidspanModel::clearSnmpLog()
+{
+    std::scoped_lock lock(mutex_);
+    snmpLog_.clear();
+}
+
 QByteArray MidspanModel::padded(const QByteArray& text)
 {
     return text.leftJustified(descriptionLength, ' ', true);

@@ -96,6 +96,13 @@ public:
 
     bool snmpStopped() const;
     void setSnmpStopped(bool stopped);
+    // Every SNMP set is refused with notWritable while on.
+    bool setsRefused() const;
+    void setSetsRefused(bool refused);
+    // The SNMP requests the agent has answered, one line each ("get 2.2.10.0", "set 2.2.4.0 2").
+    void recordSnmp(const QByteArray& line);
+    QList<QByteArray> snmpLog() const;
+    void clearSnmpLog();
 
     static QByteArray padded(const QByteArray& text);
 
@@ -140,4 +147,6 @@ private:
     std::chrono::steady_clock::time_point silentUntil_{};
     int restarts_ = 0;
     bool snmpStopped_ = false;
+    bool setsRefused_ = false;
+    QList<QByteArray> snmpLog_;
 };

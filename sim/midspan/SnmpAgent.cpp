@@ -74,10 +74,19 @@ MidspanMib::Value valueOf(const netsnmp_variable_list* vb, bool& known)
     return {};
 }
 
+QByteArray dotted(const MidspanMib::Suffix& name)
+{
+    QByteArrayList parts;
+    for (unsigned long part : name)
+        parts << QByteArray::number(qulonglong(part));
+    return parts.join('.');
+}
+
 int handleRequests(netsnmp_mib_handler* handler, netsnmp_handler_registration*,
                    netsnmp_agent_request_info* reqinfo, netsnmp_request_info* requests)
 {
-    MidspanMib& mib = static_cast<SnmpAgent*>(handler->myvoid)->mib();
+    SnmpAgent* agent = static_cast<SnmpAgent*>(handler->myvoid);
+    MidspanMib& mib = agent->mib();
     for (netsnmp_request_info* request = requests; request; request = request->next) {
         if (request->processed)
             continue;
@@ -87,6 +96,8 @@ int handleRequests(netsnmp_mib_handler* handler, netsnmp_handler_registration*,
         case MODE_GET: {
             const MidspanMib::Read read =
                 name ? mib.get(*name) : MidspanMib::Read{MidspanMib::Error::NoSuchObject, {}};
+            if (name)
+                agent->model().recordSnmp("get " + dotted(*name));
             if (read.error == MidspanMib::Error::None)
                 setValue(vb, read.value);
             else
@@ -110,13 +121,18 @@ int handleRequests(netsnmp_mib_handler* handler, netsnmp_handler_registration*,
             MidspanMib::Error error = name ? mib.checkSet(*name, value) : MidspanMib::Error::NoCreation;
             if (error == MidspanMib::Error::None && !known)
                 error = MidspanMib::Error::WrongType;
+            if (error == MidspanMib::Error::None && agent->model().setsRefused())
+                error = MidspanMib::Error::NotWritable;
             if (error != MidspanMib::Error::None)
                 netsnmp_set_request_error(reqinfo, request, errorStatus(error));
             break;
         }
         case MODE_SET_COMMIT: {
             bool known = false;
-            mib.set(*name, valueOf(vb, known));
+            const MidspanMib::Value value = valueOf(vb, known);
+            agent->model().recordSnmp("set " + dotted(*name) + ' ' +
+                                      (value.isText ? value.text : QByteArray::number(value.integer)));
+            mib.set(*name, value);
             break;
         }
         default:

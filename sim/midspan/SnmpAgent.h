@@ -32,6 +32,7 @@ public:
     QString errorString() const { return error_; }
 
     MidspanMib& mib() { return mib_; }
+    MidspanModel& model() { return model_; }
 
 private:
     void run(std::promise<QString> started);

@@ -53,6 +53,11 @@ QStringList MidspanSimProcess::frames()
     return QString::fromUtf8(control("frames")).split(u'\n', Qt::SkipEmptyParts);
 }
 
+QStringList MidspanSimProcess::snmpLog()
+{
+    return QString::fromUtf8(control("snmp-log")).split(u'\n', Qt::SkipEmptyParts);
+}
+
 QByteArray MidspanSimProcess::control(const QByteArray& command)
 {
     QLocalSocket socket;
@@ -61,7 +66,7 @@ QByteArray MidspanSimProcess::control(const QByteArray& command)
         return "no control socket";
     socket.write(command + '\n');
     socket.flush();
-    const bool multiLine = command == "frames";
+    const bool multiLine = command == "frames" || command == "snmp-log";
     QByteArray answer;
     const QDeadlineTimer deadline(replyTimeout);
     while (!deadline.hasExpired()) {

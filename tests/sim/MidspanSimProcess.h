@@ -31,6 +31,9 @@ public:
     // Serial frames received since the last clearFrames(), as uppercase hex ("04 00 04").
     QStringList frames();
     void clearFrames() { control("clear-frames"); }
+    // SNMP requests answered since the last clearSnmpLog(): "get 2.2.10.0", "set 2.2.4.0 2".
+    QStringList snmpLog();
+    void clearSnmpLog() { control("clear-snmp-log"); }
     // The folder holding the serial link (named ttyV0) and the control socket.
     QString directory() const { return dir_.path(); }
 

@@ -1,0 +1,445 @@
+// The network link from the operator's side: the real main window (offscreen) against simulated
+// midspans on UDP port 161 of this program's own loopback addresses, with what the agents were
+// asked and told read from their control sockets.
+#include "MidspanSimProcess.h"
+#include "RecordingFeedback.h"
+#include "WorkingDirectory.h"
+#include "app/Clock.h"
+#include "app/ControlIds.h"
+#include "app/MainWindow.h"
+#include "snmp/ParamSetting.h"
+#include "snmp/SnmpClient.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+#include <unistd.h>
+
+namespace
+{
+
+// Midspans: .1 with 24 ports, .3 with 8, .2 answers with a printer's identity, .4 is silent.
+const QString Big = QStringLiteral("127.0.20.1");
+const QString Foreign = QStringLiteral("127.0.20.2");
+const QString Small = QStringLiteral("127.0.20.3");
+const QString Spare = QStringLiteral("127.0.20.5"); // for tests that change their agent
+constexpr int WaitMs = 30000;
+
+QStringList simOptions(const QString& address, int ports)
+{
+    return {"--snmp",
+            "udp:" + address + ":161",
+            "--read-community",
+            "public",
+            "--write-community",
+            "private",
+            "--v3-user",
+            "midspan",
+            "--v3-auth",
+            "auth-pass",
+            "--v3-priv",
+            "priv-pass",
+            "--ports",
+            QString::number(ports),
+            "--restart-seconds",
+            "0.2",
+            "--steady"};
+}
+
+// The objects of one refresh pass as the agent names them, in the order they are read.
+QStringList passObjects(int ports)
+{
+    QStringList objects{"get 2.2.10.0", "get 2.2.6.0", "get 2.3.1.18.1", "get 2.2.7.0", "get 2.2.11.0"};
+    for (int p = 1; p <= ports; ++p)
+        for (int column : {2, 11, 12, 13, 14, 7, 6})
+            objects << QStringLiteral("get 2.3.1.%1.%2").arg(column).arg(p);
+    return objects;
+}
+
+QStringList setsIn(const QStringList& log)
+{
+    QStringList sets;
+    for (const QString& line : log)
+        if (line.startsWith(QStringLiteral("set ")))
+            sets << line.mid(4);
+    return sets;
+}
+
+bool needsRoot()
+{
+    return geteuid() != 0;
+}
+
+// The real main window on a scaled clock, in a working directory of its own with a Link.ini.
+struct Rig {
+    explicit Rig(const QString& ip, const QString& end = QString(), const QString& write = "private")
+    {
+        QFile ini(dir.filePath(QStringLiteral("Link.ini")));
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write(
+                QStringLiteral("[IPAdress]\r\nIP=%1\r\nEndIP=%2\r\n[Community]\r\nRead=public\r\nSet=%3\r\n"
+                               "[SNMPv3]\r\nVersion=\r\nUser=midspan\r\nAuthPassword=auth-pass\r\n"
+                               "PrivPassword=priv-pass\r\n")
+                    .arg(ip, end, write)
+                    .toUtf8());
+        window = std::make_unique<MainWindow>(clock, feedback);
+        window->show();
+    }
+
+    WidgetControls& controls() { return window->controls(); }
+    DeviceState& state() { return window->state(); }
+    QString text(int id) { return controls().text(id); }
+    void click(int id) { controls().get<QPushButton>(id)->click(); }
+    QListWidget* list() { return controls().get<QListWidget>(ctl::FoundDevices); }
+    QStringList entries()
+    {
+        QStringList texts;
+        for (int row = 0; row < list()->count(); ++row)
+            texts << list()->item(row)->text();
+        return texts;
+    }
+    bool search()
+    {
+        click(ctl::SearchPoe);
+        return QTest::qWaitFor([this] { return controls().isVisible(ctl::SearchPoe); }, WaitMs);
+    }
+    // Searches, picks the entry of this address and waits for the first complete pass.
+    bool connect(const QString& address)
+    {
+        if (!search())
+            return false;
+        const QStringList found = entries();
+        const auto row =
+            std::find_if(found.begin(), found.end(),
+                         [&](const QString& entry) { return entry.startsWith(address + u' '); }) -
+            found.begin();
+        if (row == found.size())
+            return false;
+        list()->setCurrentRow(int(row)); // as a click does
+        return state().networkLinked && pass();
+    }
+    // Waits until the session has read ports and has gone back to the system objects with the
+    // controls unlocked: the end of a complete pass.
+    bool pass()
+    {
+        DeviceState& s = state();
+        bool seenPorts = false;
+        return QTest::qWaitFor(
+            [&] {
+                if (s.portPhase == 1)
+                    seenPorts = true;
+                return seenPorts && s.portPhase == 0 && s.pendingRequest == 0 &&
+                       controls().isEnabled(ctl::SendPortControl);
+            },
+            WaitMs);
+    }
+
+    WorkingDirectory dir;
+    Clock clock{0.05};
+    RecordingFeedback feedback;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
+class tst_NetworkEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void searchListsMidspansInTextOrder();
+    void passReachesPanelPagesAndLamps();
+    void refusedWriteCommunityStalls();
+    void snmpV3StartsWithoutTheCheck();
+    void systemResetLocksUntilThePassAfterTheAnimation();
+    void sendPortControlWrites_data();
+    void sendPortControlWrites();
+    void portDescriptionEdit();
+    void stoppedAgentEndsTheSessionAndIsFoundAgain();
+    void settingWithRelinkEndsTheSession();
+    void portCountOutOfRangeEndsTheSession();
+    void badAddressInLinkIniOpensTheSettings();
+    void refusedWriteIsReported();
+
+private:
+    MidspanSimProcess big_;
+    MidspanSimProcess small_;
+    MidspanSimProcess foreign_;
+    MidspanSimProcess spare_;
+};
+
+void tst_NetworkEndToEnd::initTestCase()
+{
+    initSnmpLibrary();
+    if (needsRoot()) {
+        if (qgetenv("CI") == "true")
+            QFAIL("the agents need UDP port 161, which needs root");
+        return;
+    }
+    QVERIFY2(big_.start(simOptions(Big, 24), false), qPrintable(big_.errorText()));
+    QVERIFY2(small_.start(simOptions(Small, 8) << "--model"
+                                               << "POE914U-8HP",
+                          false),
+             qPrintable(small_.errorText()));
+    QVERIFY2(foreign_.start(simOptions(Foreign, 4), false), qPrintable(foreign_.errorText()));
+    QCOMPARE(foreign_.command("identity LaserJet 4250"), QStringLiteral("ok"));
+    QVERIFY2(spare_.start(simOptions(Spare, 4), false), qPrintable(spare_.errorText()));
+}
+
+void tst_NetworkEndToEnd::init()
+{
+    if (needsRoot())
+        QSKIP("the agents need UDP port 161, which needs root");
+    for (MidspanSimProcess* sim : {&big_, &small_, &foreign_, &spare_}) {
+        sim->control("snmp start");
+        sim->control("refuse-sets off");
+        sim->control("report-ports off");
+        sim->clearSnmpLog();
+    }
+    for (int p = 1; p <= 24; ++p) {
+        big_.control(QStringLiteral("set port %1 enabled 1").arg(p).toUtf8());
+        big_.control(QStringLiteral("set port %1 legacy 0").arg(p).toUtf8());
+    }
+    for (int p = 1; p <= 8; ++p) {
+        small_.control(QStringLiteral("set port %1 enabled 1").arg(p).toUtf8());
+        small_.control(QStringLiteral("set port %1 legacy 0").arg(p).toUtf8());
+    }
+}
+
+void tst_NetworkEndToEnd::searchListsMidspansInTextOrder()
+{
+    Rig rig(QStringLiteral("127.0.20.1"), QStringLiteral("4"));
+    QVERIFY(rig.search());
+    QCOMPARE(rig.entries(), (QStringList{"127.0.20.1 *** POE528U-480-24-N", "127.0.20.3 *** POE914U-8HP"}));
+    for (MidspanSimProcess* sim : {&big_, &small_, &foreign_})
+        QCOMPARE(sim->snmpLog(), QStringList{"get 2.1.0"}); // each address once
+    QVERIFY(rig.feedback.shown.isEmpty());
+    QVERIFY(rig.state().searchDone);
+}
+
+void tst_NetworkEndToEnd::passReachesPanelPagesAndLamps()
+{
+    small_.control("set port 3 enabled 0");
+    small_.control("set port 1 legacy 1");
+    Rig rig(Small);
+    QVERIFY(rig.connect(Small));
+    // The write-community check: read, write the other value, read it back, write it back.
+    const QStringList log = small_.snmpLog();
+    QCOMPARE(log.mid(0, 6), (QStringList{"get 2.1.0", "get 2.3.1.18.1", "get 2.3.1.18.1", "set 2.3.1.18.1 1",
+                                         "get 2.3.1.18.1", "get 2.3.1.18.1"}));
+    QCOMPARE(log.value(6), QStringLiteral("set 2.3.1.18.1 2"));
+    QCOMPARE(log.mid(7, 61), passObjects(8));
+    QCOMPARE(small_.command("get port 1 legacy"), QStringLiteral("1"));
+
+    // The agent's texts, as an SNMP client of our own reads them, reach the cells unchanged.
+    SnmpTarget target;
+    target.address = Small;
+    target.readCommunity = "public";
+    SnmpClient client(target);
+    const auto agentText = [&](const char* object) {
+        const auto value = client.get(QStringLiteral("1.3.6.1.4.1.24852.") + QLatin1String(object));
+        return value ? value->printable() : QStringLiteral("(no answer)");
+    };
+    QCOMPARE(rig.text(ctl::FirmwareRevision), agentText("2.2.10.0"));
+    QCOMPARE(rig.text(ctl::HardwareRevision), agentText("2.2.6.0"));
+    QCOMPARE(rig.text(ctl::PortNumber), QStringLiteral("8"));
+    QCOMPARE(rig.text(ctl::PowerBase + 2), agentText("2.3.1.11.2"));
+    QCOMPARE(rig.text(ctl::VoltageBase + 2), agentText("2.3.1.12.2"));
+    QCOMPARE(rig.text(ctl::CurrentBase + 2), agentText("2.3.1.13.2"));
+    QCOMPARE(rig.text(ctl::DiscoveryRBase + 2), agentText("2.3.1.14.2"));
+    QCOMPARE(rig.text(ctl::ClassBase + 1), QStringLiteral("0: 36W"));
+    QVERIFY(rig.controls().isChecked(ctl::PortEnableBase + 2));
+    QVERIFY(!rig.controls().isChecked(ctl::PortEnableBase + 3));
+    QVERIFY(rig.controls().isChecked(ctl::LegacyDetect));
+    QVERIFY(rig.controls().isVisible(ctl::LegacyEnabledNote));
+    QCOMPARE(rig.controls().lamp(ctl::PortLampBase + 2), Lamp::Connected);
+    QCOMPARE(rig.controls().lamp(ctl::PortLampBase + 3), Lamp::DisabledOrError);
+    QVERIFY(rig.controls().isEnabled(ctl::PortEnableBase + 8));
+    QVERIFY(!rig.controls().isEnabled(ctl::PortEnableBase + 9));
+    QVERIFY(rig.feedback.shown.isEmpty());
+    // For a look by eye: the window of a midspan connected over the network.
+    rig.window->grab().save(QStringLiteral(SCREENSHOT_DIR "/main_window_network.png"));
+}
+
+void tst_NetworkEndToEnd::refusedWriteCommunityStalls()
+{
+    Rig rig(Small, QString(), QStringLiteral("not-the-one"));
+    QVERIFY(rig.search());
+    rig.list()->setCurrentRow(0);
+    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+    QCOMPARE(rig.feedback.texts(),
+             QStringList{QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !")});
+    QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));
+    QVERIFY(rig.state().networkLinked);
+    QTest::qWait(300);
+    QVERIFY(!small_.snmpLog().contains(QStringLiteral("get 2.2.10.0")));
+    QVERIFY(setsIn(small_.snmpLog()).isEmpty());
+}
+
+void tst_NetworkEndToEnd::snmpV3StartsWithoutTheCheck()
+{
+    Rig rig(Big);
+    rig.state().useSnmpV3 = true;
+    QVERIFY(rig.connect(Big));
+    const QStringList log = big_.snmpLog();
+    QCOMPARE(log.mid(0, 2), (QStringList{"get 2.1.0", "get 2.2.10.0"}));
+    QVERIFY(setsIn(log).isEmpty());
+    QCOMPARE(rig.text(ctl::PortNumber), QStringLiteral("24"));
+}
+
+void tst_NetworkEndToEnd::systemResetLocksUntilThePassAfterTheAnimation()
+{
+    Rig rig(Small);
+    QVERIFY(rig.connect(Small));
+    small_.clearSnmpLog();
+    rig.click(ctl::SystemReset);
+    QCOMPARE(rig.text(ctl::FirmwareRevision), QStringLiteral("FW Rev"));
+    QCOMPARE(rig.controls().lamp(ctl::PortLampBase + 1), Lamp::NoData);
+    const qint64 pressed = rig.clock.now();
+    QVERIFY(QTest::qWaitFor([&] { return rig.state().pendingRequest == 0; }, WaitMs));
+    QVERIFY(rig.clock.now() - pressed >= 2000 + 12600);
+    QVERIFY(setsIn(small_.snmpLog()).contains(QStringLiteral("2.2.1.0 1")));
+    for (int id : {ctl::SystemReset, ctl::SearchPoe, ctl::SendPortControl, ctl::PortEnableBase + 1})
+        QVERIFY(!rig.controls().isEnabled(id));
+    QVERIFY(rig.pass());
+    QVERIFY(rig.controls().isEnabled(ctl::SystemReset));
+    QCOMPARE(rig.text(ctl::PortNumber), QStringLiteral("8"));
+}
+
+void tst_NetworkEndToEnd::sendPortControlWrites_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("sets");
+    QStringList legacyOn{"2.2.4.0 2"};
+    for (int p = 1; p <= 8; ++p)
+        legacyOn << QStringLiteral("2.3.1.18.%1 2").arg(p);
+    QTest::newRow("no change") << "none" << QStringList();
+    QTest::newRow("every port ticked, legacy changed") << "all, legacy" << legacyOn;
+    QTest::newRow("port 5 off") << "port 5" << QStringList{"2.3.1.2.5 1"};
+}
+
+void tst_NetworkEndToEnd::sendPortControlWrites()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, sets);
+    small_.control("set port 3 enabled 0"); // some ports ticked, not all
+    Rig rig(Small);
+    QVERIFY(rig.connect(Small));
+    small_.clearSnmpLog();
+    if (change.startsWith("all"))
+        rig.controls().setChecked(ctl::PortEnableBase + 3, true);
+    if (change == "port 5")
+        rig.controls().setChecked(ctl::PortEnableBase + 5, false);
+    if (change.contains("legacy"))
+        rig.controls().get<QAbstractButton>(ctl::LegacyDetect)->click();
+    rig.click(ctl::SendPortControl);
+    QVERIFY(rig.pass());
+    QVERIFY(rig.pass());
+    QCOMPARE(setsIn(small_.snmpLog()), sets);
+    QVERIFY(rig.feedback.shown.isEmpty());
+    if (change.startsWith("all"))
+        QCOMPARE(small_.command("get port 3 enabled"), QStringLiteral("1"));
+}
+
+void tst_NetworkEndToEnd::portDescriptionEdit()
+{
+    Rig rig(Big);
+    QVERIFY(rig.connect(Big));
+    big_.clearSnmpLog();
+    rig.click(ctl::PortEditBase + 12);
+    QVERIFY(QTest::qWaitFor([&] { return rig.controls().isVisible(ctl::DescriptionDialog); }, WaitMs));
+    rig.click(ctl::DescriptionButton); // Edit
+    auto* edit = rig.controls().get<QLineEdit>(ctl::DescriptionEdit);
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("Door 12"));
+    rig.click(ctl::DescriptionButton); // Save
+    QVERIFY(QTest::qWaitFor([&] { return rig.state().pendingRequest == 0 && rig.state().activeRequest == 0; },
+                            WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return setsIn(big_.snmpLog()).size() == 1; }, WaitMs));
+    QCOMPARE(setsIn(big_.snmpLog()), QStringList{"2.3.1.6.12 Door 12"});
+    QCOMPARE(big_.command("get port 12 description"), QStringLiteral("Door 12"));
+    QCOMPARE(rig.text(ctl::PortDescriptionBase + 12), QStringLiteral("Door 12"));
+}
+
+void tst_NetworkEndToEnd::stoppedAgentEndsTheSessionAndIsFoundAgain()
+{
+    Rig rig(Spare);
+    QVERIFY(rig.connect(Spare));
+    spare_.control("snmp stop");
+    QVERIFY(QTest::qWaitFor([&] { return !rig.state().networkLinked; }, 60000));
+    QCOMPARE(rig.feedback.texts(),
+             QStringList{QStringLiteral("Connction Error! Please Check AC Power and Cable.")});
+    QVERIFY(rig.entries().isEmpty());
+    QCOMPARE(rig.text(ctl::FirmwareRevision), QStringLiteral("FW Rev"));
+    QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
+
+    spare_.control("snmp start");
+    QVERIFY(rig.search());
+    QCOMPARE(rig.entries(), QStringList{"127.0.20.5 *** POE528U-480-24-N"});
+}
+
+void tst_NetworkEndToEnd::settingWithRelinkEndsTheSession()
+{
+    Rig rig(Spare);
+    QVERIFY(rig.connect(Spare));
+    rig.click(ctl::Setting);
+    ParamSetting& dialog = rig.window->settingsDialog();
+    QVERIFY(dialog.isVisible());
+    rig.feedback.answers = {true}; // "Do You Want To Re-Link ?"
+    dialog.controls().get<QPushButton>(1)->click();
+    QVERIFY(!rig.state().networkLinked);
+    QVERIFY(rig.entries().isEmpty());
+    QCOMPARE(rig.text(ctl::FirmwareRevision), QStringLiteral("FW Rev"));
+    spare_.clearSnmpLog();
+    QTest::qWait(500);
+    QVERIFY(spare_.snmpLog().size() <= 1); // at most the exchange that was under way
+    QVERIFY(rig.search());
+    QCOMPARE(rig.entries().size(), 1);
+}
+
+void tst_NetworkEndToEnd::portCountOutOfRangeEndsTheSession()
+{
+    Rig rig(Spare);
+    QVERIFY(rig.connect(Spare));
+    spare_.control("report-ports 255");
+    QVERIFY(QTest::qWaitFor([&] { return !rig.state().networkLinked; }, WaitMs));
+    QCOMPARE(rig.feedback.texts(),
+             QStringList{QStringLiteral("Connction Error! Please Check AC Power and Cable.")});
+    QCOMPARE(spare_.snmpLog().count(QStringLiteral("get 2.3.1.2.5")), 0);
+    QVERIFY(rig.state().portCount <= MaxPorts);
+}
+
+void tst_NetworkEndToEnd::badAddressInLinkIniOpensTheSettings()
+{
+    Rig rig(QStringLiteral("127.0.20"), QStringLiteral("4"));
+    rig.click(ctl::SearchPoe);
+    QCOMPARE(rig.feedback.shown.size(), 1);
+    QCOMPARE(rig.feedback.shown.first().title, QStringLiteral("Warning"));
+    QVERIFY(rig.window->settingsDialog().isVisible());
+    QVERIFY(rig.controls().isVisible(ctl::SearchPoe));
+}
+
+void tst_NetworkEndToEnd::refusedWriteIsReported()
+{
+    Rig rig(Spare);
+    QVERIFY(rig.connect(Spare));
+    spare_.control("refuse-sets on");
+    rig.click(ctl::SaveToFlash);
+    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+    QCOMPARE(rig.feedback.texts(), QStringList{QStringLiteral(
+                                       "'Save Parameters to Flash' Error !  The device refused the write.")});
+    QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog)); // the animation has run its course
+    QVERIFY(rig.pass());
+    QVERIFY(rig.state().networkLinked);
+}
+
+QTEST_MAIN(tst_NetworkEndToEnd)
+#include "tst_networkendtoend.moc"
