@@ -16,6 +16,8 @@ cmake -S . -B "$dir" -G Ninja -DFUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$dir" --target fuzzers
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+# A small quarantine keeps long runs of the session targets well below libFuzzer's memory limit.
+[[ $ASAN_OPTIONS == *quarantine_size_mb* ]] || ASAN_OPTIONS+=:quarantine_size_mb=64
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export QT_QPA_PLATFORM=offscreen
 mkdir -p "$dir/findings" "$dir/logs"
