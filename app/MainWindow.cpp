@@ -131,7 +131,7 @@ void MainWindow::buildControls()
     auto value = [&](int id, const QString& text, const QString& name, QRect rect) {
         auto* cell = place(id, new MyStatic(text, this), rect);
         cell->setAlignment(Qt::AlignCenter);
-        cell->setAccessibleDescription(name); // the name stays the value, so readers speak it
+        cell->setAccessibleName(name);
         return cell;
     };
 

@@ -1,6 +1,7 @@
 #include "app/WidgetControls.h"
 
 #include "app/LampImages.h"
+#include "pages/MyStatic.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -67,11 +68,14 @@ QWidget* WidgetControls::widget(int id) const
 void WidgetControls::setText(int id, const QString& text)
 {
     QWidget* w = widget(id);
-    if (auto* label = qobject_cast<QLabel*>(w))
+    if (auto* cell = qobject_cast<MyStatic*>(w))
+        cell->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(w))
         label->setText(text);
-    else if (auto* edit = qobject_cast<QLineEdit*>(w))
-        edit->setText(text);
-    else if (auto* button = qobject_cast<QAbstractButton*>(w))
+    else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        if (edit->text() != text)
+            edit->setText(text);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w))
         button->setText(text);
     else if (auto* group = qobject_cast<QGroupBox*>(w))
         group->setTitle(text);
@@ -133,7 +137,7 @@ bool WidgetControls::isEnabled(int id) const
 void WidgetControls::setVisible(int id, bool visible)
 {
     QWidget* w = widget(id);
-    if (!w)
+    if (!w || (!visible && w->isHidden()))
         return;
     w->setVisible(visible);
     if (visible && w->isWindow()) {
@@ -157,7 +161,9 @@ void WidgetControls::setFocus(int id)
 void WidgetControls::setLamp(int id, Lamp lamp)
 {
     auto* label = get<QLabel>(id);
-    if (!label)
+    // Every poll sets every lamp; only a change costs a new image and a repaint.
+    const QVariant shown = label ? label->property("lamp") : QVariant();
+    if (!label || (shown.isValid() && shown.toInt() == static_cast<int>(lamp)))
         return;
     label->setPixmap(lamps_.image(lamp));
     label->setProperty("lamp", static_cast<int>(lamp));

@@ -30,6 +30,8 @@ public:
     bool open();
     void close();
     bool isOpen() const { return open_; }
+    // The port the endpoint got from the system, where the modules' replies come in.
+    quint16 localPort() const { return socket_.localPort(); }
 
     void search();
     // Sends to every module (255.255.255.255, port 36); send errors are not reported.

@@ -75,7 +75,8 @@ void PictureWindow::scrollContentsBy(int, int)
 
 QPixmap PictureWindow::productPicture()
 {
-    // A midspan's front: a grey 1U-style panel with two rows of port jacks and their lamps.
+    // A midspan's front: a grey 1U-style panel with two rows of port jacks and their lamps. It
+    // stands for units of every size, so it names no port count.
     QPixmap pixmap(95, 88);
     pixmap.fill(QColor(0xF4, 0xF4, 0xF4));
     QPainter p(&pixmap);
@@ -97,6 +98,5 @@ QPixmap PictureWindow::productPicture()
     font.setBold(true);
     p.setFont(font);
     p.drawText(QRectF(0, 2, 95, 16), Qt::AlignCenter, QStringLiteral("PoE Midspan"));
-    p.drawText(QRectF(0, 68, 95, 16), Qt::AlignCenter, QStringLiteral("24 ports"));
     return pixmap;
 }

@@ -1,5 +1,6 @@
 """Prints what a screen reader finds in a running program through the accessibility bus, and
-fails when a button, tick box, field or lamp has no name or an enabled button cannot be pressed.
+fails when a button, tick box, field or lamp has no name, an enabled button cannot be pressed or
+a field (such as a value cell) does not let a reader have the value it shows.
 Arguments: the program's name, then buttons to press one after the other; after each press the
 program is looked at again, with the windows the button opened."""
 import sys
@@ -22,6 +23,15 @@ def find_application(name):
     return None
 
 
+def shown_text(node):
+    """What a field shows, through its text interface; None when a reader cannot have it."""
+    try:
+        text = node.queryText()
+    except NotImplementedError:
+        return None
+    return text.getText(0, text.characterCount)
+
+
 def walk(node, depth, problems):
     role, name, description = node.getRoleName(), node.name, node.description
     states = node.getState()
@@ -30,16 +40,16 @@ def walk(node, depth, problems):
         actions = [action.getName(i) for i in range(action.nActions)]
     except NotImplementedError:
         actions = []
-    value = ""
-    if role in TEXT_ROLES:
-        text = node.queryText()
-        value = f" = {text.getText(0, text.characterCount)!r}"
+    shown = shown_text(node) if role in TEXT_ROLES else None
+    value = f" = {shown!r}" if shown is not None else ""
     if role not in ("filler", "panel") or name:
         extra = f" ({description})" if description else ""
         print(f"{'  ' * min(depth, 8)}{role}: {name!r}{value}{extra} {' '.join(actions)}".rstrip())
     showing = states.contains(pyatspi.STATE_SHOWING)
     if showing and role in NAMED_ROLES and not (name or description):
         problems.append(f"{role} without a name")
+    if showing and role in TEXT_ROLES and shown is None:
+        problems.append(f"the value of {name!r} cannot be read")
     if showing and role == "push button" and states.contains(pyatspi.STATE_ENABLED) and "Press" not in actions:
         problems.append(f"button {name!r} cannot be pressed")
     for i in range(node.childCount):

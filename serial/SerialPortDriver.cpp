@@ -19,6 +19,9 @@ namespace
 {
 
 constexpr qint32 BaudRate = 19200;
+// Far more than the line brings between two receive purges, and small enough that the port keeps
+// one buffer block from reply to reply instead of taking and releasing 32 KB for each.
+constexpr qint64 ReadBufferBytes = 4096;
 
 // QSerialPort applies a flow control when it opens the port; keep the hardware handshake the
 // port has. XON/XOFF is never taken over: it would swallow the bytes 11 and 13 of binary
@@ -39,6 +42,7 @@ QSerialPort::FlowControl currentFlowControl(const QString& devicePath)
 SerialPortDriver::SerialPortDriver(SerialLink& link, Clock& clock, QObject* parent)
     : QObject(parent), link_(link), clock_(clock)
 {
+    port_.setReadBufferSize(ReadBufferBytes);
     connect(&port_, &QSerialPort::readyRead, this, &SerialPortDriver::readReply);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialPortDriver::onError);
 }
@@ -64,6 +68,7 @@ bool SerialPortDriver::open(const QString& devicePath)
 void SerialPortDriver::close()
 {
     running_ = false;
+    wakeAt_ = -1;
     link_.readerEnabled = false;
     if (port_.isOpen())
         port_.close();
@@ -86,8 +91,16 @@ void SerialPortDriver::send(const QByteArray& bytes)
 
 void SerialPortDriver::purgeReceive()
 {
-    if (port_.isOpen())
-        port_.clear(QSerialPort::Input);
+    if (!port_.isOpen())
+        return;
+    if (port_.bytesAvailable() == 0) {
+        // Bytes can only wait in the line's own queue: flushing it leaves the port's buffer be.
+        ::tcflush(port_.handle(), TCIFLUSH);
+        return;
+    }
+    port_.clear(QSerialPort::Input);
+    // A buffer that ran full has stopped the port reading; setting its size starts it again.
+    port_.setReadBufferSize(ReadBufferBytes);
 }
 
 void SerialPortDriver::purgeTransmit()
@@ -96,11 +109,31 @@ void SerialPortDriver::purgeTransmit()
         port_.clear(QSerialPort::Output);
 }
 
+void SerialPortDriver::wakeForRestOfReply(unsigned expected)
+{
+    // Without a canonical mode and time (VTIME 0), the line reports input only once VMIN bytes
+    // are queued: one wake-up per reply instead of one for every few bytes of it. The reply
+    // time-out still ends a wait for bytes that never come.
+    const qint64 missing = qint64(expected) - port_.bytesAvailable();
+    const int wakeAt = link_.downloadMode ? 1 : int(std::clamp<qint64>(missing, 1, 255));
+    if (wakeAt == wakeAt_ || !port_.isOpen())
+        return;
+    termios settings{};
+    if (::tcgetattr(port_.handle(), &settings) != 0)
+        return;
+    settings.c_cc[VMIN] = cc_t(wakeAt);
+    settings.c_cc[VTIME] = 0;
+    if (::tcsetattr(port_.handle(), TCSANOW, &settings) == 0)
+        wakeAt_ = wakeAt;
+}
+
 void SerialPortDriver::resumeReader()
 {
     running_ = true;
+    wakeForRestOfReply(link_.expectedLength);
     // Bytes may already be queued; readyRead only tells of new ones.
-    QMetaObject::invokeMethod(this, &SerialPortDriver::readReply, Qt::QueuedConnection);
+    if (port_.bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &SerialPortDriver::readReply, Qt::QueuedConnection);
 }
 
 void SerialPortDriver::readReply()
@@ -108,8 +141,10 @@ void SerialPortDriver::readReply()
     const unsigned expected = std::min<unsigned>(link_.expectedLength, unsigned(link_.rxFrame.size()));
     if (!running_ || !link_.readerEnabled || !port_.isOpen() || expected == 0)
         return;
-    if (port_.bytesAvailable() < qint64(expected))
+    if (port_.bytesAvailable() < qint64(expected)) {
+        wakeForRestOfReply(expected);
         return;
+    }
     std::memset(link_.rxFrame.data(), 0, expected);
     const qint64 got = port_.read(reinterpret_cast<char*>(link_.rxFrame.data()), expected);
     link_.expectedLength = unsigned(std::max<qint64>(got, 0));

@@ -43,6 +43,8 @@ public:
 private:
     void readReply();
     void onError(QSerialPort::SerialPortError error);
+    // Lets the line wake the reader only once the rest of the reply is queued.
+    void wakeForRestOfReply(unsigned expected);
 
     SerialLink& link_;
     Clock& clock_;
@@ -50,5 +52,6 @@ private:
     QString devicePath_;
     bool losing_ = false; // the port has been found gone and is about to close
     bool running_ = false;
+    int wakeAt_ = -1;   // bytes the line queues before it wakes the reader (VMIN), once set
     quint64 sends_ = 0; // a reply read before a later send is stale
 };

@@ -187,6 +187,12 @@ void SerialSession::handleSerialReply()
         download_.onPollReplyDone();
         return;
     }
+    // A reply carries the code of the request it answers. Any other is an earlier request's
+    // answer come late: taken as this one's it would land on the wrong port.
+    if (type != link.txFrame[0]) {
+        rejectReply();
+        return;
+    }
 
     DeviceState& s = ctx_.state;
     if (type == SystemStatus && !applier_.applySystemStatus()) {

@@ -211,7 +211,8 @@ void IniText::setValue(QByteArrayView section, QByteArrayView key, QByteArrayVie
         bytes_.replace(place.key->valueBegin, place.key->valueEnd - place.key->valueBegin, stored(value));
     } else if (place.sectionEnd) {
         const Line& last = *place.sectionEnd;
-        if (last.next == last.end) // the file's last line has no line end yet
+        // The file's last line has no line end yet (a lone carriage return is none either).
+        if (last.next == bytes_.size() && !bytes_.endsWith('\n'))
             bytes_.insert(last.next, eol + keyLine);
         else
             bytes_.insert(last.next, keyLine + eol);

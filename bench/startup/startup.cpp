@@ -16,7 +16,8 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
+namespace
+{
 
 qint64 monotonicNs()
 {

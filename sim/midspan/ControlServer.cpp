@@ -109,6 +109,14 @@ QByteArray ControlServer::execute(const QByteArray& line)
         serial_.corruptNext(int(*number(argument)));
         return "ok";
     }
+    if (verb == "cut" && number(argument).value_or(-1) >= 0) {
+        serial_.cutNext(int(*number(argument)));
+        return "ok";
+    }
+    if (verb == "double" && number(argument).value_or(-1) >= 0) {
+        serial_.doubleNext(int(*number(argument)));
+        return "ok";
+    }
     if (verb == "drop-line" || verb == "restore-line") {
         if (!line_)
             return "error no serial line";

@@ -155,6 +155,13 @@ QByteArray SerialCommandInterpreter::reply(QByteArray body)
         checksum ^= 0x5A5A;
     }
     putWord(body, n, checksum);
+    if (cutReplies_ > 0) {
+        --cutReplies_;
+        body.truncate(body.size() / 2);
+    } else if (doubleReplies_ > 0) {
+        --doubleReplies_;
+        body += body;
+    }
     return body;
 }
 

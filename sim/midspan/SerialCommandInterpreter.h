@@ -28,6 +28,9 @@ public:
 
     void setSilent(bool silent) { silent_ = silent; }
     void corruptNext(int replies) { corruptReplies_ = replies; }
+    // The next replies go out with only their first half, or twice in a row.
+    void cutNext(int replies) { cutReplies_ = replies; }
+    void doubleNext(int replies) { doubleReplies_ = replies; }
     bool inLoader() const { return loader_ != nullptr; }
     // Applies to the loader from the next EnterDownload on.
     void setLoaderFault(BootLoader::Fault fault) { loaderFault_ = fault; }
@@ -47,6 +50,8 @@ private:
     std::unique_ptr<BootLoader> loader_;
     int restartsSeen_;
     int corruptReplies_ = 0;
+    int cutReplies_ = 0;
+    int doubleReplies_ = 0;
     bool silent_ = false;
     BootLoader::Fault loaderFault_;
 };

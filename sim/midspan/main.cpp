@@ -50,6 +50,8 @@ Control socket (--control PATH), one reply line per command, multi-line answers 
   silent on|off       answer nothing on the serial line (frames are still recorded)
   delay <ms>          answer late by ms (0 = at once)
   corrupt <n>         spoil the checksum of the next n serial replies
+  cut <n>             send only the first half of the next n serial replies
+  double <n>          send each of the next n serial replies twice
   loader-fault <n> wrong|silent|off   from the next EnterDownload, the loader's n-th message
                       (its acknowledgement is the first) has X for each letter after the T,
                       or the loader falls silent from that message on

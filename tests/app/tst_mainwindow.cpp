@@ -289,8 +289,11 @@ private slots:
         QAccessibleInterface* field =
             QAccessible::queryAccessibleInterface(w.window.controls().widget(ctl::FirmwareRevision));
         QVERIFY(field);
-        QCOMPARE(field->text(QAccessible::Name), QStringLiteral("2.3"));
-        QCOMPARE(field->text(QAccessible::Description), QStringLiteral("Firmware Version"));
+        QCOMPARE(field->text(QAccessible::Name), QStringLiteral("Firmware Version"));
+        QCOMPARE(field->text(QAccessible::Description), QStringLiteral("2.3"));
+        QVERIFY(field->textInterface());
+        QCOMPARE(field->textInterface()->text(0, field->textInterface()->characterCount()),
+                 QStringLiteral("2.3"));
         QAccessibleInterface* reset =
             QAccessible::queryAccessibleInterface(w.window.controls().widget(ctl::SystemReset));
         QCOMPARE(reset->text(QAccessible::Name), QStringLiteral("System Reset"));

@@ -10,9 +10,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QUdpSocket>
 
 #include <memory>
 
@@ -54,6 +56,7 @@ private slots:
     void malformedRepliesNotListed();
     void duplicateAnswerListedTwice();
     void moreThan255Modules();
+    void floodOfRandomDatagrams();
 
 private:
     int startModule(const QString& address, QStringList extra = {});
@@ -424,6 +427,46 @@ void tst_EthfindWindow::moreThan255Modules()
     QCOMPARE(list()->count(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(list()->count(), 255, listTimeoutMs);
     QCOMPARE(countText(), QStringLiteral("255"));
+}
+
+// 10,000 datagrams of random length and content arrive during a search: the window lives on,
+// and a search soon lists the one real module alone.
+void tst_EthfindWindow::floodOfRandomDatagrams()
+{
+    constexpr int datagrams = 10000;
+    constexpr int largest = 1472;
+    QVERIFY(startModule("10.77.1.80") >= 0);
+    QVERIFY(openWindowListing(1));
+    QUdpSocket flooder;
+    QRandomGenerator random(36);
+    const QHostAddress ethfind(QString::fromLatin1(NetnsLab::bridgeAddress));
+    const quint16 port = window_->finder().localPort();
+    int sent = 0;
+    window_->refresh();
+    for (int i = 0; i < datagrams; ++i) {
+        QByteArray datagram(random.bounded(largest + 1), Qt::Uninitialized);
+        for (char& byte : datagram)
+            byte = char(random.bounded(256));
+        if (flooder.writeDatagram(datagram, ethfind, port) == datagram.size())
+            ++sent;
+        if (i % 100 == 0)
+            QCoreApplication::processEvents();
+    }
+    QVERIFY2(sent > datagrams * 9 / 10, qPrintable(QStringLiteral("only %1 datagrams went out").arg(sent)));
+    QVERIFY(waitForWindowEnd());
+
+    // While the endpoint drains what the flood left queued, the module's reply may come after a
+    // search window; a search soon lists it.
+    int searches = 0;
+    do {
+        window_->refresh();
+        QVERIFY(waitForWindowEnd());
+        QTest::qWait(4 * tickMs);
+    } while (list()->count() != 1 && ++searches < 20);
+    QCOMPARE(list()->count(), 1);
+    QVERIFY(lines().at(0).startsWith("10.77.1.80 "));
+    QCOMPARE(countText(), QStringLiteral("1"));
+    QVERIFY(messages_.shown.isEmpty());
 }
 
 QTEST_MAIN(tst_EthfindWindow)

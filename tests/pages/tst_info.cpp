@@ -5,6 +5,7 @@
 #include "PageLayout.h"
 #include "RecordingFeedback.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -42,6 +43,8 @@ private slots:
     void rowLabels();
     void groups();
     void displayResetKeepsClassCurrentAndDiscoveryC();
+    void valueCellsSpeakWhatTheyAreAndWhatTheyShow_data();
+    void valueCellsSpeakWhatTheyAreAndWhatTheyShow();
     void groupsAndCellsFitThePage_data();
     void groupsAndCellsFitThePage();
     void screenshot();
@@ -150,6 +153,58 @@ void tst_Info::displayResetKeepsClassCurrentAndDiscoveryC()
     for (int k = 9; k <= 24; ++k)
         for (int base : RowBases)
             QCOMPARE(rig.cell(base, k)->text(), QStringLiteral("x"));
+}
+
+void tst_Info::valueCellsSpeakWhatTheyAreAndWhatTheyShow_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("port 1 discovery R") << DiscoveryR + 1 << "Port 1 Discovery R"
+                                        << "(ohm)";
+    QTest::newRow("port 1 discovery C") << DiscoveryC + 1 << "Port 1 Discovery C"
+                                        << "(uF)";
+    QTest::newRow("port 1 current") << Current + 1 << "Port 1 Current (mA)"
+                                    << "(mA)";
+    QTest::newRow("port 1 voltage") << Voltage + 1 << "Port 1 Voltage (V)"
+                                    << "(V)";
+    QTest::newRow("port 1 power") << Power + 1 << "Port 1 Power (mW)"
+                                  << "(mW)";
+    QTest::newRow("port 1 class current") << ClassCurrent + 1 << "Port 1 Class Current"
+                                          << "(mA)";
+    QTest::newRow("port 24 class") << Class + 24 << "Port 24 Determined Class"
+                                   << "Class";
+    QTest::newRow("firmware") << 1345 << "Firmware Version"
+                              << "FW Rev";
+    QTest::newRow("hardware") << 1346 << "Hardware Version"
+                              << "PoE ID Rev";
+    QTest::newRow("port number") << 1347 << "Port Number"
+                                 << "";
+}
+
+// A screen reader hears what the cell is and what it shows, and the new value after a change.
+void tst_Info::valueCellsSpeakWhatTheyAreAndWhatTheyShow()
+{
+    QFETCH(int, id);
+    QFETCH(QString, name);
+    QFETCH(QString, shown);
+
+    Rig rig;
+    QWidget* cell = rig.controls().widget(id);
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(cell);
+    QVERIFY(reader);
+    QCOMPARE(reader->text(QAccessible::Name), name);
+    QAccessibleTextInterface* text = reader->textInterface();
+    QVERIFY2(text, "the cell's value cannot be read");
+    QCOMPARE(text->text(0, text->characterCount()), shown);
+    QCOMPARE(reader->text(QAccessible::Description), shown);
+    QVERIFY(reader->state().readOnly);
+
+    rig.controls().setText(id, QStringLiteral("3500"));
+    QCOMPARE(text->text(0, text->characterCount()), QStringLiteral("3500"));
+    QCOMPARE(reader->text(QAccessible::Description), QStringLiteral("3500"));
+    QCOMPARE(reader->text(QAccessible::Name), name);
 }
 
 void tst_Info::groupsAndCellsFitThePage_data()

@@ -31,6 +31,17 @@ private slots:
         QVERIFY(!window.verticalScrollBar()->isVisibleTo(&window));
     }
 
+    // The picture stands beside units of 8, 12 and 24 ports, so it shows no port count: nothing is
+    // drawn below the panel.
+    void productPictureCarriesNoPortCount()
+    {
+        const QImage picture = PictureWindow::productPicture().toImage();
+        const QColor background = picture.pixelColor(0, picture.height() - 1);
+        for (int y = 66; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                QCOMPARE(picture.pixelColor(x, y), background);
+    }
+
     void pagingStopsAtThePicturesEdge()
     {
         PictureWindow window;

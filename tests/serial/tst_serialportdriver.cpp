@@ -88,6 +88,42 @@ private slots:
         QCOMPARE(rig.replies[2], bytes(4, 40));
     }
 
+    // Part of a reply that never came whole, whether the port has read it yet or the line still
+    // holds it, is dropped by the purge before the next request.
+    void purgeDropsAnUnfinishedReply()
+    {
+        FakeMidspanPort device;
+        Rig rig;
+        QVERIFY(rig.driver.open(device.linkPath()));
+        rig.await(27);
+        device.write(bytes(5, 50));
+        QTest::qWait(100);
+        QVERIFY(rig.replies.isEmpty());
+        rig.driver.purgeReceive();
+        rig.await(4);
+        device.write(bytes(4));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.replies.size(), 1, 3000);
+        QCOMPARE(rig.replies[0], bytes(4));
+    }
+
+    // A babbling line fills the port's buffer while no reply is awaited; after the purge the
+    // reader hears the next reply.
+    void purgeAfterFullBufferListensAgain()
+    {
+        FakeMidspanPort device;
+        Rig rig;
+        QVERIFY(rig.driver.open(device.linkPath()));
+        for (int i = 0; i < 10; ++i) {
+            device.write(QByteArray(1000, char(0x55)));
+            QTest::qWait(20);
+        }
+        rig.driver.purgeReceive();
+        rig.await(4);
+        device.write(bytes(4));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.replies.size(), 1, 3000);
+        QCOMPARE(rig.replies[0], bytes(4));
+    }
+
     void readsClearOnlyTheBytesTheyFill()
     {
         FakeMidspanPort device;

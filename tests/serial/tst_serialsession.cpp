@@ -171,6 +171,27 @@ private slots:
         QCOMPARE(rig.controls.text(ctl::VoltageBase + 1), QStringLiteral("1.8"));
     }
 
+    // A status reply come late, while port 1's read is in flight, is no answer to it: it is
+    // counted as a miss and the pass starts again.
+    void replyOfAnotherKindIsNoAnswer()
+    {
+        Rig rig;
+        connectTwoPorts(rig);
+        QVERIFY(!QTest::currentTestFailed());
+        rig.device.write(systemStatus(2));
+        QCOMPARE(rig.nextFrame(hex("05000005")), hex("05000005"));
+        rig.device.write(systemStatus(2));
+        QCOMPARE(rig.nextFrame(hex("040004")), hex("040004"));
+        QCOMPARE(rig.state.serialFailures, 1);
+        QCOMPARE(rig.controls.text(ctl::PowerBase + 1), QString());
+        rig.device.write(systemStatus(2));
+        QCOMPARE(rig.nextFrame(hex("05000005")), hex("05000005"));
+        rig.device.write(portStatus());
+        QCOMPARE(rig.nextFrame(hex("05010006")), hex("05010006"));
+        QCOMPARE(rig.state.serialFailures, 0);
+        QCOMPARE(rig.controls.text(ctl::PowerBase + 1), QStringLiteral("100"));
+    }
+
     void sessionStateDoesNotOutliveLostSession()
     {
         Rig rig;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,6 +61,8 @@ private slots:
     void existingFileKeepsItsPermissions();
     void readOnlyFolderReportsAndLosesNothing();
     void folderInPlaceOfTheFileIsReported();
+    void hostileContentReadsAndKeepsItsBytes_data();
+    void hostileContentReadsAndKeepsItsBytes();
 };
 
 void tst_LinkIni::reading_data()
@@ -293,6 +296,42 @@ void tst_LinkIni::folderInPlaceOfTheFileIsReported()
     QVERIFY(failure.has_value());
     QVERIFY(QFileInfo(path()).isDir());
     QVERIFY(QDir(dir_.path()).rmdir(QStringLiteral("Link.ini")));
+}
+
+// Binary garbage or a huge file in place of Link.ini: reading gives short values, writing the
+// settings keeps every byte that is not one of them, and the settings read back.
+void tst_LinkIni::hostileContentReadsAndKeepsItsBytes_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("kept"); // what the rewrite must leave at the file's start
+
+    QRandomGenerator random(31);
+    QByteArray garbage(64 * 1024, Qt::Uninitialized);
+    for (char& byte : garbage)
+        byte = char(random.bounded(256));
+    QTest::newRow("binary garbage") << garbage << garbage;
+    QByteArray huge = "[Other]\r\n";
+    while (huge.size() < 10 * 1024 * 1024)
+        huge += "key=" + QByteArray(200, 'v') + "\r\n";
+    huge += "[IPAdress]\r\nIP=";
+    QTest::newRow("10 MB") << huge + QByteArray(5000, '1') + "\r\n" << huge;
+    const QByteArray bareReturn = "[Other]\r\nx=1\r\n[IPAdress]\r";
+    QTest::newRow("last line ends with a bare carriage return") << bareReturn << bareReturn;
+}
+
+void tst_LinkIni::hostileContentReadsAndKeepsItsBytes()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, kept);
+    putFile(content);
+    const LinkSettings read = LinkIni(path()).read();
+    for (const QString& value : {read.ip, read.endIp, read.readCommunity, read.writeCommunity, read.user,
+                                 read.authPassword, read.privPassword})
+        QVERIFY(value.size() <= IniText::ValueLimit);
+
+    QCOMPARE(LinkIni(path()).write(settings()), std::nullopt);
+    QCOMPARE(LinkIni(path()).read(), settings());
+    QVERIFY(fileBytes().startsWith(kept));
 }
 
 QTEST_GUILESS_MAIN(tst_LinkIni)

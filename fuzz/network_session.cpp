@@ -1,0 +1,95 @@
+// Any text for any object of a midspan's agent, port counts included, through the network
+// search, the write-community check and refresh passes into the device record and the
+// controls. The input holds the objects' values, one per line, for the objects in turn.
+#include "FakeControls.h"
+#include "FakeNetworkWorker.h"
+#include "RecordingFeedback.h"
+#include "app/Clock.h"
+#include "app/ControlIds.h"
+#include "app/DeviceState.h"
+#include "app/DeviceView.h"
+#include "app/MainController.h"
+#include "pages/PortControl.h"
+#include "serial/SerialLink.h"
+#include "serial/SerialSession.h"
+#include "snmp/NetworkLink.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace
+{
+
+constexpr int Ports = 4;
+constexpr int Exchanges = 150;
+
+QString oid(const QString& suffix)
+{
+    return QStringLiteral("1.3.6.1.4.1.24852.") + suffix;
+}
+
+// The objects a search and a session read, system objects first.
+QStringList objects()
+{
+    QStringList list{oid("2.1.0"), oid("2.2.7.0"), oid("2.2.10.0"), oid("2.2.6.0"), oid("2.2.11.0")};
+    for (int p = 1; p <= Ports; ++p)
+        for (int column : {2, 18, 11, 12, 13, 14, 7, 6})
+            list << oid(QStringLiteral("2.3.1.%1.%2").arg(column).arg(p));
+    return list;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static int argc = 1;
+    static char name[] = "fuzz_network_session";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static const QStringList keys = objects();
+
+    DeviceState state;
+    SerialLink link;
+    FakeControls controls;
+    DeviceView view{state, controls};
+    Clock clock{0.0005};
+    RecordingFeedback feedback;
+    AppContext context{state, link, controls, view, clock, feedback};
+    FakeNetworkWorker worker{state};
+    SerialSession serial(context);
+    NetworkLink network(context, worker);
+    MainController controller(context, serial, network);
+    PortControl page(context);
+    controller.initialise();
+    worker.onResult = [&] { controller.onSnmpResult(); };
+    network.search().readSetting = [](const QString& section, const QString& key) {
+        if (section == QLatin1String("IPAdress"))
+            return key == QLatin1String("IP") ? QStringLiteral("127.0.30.9") : QString();
+        return key == QLatin1String("Read") ? QStringLiteral("public") : QStringLiteral("private");
+    };
+    network.search().openSettings = [] {};
+
+    FakeNetworkWorker::Agent agent;
+    const QList<QByteArray> values =
+        QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)).split('\n');
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        agent.objects[keys[i]] = QString::fromLatin1(values.value(i));
+    worker.agents[QStringLiteral("127.0.30.9")] = agent;
+
+    controller.searchPoe();
+    QDeadlineTimer deadline(2000);
+    while (!controls.isVisible(ctl::SearchPoe) && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (controls.itemCount(ctl::FoundDevices) > 0) {
+        controls.setCurrentIndex(ctl::FoundDevices, 0);
+        controller.selectFoundDevice();
+        while (state.networkLinked && worker.exchanges < Exchanges && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    if (state.portCount < 0 || state.portCount > MaxPorts)
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,68 @@
+// Serial replies of any content, for any port index, through the reply appliers into the device
+// record and the controls. The input is a run of records: a reply kind, a 0-based port index
+// (any signed byte) and the reply's bytes, up to a whole receive frame.
+#include "FakeControls.h"
+#include "RecordingFeedback.h"
+#include "app/AppContext.h"
+#include "app/Clock.h"
+#include "app/DeviceState.h"
+#include "app/DeviceView.h"
+#include "serial/ReplyApplier.h"
+#include "serial/SerialLink.h"
+#include "serial/SerialProtocol.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static int argc = 1;
+    static char name[] = "fuzz_serial_replies";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+
+    DeviceState state;
+    SerialLink link;
+    FakeControls controls;
+    DeviceView view(state, controls);
+    Clock clock;
+    RecordingFeedback feedback;
+    AppContext context{state, link, controls, view, clock, feedback};
+    ReplyApplier applier(context);
+
+    constexpr std::size_t Header = 2;
+    while (size > Header) {
+        const int kind = data[0] % 5;
+        link.serialPortIndex = static_cast<std::int8_t>(data[1]);
+        const std::size_t body = std::min<std::size_t>(size - Header, SerialLink::FrameSize);
+        link.rxFrame.fill(0);
+        std::memcpy(link.rxFrame.data(), data + Header, body);
+        data += Header + body;
+        size -= Header + body;
+
+        switch (kind) {
+        case 0:
+            applier.applyIdentity();
+            break;
+        case 1:
+            applier.applySystemStatus();
+            break;
+        case 2:
+            applier.applyPortStatus();
+            break;
+        case 3:
+            applier.applyPortClassification();
+            break;
+        default:
+            serialproto::replyChecksumOk(link, link.rxFrame[0] % (SerialLink::FrameSize - 1));
+            break;
+        }
+        if (state.portCount < 0 || state.portCount > MaxPorts)
+            std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,190 @@
+// Faults on the serial line, end to end: the real main window against midspan-sim, whose control
+// socket cuts, doubles and delays replies and drops the line. Every fault ends in the session's
+// recovery or in its one clear message, after which a new search connects again; none crashes,
+// hangs or leaves wrong values on the page.
+#include "MidspanSimProcess.h"
+#include "SerialWindowRig.h"
+
+#include <QTest>
+
+namespace
+{
+
+constexpr int WaitMs = 8000;
+constexpr int Ports = 4;
+const QString LostText = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
+
+// Port k's power as the simulator is told to report it.
+QString powerOf(int k)
+{
+    return QString::number(1000 * k + 7);
+}
+
+} // namespace
+
+class tst_SerialFaults : public QObject
+{
+    Q_OBJECT
+
+private:
+    bool startSim(MidspanSimProcess& sim)
+    {
+        if (!sim.start({"--ports", QString::number(Ports), "--no-line-delay", "--steady"}))
+            return false;
+        for (int k = 1; k <= Ports; ++k) {
+            if (sim.command(QStringLiteral("set port %1 enabled 1").arg(k)) != QLatin1String("ok") ||
+                sim.command(QStringLiteral("set port %1 power %2").arg(k).arg(powerOf(k))) !=
+                    QLatin1String("ok"))
+                return false;
+        }
+        return true;
+    }
+    // Chooses the simulator's port, then connects and polls.
+    void connectOnTtyV0(SerialWindowRig& rig, MidspanSimProcess& sim)
+    {
+        rig.chooseSerialLink();
+        QVERIFY(rig.choosePort(QStringLiteral("ttyV0")));
+        connectAndPoll(rig, sim);
+    }
+    // Searches, connects and waits for a whole clean pass; the page then shows every port's power.
+    void connectAndPoll(SerialWindowRig& rig, MidspanSimProcess& sim)
+    {
+        rig.click(ctl::SearchPoe);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.foundCount(), 1, WaitMs);
+        rig.selectFound(0);
+        QVERIFY(rig.state().serialLinked);
+        showsEveryPort(rig, sim);
+    }
+    void showsEveryPort(SerialWindowRig& rig, MidspanSimProcess& sim)
+    {
+        sim.clearFrames();
+        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
+        QVERIFY(rig.state().serialLinked);
+        for (int k = 1; k <= Ports; ++k)
+            QCOMPARE(rig.text(ctl::PowerBase + k), powerOf(k));
+        QCOMPARE(rig.text(ctl::PortNumber), QString::number(Ports));
+    }
+    // The session ended with its one message, and a new search connects again.
+    void endsAndConnectsAgain(SerialWindowRig& rig, MidspanSimProcess& sim)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(rig.feedback.texts().contains(LostText), WaitMs);
+        QVERIFY(!rig.state().serialLinked);
+        QTest::qWait(300);
+        QCOMPARE(rig.feedback.texts().count(LostText), 1);
+        QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));
+        QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
+        QCOMPARE(rig.foundCount(), 0);
+        rig.feedback.shown.clear();
+        connectAndPoll(rig, sim);
+        QVERIFY(rig.feedback.shown.isEmpty());
+    }
+
+private slots:
+    void faultyReplies_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("mended");
+        QTest::addColumn<bool>("sessionLasts");
+
+        QTest::newRow("one reply cut short") << "cut 1"
+                                             << "cut 0" << true;
+        QTest::newRow("three replies cut short") << "cut 3"
+                                                 << "cut 0" << false;
+        QTest::newRow("replies doubled") << "double 12"
+                                         << "double 0" << true;
+        QTest::newRow("one reply late") << "delay 400"
+                                        << "delay 0" << true;
+    }
+    void faultyReplies()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, mended);
+        QFETCH(bool, sessionLasts);
+
+        MidspanSimProcess sim;
+        QVERIFY(startSim(sim));
+        SerialWindowRig rig(sim.directory(), 0.25); // reply time-out 250 ms real
+        connectOnTtyV0(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+
+        QCOMPARE(sim.command(fault), QStringLiteral("ok"));
+        if (fault.startsWith(QLatin1String("delay")) && !mended.isEmpty()) {
+            // Late by more than the time-out once, then on time again.
+            QDeadlineTimer deadline(WaitMs);
+            while (rig.state().serialFailures == 0 && !deadline.hasExpired())
+                QTest::qWait(2);
+            QVERIFY(!deadline.hasExpired());
+            QCOMPARE(sim.command(mended), QStringLiteral("ok"));
+        }
+        if (sessionLasts) {
+            QTest::qWait(600);
+            showsEveryPort(rig, sim);
+            QVERIFY(!rig.feedback.texts().contains(LostText));
+            QVERIFY(rig.controls().isEnabled(ctl::SaveToFlash));
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(rig.feedback.texts().contains(LostText), WaitMs);
+        QCOMPARE(sim.command(mended), QStringLiteral("ok"));
+        endsAndConnectsAgain(rig, sim);
+    }
+
+    // Every reply comes after the time-out, each while a later request is in flight: none may
+    // show one port's values on another. Once on time again, the session goes on or has ended
+    // with its message.
+    void lateRepliesNeverLandOnAnotherPort()
+    {
+        MidspanSimProcess sim;
+        QVERIFY(startSim(sim));
+        SerialWindowRig rig(sim.directory(), 0.25); // reply time-out 250 ms real
+        connectOnTtyV0(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+
+        QCOMPARE(sim.command("delay 400"), QStringLiteral("ok"));
+        QDeadlineTimer late(3000);
+        while (!late.hasExpired()) {
+            for (int k = 1; k <= Ports; ++k) {
+                const QString shown = rig.text(ctl::PowerBase + k);
+                QVERIFY2(shown == powerOf(k) || shown == QLatin1String("0"),
+                         qPrintable(QStringLiteral("port %1 shows %2").arg(k).arg(shown)));
+            }
+            QTest::qWait(5);
+        }
+        QCOMPARE(sim.command("delay 0"), QStringLiteral("ok"));
+        QTest::qWait(1000);
+        if (rig.state().serialLinked)
+            showsEveryPort(rig, sim);
+        else
+            endsAndConnectsAgain(rig, sim);
+    }
+
+    void lineDropped_data()
+    {
+        QTest::addColumn<bool>("duringProgress");
+        QTest::newRow("during a pass") << false;
+        QTest::newRow("during a progress display") << true;
+    }
+    void lineDropped()
+    {
+        QFETCH(bool, duringProgress);
+        MidspanSimProcess sim;
+        QVERIFY(startSim(sim));
+        SerialWindowRig rig(sim.directory());
+        connectOnTtyV0(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+
+        if (duringProgress) {
+            rig.click(ctl::SaveToFlash);
+            QTRY_VERIFY_WITH_TIMEOUT(rig.controls().isVisible(ctl::ProgressDialog), WaitMs);
+        } else {
+            sim.clearFrames();
+            QTRY_VERIFY_WITH_TIMEOUT(sim.frames().size() >= Ports + 2, WaitMs);
+        }
+        QCOMPARE(sim.command("drop-line"), QStringLiteral("ok"));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.feedback.texts().contains(LostText), WaitMs);
+        QCOMPARE(sim.command("restore-line"), QStringLiteral("ok"));
+        endsAndConnectsAgain(rig, sim);
+    }
+};
+
+QTEST_MAIN(tst_SerialFaults)
+#include "tst_serialfaults.moc"
