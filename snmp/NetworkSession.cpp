@@ -230,6 +230,8 @@ void NetworkSession::portStep()
     static constexpr Column Order[] = {Column::Admin,      Column::Power,      Column::Voltage,
                                        Column::Current,    Column::Resistance, Column::Status,
                                        Column::Description};
+    static constexpr int ValueCellBase[] = {0, ctl::PowerBase, ctl::VoltageBase, ctl::CurrentBase,
+                                            ctl::DiscoveryRBase};
     switch (s.portReadStep) {
     case 0:
         if (!text.isEmpty())
@@ -238,20 +240,12 @@ void NetworkSession::portStep()
             c.setChecked(ctl::PortEnableBase + p, s.portAdminState[p] == mib::On);
         break;
     case 1:
-        if (!text.isEmpty())
-            c.setText(ctl::PowerBase + p, text);
-        break;
     case 2:
-        if (!text.isEmpty())
-            c.setText(ctl::VoltageBase + p, text);
-        break;
     case 3:
-        if (!text.isEmpty())
-            c.setText(ctl::CurrentBase + p, text);
-        break;
     case 4:
+        // The agent's text goes into the parametric cell as it is.
         if (!text.isEmpty())
-            c.setText(ctl::DiscoveryRBase + p, text);
+            c.setText(ValueCellBase[s.portReadStep] + p, text);
         break;
     case 5:
         if (!text.isEmpty()) {

@@ -1,16 +1,12 @@
 // A firmware download of 2,000 S1 records through the real main window to midspan-sim at line
 // rate: the time from the first line to the loader's TP against the line time of the bytes
 // exchanged, and the longest stall of the window's event loop meanwhile.
-#include "BenchSupport.h"
-#include "MidspanSimProcess.h"
 #include "RecordingFeedback.h"
 #include "SRecordFile.h"
+#include "SimulatedMidspan.h"
 #include "app/Clock.h"
-#include "app/ControlIds.h"
-#include "app/MainWindow.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -81,21 +77,10 @@ int main(int argc, char* argv[])
     Clock clock;
     RecordingFeedback feedback;
     MainWindow window(clock, feedback);
-    window.controller().serialSession().enumerator().setVirtualPorts(sim.directory(),
-                                                                     QStringLiteral("ttyV*"));
-    WidgetControls& controls = window.controls();
-    auto* link = controls.get<QComboBox>(ctl::LinkCombo);
-    link->setCurrentIndex(1);
-    emit link->activated(1);
-    auto* ports = controls.get<QComboBox>(ctl::ComPortCombo);
-    ports->setCurrentIndex(ports->findText(QStringLiteral("ttyV0")));
-    emit ports->activated(ports->currentIndex());
-    controls.get<QPushButton>(ctl::SearchPoe)->click();
-    auto* found = controls.get<QListWidget>(ctl::FoundDevices);
-    if (!bench::waitUntil([&] { return found->count() == 1; }, 5000)) {
-        std::fprintf(stderr, "the simulator was not found\n");
+    if (!searchSimulator(window, sim))
         return 1;
-    }
+    WidgetControls& controls = window.controls();
+    auto* found = controls.get<QListWidget>(ctl::FoundDevices);
     found->setCurrentRow(0);
     if (!bench::waitUntil([&] { return controls.isEnabled(ctl::FirmwareDownload); }, 5000))
         return 1;
