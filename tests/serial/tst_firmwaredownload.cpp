@@ -319,8 +319,7 @@ private slots:
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
-        const QString path =
-            content.isNull() ? files_.filePath("absent.s19") : writeFile("bad.s19", content);
+        const QString path = content.isNull() ? files_.filePath("absent.s19") : writeFile("bad.s19", content);
         answerFileQuestion(rig, path);
         sim.clearFrames();
         rig.click(ctl::FirmwareDownload);
