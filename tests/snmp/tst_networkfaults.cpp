@@ -32,7 +32,8 @@ class tst_NetworkFaults : public QObject
 private slots:
     void initTestCase();
     void init();
-    void agentStoppedMidPassAndStartedAgain();
+    void agentAwayMidPassAndBack_data();
+    void agentAwayMidPassAndBack();
     void searchWithoutAnAnswer_data();
     void searchWithoutAnAnswer();
     void textWhereANumberIsExpected_data();
@@ -66,21 +67,38 @@ void tst_NetworkFaults::init()
     agent_.clearSnmpLog();
 }
 
-void tst_NetworkFaults::agentStoppedMidPassAndStartedAgain()
+void tst_NetworkFaults::agentAwayMidPassAndBack_data()
 {
+    QTest::addColumn<QByteArray>("away");
+    QTest::addColumn<QByteArray>("back");
+    QTest::newRow("stopped and started again") << QByteArray("snmp stop") << QByteArray("snmp start");
+    // Its late answers to the missed exchange must not land on later objects.
+    QTest::newRow("answering after the time-out")
+        << QByteArray("snmp-delay 5000") << QByteArray("snmp-delay 0");
+}
+
+void tst_NetworkFaults::agentAwayMidPassAndBack()
+{
+    QFETCH(QByteArray, away);
+    QFETCH(QByteArray, back);
     Rig rig(Agent);
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.connect(Agent));
     QVERIFY(QTest::qWaitFor([&] { return rig.state().portPhase == 1; }, WaitMs));
-    agent_.control("snmp stop");
+    agent_.control(away);
     QVERIFY(QTest::qWaitFor([&] { return rig.state().networkFailures >= 1; }, WaitMs));
-    agent_.control("snmp start");
+    agent_.control(back);
     // Fewer than three misses in a row: the cycle goes on as if nothing had happened.
     QVERIFY(rig.pass());
     QVERIFY(rig.pass());
     QVERIFY(rig.state().networkLinked);
     QVERIFY(rig.feedback.shown.isEmpty());
     QCOMPARE(rig.text(ctl::PortNumber), QString::number(Ports));
+    for (int p = 1; p <= Ports; ++p) {
+        QCOMPARE(rig.text(ctl::PowerBase + p), agent_.command(QStringLiteral("get port %1 power").arg(p)));
+        QCOMPARE(rig.text(ctl::CurrentBase + p),
+                 agent_.command(QStringLiteral("get port %1 current").arg(p)));
+    }
     QCOMPARE(linkIni(rig), settings);
 }
 
