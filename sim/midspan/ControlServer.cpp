@@ -148,6 +148,18 @@ QByteArray ControlServer::execute(const QByteArray& line)
         model_.setSetsRefused(argument == "on");
         return "ok";
     }
+    if (verb == "answer" && argument == "off") {
+        model_.clearTextAnswers();
+        return "ok";
+    }
+    if (verb == "answer" && !argument.isEmpty()) {
+        model_.setTextAnswer(argument, words.size() > 2 ? rest(line, 2) : QByteArray());
+        return "ok";
+    }
+    if (verb == "snmp-delay" && number(argument).value_or(-1) >= 0) {
+        model_.setSnmpDelay(std::chrono::milliseconds(*number(argument)));
+        return "ok";
+    }
     if (verb == "snmp-log") {
         QByteArray answer;
         for (const QByteArray& request : model_.snmpLog())

@@ -348,6 +348,37 @@ void MidspanModel::setSetsRefused(bool refused)
     setsRefused_ = refused;
 }
 
+std::optional<QByteArray> MidspanModel::textAnswer(const QByteArray& object) const
+{
+    std::scoped_lock lock(mutex_);
+    const auto found = textAnswers_.constFind(object);
+    return found == textAnswers_.cend() ? std::nullopt : std::optional<QByteArray>(*found);
+}
+
+void MidspanModel::setTextAnswer(const QByteArray& object, const QByteArray& text)
+{
+    std::scoped_lock lock(mutex_);
+    textAnswers_.insert(object, text);
+}
+
+void MidspanModel::clearTextAnswers()
+{
+    std::scoped_lock lock(mutex_);
+    textAnswers_.clear();
+}
+
+std::chrono::milliseconds MidspanModel::snmpDelay() const
+{
+    std::scoped_lock lock(mutex_);
+    return snmpDelay_;
+}
+
+void MidspanModel::setSnmpDelay(std::chrono::milliseconds delay)
+{
+    std::scoped_lock lock(mutex_);
+    snmpDelay_ = delay;
+}
+
 void MidspanModel::recordSnmp(const QByteArray& line)
 {
     std::scoped_lock lock(mutex_);

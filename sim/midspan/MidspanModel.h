@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 
 #include <chrono>
@@ -99,6 +100,13 @@ public:
     // Every SNMP set is refused with notWritable while on.
     bool setsRefused() const;
     void setSetsRefused(bool refused);
+    // An OCTET STRING the agent returns for an object ("2.2.7.0") instead of its value.
+    std::optional<QByteArray> textAnswer(const QByteArray& object) const;
+    void setTextAnswer(const QByteArray& object, const QByteArray& text);
+    void clearTextAnswers();
+    // How long the agent waits before it reads each SNMP request.
+    std::chrono::milliseconds snmpDelay() const;
+    void setSnmpDelay(std::chrono::milliseconds delay);
     // The SNMP requests the agent has answered, one line each ("get 2.2.10.0", "set 2.2.4.0 2").
     void recordSnmp(const QByteArray& line);
     QList<QByteArray> snmpLog() const;
@@ -148,5 +156,7 @@ private:
     int restarts_ = 0;
     bool snmpStopped_ = false;
     bool setsRefused_ = false;
+    QHash<QByteArray, QByteArray> textAnswers_;
+    std::chrono::milliseconds snmpDelay_{0};
     QList<QByteArray> snmpLog_;
 };

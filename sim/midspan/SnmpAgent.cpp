@@ -98,7 +98,10 @@ int handleRequests(netsnmp_mib_handler* handler, netsnmp_handler_registration*,
                 name ? mib.get(*name) : MidspanMib::Read{MidspanMib::Error::NoSuchObject, {}};
             if (name)
                 agent->model().recordSnmp("get " + dotted(*name));
-            if (read.error == MidspanMib::Error::None)
+            const auto text = name ? agent->model().textAnswer(dotted(*name)) : std::nullopt;
+            if (text)
+                setValue(vb, MidspanMib::Value{true, 0, *text});
+            else if (read.error == MidspanMib::Error::None)
                 setValue(vb, read.value);
             else
                 netsnmp_set_request_error(reqinfo, request, errorStatus(read.error));
@@ -250,6 +253,7 @@ void SnmpAgent::run(std::promise<QString> started)
                     recv(fd, discard, sizeof discard, MSG_DONTWAIT);
             }
         } else if (ready > 0) {
+            std::this_thread::sleep_for(model_.snmpDelay());
             snmp_read(&fds);
         } else if (ready == 0) {
             snmp_timeout();

@@ -201,6 +201,14 @@ private slots:
         row("silent after EnterDownload", "1 silent", silent.arg("step 1"), plain);
         row("silent after P", "6 silent", silent.arg("step 6"), plain);
         row("silent after the second line", "8 silent", silent.arg("step 7, line 2 of 3"), plain);
+        // Files that are no firmware at all reach the loader as they are; its silence or its
+        // refusal ends the download like any other.
+        QByteArray garbage;
+        for (int i = 0; i < 4096; ++i)
+            garbage.append(char((i * 37 + 11) % 256));
+        row("binary file", "off", silent.arg("step 7, line 1 of 17"), plain, garbage);
+        row("10,000-character line", "off", "means inbuff!= 'T' '*'  \r  \n  step  7", plain,
+            Header + "\r\nS1FF" + QByteArray(9996, 'F') + "\r\n" + End + "\r\n");
         row("file without an end record", "off",
             "The firmware file has ended, but the midspan's loader asks for more (2 lines sent).\r\n"
             "The download has been stopped.",
@@ -289,11 +297,13 @@ private slots:
     // Nothing reaches the loader from a file that cannot be used; the session goes on.
     void unusableFile_data()
     {
-        QTest::addColumn<QByteArray>("content"); // empty: no file at all
+        QTest::addColumn<QByteArray>("content"); // null: no file at all
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
         QTest::newRow("missing file") << QByteArray() << "Error"
                                       << "Cannot open the firmware file";
+        QTest::newRow("empty file") << QByteArray("") << "Spanmon"
+                                    << "Empty file!!";
         QTest::newRow("no lines") << QByteArray("\n") << "Spanmon"
                                   << "Empty file!!";
         QTest::newRow("first line empty") << QByteArray("\r\nS9030000FC\r\n") << "Spanmon"
@@ -309,8 +319,7 @@ private slots:
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
-        const QString path =
-            content.isEmpty() ? files_.filePath("absent.s19") : writeFile("bad.s19", content);
+        const QString path = content.isNull() ? files_.filePath("absent.s19") : writeFile("bad.s19", content);
         answerFileQuestion(rig, path);
         sim.clearFrames();
         rig.click(ctl::FirmwareDownload);

@@ -1,0 +1,96 @@
+// Loader replies of any content through the firmware download's step machine, over a driver
+// with no port open (its sends go nowhere). The first byte picks how many lines the firmware file
+// has; then come records of a kind byte and a reply of up to five bytes: a reply, the loader's
+// silence, or a new download once the last one has ended.
+#include "FakeControls.h"
+#include "RecordingFeedback.h"
+#include "app/AppContext.h"
+#include "app/Clock.h"
+#include "app/DeviceState.h"
+#include "app/DeviceView.h"
+#include "serial/FirmwareDownload.h"
+#include "serial/SerialLink.h"
+#include "serial/SerialPortDriver.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+
+constexpr std::size_t ReplyBytes = 5; // the longest loader message, "TPE\r\n"
+constexpr int MostLines = 4;
+
+// Firmware files of 1 to MostLines lines, written once.
+QString firmwareFile(int lines)
+{
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fw%1.s19").arg(lines));
+    if (!QFile::exists(path)) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            std::abort();
+        for (int i = 0; i < lines; ++i)
+            file.write("S1131000000102030405060708090A0B0C0D0E0F64\r\n");
+    }
+    return path;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static int argc = 1;
+    static char name[] = "fuzz_loader_replies";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static const bool quiet = [] {
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        return true;
+    }();
+    (void)quiet;
+
+    if (size == 0)
+        return 0;
+    DeviceState state;
+    SerialLink link;
+    FakeControls controls;
+    DeviceView view(state, controls);
+    Clock clock;
+    RecordingFeedback feedback;
+    AppContext context{state, link, controls, view, clock, feedback};
+    SerialPortDriver driver(link, clock);
+    FirmwareDownload download(context, driver);
+
+    const QString path = firmwareFile(1 + data[0] % MostLines);
+    feedback.chooseFile = [path] { return path; };
+    state.serialLinked = true;
+    ++data;
+    --size;
+
+    download.start();
+    while (size > 0) {
+        const int kind = data[0] % 3;
+        const std::size_t body = std::min(size - 1, ReplyBytes);
+        link.rxFrame.fill(0);
+        std::memcpy(link.rxFrame.data(), data + 1, body);
+        data += 1 + body;
+        size -= 1 + body;
+
+        if (!link.downloadActive)
+            download.start();
+        else if (kind == 2)
+            download.onLoaderSilence();
+        else
+            download.onReply();
+        if (download.linesSent() > download.lineCount() || link.expectedLength > link.rxFrame.size())
+            std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,233 @@
+// Faults on the network link as the operator meets them: agents that stop, answer late or answer
+// nonsense, credentials the agent refuses and a range where nothing answers. Each ends with a
+// message or the usual recovery, and the settings file stays as it was.
+#include "NetworkRig.h"
+#include "snmp/LinkSettingsForm.h"
+#include "snmp/ParamSetting.h"
+#include "snmp/SnmpClient.h"
+
+namespace
+{
+
+const QString Agent = QStringLiteral("127.0.30.1");
+constexpr int Ports = 4;
+constexpr int LateMs = 1500; // longer than a search's whole time-out (0.8 s)
+
+const QString ConnectionError = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
+const QString NothingFound = QStringLiteral("No Corvane PoE Device !! \r\nPlease Check IP Address, Community "
+                                            "Setting,\r\nor Hardware Disconnected !!");
+
+QByteArray linkIni(const Rig& rig)
+{
+    QFile file(rig.dir.filePath(QStringLiteral("Link.ini")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_NetworkFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void agentAwayMidPassAndBack_data();
+    void agentAwayMidPassAndBack();
+    void searchWithoutAnAnswer_data();
+    void searchWithoutAnAnswer();
+    void textWhereANumberIsExpected_data();
+    void textWhereANumberIsExpected();
+    void refusedCredentialsThenTheRightOnes_data();
+    void refusedCredentialsThenTheRightOnes();
+
+private:
+    MidspanSimProcess agent_;
+};
+
+void tst_NetworkFaults::initTestCase()
+{
+    initSnmpLibrary();
+    if (needsRoot()) {
+        if (qgetenv("CI") == "true")
+            QFAIL("the agent needs UDP port 161, which needs root");
+        return;
+    }
+    QVERIFY2(agent_.start(simOptions(Agent, Ports), false), qPrintable(agent_.errorText()));
+}
+
+void tst_NetworkFaults::init()
+{
+    if (needsRoot())
+        QSKIP("the agent needs UDP port 161, which needs root");
+    for (const char* command : {"snmp start", "snmp-delay 0", "answer off", "refuse-sets off"})
+        QCOMPARE(agent_.control(command).trimmed(), QByteArray("ok"));
+    for (int p = 1; p <= Ports; ++p)
+        agent_.control(QStringLiteral("set port %1 enabled 1").arg(p).toUtf8());
+    agent_.clearSnmpLog();
+}
+
+void tst_NetworkFaults::agentAwayMidPassAndBack_data()
+{
+    QTest::addColumn<QByteArray>("away");
+    QTest::addColumn<QByteArray>("back");
+    QTest::newRow("stopped and started again") << QByteArray("snmp stop") << QByteArray("snmp start");
+    // Its late answers to the missed exchange must not land on later objects.
+    QTest::newRow("answering after the time-out")
+        << QByteArray("snmp-delay 5000") << QByteArray("snmp-delay 0");
+}
+
+void tst_NetworkFaults::agentAwayMidPassAndBack()
+{
+    QFETCH(QByteArray, away);
+    QFETCH(QByteArray, back);
+    Rig rig(Agent);
+    const QByteArray settings = linkIni(rig);
+    QVERIFY(rig.connect(Agent));
+    QVERIFY(QTest::qWaitFor([&] { return rig.state().portPhase == 1; }, WaitMs));
+    agent_.control(away);
+    QVERIFY(QTest::qWaitFor([&] { return rig.state().networkFailures >= 1; }, WaitMs));
+    agent_.control(back);
+    // Fewer than three misses in a row: the cycle goes on as if nothing had happened.
+    QVERIFY(rig.pass());
+    QVERIFY(rig.pass());
+    QVERIFY(rig.state().networkLinked);
+    QVERIFY(rig.feedback.shown.isEmpty());
+    QCOMPARE(rig.text(ctl::PortNumber), QString::number(Ports));
+    for (int p = 1; p <= Ports; ++p) {
+        QCOMPARE(rig.text(ctl::PowerBase + p), agent_.command(QStringLiteral("get port %1 power").arg(p)));
+        QCOMPARE(rig.text(ctl::CurrentBase + p),
+                 agent_.command(QStringLiteral("get port %1 current").arg(p)));
+    }
+    QCOMPARE(linkIni(rig), settings);
+}
+
+void tst_NetworkFaults::searchWithoutAnAnswer_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<bool>("late");
+    QTest::newRow("whole range silent") << "127.0.30.10"
+                                        << "20" << false;
+    QTest::newRow("agent answers after the time-out") << Agent << QString() << true;
+}
+
+void tst_NetworkFaults::searchWithoutAnAnswer()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, end);
+    QFETCH(bool, late);
+    if (late)
+        agent_.control(QByteArray("snmp-delay ") + QByteArray::number(LateMs));
+    Rig rig(first, end);
+    const QByteArray settings = linkIni(rig);
+    QVERIFY(rig.search());
+    QCOMPARE(rig.feedback.texts(), QStringList{NothingFound});
+    QVERIFY(rig.entries().isEmpty());
+    QVERIFY(!rig.state().networkLinked);
+    QVERIFY(rig.controls().isEnabled(ctl::Setting));
+    QCOMPARE(linkIni(rig), settings);
+    if (!late)
+        return;
+    // Once the agent is quick again (and has worked off the late requests) it is found.
+    agent_.control("snmp-delay 0");
+    QTest::qWait(LateMs + 500);
+    rig.feedback.shown.clear();
+    QVERIFY(rig.connect(Agent));
+    QVERIFY(rig.feedback.shown.isEmpty());
+}
+
+void tst_NetworkFaults::textWhereANumberIsExpected_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ends");
+    // A port count without a number in 1..24 is asked again and ends the session the third time.
+    QTest::newRow("port count as text") << "2.2.7.0"
+                                        << "many" << true;
+    QTest::newRow("port count empty") << "2.2.7.0" << QString() << true;
+    QTest::newRow("admin state as text") << "2.3.1.2.2"
+                                         << "on" << false;
+    QTest::newRow("admin state empty") << "2.3.1.2.2" << QString() << false;
+    QTest::newRow("status as text") << "2.3.1.7.3"
+                                    << "fine" << false;
+    QTest::newRow("status empty") << "2.3.1.7.3" << QString() << false;
+    // The check reads the text as 0 and writes nothing the agent takes, then reads 0 again.
+    QTest::newRow("legacy detection as text") << "2.3.1.18.1"
+                                              << "yes" << false;
+    QTest::newRow("firmware revision empty") << "2.2.10.0" << QString() << false;
+}
+
+void tst_NetworkFaults::textWhereANumberIsExpected()
+{
+    QFETCH(QString, object);
+    QFETCH(QString, text);
+    QFETCH(bool, ends);
+    QCOMPARE(agent_.command("answer " + object + ' ' + text), QStringLiteral("ok"));
+    Rig rig(Agent);
+    const QByteArray settings = linkIni(rig);
+    QVERIFY(rig.search());
+    rig.list()->setCurrentRow(0);
+    if (ends) {
+        QVERIFY(QTest::qWaitFor([&] { return !rig.state().networkLinked; }, WaitMs));
+        QCOMPARE(rig.feedback.texts(), QStringList{ConnectionError});
+        QVERIFY(rig.entries().isEmpty());
+        QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
+        QVERIFY(!agent_.snmpLog().contains(QStringLiteral("get 2.3.1.2.1")));
+    } else {
+        QVERIFY(rig.pass());
+        QVERIFY(rig.pass());
+        QVERIFY(rig.feedback.shown.isEmpty());
+        QCOMPARE(rig.text(ctl::PortNumber), QString::number(Ports));
+        QCOMPARE(rig.text(ctl::PowerBase + 4), agent_.command("get port 4 power"));
+    }
+    QCOMPARE(linkIni(rig), settings);
+}
+
+void tst_NetworkFaults::refusedCredentialsThenTheRightOnes_data()
+{
+    QTest::addColumn<bool>("v3");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("right");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("write community") << false << int(ctl::link::WriteCommunity) << "private"
+                                     << " 'Set Community' Error !  Please Check 'Set Community' !";
+    QTest::newRow("SNMPv3 pass phrase")
+        << true << int(ctl::link::AuthPassword) << "auth-pass" << NothingFound;
+}
+
+void tst_NetworkFaults::refusedCredentialsThenTheRightOnes()
+{
+    QFETCH(bool, v3);
+    QFETCH(int, field);
+    QFETCH(QString, right);
+    QFETCH(QString, message);
+    Rig rig(Agent, QString(), v3 ? QStringLiteral("private") : QStringLiteral("not-the-one"),
+            v3 ? QStringLiteral("wrong-pass") : QStringLiteral("auth-pass"));
+    rig.state().useSnmpV3 = v3;
+    const QByteArray settings = linkIni(rig);
+    QVERIFY(rig.search());
+    if (!v3)
+        rig.list()->setCurrentRow(0);
+    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+    QCOMPARE(rig.feedback.texts(), QStringList{message});
+    QVERIFY(setsIn(agent_.snmpLog()).isEmpty());
+    QCOMPARE(linkIni(rig), settings);
+
+    // The operator puts the right value in the settings dialog and searches again.
+    rig.feedback.shown.clear();
+    rig.feedback.answers = {true}; // "Do You Want To Re-Link ?", asked while the check stalls
+    rig.click(ctl::Setting);
+    ParamSetting& dialog = rig.window->settingsDialog();
+    QVERIFY(dialog.isVisible());
+    dialog.controls().setText(field, right);
+    dialog.controls().get<QPushButton>(ctl::link::Ok)->click();
+    QVERIFY(!rig.state().networkLinked);
+    QVERIFY(linkIni(rig).contains(right.toUtf8()));
+    QVERIFY(rig.connect(Agent));
+    QCOMPARE(rig.feedback.texts(), v3 ? QStringList() : QStringList{"Do You Want To Re-Link ?"});
+    QCOMPARE(rig.text(ctl::PortNumber), QString::number(Ports));
+}
+
+QTEST_MAIN(tst_NetworkFaults)
+#include "tst_networkfaults.moc"
