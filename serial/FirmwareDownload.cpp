@@ -12,6 +12,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace
@@ -58,6 +59,15 @@ const QString WrongLineAnswer = QStringLiteral("means inbuff!= 'T' '*'  \r  \n  
 bool awaitsLoader(int step)
 {
     return (step >= AwaitEnterAck && step <= SendingLines) || step == AwaitEntrAnswer;
+}
+
+// "S", the record type, then pairs of hex digits (blanks after the record are tolerated).
+bool looksLikeSRecord(const QByteArray& line)
+{
+    const QByteArray record = line.trimmed();
+    if (record.size() < 4 || record.size() % 2 != 0 || record[0] != 'S' || !std::isdigit(uchar(record[1])))
+        return false;
+    return std::all_of(record.begin() + 2, record.end(), [](char c) { return std::isxdigit(uchar(c)); });
 }
 
 } // namespace
@@ -153,8 +163,14 @@ bool FirmwareDownload::loadFile(const QString& path)
             return false;
         }
         // A blank line would go out as nothing, and nothing gets no answer.
-        if (!line.isEmpty())
-            lines_.append(line);
+        if (line.isEmpty())
+            continue;
+        // The loader erases the flash before the first line: a file that is no S-record file
+        // must be refused before that, or the midspan is left without firmware.
+        if (!looksLikeSRecord(line))
+            return cannot(QStringLiteral("load"),
+                          QStringLiteral("Line %1 is not an S-record.").arg(lines_.size() + 1));
+        lines_.append(line);
     }
     if (lines_.isEmpty()) {
         ctx_.feedback.notice(QStringLiteral("Empty file!!"));
