@@ -26,6 +26,15 @@ fail() {
     echo "package-test: FAILED: $*" >&2
     exit 1
 }
+# prints TEXT COMMAND...: the command succeeds and its output holds TEXT. The output is taken
+# whole first: `command | grep -q` under pipefail fails at random when grep quits before the
+# command has written its last bytes.
+prints() {
+    local text=$1 out
+    shift
+    out=$("$@") || return 1
+    grep -q -F -- "$text" <<<"$out"
+}
 
 cleanup() {
     for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -89,7 +98,7 @@ diff <(echo "$expected_simulators") <(files "$simulators_deb" | grep -vxF "${fir
     fail "files of $simulators_deb"
 [ "$(echo "$firmware" | grep -c .)" -le 1 ] || fail "more than one firmware file: $firmware"
 for deb in "$programs_deb" "$simulators_deb"; do
-    dpkg-deb -f "$deb" Depends | grep -q 'libqt6core6' || fail "$deb: no Qt dependency found by shlibdeps"
+    prints 'libqt6core6' dpkg-deb -f "$deb" Depends || fail "$deb: no Qt dependency found by shlibdeps"
     [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "$deb: version is not $version"
 done
 
@@ -118,11 +127,11 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$programs_deb" "./$simu
 step "--version and --help from /usr/bin, without a display"
 headless=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
 [ "$("${headless[@]}" /usr/bin/spanmon --version)" = "Spanmon $version" ] || fail "spanmon --version"
-"${headless[@]}" /usr/bin/spanmon --help | grep -q "Link.ini" || fail "spanmon --help does not name Link.ini"
+prints "Link.ini" "${headless[@]}" /usr/bin/spanmon --help || fail "spanmon --help does not name Link.ini"
 [ "$("${headless[@]}" /usr/bin/ethfind --version)" = "Ethfind $version" ] || fail "ethfind --version"
-"${headless[@]}" /usr/bin/ethfind --help | grep -q -- "--version" || fail "ethfind --help"
-"${headless[@]}" /usr/bin/midspan-sim --help | grep -q -- "--serial-link" || fail "midspan-sim --help"
-"${headless[@]}" /usr/bin/module-sim --help | grep -q -- "--count" || fail "module-sim --help"
+prints "--version" "${headless[@]}" /usr/bin/ethfind --help || fail "ethfind --help"
+prints "--serial-link" "${headless[@]}" /usr/bin/midspan-sim --help || fail "midspan-sim --help"
+prints "--count" "${headless[@]}" /usr/bin/module-sim --help || fail "module-sim --help"
 
 step "a normal user"
 id "$user" >/dev/null 2>&1 && userdel --force --remove "$user"
