@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLoggingCategory>
 #include <QTimer>
 
 #include <functional>
@@ -10,6 +11,15 @@
 // Helpers the benchmarks share.
 namespace bench
 {
+
+// For benchmarks of the real window: offscreen unless a platform is chosen, and without the
+// warnings of controls the window does not have. Call before the application is created.
+inline void prepareWindowBenchmark()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QLoggingCategory::setFilterRules(QStringLiteral("spanmon.controls.warning=false"));
+}
 
 // CPU time of this process so far, user and system.
 inline double cpuSeconds()

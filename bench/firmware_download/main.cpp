@@ -11,7 +11,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QListWidget>
-#include <QLoggingCategory>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -52,10 +51,8 @@ private:
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::prepareWindowBenchmark();
     QApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("spanmon.controls.warning=false"));
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.s19"));

@@ -12,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QListWidget>
-#include <QLoggingCategory>
 #include <QPushButton>
 #include <QTimer>
 
@@ -74,10 +73,8 @@ private:
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::prepareWindowBenchmark();
     QApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("spanmon.controls.warning=false"));
 
     MidspanSimProcess sim;
     if (!sim.start({"--ports", QString::number(Ports)})) {

@@ -17,7 +17,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
-#include <QLoggingCategory>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -76,10 +75,8 @@ double slope(const QList<Sample>& samples, double Sample::*y)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::prepareWindowBenchmark();
     QApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("spanmon.controls.warning=false"));
 
     QCommandLineParser parser;
     const QCommandLineOption minutesOption("minutes", "How long to poll.", "N", "30");
