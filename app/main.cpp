@@ -1,6 +1,6 @@
-#include "app/Clock.h"
-#include "app/DialogFeedback.h"
-#include "app/MainWindow.h"
+#include "core/Clock.h"
+#include "ui/DialogFeedback.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -3,8 +3,8 @@
 // For the benchmarks that run the real main window against midspan-sim on its serial link.
 #include "BenchSupport.h"
 #include "MidspanSimProcess.h"
-#include "app/ControlIds.h"
-#include "app/MainWindow.h"
+#include "core/ControlIds.h"
+#include "ui/MainWindow.h"
 
 #include <QComboBox>
 #include <QListWidget>

@@ -1,6 +1,6 @@
 // An SNMPv3 boot counter file of any content: the count is read, advanced and read back, and
 // the lines of other engines survive.
-#include "snmp/BootCounter.h"
+#include "links/snmp/BootCounter.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -4,13 +4,13 @@
 // silence, or a new download once the last one has ended.
 #include "FakeControls.h"
 #include "RecordingFeedback.h"
-#include "app/AppContext.h"
-#include "app/Clock.h"
-#include "app/DeviceState.h"
-#include "app/DeviceView.h"
-#include "serial/FirmwareDownload.h"
-#include "serial/SerialLink.h"
-#include "serial/SerialPortDriver.h"
+#include "core/AppContext.h"
+#include "core/Clock.h"
+#include "core/DeviceState.h"
+#include "core/DeviceView.h"
+#include "links/serial/FirmwareDownload.h"
+#include "links/serial/SerialLink.h"
+#include "links/serial/SerialPortDriver.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -3,13 +3,13 @@
 // (any signed byte) and the reply's bytes, up to a whole receive frame.
 #include "FakeControls.h"
 #include "RecordingFeedback.h"
-#include "app/AppContext.h"
-#include "app/Clock.h"
-#include "app/DeviceState.h"
-#include "app/DeviceView.h"
-#include "serial/ReplyApplier.h"
-#include "serial/SerialLink.h"
-#include "serial/SerialProtocol.h"
+#include "core/AppContext.h"
+#include "core/Clock.h"
+#include "core/DeviceState.h"
+#include "core/DeviceView.h"
+#include "links/serial/ReplyApplier.h"
+#include "links/serial/SerialLink.h"
+#include "links/serial/SerialProtocol.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 // SNMP values of any type and content as the operator reads them: the first byte picks the
 // type, the next eight the number, the rest are the octets.
-#include "snmp/SnmpClient.h"
+#include "links/snmp/SnmpClient.h"
 
 #include <cstdint>
 #include <cstring>

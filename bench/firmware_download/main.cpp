@@ -4,7 +4,7 @@
 #include "RecordingFeedback.h"
 #include "SRecordFile.h"
 #include "SimulatedMidspan.h"
-#include "app/Clock.h"
+#include "core/Clock.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

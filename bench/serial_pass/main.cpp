@@ -4,9 +4,9 @@
 // progress display runs.
 #include "RecordingFeedback.h"
 #include "SimulatedMidspan.h"
-#include "app/Clock.h"
-#include "app/ControlIds.h"
-#include "app/MainWindow.h"
+#include "core/Clock.h"
+#include "core/ControlIds.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 // beside a plain loop through the same client in the same run: open a session, get the object,
 // close it, with no thread and no hand-over. Target: the worker within 1.5 times the plain loop.
 #include "MidspanSimProcess.h"
-#include "app/DeviceState.h"
-#include "snmp/SnmpClient.h"
-#include "snmp/SnmpWorker.h"
+#include "core/DeviceState.h"
+#include "links/snmp/SnmpClient.h"
+#include "links/snmp/SnmpWorker.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -6,10 +6,10 @@
 // of 0.8 s (v2c) and 1.8 s (SNMPv3), no stall of 20 ms or more.
 #include "MidspanSimProcess.h"
 #include "RecordingFeedback.h"
-#include "app/Clock.h"
-#include "app/ControlIds.h"
-#include "app/MainWindow.h"
-#include "snmp/SnmpClient.h"
+#include "core/Clock.h"
+#include "core/ControlIds.h"
+#include "ui/MainWindow.h"
+#include "links/snmp/SnmpClient.h"
 
 #include <QApplication>
 #include <QDir>

@@ -7,9 +7,9 @@
 //   bench_soak [--minutes 30] [--report-minutes 5] [--request-seconds 60] [--link serial|network]
 #include "RecordingFeedback.h"
 #include "SimulatedMidspan.h"
-#include "app/Clock.h"
-#include "app/ControlIds.h"
-#include "app/MainWindow.h"
+#include "core/Clock.h"
+#include "core/ControlIds.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,9 +1,9 @@
 // Start-up benchmark: the time from process start to the main window's first paint, and the
 // resident memory once the window is up. The parent times several fresh child processes; each
 // child builds the real main window and reports when it first paints.
-#include "app/Clock.h"
-#include "app/DialogFeedback.h"
-#include "app/MainWindow.h"
+#include "core/Clock.h"
+#include "ui/DialogFeedback.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "RecordingFeedback.h"
-#include "app/Clock.h"
-#include "app/ControlIds.h"
-#include "app/MainWindow.h"
+#include "core/Clock.h"
+#include "core/ControlIds.h"
+#include "ui/MainWindow.h"
 
 #include <QComboBox>
 #include <QListWidget>

@@ -1,9 +1,9 @@
 // The reader: whole replies of the expected length, surplus left queued, one reply per send in
 // download mode, and no hand-over while a paced sequence runs.
 #include "FakeMidspanPort.h"
-#include "app/Clock.h"
-#include "serial/SerialLink.h"
-#include "serial/SerialPortDriver.h"
+#include "core/Clock.h"
+#include "links/serial/SerialLink.h"
+#include "links/serial/SerialPortDriver.h"
 
 #include <QTest>
 

@@ -2,14 +2,14 @@
 // ports, and the names the COM port list shows.
 #include "FakeControls.h"
 #include "RecordingFeedback.h"
-#include "app/Clock.h"
-#include "app/ControlIds.h"
-#include "app/DeviceState.h"
-#include "app/DeviceView.h"
-#include "serial/ComPortEntry.h"
-#include "serial/SerialLink.h"
-#include "serial/SerialPortEnumerator.h"
-#include "serial/SerialSession.h"
+#include "core/Clock.h"
+#include "core/ControlIds.h"
+#include "core/DeviceState.h"
+#include "core/DeviceView.h"
+#include "links/serial/ComPortEntry.h"
+#include "links/serial/SerialLink.h"
+#include "links/serial/SerialPortEnumerator.h"
+#include "links/serial/SerialSession.h"
 
 #include <QDir>
 #include <QFile>

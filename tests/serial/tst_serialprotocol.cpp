@@ -1,5 +1,5 @@
 // Frames of the midspan's serial command set, byte for byte, and the reply checksum test.
-#include "serial/SerialProtocol.h"
+#include "links/serial/SerialProtocol.h"
 
 #include <QTest>
 

@@ -3,12 +3,12 @@
 #include "FakeControls.h"
 #include "FakeMidspanPort.h"
 #include "RecordingFeedback.h"
-#include "app/Clock.h"
-#include "app/ControlIds.h"
-#include "app/DeviceState.h"
-#include "app/DeviceView.h"
-#include "serial/SerialLink.h"
-#include "serial/SerialSession.h"
+#include "core/Clock.h"
+#include "core/ControlIds.h"
+#include "core/DeviceState.h"
+#include "core/DeviceView.h"
+#include "links/serial/SerialLink.h"
+#include "links/serial/SerialSession.h"
 
 #include <QTest>
 

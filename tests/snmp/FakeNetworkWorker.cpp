@@ -1,6 +1,6 @@
 #include "FakeNetworkWorker.h"
 
-#include "app/DeviceState.h"
+#include "core/DeviceState.h"
 
 #include <QMetaObject>
 

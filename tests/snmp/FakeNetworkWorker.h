@@ -1,6 +1,6 @@
 #pragma once
 
-#include "snmp/NetworkWorker.h"
+#include "links/snmp/NetworkWorker.h"
 
 #include <QObject>
 #include <QStringList>

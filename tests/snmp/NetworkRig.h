@@ -5,9 +5,9 @@
 #include "MidspanSimProcess.h"
 #include "RecordingFeedback.h"
 #include "WorkingDirectory.h"
-#include "app/Clock.h"
-#include "app/ControlIds.h"
-#include "app/MainWindow.h"
+#include "core/Clock.h"
+#include "core/ControlIds.h"
+#include "ui/MainWindow.h"
 
 #include <QFile>
 #include <QListWidget>

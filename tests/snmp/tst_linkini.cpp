@@ -1,4 +1,4 @@
-#include "snmp/LinkIni.h"
+#include "core/LinkIni.h"
 
 #include <QDir>
 #include <QFile>

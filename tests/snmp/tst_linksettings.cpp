@@ -2,9 +2,9 @@
 #include "RecordingFeedback.h"
 #include "WorkingDirectory.h"
 
-#include "app/DeviceState.h"
-#include "snmp/LinkSettingsForm.h"
-#include "snmp/LocalAddress.h"
+#include "core/DeviceState.h"
+#include "core/LinkSettingsForm.h"
+#include "links/snmp/LocalAddress.h"
 
 #include <QDir>
 #include <QFile>

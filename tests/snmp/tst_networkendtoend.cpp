@@ -2,8 +2,8 @@
 // midspans on UDP port 161 of this program's own loopback addresses, with what the agents were
 // asked and told read from their control sockets.
 #include "NetworkRig.h"
-#include "snmp/ParamSetting.h"
-#include "snmp/SnmpClient.h"
+#include "ui/ParamSetting.h"
+#include "links/snmp/SnmpClient.h"
 
 #include <QLineEdit>
 

@@ -2,9 +2,9 @@
 // nonsense, credentials the agent refuses and a range where nothing answers. Each ends with a
 // message or the usual recovery, and the settings file stays as it was.
 #include "NetworkRig.h"
-#include "snmp/LinkSettingsForm.h"
-#include "snmp/ParamSetting.h"
-#include "snmp/SnmpClient.h"
+#include "core/LinkSettingsForm.h"
+#include "ui/ParamSetting.h"
+#include "links/snmp/SnmpClient.h"
 
 namespace
 {

@@ -1,10 +1,10 @@
 #include "RecordingFeedback.h"
 #include "WorkingDirectory.h"
 
-#include "app/MainWindow.h"
-#include "snmp/AddressEdit.h"
-#include "snmp/LinkIni.h"
-#include "snmp/ParamSetting.h"
+#include "ui/MainWindow.h"
+#include "ui/AddressEdit.h"
+#include "core/LinkIni.h"
+#include "ui/ParamSetting.h"
 
 #include <QAccessible>
 #include <QApplication>

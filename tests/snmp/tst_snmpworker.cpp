@@ -1,7 +1,7 @@
 #include "MidspanSimProcess.h"
-#include "app/DeviceState.h"
-#include "snmp/SnmpClient.h"
-#include "snmp/SnmpWorker.h"
+#include "core/DeviceState.h"
+#include "links/snmp/SnmpClient.h"
+#include "links/snmp/SnmpWorker.h"
 
 #include <QDir>
 #include <QElapsedTimer>

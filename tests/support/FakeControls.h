@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Controls.h"
+#include "core/Controls.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/WidgetControls.h"
+#include "ui/WidgetControls.h"
 
 #include <QList>
 #include <QRect>

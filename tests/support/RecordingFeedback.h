@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/OperatorFeedback.h"
+#include "core/OperatorFeedback.h"
 
 #include <QList>
 

@@ -1,9 +1,0 @@
-#include "app/DeviceState.h"
-
-#include <algorithm>
-
-bool DeviceState::setPortCount(int reported)
-{
-    portCount = std::clamp(reported, 0, MaxPorts);
-    return reported >= 1 && reported <= MaxPorts;
-}

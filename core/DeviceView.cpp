@@ -1,0 +1,88 @@
+#include "core/DeviceView.h"
+
+#include "core/ControlIds.h"
+#include "core/DisplayFormats.h"
+
+#include <algorithm>
+
+void DeviceView::setOperationsEnabled(bool enabled)
+{
+    for (int id : {ctl::EditSystemDescription, ctl::SystemReset, ctl::About, ctl::SaveToFlash,
+                   ctl::FactoryDefaults, ctl::SearchPoe, ctl::Setting})
+        controls_.setEnabled(id, enabled);
+    controls_.setEnabled(ctl::SendPortControl, enabled);
+}
+
+void DeviceView::lockControls()
+{
+    setOperationsEnabled(false);
+    controls_.setEnabled(ctl::FirmwareDownload, false);
+    for (int k = 1; k <= MaxPorts; ++k) {
+        controls_.setEnabled(ctl::PortEditBase + k, false);
+        controls_.setEnabled(ctl::PortEnableBase + k, false);
+    }
+}
+
+void DeviceView::unlockControls()
+{
+    setOperationsEnabled(true);
+    controls_.setEnabled(ctl::FirmwareDownload, state_.serialLinked);
+    for (int k = 1; k <= state_.portCount; ++k) {
+        controls_.setEnabled(ctl::PortEditBase + k, true);
+        controls_.setEnabled(ctl::PortEnableBase + k, true);
+    }
+}
+
+void DeviceView::clearDeviceDisplay()
+{
+    controls_.setText(ctl::FirmwareRevision, QStringLiteral("FW Rev"));
+    controls_.setText(ctl::HardwareRevision, QStringLiteral("PoE ID Rev"));
+    controls_.setText(ctl::PortNumber, QString());
+    controls_.setText(ctl::SystemDescription, QString());
+    for (int k = 1; k <= state_.portCount; ++k) {
+        controls_.setLamp(ctl::PortLampBase + k, Lamp::NoData);
+        controls_.setText(ctl::PortDescriptionBase + k, QString());
+        controls_.setText(ctl::DiscoveryRBase + k, QStringLiteral("0"));
+        controls_.setText(ctl::CurrentBase + k, QStringLiteral("0"));
+        controls_.setText(ctl::PowerBase + k, QStringLiteral("0"));
+        controls_.setText(ctl::VoltageBase + k, QStringLiteral("0.0"));
+        controls_.setText(ctl::ClassBase + k, QStringLiteral("---"));
+    }
+    state_.refreshPass = 0;
+}
+
+void DeviceView::showProgress(const QString& text)
+{
+    controls_.setText(ctl::ProgressText, text);
+    controls_.setVisible(ctl::ProgressDialog, true);
+}
+
+void DeviceView::setProgress(int maximum, int position)
+{
+    controls_.setRange(ctl::ProgressBar, 0, maximum);
+    controls_.setValue(ctl::ProgressBar, position);
+}
+
+void DeviceView::setProgressPosition(int position)
+{
+    controls_.setValue(ctl::ProgressBar, position);
+}
+
+void DeviceView::hideProgress()
+{
+    controls_.setVisible(ctl::ProgressDialog, false);
+}
+
+void DeviceView::setPortLamp(int port, int status)
+{
+    if (port >= 1 && port <= MaxPorts)
+        controls_.setLamp(ctl::PortLampBase + port, lampForStatus(status));
+}
+
+void DeviceView::showPowerLimits(const QString& model)
+{
+    const PowerLimits limits = powerLimits(model, state_.portCount);
+    for (int p = 1; p <= MaxPorts; ++p)
+        if (limits[p])
+            controls_.setText(ctl::ClassBase + p, *limits[p]);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "core/AppContext.h"
+
+#include <QString>
+
+// Turns the replies in rxFrame into the device record and the controls. Called after the
+// checksum of the reply has been tested.
+class ReplyApplier
+{
+public:
+    explicit ReplyApplier(AppContext& context) : ctx_(context) {}
+
+    // Identify (0E) or LegacyIdentify (00): lists the device when its status byte is 0.
+    void applyIdentity();
+    // ReadSystemStatus (04). A port count outside 1..24 makes the reply unusable: nothing is
+    // applied and false comes back.
+    bool applySystemStatus();
+    // ReadPortStatus (05) for the port at serialPortIndex.
+    void applyPortStatus();
+    // ReadPortClassification (08) for the port at serialPortIndex.
+    void applyPortClassification();
+
+private:
+    quint16 word(int offset) const;
+    QString text(int offset, int size) const;
+
+    AppContext& ctx_;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/AppContext.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class NetworkWorker;
+
+// The operator's write requests on the network link. Buttons only queue a code in
+// DeviceState::pendingRequest; the session hands each result to handleWriteRequest while a
+// code is pending, and the request is carried out in visits, one per result: the first visit
+// (activeRequest does not yet hold the code) aims the worker at the object, the worker gets it
+// and sets it, and the following visits walk on or close with a progress animation.
+class NetworkRequests
+{
+public:
+    NetworkRequests(AppContext& context, NetworkWorker& worker) : ctx_(context), worker_(worker) {}
+
+    // Ends the session after three failed exchanges in a row (set by the session).
+    std::function<void()> endSession;
+
+    // System Reset, Restore Factory Defaults (toFlash false) and Save Parameters to Flash.
+    void requestReset();
+    void requestStore(bool toFlash);
+    // A new system description is in DeviceState::systemDescription.
+    void requestSystemDescription();
+
+    void handleWriteRequest();
+
+private:
+    void singleObject(int code);
+    void allPorts(int code);
+    void portWalk(bool firstVisit);
+    void enterLegacyLoop();
+    void legacyLoop();
+    // Closes the request: both codes cleared, the refresh resumes at the system objects.
+    void finish();
+    // Bar positions, each followed by its pause.
+    struct Animation {
+        std::vector<int> positions;
+        std::vector<int> pausesMs;
+    };
+    static const Animation Long;
+    static const Animation Short;
+    static const Animation Medium;
+    // Shows the animation on the progress dialog, hides it, then runs `then`.
+    void animate(const Animation& animation, std::function<void()> then);
+    // Whether the device has stopped answering in the middle of a walk over the ports.
+    bool deviceLost();
+    void release();
+
+    AppContext& ctx_;
+    NetworkWorker& worker_;
+    QString operation_; // the operation the operator asked for, for a refusal report
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/AppContext.h"
+
+#include <QHash>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class NetworkWorker;
+
+// The network half of "Search PoE": every address of the range is asked once, in increasing
+// order, for the identity object; each midspan that answers gets a list entry bound to its
+// address and model text.
+class NetworkSearch
+{
+public:
+    struct FoundDevice {
+        QString address;
+        QString model;
+    };
+
+    // A range without midspans.
+    inline static const QString NoDevice =
+        QStringLiteral("No Corvane PoE Device !! \r\nPlease Check IP Address, Community Setting,\r\nor "
+                       "Hardware Disconnected !!");
+
+    NetworkSearch(AppContext& context, NetworkWorker& worker) : ctx_(context), worker_(worker) {}
+
+    // Reads one value of the settings file (section, key); empty when absent.
+    std::function<QString(const QString& section, const QString& key)> readSetting;
+    // Opens the link settings dialog as the "Setting" button does.
+    std::function<void()> openSettings;
+
+    void startSearch();
+    // One probe's result, while the search runs.
+    void handleSearchResult();
+
+    // The device bound to a row of the found-device list.
+    std::optional<FoundDevice> deviceAt(int row) const;
+    // Takes the entry of the device at this address out of the list.
+    void removeDevice(const QString& address);
+
+private:
+    bool readRange();
+    void clearList();
+
+    AppContext& ctx_;
+    NetworkWorker& worker_;
+    QHash<QString, FoundDevice> entries_; // list entry text -> device
+};

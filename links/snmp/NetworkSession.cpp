@@ -1,0 +1,294 @@
+#include "links/snmp/NetworkSession.h"
+
+#include "core/Clock.h"
+#include "core/ControlIds.h"
+#include "core/Controls.h"
+#include "core/DeviceState.h"
+#include "core/DeviceView.h"
+#include "core/OperatorFeedback.h"
+#include "links/snmp/NetworkSearch.h"
+#include "links/snmp/NetworkWorker.h"
+#include "links/snmp/PrivateMib.h"
+
+#include <algorithm>
+
+namespace
+{
+
+const QString CheckingCommunity = QStringLiteral("Checking 'Set Community'............");
+const QString CommunityError = QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !");
+const QString ConnectionLost = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
+constexpr int CheckSteps = 4;
+constexpr int PortPause = 100; // ms after the last object of each port
+
+// The other of the two values of an on/off object; anything else stays as it was.
+int opposite(int value, int unchanged)
+{
+    return value == mib::Off ? mib::On : value == mib::On ? mib::Off : unchanged;
+}
+
+} // namespace
+
+NetworkSession::NetworkSession(AppContext& context, NetworkWorker& worker, NetworkSearch& search)
+    : ctx_(context), worker_(worker), search_(search), requests_(context, worker)
+{
+    requests_.endSession = [this] { endSession(); };
+}
+
+void NetworkSession::startNetworkSession(int row)
+{
+    DeviceState& s = ctx_.state;
+    if (s.linkType != LinkType::Network || !s.searchDone || s.networkLinked)
+        return;
+    const auto device = search_.deviceAt(row);
+    if (!device)
+        return;
+    if (!device->address.isEmpty()) {
+        s.networkModel = device->model;
+        worker_.job().jobAddress = device->address;
+    }
+    address_ = worker_.job().jobAddress;
+    s.searchRetries = 20;
+    s.networkLinked = true;
+    // A new session takes the device's static data over in its first pass.
+    s.portPhase = 0;
+    s.portReadStep = 0;
+    s.refreshPass = 1;
+    s.pendingRequest = s.activeRequest = Request::None;
+    badPortCounts_ = 0;
+    if (s.useSnmpV3) {
+        s.snmpPhase = 999;
+        s.requestOid = mib::Firmware;
+    } else {
+        s.snmpPhase = 1;
+        s.requestOid = mib::portObject(mib::Column::Legacy, 1);
+    }
+    worker_.release();
+}
+
+void NetworkSession::releaseAfter(int ms, std::function<void()> before)
+{
+    ctx_.clock.pace({ms, [this, before = std::move(before)] {
+                         if (!ctx_.state.networkLinked) { // ended through "Setting" meanwhile
+                             ctx_.view.hideProgress();
+                             return;
+                         }
+                         if (before)
+                             before();
+                         worker_.release();
+                     }});
+}
+
+void NetworkSession::handleSessionResult()
+{
+    DeviceState& s = ctx_.state;
+    if (!s.networkLinked)
+        return;
+    if (!s.useSnmpV3 && s.snmpPhase >= 1 && s.snmpPhase <= CheckSteps) {
+        checkWriteCommunity();
+        return;
+    }
+    if (s.pendingRequest != Request::None) {
+        requests_.handleWriteRequest();
+        return;
+    }
+    // Hiding a hidden window is not free; this runs at every exchange.
+    if (ctx_.controls.isVisible(ctl::ProgressDialog))
+        ctx_.view.hideProgress();
+    if (s.networkFailures >= FailureLimit) {
+        endSession();
+        return;
+    }
+    if (s.portPhase == 0)
+        systemStep();
+    else
+        portStep();
+}
+
+void NetworkSession::checkWriteCommunity()
+{
+    DeviceState& s = ctx_.state;
+    DeviceView& view = ctx_.view;
+    const int read = mib::leadingNumber(s.responseText);
+    s.requestOid = mib::portObject(mib::Column::Legacy, 1);
+    switch (s.snmpPhase) {
+    case 1:
+        view.showProgress(CheckingCommunity);
+        view.setProgress(CheckSteps, 1);
+        s.snmpPhase = 2;
+        s.readBack = read;
+        s.setValue = opposite(read, s.setValue);
+        releaseAfter(500);
+        return;
+    case 2: // the worker has written setValue
+        view.setProgressPosition(2);
+        s.snmpPhase = 3;
+        releaseAfter(3000);
+        return;
+    case 3:
+        view.setProgressPosition(3);
+        s.snmpPhase = 4;
+        s.readBack = read;
+        if (s.readBack != s.setValue) {
+            // Stalls, still linked, until the operator re-links through "Setting".
+            ctx_.feedback.error(CommunityError);
+            view.hideProgress();
+            return;
+        }
+        s.setValue = opposite(read, s.setValue); // the value found in the first phase
+        releaseAfter(500);
+        return;
+    default: // 4: the first value is back
+        view.setProgressPosition(4);
+        s.snmpPhase = 999;
+        s.networkLinked = true;
+        s.requestOid = mib::Firmware;
+        releaseAfter(2000, [this] { ctx_.view.hideProgress(); });
+        return;
+    }
+}
+
+void NetworkSession::systemStep()
+{
+    DeviceState& s = ctx_.state;
+    Controls& c = ctx_.controls;
+    const QString& text = s.responseText;
+    if (s.requestOid == mib::Firmware) {
+        if (!text.isEmpty())
+            c.setText(ctl::FirmwareRevision, text);
+        s.requestOid = mib::Hardware;
+    } else if (s.requestOid == mib::Hardware) {
+        if (!text.isEmpty())
+            c.setText(ctl::HardwareRevision, text);
+        s.requestOid = mib::portObject(mib::Column::Legacy, 1);
+    } else if (s.requestOid == mib::portObject(mib::Column::Legacy, 1)) {
+        // The operator's unsent legacy choice survives all but the first pass of a session.
+        if (s.refreshPass == 1 && !text.isEmpty()) {
+            const bool on = text == QStringLiteral("2");
+            c.setChecked(ctl::LegacyDetect, on);
+            s.deviceLegacyDetect = on;
+            s.legacyDetect = on;
+            c.setVisible(ctl::LegacyEnabledNote, on);
+        }
+        s.requestOid = mib::PortCount;
+    } else if (s.requestOid == mib::PortCount) {
+        if (!takePortCount())
+            return;
+        s.requestOid = mib::SystemDescription;
+    } else if (s.requestOid == mib::SystemDescription) {
+        if (!text.isEmpty()) {
+            s.systemDescription = mib::trimBlanks(text);
+            c.setText(ctl::SystemDescription, s.systemDescription);
+        }
+        ctx_.view.showPowerLimits(s.networkModel);
+        s.portPhase = 1;
+        s.pollPort = 1;
+        s.portReadStep = 0;
+        s.requestOid = mib::portObject(mib::Column::Admin, 1);
+    } else {
+        return; // not an object of the cycle: the worker stays paused
+    }
+    worker_.release();
+}
+
+bool NetworkSession::takePortCount()
+{
+    DeviceState& s = ctx_.state;
+    const QString& text = s.responseText;
+    if (!text.isEmpty())
+        ctx_.controls.setText(ctl::PortNumber, text);
+    const int reported = mib::leadingNumber(text);
+    if (reported >= 1 && reported <= MaxPorts) {
+        s.portCount = reported;
+        badPortCounts_ = 0;
+        return true;
+    }
+    // The port step needs 1..MaxPorts ports. Such an answer counts as a failed exchange and
+    // the count is asked again; the last good count stays.
+    if (++badPortCounts_ >= FailureLimit) {
+        endSession();
+        return false;
+    }
+    worker_.release();
+    return false;
+}
+
+void NetworkSession::portStep()
+{
+    DeviceState& s = ctx_.state;
+    Controls& c = ctx_.controls;
+    const QString& text = s.responseText;
+    const int p = s.pollPort;
+    if (p < 1 || p > s.portCount) {
+        // Nothing left to read in this pass (the port count shrank): start the next one.
+        s.portPhase = 0;
+        s.requestOid = mib::Firmware;
+        worker_.release();
+        return;
+    }
+    using mib::Column;
+    static constexpr Column Order[] = {Column::Admin,      Column::Power,      Column::Voltage,
+                                       Column::Current,    Column::Resistance, Column::Status,
+                                       Column::Description};
+    static constexpr int ValueCellBase[] = {0, ctl::PowerBase, ctl::VoltageBase, ctl::CurrentBase,
+                                            ctl::DiscoveryRBase};
+    switch (s.portReadStep) {
+    case 0:
+        if (!text.isEmpty())
+            s.portAdminState[p] = mib::leadingNumber(text);
+        if (s.refreshPass == 1)
+            c.setChecked(ctl::PortEnableBase + p, s.portAdminState[p] == mib::On);
+        break;
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+        // The agent's text goes into the parametric cell as it is.
+        if (!text.isEmpty())
+            c.setText(ValueCellBase[s.portReadStep] + p, text);
+        break;
+    case 5:
+        if (!text.isEmpty()) {
+            s.portStatus[p] = mib::leadingNumber(text);
+            ctx_.view.setPortLamp(p, s.portStatus[p]);
+            s.portStatusShown[p] = s.portStatus[p];
+        }
+        break;
+    default:
+        if (s.refreshPass == 1 && !text.isEmpty())
+            c.setText(ctl::PortDescriptionBase + p, mib::trimBlanks(text));
+        releaseAfter(PortPause, [this, p] {
+            DeviceState& s = ctx_.state;
+            s.pollPort = p + 1;
+            if (p < s.portCount) {
+                s.portReadStep = 0;
+                s.requestOid = mib::portObject(Column::Admin, p + 1);
+                return;
+            }
+            ctx_.view.unlockControls();
+            s.networkFailures = 0;
+            s.portPhase = 0;
+            s.refreshPass = std::min(s.refreshPass + 1, 2);
+            s.requestOid = mib::Firmware;
+        });
+        return;
+    }
+    ++s.portReadStep;
+    s.requestOid = mib::portObject(Order[s.portReadStep], p);
+    worker_.release();
+}
+
+void NetworkSession::endSession()
+{
+    DeviceState& s = ctx_.state;
+    Controls& c = ctx_.controls;
+    s.networkFailures = 0;
+    s.networkLinked = false;
+    badPortCounts_ = 0;
+    ctx_.feedback.error(ConnectionLost);
+    ctx_.view.clearDeviceDisplay();
+    ctx_.view.lockControls();
+    search_.removeDevice(address_);
+    c.setEnabled(ctl::SearchPoe, true);
+    c.setEnabled(ctl::Setting, true);
+}

@@ -1,0 +1,399 @@
+#include "links/snmp/SnmpClient.h"
+
+#include <QDir>
+#include <QMutex>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <vector>
+
+// net-snmp needs its configuration header first.
+#include <net-snmp/net-snmp-config.h>
+
+#include <net-snmp/net-snmp-includes.h>
+
+namespace
+{
+
+constexpr char appName[] = "spanmon";
+
+// The library insists on a persistent folder (it creates an empty certificate index there even
+// with persistence off); a private one keeps it out of /var/lib and the home folder.
+QTemporaryDir* persistentDir()
+{
+    static QTemporaryDir dir;
+    return &dir;
+}
+
+// Making a key from a pass phrase hashes a megabyte; the keys of the pass phrases in use are
+// kept until forgetUsers().
+QMutex keyMutex;
+std::map<QByteArray, QByteArray> keyCache;
+
+bool makeKey(const QByteArray& passphrase, u_char* key, size_t* length)
+{
+    if (passphrase.size() < USM_LENGTH_P_MIN)
+        return false;
+    QMutexLocker lock(&keyMutex);
+    auto known = keyCache.find(passphrase);
+    if (known == keyCache.end()) {
+        QByteArray phrase = passphrase;
+        u_char made[USM_AUTH_KU_LEN];
+        size_t madeLength = sizeof made;
+        if (generate_Ku(usmHMACMD5AuthProtocol, USM_AUTH_PROTO_MD5_LEN,
+                        reinterpret_cast<u_char*>(phrase.data()), size_t(phrase.size()), made,
+                        &madeLength) != SNMPERR_SUCCESS)
+            return false;
+        known =
+            keyCache
+                .emplace(passphrase, QByteArray(reinterpret_cast<const char*>(made), qsizetype(madeLength)))
+                .first;
+    }
+    if (size_t(known->second.size()) > *length)
+        return false;
+    std::memcpy(key, known->second.constData(), size_t(known->second.size()));
+    *length = size_t(known->second.size());
+    return true;
+}
+
+std::optional<std::vector<oid>> parseOid(const QString& text)
+{
+    QStringView digits(text);
+    if (digits.startsWith(u'.'))
+        digits = digits.mid(1);
+    std::vector<oid> name;
+    for (const QStringView part : digits.split(u'.')) {
+        bool ok = false;
+        const qulonglong number = part.toULongLong(&ok);
+        if (!ok || number > 0xFFFFFFFFull || part.startsWith(u'+'))
+            return std::nullopt;
+        name.push_back(oid(number));
+    }
+    if (name.size() < 2 || name.size() > MAX_OID_LEN)
+        return std::nullopt;
+    return name;
+}
+
+QByteArray dottedOid(const oid* name, size_t length)
+{
+    QByteArray text;
+    for (size_t i = 0; i < length; ++i) {
+        if (i)
+            text += '.';
+        text += QByteArray::number(quint64(name[i]));
+    }
+    return text;
+}
+
+SnmpValue valueOf(const netsnmp_variable_list* vb)
+{
+    using S = SnmpValue::Syntax;
+    const auto bytes = [vb] {
+        return QByteArray(reinterpret_cast<const char*>(vb->val.string), vb->val_len);
+    };
+    const auto unsignedNumber = [vb](S syntax) {
+        return SnmpValue{syntax, qint64(quint32(*vb->val.integer)), {}};
+    };
+    switch (vb->type) {
+    case ASN_INTEGER:
+        return SnmpValue::integer(*vb->val.integer);
+    case ASN_OCTET_STR:
+        return SnmpValue::text(bytes());
+    case ASN_OBJECT_ID:
+        return {S::ObjectId, 0, dottedOid(vb->val.objid, vb->val_len / sizeof(oid))};
+    case ASN_IPADDRESS:
+        return {S::IpAddress, 0, bytes()};
+    case ASN_COUNTER:
+        return unsignedNumber(S::Counter32);
+    case ASN_GAUGE:
+        return unsignedNumber(S::Gauge32);
+    case ASN_TIMETICKS:
+        return unsignedNumber(S::TimeTicks);
+    case ASN_COUNTER64:
+        return {S::Counter64,
+                qint64((quint64(vb->val.counter64->high & 0xFFFFFFFF) << 32) |
+                       (vb->val.counter64->low & 0xFFFFFFFF)),
+                {}};
+    case ASN_OPAQUE:
+        return {S::Opaque, 0, bytes()};
+    case SNMP_NOSUCHOBJECT:
+        return {S::NoSuchObject, 0, {}};
+    case SNMP_NOSUCHINSTANCE:
+        return {S::NoSuchInstance, 0, {}};
+    case SNMP_ENDOFMIBVIEW:
+        return {S::EndOfMibView, 0, {}};
+    default:
+        return {S::Null, 0, {}};
+    }
+}
+
+// Adds the value to a request; false for values that cannot be written.
+bool addValue(netsnmp_pdu* pdu, const std::vector<oid>& name, const SnmpValue& value)
+{
+    using S = SnmpValue::Syntax;
+    const auto add = [&](u_char type, const void* data, size_t length) {
+        return snmp_pdu_add_variable(pdu, name.data(), name.size(), type, data, length) != nullptr;
+    };
+    const auto addUnsigned = [&](u_char type) {
+        const u_long number = u_long(quint32(value.number));
+        return add(type, &number, sizeof number);
+    };
+    switch (value.syntax) {
+    case S::Integer: {
+        const long number = long(value.number);
+        return add(ASN_INTEGER, &number, sizeof number);
+    }
+    case S::OctetString:
+        return add(ASN_OCTET_STR, value.octets.constData(), size_t(value.octets.size()));
+    case S::IpAddress:
+        return value.octets.size() == 4 && add(ASN_IPADDRESS, value.octets.constData(), 4);
+    case S::Opaque:
+        return add(ASN_OPAQUE, value.octets.constData(), size_t(value.octets.size()));
+    case S::Counter32:
+        return addUnsigned(ASN_COUNTER);
+    case S::Gauge32:
+        return addUnsigned(ASN_GAUGE);
+    case S::TimeTicks:
+        return addUnsigned(ASN_TIMETICKS);
+    case S::Counter64: {
+        counter64 number{};
+        number.high = u_long(quint64(value.number) >> 32);
+        number.low = u_long(quint64(value.number) & 0xFFFFFFFF);
+        return add(ASN_COUNTER64, &number, sizeof number);
+    }
+    case S::ObjectId: {
+        const auto objectId = parseOid(QString::fromLatin1(value.octets));
+        return objectId && add(ASN_OBJECT_ID, objectId->data(), objectId->size() * sizeof(oid));
+    }
+    case S::Null:
+    case S::NoSuchObject:
+    case S::NoSuchInstance:
+    case S::EndOfMibView:
+        break;
+    }
+    return false;
+}
+
+bool printableText(const QByteArray& octets)
+{
+    for (const char c : octets) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u < 0x20 || u > 0x7E) && u != '\r' && u != '\n')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void initSnmpLibrary()
+{
+    static bool started = false;
+    if (started)
+        return;
+    started = true;
+    QTemporaryDir* dir = persistentDir();
+    QDir(dir->path()).mkdir(QStringLiteral("cert_indexes"));
+    netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_PERSISTENT_DIR, qPrintable(dir->path()));
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
+    // Objects are always numeric; without this the library reads (and complains about) every
+    // MIB file it can find.
+    netsnmp_set_mib_directory("");
+    setenv("MIBS", "", 1);
+    init_snmp(appName);
+}
+
+QString SnmpValue::printable() const
+{
+    switch (syntax) {
+    case Syntax::Integer:
+        return QString::number(number);
+    case Syntax::Counter32:
+    case Syntax::Gauge32:
+    case Syntax::TimeTicks:
+    case Syntax::Counter64:
+        return QString::number(quint64(number));
+    case Syntax::OctetString:
+        if (printableText(octets))
+            return QString::fromLatin1(octets);
+        return QString::fromLatin1(octets.toHex(' ').toUpper());
+    case Syntax::Opaque:
+        return QString::fromLatin1(octets.toHex(' ').toUpper());
+    case Syntax::ObjectId:
+        return QString::fromLatin1(octets);
+    case Syntax::IpAddress: {
+        QStringList parts;
+        for (const char c : octets)
+            parts << QString::number(static_cast<unsigned char>(c));
+        return parts.join(u'.');
+    }
+    case Syntax::Null:
+    case Syntax::NoSuchObject:
+    case Syntax::NoSuchInstance:
+    case Syntax::EndOfMibView:
+        break;
+    }
+    return {};
+}
+
+SnmpClient::SnmpClient(const SnmpTarget& target) : target_(target)
+{
+    netsnmp_session settings;
+    snmp_sess_init(&settings);
+    QByteArray peer = "udp:" + target.address.toLatin1() + ':' + QByteArray::number(target.port);
+    settings.peername = peer.data();
+    QByteArray community = target.readCommunity;
+    QByteArray user = target.user;
+    if (target.v3) {
+        settings.version = SNMP_VERSION_3;
+        settings.securityName = user.data();
+        settings.securityNameLen = size_t(user.size());
+        settings.contextName = user.data();
+        settings.contextNameLen = size_t(user.size());
+        settings.securityModel = USM_SEC_MODEL_NUMBER;
+        settings.securityLevel = SNMP_SEC_LEVEL_AUTHPRIV;
+        settings.securityAuthProto = usmHMACMD5AuthProtocol;
+        settings.securityAuthProtoLen = USM_AUTH_PROTO_MD5_LEN;
+        settings.securityPrivProto = usmDESPrivProtocol;
+        settings.securityPrivProtoLen = USM_PRIV_PROTO_DES_LEN;
+        settings.securityAuthKeyLen = USM_AUTH_KU_LEN;
+        settings.securityPrivKeyLen = USM_PRIV_KU_LEN;
+        if (!makeKey(target.authPassphrase, settings.securityAuthKey, &settings.securityAuthKeyLen) ||
+            !makeKey(target.privPassphrase, settings.securityPrivKey, &settings.securityPrivKeyLen)) {
+            error_ = QStringLiteral("SNMPv3 pass phrases need at least 8 characters");
+            return;
+        }
+        settings.timeout = long(std::chrono::microseconds(target.discoveryTimeout).count());
+        settings.retries = 0;
+    } else {
+        settings.version = SNMP_VERSION_2c;
+        settings.community = reinterpret_cast<u_char*>(community.data());
+        settings.community_len = size_t(community.size());
+        settings.timeout = long(std::chrono::microseconds(target.timeout).count());
+        settings.retries = target.retries;
+    }
+    session_ = snmp_sess_open(&settings);
+    if (!session_) {
+        char* text = nullptr;
+        int libraryError = 0;
+        int systemError = 0;
+        snmp_error(&settings, &systemError, &libraryError, &text);
+        error_ = QString::fromLocal8Bit(text);
+        std::free(text);
+        return;
+    }
+    netsnmp_session* live = snmp_sess_session(session_);
+    if (target.v3) {
+        // The library would ask for the engine ID with the first request, on that request's
+        // time-outs; asked here, the discovery has a time-out of its own.
+        auto* handle = static_cast<struct session_list*>(session_);
+        const snmp_secmod_def* usm = find_sec_mod(USM_SEC_MODEL_NUMBER);
+        if (usm && usm->probe_engineid && usm->probe_engineid(handle, live) == SNMPERR_SUCCESS &&
+            live->securityEngineIDLen > 0 && usm->post_probe_engineid)
+            usm->post_probe_engineid(handle, live);
+        engineId_ = QByteArray(reinterpret_cast<const char*>(live->securityEngineID),
+                               qsizetype(live->securityEngineIDLen));
+        live->timeout = long(std::chrono::microseconds(target.timeout).count());
+        live->retries = target.retries;
+    }
+}
+
+SnmpClient::~SnmpClient()
+{
+    if (session_)
+        snmp_sess_close(session_);
+}
+
+void SnmpClient::takeError()
+{
+    char* text = nullptr;
+    int libraryError = 0;
+    int systemError = 0;
+    snmp_sess_error(session_, &systemError, &libraryError, &text);
+    error_ = QString::fromLocal8Bit(text);
+    std::free(text);
+}
+
+std::optional<SnmpValue> SnmpClient::get(const QString& oidText)
+{
+    const auto name = parseOid(oidText);
+    if (!name) {
+        error_ = QStringLiteral("not a numeric object identifier: %1").arg(oidText);
+        return std::nullopt;
+    }
+    if (!session_)
+        return std::nullopt;
+    netsnmp_pdu* request = snmp_pdu_create(SNMP_MSG_GET);
+    snmp_add_null_var(request, name->data(), name->size());
+    netsnmp_pdu* response = nullptr;
+    const int status = snmp_sess_synch_response(session_, request, &response);
+    std::optional<SnmpValue> value;
+    if (status != STAT_SUCCESS)
+        takeError();
+    else if (!response || response->errstat != SNMP_ERR_NOERROR || !response->variables)
+        error_ = QString::fromLatin1(snmp_errstring(response ? int(response->errstat) : SNMP_ERR_GENERR));
+    else
+        value = valueOf(response->variables);
+    if (response)
+        snmp_free_pdu(response);
+    return value;
+}
+
+bool SnmpClient::set(const QString& oidText, const SnmpValue& value)
+{
+    const auto name = parseOid(oidText);
+    if (!name || !session_)
+        return false;
+    netsnmp_pdu* request = snmp_pdu_create(SNMP_MSG_SET);
+    if (!addValue(request, *name, value)) {
+        snmp_free_pdu(request);
+        error_ = QStringLiteral("the value cannot be written");
+        return false;
+    }
+    if (!target_.v3) {
+        // A community given with the request replaces the session's (read) community.
+        const QByteArray& community = target_.writeCommunity;
+        request->community =
+            static_cast<u_char*>(std::malloc(size_t(std::max<qsizetype>(community.size(), 1))));
+        std::memcpy(request->community, community.constData(), size_t(community.size()));
+        request->community_len = size_t(community.size());
+    }
+    netsnmp_pdu* response = nullptr;
+    const int status = snmp_sess_synch_response(session_, request, &response);
+    bool accepted = false;
+    if (status != STAT_SUCCESS)
+        takeError();
+    else if (!response || response->errstat != SNMP_ERR_NOERROR)
+        error_ = QString::fromLatin1(snmp_errstring(response ? int(response->errstat) : SNMP_ERR_GENERR));
+    else
+        accepted = true;
+    if (response)
+        snmp_free_pdu(response);
+    return accepted;
+}
+
+void SnmpClient::setLocalEngineId(const QByteArray& engineId)
+{
+    set_exact_engineID(reinterpret_cast<const u_char*>(engineId.constData()), size_t(engineId.size()));
+}
+
+void SnmpClient::forgetUsers()
+{
+    {
+        QMutexLocker lock(&keyMutex);
+        keyCache.clear();
+    }
+    struct usmUser* user = usm_get_userList();
+    while (user) {
+        struct usmUser* next = user->next;
+        usm_remove_user(user);
+        usm_free_user(user);
+        user = next;
+    }
+}

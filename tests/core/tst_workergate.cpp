@@ -1,0 +1,99 @@
+#include "core/WorkerGate.h"
+
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <vector>
+
+// A worker and the window's thread take turns: one exchange per release, each result handed over
+// while the worker waits, and a worker left paused does nothing.
+class tst_WorkerGate : public QObject
+{
+    Q_OBJECT
+
+public:
+    Q_INVOKABLE void handleResult(int exchange)
+    {
+        gate.pause();
+        log.push_back(QStringLiteral("handled %1").arg(exchange));
+        if (exchange < lastExchange)
+            gate.release();
+    }
+
+    WorkerGate gate;
+    std::vector<QString> log; // written by both threads, only ever in turn
+    int lastExchange = 5;
+
+private slots:
+    void strictAlternation()
+    {
+        std::atomic<int> exchanges = 0;
+        QThread* worker = QThread::create([this, &exchanges] {
+            while (gate.waitForRelease()) {
+                const int n = ++exchanges;
+                log.push_back(QStringLiteral("exchange %1").arg(n));
+                QMetaObject::invokeMethod(this, "handleResult", Qt::BlockingQueuedConnection, Q_ARG(int, n));
+                log.push_back(QStringLiteral("returned %1").arg(n));
+            }
+        });
+        worker->start();
+        gate.release();
+
+        QTRY_COMPARE_WITH_TIMEOUT(exchanges.load(), lastExchange, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(log.size(), size_t(3 * lastExchange), 5000);
+        // The last handler did not release: the worker stays paused.
+        QTest::qWait(50);
+        QCOMPARE(exchanges.load(), lastExchange);
+
+        std::vector<QString> expected;
+        for (int n = 1; n <= lastExchange; ++n) {
+            expected.push_back(QStringLiteral("exchange %1").arg(n));
+            expected.push_back(QStringLiteral("handled %1").arg(n));
+            expected.push_back(QStringLiteral("returned %1").arg(n));
+        }
+        QCOMPARE(log, expected);
+
+        gate.close();
+        QVERIFY(worker->wait(5000));
+        delete worker;
+    }
+
+    void releaseBeforeTheWorkerWaitsIsNotLost()
+    {
+        WorkerGate g;
+        g.release();
+        g.release(); // a second release of a running worker adds nothing
+        std::atomic<int> runs = 0;
+        QThread* worker = QThread::create([&] {
+            while (g.waitForRelease())
+                ++runs;
+        });
+        worker->start();
+        QTRY_COMPARE_WITH_TIMEOUT(runs.load(), 1, 5000);
+        QTest::qWait(30);
+        QCOMPARE(runs.load(), 1);
+        g.close();
+        QVERIFY(worker->wait(5000));
+        delete worker;
+    }
+
+    void pauseTakesBackAnUntakenRelease()
+    {
+        WorkerGate g;
+        g.release();
+        g.pause();
+        std::atomic<bool> ran = false;
+        QThread* worker = QThread::create([&] { ran = g.waitForRelease(); });
+        worker->start();
+        QTest::qWait(30);
+        QVERIFY(!ran);
+        g.close();
+        QVERIFY(worker->wait(5000));
+        QVERIFY(!ran);
+        delete worker;
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_WorkerGate)
+#include "tst_workergate.moc"

@@ -1,0 +1,306 @@
+#include "RecordingFeedback.h"
+
+#include "core/ControlIds.h"
+#include "ui/DialogUnits.h"
+#include "ui/MainWindow.h"
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The main window as the operator meets it: its controls, the link choice and leaving the program.
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+    struct Window {
+        Clock clock{0.01};
+        RecordingFeedback feedback;
+        MainWindow window{clock, feedback};
+    };
+
+private slots:
+    void everyControlHasItsIdentifierKindAndCaption_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("1496") << 1496 << "QGroupBox"
+                              << "System Information / Operation";
+        QTest::newRow("1506") << 1506 << "QGroupBox"
+                              << "Reset/Update";
+        QTest::newRow("1002") << 1002 << "QPushButton"
+                              << "System Reset";
+        QTest::newRow("1505") << 1505 << "QPushButton"
+                              << "Firmware Download";
+        QTest::newRow("1504") << 1504 << "QLabel"
+                              << " DOWNLOAD IN PROGRESS";
+        QTest::newRow("1497") << 1497 << "QGroupBox"
+                              << "System/Port Param.";
+        QTest::newRow("1004") << 1004 << "QPushButton"
+                              << "Save Parameters to Flash";
+        QTest::newRow("1005") << 1005 << "QPushButton"
+                              << "Restore Factory Defaults";
+        QTest::newRow("1003") << 1003 << "QPushButton"
+                              << "About";
+        QTest::newRow("1498") << 1498 << "QGroupBox"
+                              << "System Information";
+        QTest::newRow("1343") << 1343 << "QLabel"
+                              << "Firmware Version";
+        QTest::newRow("1344") << 1344 << "QLabel"
+                              << "Hardware Version";
+        QTest::newRow("1348") << 1348 << "QLabel"
+                              << "Port Number";
+        QTest::newRow("1324") << 1324 << "QLabel"
+                              << "System ID  (Description)";
+        QTest::newRow("1345") << 1345 << "MyStatic"
+                              << "FW Rev";
+        QTest::newRow("1346") << 1346 << "MyStatic"
+                              << "PoE ID Rev";
+        QTest::newRow("1347") << 1347 << "MyStatic"
+                              << "";
+        QTest::newRow("1000") << 1000 << "QLineEdit"
+                              << "";
+        QTest::newRow("1001") << 1001 << "QPushButton"
+                              << "Edit";
+        QTest::newRow("1503") << 1503 << "QGroupBox"
+                              << "Connection Information";
+        QTest::newRow("1500") << 1500 << "QLabel"
+                              << "Connection Type";
+        QTest::newRow("1501") << 1501 << "QComboBox"
+                              << "SNMP/LAN & WAN";
+        QTest::newRow("1008") << 1008 << "QPushButton"
+                              << "Setting";
+        QTest::newRow("1502") << 1502 << "QComboBox"
+                              << "";
+        QTest::newRow("1350") << 1350 << "QPushButton"
+                              << "Search PoE";
+        QTest::newRow("1510") << 1510 << "QProgressBar"
+                              << "";
+        QTest::newRow("1349") << 1349 << "QListWidget"
+                              << "";
+        QTest::newRow("182") << 182 << "PROGRESSDLG"
+                             << "Spanmon ";
+        QTest::newRow("1482") << 1482 << "QLabel"
+                              << "Processing";
+        QTest::newRow("1481") << 1481 << "QProgressBar"
+                              << "";
+    }
+    void everyControlHasItsIdentifierKindAndCaption()
+    {
+        QFETCH(int, id);
+        QFETCH(QString, kind);
+        QFETCH(QString, caption);
+        Window w;
+        QWidget* control = w.window.controls().widget(id);
+        QVERIFY(control);
+        QCOMPARE(QString::fromLatin1(control->metaObject()->className()), kind);
+        QCOMPARE(w.window.controls().text(id), caption);
+    }
+
+    void sizesFollowTheDialogUnitsOfTheDialogFont()
+    {
+        Window w;
+        const DialogUnits du(fonts::dialog());
+        QCOMPARE(w.window.size(), du.size(466, 303));
+        QCOMPARE(w.window.windowTitle(), QStringLiteral("Spanmon"));
+        // Both pages lie inside the tab control without spilling out of it.
+        QWidget* tabs = w.window.controls().widget(ctl::Tabs);
+        QVERIFY(w.window.rect().contains(tabs->geometry()));
+    }
+
+    void startsOnTheNetworkLinkWithTheDeviceControlsLocked()
+    {
+        Window w;
+        Controls& c = w.window.controls();
+        QCOMPARE(w.window.state().linkType, LinkType::Network);
+        QCOMPARE(c.currentIndex(ctl::LinkCombo), 0);
+        QVERIFY(!c.isEnabled(ctl::FirmwareDownload));
+        QVERIFY(!c.isVisible(ctl::DownloadIndicator));
+        QVERIFY(!c.isVisible(ctl::ComPortCombo));
+        QVERIFY(c.isVisible(ctl::Setting));
+        QVERIFY(!c.isVisible(ctl::SearchProgress));
+        QVERIFY(!c.isVisible(ctl::ProgressDialog));
+        QCOMPARE(w.window.state().snmpPhase, 999);
+        QCOMPARE(w.window.state().searchRetries, 3);
+        QVERIFY(w.window.state().settingsPath.endsWith(QStringLiteral("/Link.ini")));
+    }
+
+    void linkChangeIsRefusedWhileASessionRuns()
+    {
+        Window w;
+        auto* link = w.window.controls().get<QComboBox>(ctl::LinkCombo);
+        w.window.state().serialLinked = true;
+        w.window.controls().insertItem(ctl::FoundDevices, 0, QStringLiteral("ttyV0 *** POE528U-480-24-N"));
+        link->setCurrentIndex(1);
+        emit link->activated(1);
+        QCOMPARE(link->currentIndex(), 0);
+        QCOMPARE(w.window.state().linkChoice, 0);
+        QCOMPARE(w.window.controls().itemCount(ctl::FoundDevices), 1);
+        QVERIFY(w.feedback.shown.isEmpty());
+    }
+
+    void linkChangeIsIgnoredDuringAFirmwareDownload()
+    {
+        Window w;
+        auto* link = w.window.controls().get<QComboBox>(ctl::LinkCombo);
+        w.window.serialLink().downloadActive = true;
+        link->setCurrentIndex(1);
+        emit link->activated(1);
+        QCOMPARE(link->currentIndex(), 0);
+        QVERIFY(w.feedback.shown.isEmpty());
+    }
+
+    void backToTheNetworkLinkShowsSettingAndDropsTheListedDevice()
+    {
+        Window w;
+        Controls& c = w.window.controls();
+        w.window.state().linkChoice = 1;
+        w.window.state().linkType = LinkType::None;
+        c.setEnabled(ctl::SearchPoe, false);
+        c.setVisible(ctl::Setting, false);
+        c.setVisible(ctl::ComPortCombo, true);
+        c.insertItem(ctl::FoundDevices, 0, QStringLiteral("ttyV0 *** POE263U"));
+        emit w.window.controls().get<QComboBox>(ctl::LinkCombo)->activated(0);
+        QCOMPARE(w.window.state().linkType, LinkType::Network);
+        QVERIFY(c.isVisible(ctl::Setting));
+        QVERIFY(!c.isVisible(ctl::ComPortCombo));
+        QVERIFY(c.isEnabled(ctl::SearchPoe));
+        QCOMPARE(c.itemCount(ctl::FoundDevices), 0);
+    }
+
+    void serialLinkWithoutPortsWarnsUntilTheNetworkLinkIsChosenAgain()
+    {
+        Window w;
+        QTemporaryDir noLinks;
+        SerialPortEnumerator& ports = w.window.controller().serialSession().enumerator();
+        ports.setSystemPorts([] { return std::vector<SerialPortInfo>{}; });
+        ports.setVirtualPorts(noLinks.path(), QStringLiteral("ttyV*"));
+        auto* link = w.window.controls().get<QComboBox>(ctl::LinkCombo);
+        link->setCurrentIndex(1);
+        emit link->activated(1);
+        QCOMPARE(w.feedback.shown.size(), 1);
+        QCOMPARE(w.feedback.shown.first(),
+                 (Message{QStringLiteral("Warning"), QStringLiteral("No Serial Port can be opened !!   "),
+                          Message::Icon::Exclamation, Message::Buttons::Ok}));
+        QCOMPARE(w.window.state().linkType, LinkType::None);
+        QVERIFY(!w.window.controls().isEnabled(ctl::SearchPoe));
+        QVERIFY(w.window.controls().isVisible(ctl::ComPortCombo));
+        QVERIFY(!w.window.controls().isVisible(ctl::Setting));
+
+        link->setCurrentIndex(0);
+        emit link->activated(0);
+        QCOMPARE(w.window.state().linkType, LinkType::Network);
+        QVERIFY(w.window.controls().isEnabled(ctl::SearchPoe));
+        QCOMPARE(w.feedback.shown.size(), 1);
+    }
+
+    void comPortChoiceSnapsBackWhileConnected()
+    {
+        Window w;
+        Controls& c = w.window.controls();
+        for (const char* name : {"ttyS0", "ttyUSB0", "ttyV0"})
+            c.addItem(ctl::ComPortCombo, QString::fromLatin1(name));
+        c.setCurrentIndex(ctl::ComPortCombo, 0);
+        emit w.window.controls().get<QComboBox>(ctl::ComPortCombo)->activated(2);
+        QCOMPARE(w.window.state().comChoice, 2);
+        w.window.state().serialLinked = true;
+        emit w.window.controls().get<QComboBox>(ctl::ComPortCombo)->activated(1);
+        QCOMPARE(c.currentIndex(ctl::ComPortCombo), 2);
+        QCOMPARE(w.window.state().comChoice, 2);
+    }
+
+    void exitAsksAndCancelChangesNothing()
+    {
+        Window w;
+        w.window.show();
+        w.window.state().serialLinked = true;
+        w.feedback.answers = {false};
+        w.window.close();
+        QVERIFY(w.window.isVisible());
+        QVERIFY(w.window.state().serialLinked);
+        QCOMPARE(w.feedback.shown.size(), 1);
+        const Message expected{QStringLiteral("Corvane MIDSPAN PoE GUI Monitor"),
+                               QStringLiteral("Exit Corvane MIDSPAN PoE GUI Monitor ?"),
+                               Message::Icon::Question, Message::Buttons::OkCancel};
+        QCOMPARE(w.feedback.shown.first(), expected);
+
+        w.feedback.answers = {true};
+        w.window.close();
+        QVERIFY(!w.window.isVisible());
+    }
+
+    void enterAndEscapeAreSwallowed()
+    {
+        Window w;
+        w.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        auto* reset = w.window.controls().get<QPushButton>(ctl::SystemReset);
+        reset->setFocus();
+        QSignalSpy pressed(reset, &QPushButton::clicked);
+        QTest::keyClick(reset, Qt::Key_Return);
+        QTest::keyClick(reset, Qt::Key_Enter);
+        QTest::keyClick(&w.window, Qt::Key_Escape);
+        QCOMPARE(pressed.count(), 0);
+        QVERIFY(w.window.isVisible());
+        QVERIFY(w.feedback.shown.isEmpty());
+    }
+
+    void tabsShowOnePageAtATime()
+    {
+        Window w;
+        QWidget* portPage = w.window.controls().widget(ctl::PortPage);
+        QWidget* infoPage = w.window.controls().widget(ctl::InfoPage);
+        QVERIFY(portPage);
+        QVERIFY(infoPage);
+        QVERIFY(infoPage->isHidden());
+        w.window.selectTab(1);
+        QVERIFY(portPage->isHidden());
+        QVERIFY(!infoPage->isHidden());
+        w.window.selectTab(0);
+        QVERIFY(!portPage->isHidden());
+        QVERIFY(infoPage->isHidden());
+    }
+
+    void noSessionTimer3OnTheNetworkLinkReportsNoDevice()
+    {
+        Window w;
+        w.window.context().clock.start(TimerId::IdentifyReply, 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.feedback.shown.size(), 1, 5000);
+        QCOMPARE(w.feedback.shown.first().title, QStringLiteral("Error"));
+        QCOMPARE(
+            w.feedback.shown.first().text,
+            QStringLiteral("No Corvane PoE Device !! \r\nPlease Check IP Address, Community Setting,\r\nor "
+                           "Hardware Disconnected !!"));
+    }
+
+    void valueFieldsSpeakTheirValueAndCaption()
+    {
+        Window w;
+        w.window.controls().setText(ctl::FirmwareRevision, QStringLiteral("2.3"));
+        QAccessibleInterface* field =
+            QAccessible::queryAccessibleInterface(w.window.controls().widget(ctl::FirmwareRevision));
+        QVERIFY(field);
+        QCOMPARE(field->text(QAccessible::Name), QStringLiteral("Firmware Version"));
+        QCOMPARE(field->text(QAccessible::Description), QStringLiteral("2.3"));
+        QVERIFY(field->textInterface());
+        QCOMPARE(field->textInterface()->text(0, field->textInterface()->characterCount()),
+                 QStringLiteral("2.3"));
+        QAccessibleInterface* reset =
+            QAccessible::queryAccessibleInterface(w.window.controls().widget(ctl::SystemReset));
+        QCOMPARE(reset->text(QAccessible::Name), QStringLiteral("System Reset"));
+        QVERIFY(reset->actionInterface());
+        QVERIFY(reset->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    }
+};
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"

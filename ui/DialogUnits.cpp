@@ -1,0 +1,50 @@
+#include "ui/DialogUnits.h"
+
+#include <QFontMetrics>
+#include <QStringList>
+
+DialogUnits::DialogUnits(const QFont& dialogFont)
+{
+    const QFontMetrics metrics(dialogFont);
+    const int alphabet =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    baseX_ = (alphabet / 26 + 1) / 2;
+    baseY_ = metrics.height();
+}
+
+namespace fonts
+{
+
+namespace
+{
+QStringList withTwin(const QString& family)
+{
+    if (family == u"Calibri")
+        return {family, QStringLiteral("Carlito")};
+    if (family == u"Arial")
+        return {family, QStringLiteral("Liberation Sans")};
+    return {family};
+}
+} // namespace
+
+QFont dialog()
+{
+    QFont font;
+    font.setFamilies(withTwin(QStringLiteral("Calibri")));
+    font.setPixelSize(15); // 11 points at 96 dots per inch
+    return font;
+}
+
+QFont withCellHeight(const QString& family, int cellPixels, int weight)
+{
+    QFont font;
+    font.setFamilies(withTwin(family));
+    font.setWeight(static_cast<QFont::Weight>(weight));
+    int pixels = cellPixels;
+    font.setPixelSize(pixels);
+    while (pixels > 6 && QFontMetrics(font).height() > cellPixels)
+        font.setPixelSize(--pixels);
+    return font;
+}
+
+} // namespace fonts

@@ -1,0 +1,322 @@
+#include "ui/MainWindow.h"
+
+#include "core/ControlIds.h"
+#include "ui/DialogUnits.h"
+#include "ui/EditDes.h"
+#include "ui/Info.h"
+#include "ui/MyStatic.h"
+#include "ui/PROGRESSDLG.h"
+#include "ui/PictureWindow.h"
+#include "ui/PortDescription.h"
+#include "core/LinkIni.h"
+#include "links/snmp/NetworkWorker.h"
+#include "ui/ParamSetting.h"
+#include "links/snmp/SnmpClient.h"
+#include "links/snmp/SnmpWorker.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabBar>
+
+#include <utility>
+
+namespace
+{
+
+const QColor PanelGrey(0xDA, 0xDA, 0xDA);
+
+// Tabs of one fixed width, narrowed only when two of them would not fit the control.
+class FixedWidthTabBar : public QTabBar
+{
+public:
+    static constexpr int TabWidth = 451;
+    using QTabBar::QTabBar;
+
+protected:
+    QSize tabSizeHint(int index) const override
+    {
+        QSize size = QTabBar::tabSizeHint(index);
+        size.setWidth(std::min(TabWidth, (width() - 4) / std::max(1, count())));
+        return size;
+    }
+};
+
+QPixmap programIcon()
+{
+    return LampImages().image(Lamp::Connected);
+}
+
+} // namespace
+
+MainWindow::MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      controls_(lamps_),
+      view_(state_, controls_), context_{state_, serial_, controls_, view_, clock, feedback},
+      serialSession_(context_), networkWorker_(makeNetworkWorker()), networkLink_(context_, *networkWorker_),
+      controller_(context_, serialSession_, networkLink_)
+{
+    setWindowTitle(QStringLiteral("Spanmon"));
+    setWindowIcon(programIcon());
+    setFont(fonts::dialog());
+    QPalette grey = palette();
+    grey.setColor(QPalette::Window, PanelGrey);
+    setPalette(grey);
+    setAutoFillBackground(true);
+
+    auto* about = new QAction(QStringLiteral("About Spanmon(&A)..."), this);
+    connect(about, &QAction::triggered, this, &MainWindow::runAbout);
+    addAction(about);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    state_.settingsPath = LinkIni::inWorkingDirectory().path();
+
+    buildTabs();
+    boldFont_ = fonts::withCellHeight(QStringLiteral("Arial"), 15, 700);
+    normalFont_ = fonts::withCellHeight(QStringLiteral("Arial"), 15, 400);
+    valueFont_ = boldFont_;
+    buildControls();
+    progress_ = new PROGRESSDLG(controls_, this);
+    settings_ = new ParamSetting(state_, feedback, lamps_, this);
+    wire();
+    controller_.initialise();
+}
+
+std::unique_ptr<NetworkWorker> MainWindow::makeNetworkWorker()
+{
+    initSnmpLibrary();
+    // The worker's pause after a set runs on the same scale as the window's pauses.
+    return std::make_unique<SnmpWorker>(
+        state_, this, [this] { controller_.onSnmpResult(); }, context_.clock.scale());
+}
+
+MainWindow::~MainWindow()
+{
+    // The worker's result handler reaches into the controller: the worker goes first.
+    networkWorker_.reset();
+}
+
+void MainWindow::buildControls()
+{
+    const DialogUnits du(font());
+    setFixedSize(du.size(466, 303));
+
+    auto place = [&](int id, auto* widget, QRect rect) {
+        widget->setGeometry(rect);
+        if (id)
+            controls_.add(id, widget);
+        return widget;
+    };
+    auto group = [&](int id, const QString& title, QRect rect) {
+        return place(id, new QGroupBox(title, this), rect);
+    };
+    auto button = [&](int id, const QString& text, QRect rect) {
+        auto* b = place(id, new QPushButton(text, this), rect);
+        b->setAutoDefault(false); // Enter presses no button
+        return b;
+    };
+    auto label = [&](int id, const QString& text, QRect rect) {
+        return place(id, new QLabel(text, this), rect);
+    };
+    auto value = [&](int id, const QString& text, const QString& name, QRect rect) {
+        auto* cell = place(id, new MyStatic(text, this), rect);
+        cell->setAlignment(Qt::AlignCenter);
+        cell->setAccessibleName(name);
+        return cell;
+    };
+
+    // Frames first, so that the controls inside them lie on top.
+    group(ctl::SystemGroup, QStringLiteral("System Information / Operation"), du.rect(4, 2, 300, 95));
+    group(ctl::ResetGroup, QStringLiteral("Reset/Update"), du.rect(72, 9, 84, 36));
+    group(ctl::ParamGroup, QStringLiteral("System/Port Param."), du.rect(160, 9, 138, 36));
+    group(ctl::InfoGroup, QStringLiteral("System Information"), du.rect(72, 46, 226, 48));
+    group(ctl::ConnectionGroup, QStringLiteral("Connection Information"), du.rect(308, 2, 154, 95));
+
+    auto* frame = place(ctl::PictureFrame, new QFrame(this), du.rect(10, 13, 56, 44));
+    picture_ = new PictureWindow(this);
+    picture_->setGeometry(frame->geometry());
+    picture_->showPicture(PictureWindow::productPicture());
+
+    button(ctl::About, QStringLiteral("About"), du.rect(10, 62, 56, 14));
+    button(ctl::SystemReset, QStringLiteral("System Reset"), du.rect(78, 18, 72, 12));
+    button(ctl::FirmwareDownload, QStringLiteral("Firmware Download"), du.rect(78, 31, 72, 12));
+    auto* indicator =
+        label(ctl::DownloadIndicator, QStringLiteral(" DOWNLOAD IN PROGRESS"), du.rect(74, 32, 80, 10));
+    QPalette red = indicator->palette();
+    red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    indicator->setPalette(red);
+    button(ctl::SaveToFlash, QStringLiteral("Save Parameters to Flash"), du.rect(166, 18, 126, 12));
+    button(ctl::FactoryDefaults, QStringLiteral("Restore Factory Defaults"), du.rect(166, 31, 126, 12));
+
+    label(ctl::FirmwareLabel, QStringLiteral("Firmware Version"), du.rect(78, 57, 58, 9));
+    auto* firmware = value(ctl::FirmwareRevision, QStringLiteral("FW Rev"),
+                           QStringLiteral("Firmware Version"), du.rect(136, 56, 36, 11));
+    label(ctl::HardwareLabel, QStringLiteral("Hardware Version"), du.rect(180, 57, 58, 9));
+    auto* hardware = value(ctl::HardwareRevision, QStringLiteral("PoE ID Rev"),
+                           QStringLiteral("Hardware Version"), du.rect(238, 56, 52, 11));
+    for (MyStatic* revision : {firmware, hardware}) {
+        revision->setFont(valueFont_);
+        revision->setBackgroundColour(Qt::black);
+        revision->setTextColour(QColor(255, 66, 33));
+    }
+    label(ctl::PortNumberLabel, QStringLiteral("Port Number"), du.rect(78, 69, 58, 9));
+    auto* ports = value(ctl::PortNumber, QString(), QStringLiteral("Port Number"), du.rect(136, 68, 36, 11));
+    ports->setTextColour(Qt::black);
+    label(ctl::SystemIdLabel, QStringLiteral("System ID  (Description)"), du.rect(78, 81, 82, 9));
+    auto* description = place(ctl::SystemDescription, new QLineEdit(this), du.rect(160, 80, 96, 11));
+    description->setReadOnly(true);
+    description->setAccessibleName(QStringLiteral("System ID  (Description)"));
+    button(ctl::EditSystemDescription, QStringLiteral("Edit"), du.rect(260, 80, 32, 11))
+        ->setAccessibleName(QStringLiteral("Edit System ID"));
+
+    label(ctl::ConnectionTypeLabel, QStringLiteral("Connection Type"), du.rect(314, 14, 56, 9));
+    auto* link = place(ctl::LinkCombo, new QComboBox(this), du.rect(372, 12, 84, 12));
+    link->addItems({QStringLiteral("SNMP/LAN & WAN"), QStringLiteral("USB/soft RS232")});
+    link->setAccessibleName(QStringLiteral("Connection Type"));
+    button(ctl::Setting, QStringLiteral("Setting"), du.rect(314, 28, 64, 13));
+    place(ctl::ComPortCombo, new QComboBox(this), du.rect(314, 28, 64, 13))
+        ->setAccessibleName(QStringLiteral("COM Port"));
+    button(ctl::SearchPoe, QStringLiteral("Search PoE"), du.rect(384, 28, 72, 13));
+    auto* searching = place(ctl::SearchProgress, new QProgressBar(this), du.rect(314, 28, 142, 13));
+    searching->setTextVisible(false);
+    searching->setAccessibleName(QStringLiteral("Search progress"));
+    auto* found = place(ctl::FoundDevices, new QListWidget(this), du.rect(314, 45, 142, 48));
+    found->setAccessibleName(QStringLiteral("Found devices"));
+
+    tabControl_->setGeometry(du.rect(4, 99, 458, 200));
+    placePages();
+}
+
+void MainWindow::buildTabs()
+{
+    tabControl_ = new QFrame(this);
+    controls_.add(ctl::Tabs, tabControl_);
+    tabPane_ = new QFrame(tabControl_);
+    tabPane_->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    tabBar_ = new FixedWidthTabBar(tabControl_);
+    tabBar_->setDrawBase(true);
+    tabBar_->setExpanding(false);
+    tabBar_->addTab(QStringLiteral("Port Description"));
+    tabBar_->addTab(QStringLiteral("Parametric Information"));
+    portPage_ = new PortDescription(context_, controls_, lamps_, tabControl_);
+    infoPage_ = new Info(controls_, tabControl_);
+    infoPage_->hide();
+}
+
+void MainWindow::placePages()
+{
+    // The pages lie inside the tab control below its tabs, as the dialog design places them.
+    const QRect client = tabControl_->rect();
+    const int tabsHeight = std::min(tabBar_->sizeHint().height(), 25);
+    tabBar_->setGeometry(0, 0, client.width(), tabsHeight);
+    tabPane_->setGeometry(0, tabsHeight - 1, client.width(), client.height() - tabsHeight + 1);
+    for (QWidget* page : std::initializer_list<QWidget*>{portPage_, infoPage_})
+        page->setGeometry(2, 25, client.width() - 5, client.height() - 27);
+}
+
+void MainWindow::selectTab(int index)
+{
+    tabBar_->setCurrentIndex(index);
+    portPage_->setVisible(index == 0);
+    infoPage_->setVisible(index == 1);
+}
+
+void MainWindow::wire()
+{
+    connect(tabBar_, &QTabBar::currentChanged, this, &MainWindow::selectTab);
+    connect(controls_.get<QPushButton>(ctl::About), &QPushButton::clicked, this, &MainWindow::runAbout);
+    connect(controls_.get<QPushButton>(ctl::SearchPoe), &QPushButton::clicked, this,
+            [this] { controller_.searchPoe(); });
+    connect(controls_.get<QComboBox>(ctl::LinkCombo), &QComboBox::activated, this,
+            [this](int index) { controller_.changeLink(index); });
+    connect(controls_.get<QComboBox>(ctl::ComPortCombo), &QComboBox::activated, this,
+            [this](int index) { controller_.changeComPort(index); });
+    connect(controls_.get<QListWidget>(ctl::FoundDevices), &QListWidget::currentRowChanged, this,
+            [this] { controller_.selectFoundDevice(); });
+    connect(controls_.get<QPushButton>(ctl::SystemReset), &QPushButton::clicked, this,
+            [this] { controller_.systemReset(); });
+    connect(controls_.get<QPushButton>(ctl::SaveToFlash), &QPushButton::clicked, this,
+            [this] { controller_.saveToFlash(); });
+    connect(controls_.get<QPushButton>(ctl::FactoryDefaults), &QPushButton::clicked, this,
+            [this] { controller_.restoreDefaults(); });
+    connect(controls_.get<QPushButton>(ctl::FirmwareDownload), &QPushButton::clicked, this,
+            [this] { controller_.firmwareDownload(); });
+    // The port page's description dialog also edits the system description.
+    EditDes* describe = portPage_->descriptionDialog();
+    connect(controls_.get<QPushButton>(ctl::EditSystemDescription), &QPushButton::clicked, this,
+            [this, describe] {
+                if (!controller_.beginSystemDescriptionEdit())
+                    return;
+                systemEditOpen_ = true;
+                describe->openForSystem();
+            });
+    connect(describe, &QDialog::finished, this, [this](int result) {
+        if (!std::exchange(systemEditOpen_, false))
+            return;
+        controller_.endSystemDescriptionEdit(result == QDialog::Accepted && state_.descriptionSaved);
+    });
+    controller_.setSettingsOpener([this] { settings_->openSettings(); });
+    NetworkSearch& search = networkLink_.search();
+    search.openSettings = [this] { controller_.openSettings(); };
+    search.readSetting = [](const QString& section, const QString& key) {
+        return LinkIni::inWorkingDirectory().value(section, key); // the folder of this moment
+    };
+    connect(controls_.get<QPushButton>(ctl::Setting), &QPushButton::clicked, this,
+            [this] { controller_.openSettings(); });
+    connect(settings_, &QDialog::finished, this, [this](int result) {
+        controller_.settingsClosed(result == QDialog::Accepted, settings_->relinkRequested());
+    });
+    connect(&context_.clock, &Clock::expired, this, [this](TimerId timer) { controller_.onTimer(timer); });
+}
+
+void MainWindow::runAbout()
+{
+    QDialog box(this);
+    box.setWindowTitle(QStringLiteral("About Spanmon "));
+    box.setFont(fonts::dialog());
+    const DialogUnits du(box.font());
+    box.setFixedSize(du.size(235, 46));
+    auto* icon = new QLabel(&box);
+    icon->setPixmap(programIcon());
+    icon->setGeometry(du.rect(8, 10, 20, 20));
+    auto* version = new QLabel(QStringLiteral("Spanmon Version 1.0, Sep. 2009"), &box);
+    version->setGeometry(du.rect(36, 10, 130, 9));
+    auto* line = new QLabel(QStringLiteral("PoE midspan monitor and control"), &box);
+    line->setGeometry(du.rect(36, 24, 130, 9));
+    auto* ok = new QPushButton(QStringLiteral("OK"), &box);
+    ok->setGeometry(du.rect(178, 8, 50, 14));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, &box, &QDialog::accept);
+    box.exec();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        event->accept(); // only explicit buttons act
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (controller_.confirmExit())
+        event->accept();
+    else
+        event->ignore();
+}

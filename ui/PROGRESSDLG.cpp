@@ -1,0 +1,38 @@
+#include "ui/PROGRESSDLG.h"
+
+#include "core/ControlIds.h"
+#include "ui/DialogUnits.h"
+#include "ui/WidgetControls.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+
+PROGRESSDLG::PROGRESSDLG(WidgetControls& controls, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      text_(new QLabel(QStringLiteral("Processing"), this)), bar_(new QProgressBar(this))
+{
+    setWindowTitle(QStringLiteral("Spanmon "));
+    setModal(false);
+    setFont(fonts::dialog());
+    const DialogUnits du(font());
+    setFixedSize(du.size(154, 29));
+    text_->setGeometry(du.rect(7, 3, 140, 9));
+    bar_->setGeometry(du.rect(7, 14, 140, 10));
+    bar_->setTextVisible(false);
+    bar_->setAccessibleName(QStringLiteral("Progress"));
+    controls.add(ctl::ProgressDialog, this);
+    controls.add(ctl::ProgressText, text_);
+    controls.add(ctl::ProgressBar, bar_);
+}
+
+void PROGRESSDLG::closeEvent(QCloseEvent* event)
+{
+    // Only the command that showed it hides it again.
+    event->ignore();
+}
+
+void PROGRESSDLG::keyPressEvent(QKeyEvent* event)
+{
+    event->ignore();
+}
