@@ -1,6 +1,6 @@
+#include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "ui/DialogFeedback.h"
-#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -51,7 +51,8 @@ int main(int argc, char* argv[])
 
     Clock clock;
     DialogFeedback feedback;
-    MainWindow window(clock, feedback);
+    Spanmon spanmon(clock, feedback);
+    MainWindow& window = spanmon.window();
     feedback.setParent(&window);
     window.setWindowIcon(icon);
     window.show();

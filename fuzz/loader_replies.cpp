@@ -64,9 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DeviceView view(state, controls);
     Clock clock;
     RecordingFeedback feedback;
-    AppContext context{state, link, controls, view, clock, feedback};
+    AppContext context{state, controls, view, clock, feedback, nullptr, {}};
     SerialPortDriver driver(link, clock);
-    FirmwareDownload download(context, driver);
+    FirmwareDownload download(context, link, driver);
 
     const QString path = firmwareFile(1 + data[0] % MostLines);
     feedback.chooseFile = [path] { return path; };

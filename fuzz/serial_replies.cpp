@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DeviceView view(state, controls);
     Clock clock;
     RecordingFeedback feedback;
-    AppContext context{state, link, controls, view, clock, feedback};
-    ReplyApplier applier(context);
+    AppContext context{state, controls, view, clock, feedback, nullptr, {}};
+    ReplyApplier applier(context, link);
 
     constexpr std::size_t Header = 2;
     while (size > Header) {

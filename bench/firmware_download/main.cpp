@@ -73,8 +73,9 @@ int main(int argc, char* argv[])
     }
     Clock clock;
     RecordingFeedback feedback;
-    MainWindow window(clock, feedback);
-    if (!searchSimulator(window, sim))
+    Spanmon spanmon(clock, feedback);
+    MainWindow& window = spanmon.window();
+    if (!searchSimulator(spanmon, sim))
         return 1;
     WidgetControls& controls = window.controls();
     auto* found = controls.get<QListWidget>(ctl::FoundDevices);

@@ -6,7 +6,7 @@
 #include "SimulatedMidspan.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -83,8 +83,9 @@ int main(int argc, char* argv[])
     }
     Clock clock;
     RecordingFeedback feedback;
-    MainWindow window(clock, feedback);
-    if (!searchSimulator(window, sim))
+    Spanmon spanmon(clock, feedback);
+    MainWindow& window = spanmon.window();
+    if (!searchSimulator(spanmon, sim))
         return 1;
     WidgetControls& controls = window.controls();
     auto* found = controls.get<QListWidget>(ctl::FoundDevices);
@@ -94,7 +95,7 @@ int main(int argc, char* argv[])
     QList<qint64> passStarts;
     QElapsedTimer wall;
     bool inStatusRead = false;
-    const SerialLink& serial = window.serialLink();
+    const SerialLink& serial = spanmon.serialLink();
     probe.onTick = [&] {
         const bool statusRead = serial.txFrame[0] == 0x04;
         if (statusRead && !inStatusRead)

@@ -2,7 +2,6 @@
 // beside a plain loop through the same client in the same run: open a session, get the object,
 // close it, with no thread and no hand-over. Target: the worker within 1.5 times the plain loop.
 #include "MidspanSimProcess.h"
-#include "core/DeviceState.h"
 #include "links/snmp/SnmpClient.h"
 #include "links/snmp/SnmpWorker.h"
 
@@ -42,6 +41,8 @@ SnmpJob jobFor(bool v3)
     job.jobAuthPassword = "auth-pass";
     job.jobPrivPassword = "priv-pass";
     job.jobUseV3 = v3;
+    job.object = object;
+    job.retries = 20;
     return job;
 }
 
@@ -49,44 +50,45 @@ SnmpJob jobFor(bool v3)
 class WorkerRun
 {
 public:
-    explicit WorkerRun(bool v3) : worker_(state_, &context_, [this] { handle(); })
+    explicit WorkerRun(bool v3)
+        : job_(jobFor(v3)), worker_(&context_, [this](const SnmpResult& result) { handle(result); })
     {
-        state_.requestOid = object;
-        state_.searchRetries = 20;
-        worker_.job() = jobFor(v3);
         // The first exchange sets the session up, as a search does.
+        job_.setUp = true;
         run(1);
         times.clear();
-        state_.sessionReady = true;
+        job_.setUp = false;
     }
 
     void run(int exchanges)
     {
         left_ = exchanges;
         clock_.start();
-        worker_.release();
+        worker_.release(job_);
         loop_.exec();
-        if (state_.networkFailures != 0 || state_.responseText.isEmpty())
+        if (failed_)
             std::fprintf(stderr, "snmp_exchange: the worker's exchanges failed\n");
     }
 
     std::vector<qint64> times;
 
 private:
-    void handle()
+    void handle(const SnmpResult& result)
     {
         worker_.pause();
+        failed_ = failed_ || !result.answered || result.text.isEmpty();
         times.push_back(clock_.nsecsElapsed());
         if (--left_ == 0) {
             loop_.quit();
             return;
         }
         clock_.start();
-        worker_.release();
+        worker_.release(job_);
     }
 
     QObject context_;
-    DeviceState state_;
+    SnmpJob job_;
+    bool failed_ = false;
     QEventLoop loop_;
     QElapsedTimer clock_;
     int left_ = 0;

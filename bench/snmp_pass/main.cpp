@@ -8,7 +8,7 @@
 #include "RecordingFeedback.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
 #include "links/snmp/SnmpClient.h"
 
 #include <QApplication>
@@ -129,7 +129,7 @@ bool runUntil(const std::function<bool()>& done, int timeoutMs)
 }
 
 struct Window {
-    Window() : window(clock, feedback) { window.show(); }
+    Window() : spanmon(clock, feedback), window(spanmon.window()) { window.show(); }
     bool search()
     {
         window.controls().get<QPushButton>(ctl::SearchPoe)->click();
@@ -137,7 +137,8 @@ struct Window {
     }
     Clock clock{1.0};
     RecordingFeedback feedback;
-    MainWindow window;
+    Spanmon spanmon;
+    MainWindow& window;
 };
 
 void silentAddresses(bool v3)

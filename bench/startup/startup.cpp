@@ -3,7 +3,7 @@
 // child builds the real main window and reports when it first paints.
 #include "core/Clock.h"
 #include "ui/DialogFeedback.h"
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -62,7 +62,8 @@ int child(int argc, char* argv[])
     QApplication app(argc, argv);
     Clock clock;
     DialogFeedback feedback;
-    MainWindow window(clock, feedback);
+    Spanmon spanmon(clock, feedback);
+    MainWindow& window = spanmon.window();
     FirstPaint probe;
     window.installEventFilter(&probe);
     window.show();

@@ -6,6 +6,7 @@
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
+#include "core/ProgressAnimation.h"
 #include "links/serial/SerialLink.h"
 #include "links/serial/SerialPortDriver.h"
 
@@ -43,7 +44,9 @@ constexpr char Complete[] = "TP\r\n";
 
 constexpr unsigned LineReplyLength = 4;
 constexpr unsigned MessageReplyLength = 5;
-constexpr int ProgressScale = 24;
+constexpr int Keep = ProgressAnimation::Keep;
+const ProgressAnimation RestartAnimation{QStringLiteral("Success!! Waiting for System Reset......."),
+                                         {{500, 6}, {2000, 11}, {2500, 17}, {3500, 21}, {3000, 24, true}, {200, Keep}}};
 
 const QByteArray EnterDownload = QByteArray::fromHex("0C000C");
 const QStringList FileFilters{QStringLiteral("s99 files(*.s99) "), QStringLiteral("s19 files(*.s19) ")};
@@ -72,14 +75,14 @@ bool looksLikeSRecord(const QByteArray& line)
 
 } // namespace
 
-FirmwareDownload::FirmwareDownload(AppContext& context, SerialPortDriver& driver)
-    : ctx_(context), driver_(driver)
+FirmwareDownload::FirmwareDownload(AppContext& context, SerialLink& link, SerialPortDriver& driver)
+    : ctx_(context), link_(link), driver_(driver)
 {
 }
 
 void FirmwareDownload::start()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     pollReplyDue_ = ctx_.clock.isActive(TimerId::PollReply);
     ctx_.clock.stop(TimerId::PollReply);
     link.resetPending = true;
@@ -120,7 +123,7 @@ void FirmwareDownload::onPollReplyDone()
 
 void FirmwareDownload::begin()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     beginning_ = false;
     link.downloadMode = true;
     ctx_.view.clearDeviceDisplay();
@@ -181,7 +184,7 @@ bool FirmwareDownload::loadFile(const QString& path)
 
 void FirmwareDownload::sendFrame(const QByteArray& frame, unsigned replyLength)
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     link.txFrame.fill(0);
     std::memcpy(link.txFrame.data(), frame.constData(), std::size_t(frame.size()));
     link.sendLength = int(frame.size());
@@ -194,15 +197,15 @@ void FirmwareDownload::sendFrame(const QByteArray& frame, unsigned replyLength)
 
 void FirmwareDownload::awaitReply(unsigned length)
 {
-    ctx_.serial.expectedLength = length;
-    ctx_.serial.readerEnabled = true;
+    link_.expectedLength = length;
+    link_.readerEnabled = true;
     driver_.resumeReader();
 }
 
 // Lines go out whole, however long; txFrame keeps what fits of the line.
 void FirmwareDownload::sendNextLine()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     const QByteArray& line = lines_.at(sent_);
     link.txFrame.fill(0);
     std::memcpy(link.txFrame.data(), line.constData(),
@@ -222,8 +225,8 @@ void FirmwareDownload::sendNextLine()
 bool FirmwareDownload::replyIs(const char* message) const
 {
     const std::size_t length = std::strlen(message);
-    return ctx_.serial.expectedLength >= length &&
-           std::memcmp(ctx_.serial.rxFrame.data(), message, length) == 0;
+    return link_.expectedLength >= length &&
+           std::memcmp(link_.rxFrame.data(), message, length) == 0;
 }
 
 void FirmwareDownload::flip()
@@ -236,7 +239,7 @@ void FirmwareDownload::flip()
 void FirmwareDownload::continueIn(int ms)
 {
     ctx_.clock.start(TimerId::Download, ms);
-    if (awaitsLoader(ctx_.serial.downloadStep))
+    if (awaitsLoader(link_.downloadStep))
         ctx_.clock.start(TimerId::LoaderSilence, int(LoaderSilence.count()));
     else
         ctx_.clock.stop(TimerId::LoaderSilence);
@@ -254,7 +257,7 @@ void FirmwareDownload::showLineCount()
 
 void FirmwareDownload::onReply()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     ctx_.clock.stop(TimerId::LoaderSilence);
     switch (link.downloadStep) {
     case AwaitEnterAck:
@@ -336,13 +339,13 @@ void FirmwareDownload::onReply()
 
 void FirmwareDownload::onTimer()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     ctx_.clock.stop(TimerId::Download);
     if (beginning_) {
         begin(); // the poll's reply never came: the line is quiet all the same
     } else if (link.downloadStep == Transferred) {
         ctx_.clock.pace({400, [this] {
-                             SerialLink& l = ctx_.serial;
+                             SerialLink& l = link_;
                              l.resetPending = true;
                              l.downloadStep = Restarting;
                              l.txFrame.fill(0);
@@ -356,28 +359,14 @@ void FirmwareDownload::onTimer()
                              ctx_.clock.start(TimerId::Download, 100);
                          }});
     } else if (link.downloadStep == Restarting) {
-        DeviceView& view = ctx_.view;
-        ctx_.clock.pace({{500,
-                          [&view] {
-                              view.showProgress(QStringLiteral("Success!! Waiting for System Reset......."));
-                              view.setProgress(ProgressScale, 6);
-                          }},
-                         {2000, [&view] { view.setProgressPosition(11); }},
-                         {2500, [&view] { view.setProgressPosition(17); }},
-                         {3500, [&view] { view.setProgressPosition(21); }},
-                         {3000,
-                          [&view] {
-                              view.setProgressPosition(24);
-                              view.hideProgress();
-                          }},
-                         {200, [this] { finish(); }}});
+        playProgress(ctx_.clock, ctx_.view, RestartAnimation, [this] { finish(); });
     }
 }
 
 void FirmwareDownload::onLoaderSilence()
 {
     ctx_.clock.stop(TimerId::LoaderSilence);
-    const int step = ctx_.serial.downloadStep;
+    const int step = link_.downloadStep;
     if (!awaitsLoader(step))
         return;
     QString text = QStringLiteral("The midspan's loader has not answered for %1 seconds (step %2")
@@ -408,13 +397,13 @@ void FirmwareDownload::finish()
 
 void FirmwareDownload::abandon()
 {
-    if (ctx_.serial.downloadActive)
+    if (link_.downloadActive)
         clear();
 }
 
 void FirmwareDownload::clear()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     Controls& c = ctx_.controls;
     ctx_.clock.stop(TimerId::Download);
     ctx_.clock.stop(TimerId::LoaderSilence);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AppContext.h"
+#include "links/serial/SerialLink.h"
 
 #include <QByteArray>
 #include <QList>
@@ -29,7 +30,7 @@ public:
     // Larger than any firmware image the midspan can hold.
     static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
-    FirmwareDownload(AppContext& context, SerialPortDriver& driver);
+    FirmwareDownload(AppContext& context, SerialLink& link, SerialPortDriver& driver);
 
     // Raises the status read and sends it; set by the session.
     std::function<void()> resumePolling;
@@ -64,6 +65,7 @@ private:
     void clear();
 
     AppContext& ctx_;
+    SerialLink& link_;
     SerialPortDriver& driver_;
     QList<QByteArray> lines_;
     int sent_ = 0;

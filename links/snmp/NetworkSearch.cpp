@@ -4,7 +4,7 @@
 #include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/OperatorFeedback.h"
-#include "links/snmp/NetworkWorker.h"
+#include "links/snmp/ExchangePlanner.h"
 #include "links/snmp/PrivateMib.h"
 
 #include <algorithm>
@@ -93,11 +93,10 @@ void NetworkSearch::startSearch()
     s.deviceAddress = s.searchPrefix + QString::number(s.searchCurrent);
     s.lastAddress = s.searchFirst == s.searchLast;
     c.setRange(ctl::SearchProgress, 0, s.lastAddress ? 1 : s.searchLast - s.searchFirst + 1);
-    s.searchIndex = 0;
     // Probes are quick, and every probe sets the worker up afresh from these settings.
     s.searchRetries = 3;
     s.sessionReady = false;
-    SnmpJob& job = worker_.job();
+    SnmpJob& job = exchanges_.job();
     job.jobAddress = s.deviceAddress;
     job.jobReadCommunity = s.readCommunity;
     job.jobWriteCommunity = s.writeCommunity;
@@ -115,7 +114,7 @@ void NetworkSearch::startSearch()
     c.setVisible(ctl::SearchPoe, false);
     c.setVisible(ctl::SearchProgress, true);
     c.setValue(ctl::SearchProgress, 1);
-    worker_.release();
+    exchanges_.release();
 }
 
 void NetworkSearch::handleSearchResult()
@@ -124,12 +123,6 @@ void NetworkSearch::handleSearchResult()
     Controls& c = ctx_.controls;
     s.networkModel = s.responseText.left(ModelLength);
     if (isMidspan(s.networkModel)) {
-        ++s.searchIndex;
-        // The record has room for 98 devices; the list binds every entry all the same.
-        if (s.searchIndex < int(s.foundAddress.size())) {
-            s.foundAddress[s.searchIndex] = s.deviceAddress;
-            s.foundModel[s.searchIndex] = s.networkModel;
-        }
         const QString entry = s.deviceAddress + QStringLiteral(" *** ") + s.responseText;
         entries_.insert(entry, {s.deviceAddress, s.networkModel});
         c.addItem(ctl::FoundDevices, entry);
@@ -140,8 +133,8 @@ void NetworkSearch::handleSearchResult()
         c.setValue(ctl::SearchProgress, c.value(ctl::SearchProgress) + 1);
         s.lastAddress = s.searchCurrent == s.searchLast;
         s.deviceAddress = s.searchPrefix + QString::number(s.searchCurrent);
-        worker_.job().jobAddress = s.deviceAddress;
-        worker_.release();
+        exchanges_.job().jobAddress = s.deviceAddress;
+        exchanges_.release();
         return;
     }
 

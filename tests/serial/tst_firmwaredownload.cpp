@@ -82,7 +82,7 @@ private:
     // The download is over, the controls are back and the session polls again.
     static void verifyCleanEnd(SerialWindowRig& rig)
     {
-        const SerialLink& link = rig.window->serialLink();
+        const SerialLink& link = rig.spanmon->serialLink();
         QVERIFY(!link.downloadActive);
         QVERIFY(!link.downloadMode);
         QVERIFY(!link.resetPending);
@@ -229,14 +229,14 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.shown.isEmpty(), WaitMs);
         QCOMPARE(rig.feedback.shown[0],
                  (Message{"Error", text, Message::Icon::Exclamation, Message::Buttons::Ok}));
-        QVERIFY(!rig.window->serialLink().downloadActive);
+        QVERIFY(!rig.spanmon->serialLink().downloadActive);
         // Polling resumes; the midspan, still in its loader, does not answer it.
         QTRY_COMPARE_WITH_TIMEOUT(rig.feedback.texts(), (QStringList{text, LostText}), WaitMs);
         QVERIFY(sim.frames().join(' ').endsWith(StatusRead));
         QCOMPARE(sim.command("get system firmware"), QStringLiteral("35")); // 2.3, as before
         QVERIFY(rig.controls().isVisible(ctl::FirmwareDownload));
         QVERIFY(!rig.controls().isVisible(ctl::DownloadIndicator));
-        QVERIFY(!rig.window->serialLink().resetPending);
+        QVERIFY(!rig.spanmon->serialLink().resetPending);
     }
 
     // Lines go out as they are in the file, however long, and never with their line ends.
@@ -349,7 +349,7 @@ private slots:
         QCOMPARE(sim.command("drop-line"), QStringLiteral("ok"));
         QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.shown.isEmpty(), WaitMs);
         QCOMPARE(rig.feedback.texts(), QStringList{LostText});
-        const SerialLink& link = rig.window->serialLink();
+        const SerialLink& link = rig.spanmon->serialLink();
         QVERIFY(!link.downloadActive);
         QVERIFY(!link.downloadMode);
         QVERIFY(!rig.state().serialLinked);

@@ -57,13 +57,12 @@ struct Scan {
     explicit Scan(const QString& directory) { session.enumerator().setVirtualPorts(directory, "ttyV*"); }
     auto parts() { return std::tie(state, controls, feedback, session); }
 
-    DeviceState state;
-    SerialLink link;
     FakeControls controls;
-    DeviceView view{state, controls};
     Clock clock{0.05};
     RecordingFeedback feedback;
-    AppContext context{state, link, controls, view, clock, feedback};
+    DeviceState state;
+    DeviceView view{state, controls};
+    AppContext context{state, controls, view, clock, feedback, nullptr, {}};
     SerialSession session{context};
 };
 

@@ -1,7 +1,8 @@
 #include "RecordingFeedback.h"
 #include "WorkingDirectory.h"
 
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
+#include "core/Clock.h"
 #include "ui/AddressEdit.h"
 #include "core/LinkIni.h"
 #include "ui/ParamSetting.h"
@@ -46,7 +47,8 @@ class tst_ParamSetting : public QObject
     struct Window {
         Clock clock{0.01};
         RecordingFeedback feedback;
-        MainWindow window{clock, feedback};
+        Spanmon spanmon{clock, feedback};
+        MainWindow& window = spanmon.window();
         ParamSetting& dialog = window.settingsDialog();
         WidgetControls& fields = dialog.controls();
 

@@ -2,7 +2,8 @@
 
 #include "core/ControlIds.h"
 #include "ui/DialogUnits.h"
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
+#include "core/Clock.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -24,7 +25,8 @@ class tst_MainWindow : public QObject
     struct Window {
         Clock clock{0.01};
         RecordingFeedback feedback;
-        MainWindow window{clock, feedback};
+        Spanmon spanmon{clock, feedback};
+        MainWindow& window = spanmon.window();
     };
 
 private slots:
@@ -152,7 +154,7 @@ private slots:
     {
         Window w;
         auto* link = w.window.controls().get<QComboBox>(ctl::LinkCombo);
-        w.window.serialLink().downloadActive = true;
+        w.spanmon.serialLink().downloadActive = true;
         link->setCurrentIndex(1);
         emit link->activated(1);
         QCOMPARE(link->currentIndex(), 0);
@@ -181,7 +183,7 @@ private slots:
     {
         Window w;
         QTemporaryDir noLinks;
-        SerialPortEnumerator& ports = w.window.controller().serialSession().enumerator();
+        SerialPortEnumerator& ports = w.spanmon.serial().enumerator();
         ports.setSystemPorts([] { return std::vector<SerialPortInfo>{}; });
         ports.setVirtualPorts(noLinks.path(), QStringLiteral("ttyV*"));
         auto* link = w.window.controls().get<QComboBox>(ctl::LinkCombo);

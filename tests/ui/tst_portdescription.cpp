@@ -1,5 +1,5 @@
 #include "core/Clock.h"
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
 #include "ui/EditDes.h"
 
 #include "PageLayout.h"
@@ -34,7 +34,8 @@ class tst_PortDescription : public QObject
     struct Rig {
         Clock clock{0.01};
         RecordingFeedback feedback;
-        MainWindow window{clock, feedback};
+        Spanmon spanmon{clock, feedback};
+        MainWindow& window = spanmon.window();
 
         WidgetControls& controls() { return window.controls(); }
         DeviceState& state() { return window.state(); }
@@ -44,6 +45,7 @@ class tst_PortDescription : public QObject
         void connect(LinkType link, int ports)
         {
             state().linkType = link;
+            window.context().link = &spanmon.core().link(link == LinkType::Serial ? 1 : 0);
             state().setPortCount(ports);
             (link == LinkType::Serial ? state().serialLinked : state().networkLinked) = true;
             window.view().unlockControls();
@@ -175,7 +177,7 @@ void tst_PortDescription::legacyTickShowsTheNoteAtOnce()
     rig.click(LegacyBox);
     QVERIFY(rig.controls().isVisible(LegacyNote));
     QCOMPARE(rig.state().legacyDetect, 1);
-    QVERIFY(!rig.window.serialLink().pendingPortWrite);
+    QVERIFY(!rig.spanmon.serialLink().pendingPortWrite);
 
     rig.click(LegacyBox);
     QVERIFY(!rig.controls().isVisible(LegacyNote));
@@ -251,8 +253,8 @@ void tst_PortDescription::editThenCloseSendsNothing()
     rig.dialog()->close();
 
     QCOMPARE(rig.controls().text(DescriptionBase + 3), QStringLiteral("Lobby"));
-    QVERIFY(!rig.window.serialLink().pendingPortWrite);
-    QVERIFY(!rig.window.serialLink().userCommandActive);
+    QVERIFY(!rig.spanmon.serialLink().pendingPortWrite);
+    QVERIFY(!rig.spanmon.serialLink().userCommandActive);
     QCOMPARE(rig.state().pendingRequest, 0);
 
     // A system description edit through the same dialog is no port edit.
@@ -260,7 +262,7 @@ void tst_PortDescription::editThenCloseSendsNothing()
     rig.click(DialogButton);
     rig.click(DialogButton);
     QCOMPARE(rig.controls().text(DescriptionBase + 3), QStringLiteral("Lobby"));
-    QVERIFY(!rig.window.serialLink().pendingPortWrite);
+    QVERIFY(!rig.spanmon.serialLink().pendingPortWrite);
 }
 
 void tst_PortDescription::enterAndEscapeChangeNothing()
