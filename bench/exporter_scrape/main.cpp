@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 // net-snmp needs its configuration header first.
@@ -196,8 +196,8 @@ int main(int argc, char* argv[])
     }
     const QString target = Agent + ':' + QString::number(freeUdpPort(Agent));
     MidspanSimProcess sim;
-    if (!sim.start({"--snmp", "udp:" + target, "--ports", "24", "--read-community", Community, "--v3-user", User,
-                    "--v3-auth", AuthPassphrase, "--v3-priv", PrivPassphrase, "--steady"},
+    if (!sim.start({"--snmp", "udp:" + target, "--ports", "24", "--read-community", Community, "--v3-user",
+                    User, "--v3-auth", AuthPassphrase, "--v3-priv", PrivPassphrase, "--steady"},
                    false)) {
         std::fprintf(stderr, "exporter_scrape: midspan-sim did not start: %s\n", qPrintable(sim.errorText()));
         return 1;
@@ -227,7 +227,8 @@ int main(int argc, char* argv[])
                 const HttpReply reply = httpGet(url, 30s);
                 scrapes.push_back(double(clock.nsecsElapsed()) / 1e6);
                 const QList<Sample> samples = parseExposition(reply.body);
-                if (reply.status != 200 || seriesValue(samples, "snmp_scrape_pdus_returned") != expectedValues) {
+                if (reply.status != 200 ||
+                    seriesValue(samples, "snmp_scrape_pdus_returned") != expectedValues) {
                     std::fprintf(stderr, "exporter_scrape: a scrape failed: %d %s\n", reply.status,
                                  reply.body.left(300).constData());
                     return 1;
@@ -241,8 +242,8 @@ int main(int argc, char* argv[])
                 const int values = floor.run(requests);
                 floors.push_back(double(clock.nsecsElapsed()) / 1e6);
                 if (values != expectedValues) {
-                    std::fprintf(stderr, "exporter_scrape: the floor's requests got %d values, not %d\n", values,
-                                 expectedValues);
+                    std::fprintf(stderr, "exporter_scrape: the floor's requests got %d values, not %d\n",
+                                 values, expectedValues);
                     return 1;
                 }
                 floorRequests = requests;
@@ -250,10 +251,11 @@ int main(int argc, char* argv[])
         }
         const double scrapeMs = medianMs(scrapes);
         const double floorMs = medianMs(floors);
-        std::printf("exporter_scrape %-6s 24 ports, median of %d: exporter %.2f ms over HTTP (%.2f ms by its own "
-                    "count, %d requests), SNMP floor %.2f ms (%d requests), ratio %.2f\n",
-                    v3 ? "SNMPv3" : "v2c", Blocks * BlockSize, scrapeMs, medianMs(exporterOwn), exporterRequests,
-                    floorMs, floorRequests, scrapeMs / floorMs);
+        std::printf(
+            "exporter_scrape %-6s 24 ports, median of %d: exporter %.2f ms over HTTP (%.2f ms by its own "
+            "count, %d requests), SNMP floor %.2f ms (%d requests), ratio %.2f\n",
+            v3 ? "SNMPv3" : "v2c", Blocks * BlockSize, scrapeMs, medianMs(exporterOwn), exporterRequests,
+            floorMs, floorRequests, scrapeMs / floorMs);
     }
     return 0;
 }

@@ -146,10 +146,10 @@ bool ServerProcess::start(const QString& program, const QStringList& arguments, 
 bool startExporter(ServerProcess& exporter, const QString& address, quint16 port)
 {
     const QString listen = address + ':' + QString::number(port);
-    return exporter.start(exporterProgram,
-                          {"--config.file=" + exporterConfig(), "--web.listen-address=" + listen,
-                           "--log.level=warn"},
-                          QUrl("http://" + listen + "/"));
+    return exporter.start(
+        exporterProgram,
+        {"--config.file=" + exporterConfig(), "--web.listen-address=" + listen, "--log.level=warn"},
+        QUrl("http://" + listen + "/"));
 }
 
 QUrl scrapeUrl(const QString& exporterAddress, quint16 exporterPort, const QString& module,

@@ -37,9 +37,20 @@ const QStringList Credentials{"--read-community", "public",           "--v3-user
 // The lamp of each status code: 8 connected; 1 to 5 and 9 detecting; 0, 6, 7 and above 9 disabled
 // or error. Ports 1 to 13 of the big midspan report codes 0 to 12.
 const std::array<const char*, 13> LampStates{
-    "disabled_or_error", "detecting", "detecting",         "detecting",         "detecting",
-    "detecting",         "disabled_or_error", "disabled_or_error", "connected", "detecting",
-    "disabled_or_error", "disabled_or_error", "disabled_or_error"};
+    "disabled_or_error", // 0
+    "detecting",         // 1
+    "detecting",         // 2
+    "detecting",         // 3
+    "detecting",         // 4
+    "detecting",         // 5
+    "disabled_or_error", // 6
+    "disabled_or_error", // 7
+    "connected",         // 8
+    "detecting",         // 9
+    "disabled_or_error", // 10
+    "disabled_or_error", // 11
+    "disabled_or_error", // 12
+};
 
 QString number(double value)
 {
@@ -107,8 +118,8 @@ void tst_MonitoringEndToEnd::initTestCase()
         snmpPorts_.insert(address, freeUdpPort(address));
         const QString ports = address == Big ? "24" : "8";
         const QString model = address == Big ? "POE528U-480-24-N" : "POE914U-8HP";
-        QVERIFY2(sim(address).start(QStringList{"--snmp", "udp:" + target(address), "--ports", ports, "--model",
-                                                model, "--steady"} +
+        QVERIFY2(sim(address).start(QStringList{"--snmp", "udp:" + target(address), "--ports", ports,
+                                                "--model", model, "--steady"} +
                                         Credentials,
                                     false),
                  qPrintable(sim(address).errorText()));
@@ -118,14 +129,14 @@ void tst_MonitoringEndToEnd::initTestCase()
         QCOMPARE(big_.control(QString("set port %1 enabled 1").arg(p).toUtf8()), QByteArray("ok"));
         QCOMPARE(big_.control(QString("set port %1 status %2").arg(p).arg(p - 1).toUtf8()), QByteArray("ok"));
     }
-    for (const char* command : {"set system firmware 0x47", "set system hardware 0x1B",
-                                "set system description Rack A", "set port 2 description Cam \"A\"",
-                                "set port 14 description Door\\1", "set port 24 power 29999",
-                                "set port 6 legacy 1"})
-        QCOMPARE(big_.control(command), QByteArray("ok"));
     for (const char* command :
-         {"set system description Rack B", "set port 1 description AP 1", "set port 8 enabled 1",
-          "set port 8 status 8", "set port 8 power 15400", "set port 8 voltage 523", "set port 8 current 294"})
+         {"set system firmware 0x47", "set system hardware 0x1B", "set system description Rack A",
+          "set port 2 description Cam \"A\"", "set port 14 description Door\\1", "set port 24 power 29999",
+          "set port 6 legacy 1"})
+        QCOMPARE(big_.control(command), QByteArray("ok"));
+    for (const char* command : {"set system description Rack B", "set port 1 description AP 1",
+                                "set port 8 enabled 1", "set port 8 status 8", "set port 8 power 15400",
+                                "set port 8 voltage 523", "set port 8 current 294"})
         QCOMPARE(small_.control(command), QByteArray("ok"));
 
     exporterPort_ = freeTcpPort(Servers);
@@ -151,7 +162,8 @@ QStringList tst_MonitoringEndToEnd::expectedPorts(MidspanSimProcess& midspan)
                           {number(field("power")), number(field("voltage") / 10), number(field("current")),
                            number(field("resistance") * 2), number(status),
                            status < int(LampStates.size()) ? LampStates.at(status) : "disabled_or_error",
-                           field("enabled") == 1 ? "enabled" : "disabled", field("legacy") == 1 ? "on" : "off"});
+                           field("enabled") == 1 ? "enabled" : "disabled",
+                           field("legacy") == 1 ? "on" : "off"});
     }
     return lines;
 }
@@ -183,8 +195,9 @@ QStringList tst_MonitoringEndToEnd::scrapedPorts(const QList<Sample>& samples, i
         const Sample* power = series.value("spanmon_port_power_milliwatts " + port);
         lines << portLine(p, power ? power->labels.value("description") : "missing",
                           {value("spanmon_port_power_milliwatts"), value("spanmon_port_voltage_volts"),
-                           value("spanmon_port_current_milliamperes"), value("spanmon_port_detection_resistance_ohms"),
-                           value("spanmon_port_status"), states.join('+'),
+                           value("spanmon_port_current_milliamperes"),
+                           value("spanmon_port_detection_resistance_ohms"), value("spanmon_port_status"),
+                           states.join('+'),
                            isOne("spanmon_port_admin_state enabled") ? "enabled" : "disabled",
                            isOne("spanmon_port_legacy_detection on") ? "on" : "off"});
     }
@@ -228,8 +241,8 @@ void tst_MonitoringEndToEnd::scrapeMatchesMidspan()
     for (const Sample& sample : samples) {
         if (sample.name == "spanmon_unit_info")
             info << QStringList{sample.labels.value("description"), sample.labels.value("firmware"),
-                                sample.labels.value("hardware"), sample.labels.value("model"),
-                                sample.labels.value("ports"), number(sample.value)}
+                                sample.labels.value("hardware"),    sample.labels.value("model"),
+                                sample.labels.value("ports"),       number(sample.value)}
                         .join('|');
     }
     QCOMPARE(info, QStringList{(unit + QStringList{"1"}).join('|')});
@@ -285,7 +298,8 @@ void tst_MonitoringEndToEnd::prometheusSumsPowerPerUnit()
     QTemporaryDir dir;
     QFile config(dir.filePath("prometheus.yml"));
     QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write(QString(R"(global:
+    config.write(
+        QString(R"(global:
   scrape_interval: 1s
   scrape_timeout: 1s
   evaluation_interval: 1s
@@ -309,21 +323,21 @@ scrape_configs:
   - target_label: __address__
     replacement: %4
 )")
-                     .arg(rulesFile(), target(Big), target(Small), Servers + ':' + QString::number(exporterPort_))
-                     .toUtf8());
+            .arg(rulesFile(), target(Big), target(Small), Servers + ':' + QString::number(exporterPort_))
+            .toUtf8());
     config.close();
 
     const quint16 port = freeTcpPort(Servers);
     ServerProcess prometheus;
-    QVERIFY2(prometheus.start(prometheusProgram,
-                              {"--config.file=" + config.fileName(), "--storage.tsdb.path=" + dir.filePath("data"),
-                               "--web.listen-address=" + Servers + ':' + QString::number(port), "--log.level=warn"},
-                              QUrl("http://" + Servers + ':' + QString::number(port) + "/-/ready")),
+    QVERIFY2(prometheus.start(
+                 prometheusProgram,
+                 {"--config.file=" + config.fileName(), "--storage.tsdb.path=" + dir.filePath("data"),
+                  "--web.listen-address=" + Servers + ':' + QString::number(port), "--log.level=warn"},
+                 QUrl("http://" + Servers + ':' + QString::number(port) + "/-/ready")),
              qPrintable(prometheus.errorText()));
 
-    for (const QString& query :
-         {QStringLiteral("sum by (instance) (spanmon_port_power_milliwatts)"),
-          QStringLiteral("instance:spanmon_port_power_milliwatts:sum")}) {
+    for (const QString& query : {QStringLiteral("sum by (instance) (spanmon_port_power_milliwatts)"),
+                                 QStringLiteral("instance:spanmon_port_power_milliwatts:sum")}) {
         // The first scrapes and rule evaluations come within a few intervals.
         QStringList totals;
         const QDeadlineTimer deadline(60s);
