@@ -79,6 +79,9 @@ expected_programs=$(
 /usr/share/man/man1/spanmon.1.gz
 /usr/share/metainfo/org.spanmon.Ethfind.metainfo.xml
 /usr/share/metainfo/org.spanmon.Spanmon.metainfo.xml
+/usr/share/spanmon/monitoring/snmp.yml
+/usr/share/spanmon/monitoring/spanmon-budgets.yml
+/usr/share/spanmon/monitoring/spanmon-rules.yml
 EOF
 )
 expected_simulators=$(
@@ -132,6 +135,19 @@ prints "Link.ini" "${headless[@]}" /usr/bin/spanmon --help || fail "spanmon --he
 prints "--version" "${headless[@]}" /usr/bin/ethfind --help || fail "ethfind --help"
 prints "--serial-link" "${headless[@]}" /usr/bin/midspan-sim --help || fail "midspan-sim --help"
 prints "--count" "${headless[@]}" /usr/bin/module-sim --help || fail "module-sim --help"
+
+step "the monitoring files where the README says, accepted by Debian's exporter and promtool"
+monitoring=$(sed -n '/^## Monitoring many midspans/,/^## /p' README.md |
+    grep -o '/usr/share/spanmon/monitoring/[A-Za-z0-9._-]*' | sort -u)
+[ "$monitoring" = "$(files "$programs_deb" | grep '^/usr/share/spanmon/monitoring/')" ] ||
+    fail "the README names other monitoring files than the package holds: $monitoring"
+for file in $monitoring; do
+    [ -f "$file" ] || fail "$file is not installed"
+done
+prometheus-snmp-exporter --dry-run --config.file=/usr/share/spanmon/monitoring/snmp.yml >"$work/exporter.log" 2>&1 ||
+    { cat "$work/exporter.log" >&2; fail "the exporter refuses the installed snmp.yml"; }
+promtool check rules /usr/share/spanmon/monitoring/spanmon-rules.yml /usr/share/spanmon/monitoring/spanmon-budgets.yml \
+    >"$work/promtool.log" 2>&1 || { cat "$work/promtool.log" >&2; fail "promtool refuses the installed rules"; }
 
 step "a normal user"
 id "$user" >/dev/null 2>&1 && userdel --force --remove "$user"

@@ -1,5 +1,6 @@
 #include "SnmpAgent.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 
 #include <cstdlib>
@@ -170,8 +171,10 @@ bool SnmpAgent::writeConfiguration()
         error_ = file.errorString();
         return false;
     }
-    // Each simulated midspan has its own engine ID, made from its address.
-    file.write("engineID midspan-" + config_.address + "\n");
+    // Each simulated midspan has its own engine ID, made from its address. A digest keeps it within
+    // the 27 characters an engine ID text may have, whatever the address ("udp:127.0.60.1:16161").
+    file.write("engineID midspan-" +
+               QCryptographicHash::hash(config_.address, QCryptographicHash::Sha1).toHex().left(16) + "\n");
     // The read community may only read; the user must use authentication and privacy.
     file.write("rocommunity \"" + config_.readCommunity + "\"\n");
     file.write("rwcommunity \"" + config_.writeCommunity + "\"\n");
