@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config mold
     qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev libgl-dev
     libsnmp-dev snmp snmpd
     fonts-crosextra-carlito fonts-liberation
