@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <vector>
 
 // net-snmp needs its configuration header first.
@@ -187,26 +188,34 @@ bool printableText(const QByteArray& octets)
     return true;
 }
 
+// Starts the library once, on the thread of its first use: in the program the worker's first
+// exchange, so that the window comes up without waiting for it.
+void startLibrary()
+{
+    static std::once_flag started;
+    std::call_once(started, [] {
+        initSnmpLibrary();
+        QTemporaryDir* dir = persistentDir();
+        QDir(dir->path()).mkdir(QStringLiteral("cert_indexes"));
+        netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_PERSISTENT_DIR, qPrintable(dir->path()));
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
+        netsnmp_set_mib_directory("");
+        init_snmp(appName);
+    });
+}
+
 } // namespace
 
 void initSnmpLibrary()
 {
-    static bool started = false;
-    if (started)
-        return;
-    started = true;
-    QTemporaryDir* dir = persistentDir();
-    QDir(dir->path()).mkdir(QStringLiteral("cert_indexes"));
-    netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_PERSISTENT_DIR, qPrintable(dir->path()));
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
-    // Objects are always numeric; without this the library reads (and complains about) every
-    // MIB file it can find.
-    netsnmp_set_mib_directory("");
-    setenv("MIBS", "", 1);
-    init_snmp(appName);
+    static std::once_flag readied;
+    // Objects are always numeric; without this the library looks for (and complains about) every
+    // MIB it knows of. The library reads it from the environment, which may change only while no
+    // other thread reads it: at start-up, on the main thread.
+    std::call_once(readied, [] { setenv("MIBS", "", 1); });
 }
 
 QString SnmpValue::printable() const
@@ -244,6 +253,7 @@ QString SnmpValue::printable() const
 
 SnmpClient::SnmpClient(const SnmpTarget& target) : target_(target)
 {
+    startLibrary();
     netsnmp_session settings;
     snmp_sess_init(&settings);
     QByteArray peer = "udp:" + target.address.toLatin1() + ':' + QByteArray::number(target.port);
@@ -380,11 +390,13 @@ bool SnmpClient::set(const QString& oidText, const SnmpValue& value)
 
 void SnmpClient::setLocalEngineId(const QByteArray& engineId)
 {
+    startLibrary();
     set_exact_engineID(reinterpret_cast<const u_char*>(engineId.constData()), size_t(engineId.size()));
 }
 
 void SnmpClient::forgetUsers()
 {
+    startLibrary();
     {
         QMutexLocker lock(&keyMutex);
         keyCache.clear();

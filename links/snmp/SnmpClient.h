@@ -9,8 +9,10 @@
 // Spanmon's only door to net-snmp: one agent, one object at a time. Nothing else includes the
 // library's headers.
 
-// Starts the library for this process: no MIB files, no configuration files, no persistent
-// state. Call once on the main thread, before any SnmpClient is made.
+// Readies the library for this process: no MIB files, no configuration files, no persistent
+// state. Call on the main thread, before any SnmpClient is made (it sets the environment). The
+// library itself starts with the first client or engine setting, on that thread: a program that
+// never talks SNMP does not pay for it.
 void initSnmpLibrary();
 
 // A variable's value, apart from the library's types.
