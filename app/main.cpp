@@ -1,3 +1,4 @@
+#include "app/ExitOnSignals.h"
 #include "core/Clock.h"
 #include "ui/DialogFeedback.h"
 #include "ui/MainWindow.h"
@@ -54,6 +55,8 @@ int main(int argc, char* argv[])
     MainWindow window(clock, feedback);
     feedback.setParent(&window);
     window.setWindowIcon(icon);
+    // kill, Ctrl+C and logout end Spanmon as closing the window does, without the question.
+    ExitOnSignals exitOnSignals([&window] { window.controller().stopLinks(); });
     window.show();
     return app.exec();
 }

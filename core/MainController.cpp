@@ -222,7 +222,10 @@ void MainController::restoreDefaults()
 
 void MainController::firmwareDownload()
 {
-    if (operationLink() == LinkType::Serial) // the network link loads no firmware
+    // A failed download may have left a midspan in its loader, with no session to carry it.
+    if (!sessionRuns() && serial_.download().loaderWaits())
+        serial_.startDownload();
+    else if (operationLink() == LinkType::Serial) // the network link loads no firmware
         serial_.startDownload();
 }
 
@@ -251,7 +254,12 @@ bool MainController::confirmExit()
                            Message::Buttons::OkCancel};
     if (!ctx_.feedback.present(question))
         return false;
+    stopLinks();
+    return true;
+}
+
+void MainController::stopLinks()
+{
     network_.worker().pause();
     serial_.close();
-    return true;
 }

@@ -51,8 +51,10 @@ public:
     SerialSession& serialSession() { return serial_; }
     NetworkLink& networkLink() { return network_; }
 
-    // Asks the operator; on OK stops the link so the window may close.
+    // Asks the operator; on OK stops the links so the window may close.
     bool confirmExit();
+    // Pauses the network worker and closes the COM port, as at every exit.
+    void stopLinks();
 
 private:
     bool sessionRuns() const;

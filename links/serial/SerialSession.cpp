@@ -51,6 +51,7 @@ SerialSession::SerialSession(AppContext& context)
         ctx_.serial.raiseOnly(&SerialLink::pendingStatusRead);
         sendNextRequest();
     };
+    download_.leftInLoader = [this] { endSession(false); };
 }
 
 void SerialSession::scanComPorts()
@@ -150,6 +151,7 @@ void SerialSession::connectSerialDevice()
     if (s.networkLinked || s.linkType != LinkType::Serial || s.serialLinked)
         return;
     s.serialLinked = true;
+    download_.forgetLoader();
     driver_.purgeReceive();
     driver_.purgeTransmit();
     ctx_.serial.pendingStatusRead = true;
@@ -168,7 +170,10 @@ void SerialSession::handleSerialReply()
     driver_.pauseReader();
     const std::uint8_t type = link.rxFrame[0];
 
-    if (type == IdentifyType || type == LegacyIdentifyType) {
+    // Only the identification asked for is one: the zero bytes of a restarting midspan look like
+    // a legacy identification, and in a session they are a missed reply.
+    if ((type == IdentifyType || type == LegacyIdentifyType) && ctx_.clock.isActive(TimerId::IdentifyReply) &&
+        type == link.txFrame[0]) {
         ctx_.state.serialFailures = 0;
         ctx_.clock.stop(TimerId::IdentifyReply);
         const int checked = type == IdentifyType ? 25 : 5;
@@ -190,6 +195,11 @@ void SerialSession::handleSerialReply()
     // A reply carries the code of the request it answers. Any other is an earlier request's
     // answer come late: taken as this one's it would land on the wrong port.
     if (type != link.txFrame[0]) {
+        rejectReply();
+        return;
+    }
+    // The same holds for another port's reply, which names its port in byte 1.
+    if ((type == PortStatus || type == PortClassification) && link.rxFrame[1] != link.txFrame[1]) {
         rejectReply();
         return;
     }
@@ -414,7 +424,7 @@ void SerialSession::rejectReply()
     sendNextRequest();
 }
 
-void SerialSession::endSession()
+void SerialSession::endSession(bool reportLost)
 {
     DeviceState& s = ctx_.state;
     SerialLink& link = ctx_.serial;
@@ -425,7 +435,8 @@ void SerialSession::endSession()
     link.clearRequests();
     link.userCommandActive = false;
     link.resetPending = false;
-    ctx_.feedback.error(ConnectionLost);
+    if (reportLost)
+        ctx_.feedback.error(ConnectionLost);
     ctx_.view.clearDeviceDisplay();
     ctx_.view.lockControls();
     ctx_.controls.removeItem(ctl::FoundDevices, 0);
@@ -434,8 +445,7 @@ void SerialSession::endSession()
 
 void SerialSession::onLineLost()
 {
-    download_.abandon();
-    if (ctx_.state.serialLinked)
+    if (download_.abandon() || ctx_.state.serialLinked)
         endSession();
 }
 
@@ -490,6 +500,8 @@ void SerialSession::startDownload()
 {
     if (ctx_.state.serialLinked && !ctx_.serial.downloadActive)
         download_.start();
+    else if (download_.loaderWaits())
+        download_.restartInLoader();
 }
 
 void SerialSession::close()

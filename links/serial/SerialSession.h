@@ -58,7 +58,7 @@ private:
     void sendPortWrite();
     void finishReply();
     void rejectReply();
-    void endSession();
+    void endSession(bool reportLost = true);
     void clearFrames();
     void onLineLost();
 
