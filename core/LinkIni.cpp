@@ -252,6 +252,8 @@ std::optional<QString> LinkIni::write(const LinkSettings& settings) const
     for (const Entry& entry : Entries)
         text.setValue(entry.section, entry.key,
                       entry.field ? (settings.*entry.field).toUtf8() : QByteArray());
+    if (text.bytes().size() > SizeLimit)
+        return QStringLiteral("it would grow larger than %1").arg(regularfile::sizeText(SizeLimit));
     // An unchanged file is left alone unless others may read it.
     if (!old.missing && text.bytes() == old.bytes && (old.mode & 077) == 0)
         return std::nullopt;

@@ -16,11 +16,11 @@ using namespace ctl::link;
 namespace
 {
 
-// What the operator types stays within the limit. A longer value read from Link.ini (written by
-// another program) is shown and kept whole, as setText is not validated; editing may only
-// shorten it.
 constexpr int PassPhraseLimit = 20; // the user too
 
+// What the operator types stays within the limit. A longer value read from Link.ini (written by
+// another program) is shown and kept whole, and the operator's edits may only shorten it. A
+// value the program put in reads as unmodified; every key press of the operator modifies.
 class LengthLimit : public QValidator
 {
 public:
@@ -28,12 +28,16 @@ public:
 
     State validate(QString& input, int&) const override
     {
-        return input.size() <= limit_ || input.size() < edit_->text().size() ? Acceptable : Invalid;
+        if (edit_->isModified() && input.size() > limit_ && input.size() >= accepted_)
+            return Invalid;
+        accepted_ = input.size();
+        return Acceptable;
     }
 
 private:
     const int limit_;
     const QLineEdit* edit_;
+    mutable qsizetype accepted_ = 0; // the length of the text last let through
 };
 
 } // namespace
