@@ -3,8 +3,12 @@
 // message or the usual recovery, and the settings file stays as it was.
 #include "NetworkRig.h"
 #include "core/LinkSettingsForm.h"
-#include "ui/ParamSetting.h"
 #include "links/snmp/SnmpClient.h"
+#include "ui/ParamSetting.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QTemporaryDir>
 
 namespace
 {
@@ -40,6 +44,7 @@ private slots:
     void textWhereANumberIsExpected();
     void refusedCredentialsThenTheRightOnes_data();
     void refusedCredentialsThenTheRightOnes();
+    void deviceTextIsShownAsWritten();
 
 private:
     MidspanSimProcess agent_;
@@ -227,6 +232,41 @@ void tst_NetworkFaults::refusedCredentialsThenTheRightOnes()
     QVERIFY(rig.connect(Agent));
     QCOMPARE(rig.feedback.texts(), v3 ? QStringList() : QStringList{"Do You Want To Re-Link ?"});
     QCOMPARE(rig.text(ctl::PortNumber), QString::number(Ports));
+}
+
+// Texts from the agent are text: markup in them is shown as its characters, and an image it
+// names is never read (a picture of 300 x 300 pixels would make its cell that tall).
+void tst_NetworkFaults::deviceTextIsShownAsWritten()
+{
+    QTemporaryDir pictures;
+    const QString picture = pictures.filePath(QStringLiteral("tall.png"));
+    QImage tall(300, 300, QImage::Format_RGB32);
+    tall.fill(Qt::red);
+    QVERIFY(tall.save(picture));
+    struct Cell {
+        const char* object;
+        int id;
+        QString written;
+    };
+    const QList<Cell> cells{
+        {"2.2.10.0", ctl::FirmwareRevision, QStringLiteral("<b>x</b>")},
+        {"2.2.6.0", ctl::HardwareRevision, QStringLiteral("<img src=\"%1\">").arg(picture)},
+        {"2.3.1.11.1", ctl::PowerBase + 1, QStringLiteral("<i>9</i> mW")},
+    };
+    for (const Cell& cell : cells)
+        QCOMPARE(agent_.command(QStringLiteral("answer %1 %2").arg(QLatin1String(cell.object), cell.written)),
+                 QStringLiteral("ok"));
+    Rig rig(Agent);
+    QVERIFY(rig.connect(Agent));
+    for (const Cell& cell : cells) {
+        QCOMPARE(rig.text(cell.id), cell.written);
+        const QLabel* shown = rig.controls().get<QLabel>(cell.id);
+        const QFontMetrics metrics(shown->font());
+        QVERIFY2(shown->sizeHint().width() >= metrics.horizontalAdvance(cell.written),
+                 qPrintable(cell.written));
+        QVERIFY2(shown->sizeHint().height() < 3 * metrics.height(), qPrintable(cell.written));
+    }
+    QVERIFY(rig.feedback.shown.isEmpty());
 }
 
 QTEST_MAIN(tst_NetworkFaults)
