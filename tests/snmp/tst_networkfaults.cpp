@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace
 {
 
@@ -45,6 +47,8 @@ private slots:
     void refusedCredentialsThenTheRightOnes_data();
     void refusedCredentialsThenTheRightOnes();
     void deviceTextIsShownAsWritten();
+    void bootCounterThatIsNoFile_data();
+    void bootCounterThatIsNoFile();
 
 private:
     MidspanSimProcess agent_;
@@ -267,6 +271,52 @@ void tst_NetworkFaults::deviceTextIsShownAsWritten()
         QVERIFY2(shown->sizeHint().height() < 3 * metrics.height(), qPrintable(cell.written));
     }
     QVERIFY(rig.feedback.shown.isEmpty());
+}
+
+// The SNMPv3 boot counter as a named pipe (which would hold the worker, and then the exit, for
+// good) or as a link planted in a folder others can write: the search says so once and works,
+// and the pipe or the link's target stays as it was.
+void tst_NetworkFaults::bootCounterThatIsNoFile_data()
+{
+    QTest::addColumn<bool>("pipe");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("named pipe") << true << "it is a named pipe (FIFO), not a file";
+    QTest::newRow("symbolic link") << false << "it is a symbolic link, which is not followed";
+}
+
+void tst_NetworkFaults::bootCounterThatIsNoFile()
+{
+    QFETCH(bool, pipe);
+    QFETCH(QString, problem);
+    Rig rig(Agent);
+    const QString counter = QDir::current().filePath(QStringLiteral("snmpv3_boot_counter"));
+    const QString target = QDir::current().filePath(QStringLiteral("elsewhere"));
+    const QByteArray old = "GCFNFMG@DGFEGD 5\n";
+    if (pipe) {
+        QVERIFY(::mkfifo(QFile::encodeName(counter).constData(), 0600) == 0);
+    } else {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(old);
+        file.close();
+        QVERIFY(QFile::link(target, counter));
+    }
+    rig.state().useSnmpV3 = true;
+    QVERIFY(rig.connect(Agent));
+    QCOMPARE(rig.feedback.texts(),
+             QStringList{QStringLiteral("The SNMPv3 boot counter %1 can not be used :\r\n%2.\r\n"
+                                        "SNMPv3 works on, but the boot count is not kept.")
+                             .arg(counter, problem)});
+    QCOMPARE(rig.text(ctl::PortNumber), QString::number(Ports));
+    const QFileInfo info(counter);
+    if (pipe) {
+        QVERIFY(info.exists() && !info.isFile());
+        return;
+    }
+    QCOMPARE(info.symLinkTarget(), target);
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), old);
 }
 
 QTEST_MAIN(tst_NetworkFaults)
