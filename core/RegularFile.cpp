@@ -135,8 +135,6 @@ std::optional<QString> replace(const QString& path, const QByteArray& bytes)
     const QByteArray name = QFile::encodeName(path);
     struct stat existing = {};
     if (::lstat(name.constData(), &existing) == 0) {
-        if (!S_ISREG(existing.st_mode))
-            return notAFile(existing.st_mode);
         if (existing.st_uid != ::geteuid())
             return QStringLiteral("it belongs to another user");
     } else if (errno != ENOENT) {

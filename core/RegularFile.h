@@ -25,9 +25,9 @@ Content read(const QString& path, qint64 limit, Links links);
 
 // Replaces the file at path with bytes: a new file beside it, readable and writable by this
 // user only and owned by this user, is renamed over it, so a failure leaves the old file as it
-// was. A symbolic link, anything but a regular file and another user's file are refused (a
-// rename would not follow the link, and would hand the path to this user). Returns the reason
-// when nothing was written.
+// was. The rename replaces a symbolic link itself, never its target. Another user's file is
+// refused: the rename would take the path from that user. Returns the reason when nothing was
+// written. Callers read the old file first, which refuses what is no regular file.
 std::optional<QString> replace(const QString& path, const QByteArray& bytes);
 
 // "64 KiB", "16 MiB": a limit as the messages give it.
