@@ -4,8 +4,11 @@
 #include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/OperatorFeedback.h"
+#include "links/snmp/BootCounter.h"
 #include "links/snmp/ExchangePlanner.h"
 #include "links/snmp/PrivateMib.h"
+
+#include <QDir>
 
 #include <algorithm>
 
@@ -28,6 +31,16 @@ std::optional<int> octet(const QString& text)
         return std::nullopt;
     const int value = text.toInt();
     return value <= 255 ? std::optional(value) : std::nullopt;
+}
+
+// The worker reads and replaces the file from its thread, where nobody can be told.
+void warnOfBootCounter(OperatorFeedback& feedback)
+{
+    const QString path = QDir::current().filePath(QString::fromLatin1(BootCounter::fileName));
+    if (const std::optional<QString> problem = BootCounter::problem(path))
+        feedback.warning(QStringLiteral("The SNMPv3 boot counter %1 can not be used :\r\n%2.\r\n"
+                                        "SNMPv3 works on, but the boot count is not kept.")
+                             .arg(path, *problem));
 }
 
 } // namespace
@@ -109,6 +122,9 @@ void NetworkSearch::startSearch()
     s.portPhase = 0;
     s.refreshPass = 1;
     s.requestOid = mib::Identity;
+
+    if (s.useSnmpV3)
+        warnOfBootCounter(ctx_.feedback);
 
     c.setVisible(ctl::Setting, false);
     c.setVisible(ctl::SearchPoe, false);

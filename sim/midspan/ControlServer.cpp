@@ -117,6 +117,14 @@ QByteArray ControlServer::execute(const QByteArray& line)
         serial_.doubleNext(int(*number(argument)));
         return "ok";
     }
+    if (verb == "zeros" && number(argument).value_or(-1) >= 0) {
+        serial_.zeroNext(int(*number(argument)));
+        return "ok";
+    }
+    if (verb == "misroute" && number(argument).value_or(-1) >= 0) {
+        serial_.misrouteNext(int(*number(argument)));
+        return "ok";
+    }
     if (verb == "drop-line" || verb == "restore-line") {
         if (!line_)
             return "error no serial line";

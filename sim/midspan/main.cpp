@@ -52,6 +52,9 @@ Control socket (--control PATH), one reply line per command, multi-line answers 
   corrupt <n>         spoil the checksum of the next n serial replies
   cut <n>             send only the first half of the next n serial replies
   double <n>          send each of the next n serial replies twice
+  zeros <n>           send the next n serial replies as as many zero bytes
+  misroute <n>        answer the next n port status or classification reads for the
+                      following port (byte 1 names it)
   loader-fault <n> wrong|silent|off   from the next EnterDownload, the loader's n-th message
                       (its acknowledgement is the first) has X for each letter after the T,
                       or the loader falls silent from that message on
