@@ -4,6 +4,7 @@
 #include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/OperatorFeedback.h"
+#include "links/snmp/MidspanIdentity.h"
 #include "links/snmp/NetworkWorker.h"
 #include "links/snmp/PrivateMib.h"
 
@@ -11,14 +12,6 @@
 
 namespace
 {
-
-constexpr int ModelLength = 12;
-
-bool isMidspan(const QString& model)
-{
-    return model.startsWith(QStringLiteral("POE")) || model.startsWith(QStringLiteral("poe")) ||
-           model.startsWith(QStringLiteral("MDX20A"));
-}
 
 // An octet as the settings file holds it: one to three digits, 0..255.
 std::optional<int> octet(const QString& text)
@@ -122,8 +115,8 @@ void NetworkSearch::handleSearchResult()
 {
     DeviceState& s = ctx_.state;
     Controls& c = ctx_.controls;
-    s.networkModel = s.responseText.left(ModelLength);
-    if (isMidspan(s.networkModel)) {
+    s.networkModel = s.responseText.left(midspanIdentity::ModelLength);
+    if (midspanIdentity::isMidspan(s.networkModel)) {
         ++s.searchIndex;
         // The record has room for 98 devices; the list binds every entry all the same.
         if (s.searchIndex < int(s.foundAddress.size())) {
