@@ -1,5 +1,6 @@
 #include "SnmpAgent.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 
 #include <cstdlib>
@@ -170,8 +171,11 @@ bool SnmpAgent::writeConfiguration()
         error_ = file.errorString();
         return false;
     }
-    // Each simulated midspan has its own engine ID, made from its address.
-    file.write("engineID midspan-" + config_.address + "\n");
+    // Each simulated midspan has its own engine ID, made from its address. A text engine ID takes
+    // five bytes of its own and may have 32 in all, so a long address goes in as a short hash.
+    const QByteArray addressHash =
+        QCryptographicHash::hash(config_.address, QCryptographicHash::Sha1).toHex().left(16);
+    file.write("engineID midspan-" + addressHash + "\n");
     // The read community may only read; the user must use authentication and privacy.
     file.write("rocommunity \"" + config_.readCommunity + "\"\n");
     file.write("rwcommunity \"" + config_.writeCommunity + "\"\n");
