@@ -197,7 +197,7 @@ Invocation read(const QCommandLineParser& parser, const Options& o)
                 throw Refusal{QStringLiteral("a port is switched on, off or cycle, not \"%1\"").arg(action)};
         } else if (command == u"describe") {
             inv.command = Invocation::Command::Describe;
-            expectWords(words, 1, std::numeric_limits<qsizetype>::max(), QStringLiteral("describe N TEXT"));
+            expectWords(words, 2, std::numeric_limits<qsizetype>::max(), QStringLiteral("describe N TEXT"));
             const auto port = portNumber(words.takeFirst());
             if (!port)
                 throw Refusal{QStringLiteral("describe needs a port number from 1 to %1").arg(MaxPorts)};
@@ -205,6 +205,7 @@ Invocation read(const QCommandLineParser& parser, const Options& o)
             inv.text = descriptionText(words);
         } else if (command == u"describe-system") {
             inv.command = Invocation::Command::DescribeSystem;
+            expectWords(words, 1, std::numeric_limits<qsizetype>::max(), QStringLiteral("describe-system TEXT"));
             inv.text = descriptionText(words);
         } else {
             throw Refusal{QStringLiteral("unknown command \"%1\"").arg(command)};
