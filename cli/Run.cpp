@@ -11,7 +11,6 @@
 #include "links/snmp/SnmpMidspan.h"
 #include "links/snmp/SnmpWorker.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 namespace
@@ -130,8 +129,8 @@ int runOnSnmp(const Invocation& inv, Clock& clock, Commands& commands)
     target.retries = SessionRetries;
 
     initSnmpLibrary();
-    // The boot counter lives beside the settings, as the window keeps both in its folder.
-    SnmpMidspan::setUpEngine(inv.v3, file.absoluteDir().filePath(QString::fromLatin1(BootCounter::fileName)));
+    // In the current folder, as the window keeps it.
+    SnmpMidspan::setUpEngine(inv.v3, QString::fromLatin1(BootCounter::fileName));
 
     if (inv.command == Invocation::Command::Find) {
         const auto range = inv.range ? inv.range : SearchRange::fromSettings(settings.ip, settings.endIp);
