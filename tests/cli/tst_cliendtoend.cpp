@@ -90,7 +90,7 @@ void tst_CliEndToEnd::initTestCase()
     for (const char* command :
          {"set system firmware 0x23", "set system hardware 0x0A", "set system description Rack A",
           "set port 2 description Cam 2", "set port 2 power 4660", "set port 2 voltage 523",
-          "set port 2 current 89", "set port 7 status 3", "set port 9 enabled 0"})
+          "set port 2 current 89", "set port 3 legacy 1", "set port 7 status 3", "set port 9 enabled 0"})
         QCOMPARE(sim_.control(command), QByteArray("ok"));
 
     QFile ini(workDir_.filePath("Link.ini"));
@@ -223,6 +223,10 @@ void tst_CliEndToEnd::switchedOffPortShowsInStatus()
     QCOMPARE(off.exitCode, 0);
     QCOMPARE(off.out, QString("port 3: off\n"));
     QCOMPARE(enableWrites(link), QStringList{"3 off"});
+    // The port keeps its legacy detection; an agent gets the pause after a set before the read-back.
+    QCOMPARE(sim_.command("get port 3 legacy"), QString("1"));
+    if (link != Link::Serial)
+        QVERIFY2(off.ms >= 500, qPrintable(QString::number(off.ms)));
 
     const QJsonObject port3 = statusJson(link)["ports"].toArray()[2].toObject();
     QCOMPARE(port3["enabled"].toBool(true), false);
