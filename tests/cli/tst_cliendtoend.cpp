@@ -46,6 +46,7 @@ private slots:
 
     void statusEqualsTheMidspan_data();
     void statusEqualsTheMidspan();
+    void agentWithSmallBuffersIsAskedInParts();
     void switchedOffPortShowsInStatus_data();
     void switchedOffPortShowsInStatus();
     void cycleSwitchesOffWaitsAndSwitchesOn_data();
@@ -103,7 +104,7 @@ void tst_CliEndToEnd::init()
 {
     // Every test starts from ports that are on and a midspan that answers and takes writes.
     for (const char* command : {"set port 3 enabled 1", "set port 2 enabled 1", "set port 5 enabled 1",
-                                "refuse-sets off", "snmp start", "silent off"})
+                                "refuse-sets off", "snmp start", "silent off", "max-objects off"})
         QCOMPARE(sim_.control(command), QByteArray("ok"));
     clearLogs();
 }
@@ -209,6 +210,19 @@ void tst_CliEndToEnd::statusEqualsTheMidspan()
         for (const QString& request : sim_.snmpLog())
             QVERIFY2(request.startsWith("get "), qPrintable(request));
     }
+}
+
+void tst_CliEndToEnd::agentWithSmallBuffersIsAskedInParts()
+{
+    // The agent answers tooBig to a get of more than five objects.
+    QCOMPARE(sim_.control("max-objects 5"), QByteArray("ok"));
+    const QJsonObject status = statusJson(Link::V2c);
+    QCOMPARE(status["port_count"].toInt(), 24);
+    const QJsonArray ports = status["ports"].toArray();
+    QCOMPARE(ports.size(), 24);
+    QCOMPARE(ports[1].toObject()["power_mW"].toInt(), 4660);
+    QCOMPARE(ports[23].toObject()["port"].toInt(), 24);
+    QCOMPARE(sim_.snmpLog().size(), 4 + 24 * 6);
 }
 
 void tst_CliEndToEnd::switchedOffPortShowsInStatus_data()
