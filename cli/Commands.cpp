@@ -45,7 +45,8 @@ QJsonObject statusJson(const QString& midspan, const UnitReading& unit)
         ports.append(QJsonObject{
             {QStringLiteral("port"), p.port},
             {QStringLiteral("status"), json(p.status)},
-            {QStringLiteral("status_text"), p.status ? QJsonValue(lampMeaning(lampForStatus(*p.status))) : QJsonValue()},
+            {QStringLiteral("status_text"),
+             p.status ? QJsonValue(lampMeaning(lampForStatus(*p.status))) : QJsonValue()},
             {QStringLiteral("enabled"), json(p.enabled)},
             {QStringLiteral("power_mW"), json(p.powerMw)},
             {QStringLiteral("voltage_V"), json(p.voltageV)},
@@ -64,8 +65,7 @@ QJsonObject statusJson(const QString& midspan, const UnitReading& unit)
     };
 }
 
-template<typename T>
-QString cell(const std::optional<T>& value, const std::function<QString(T)>& shown)
+template <typename T> QString cell(const std::optional<T>& value, const std::function<QString(T)>& shown)
 {
     return value ? shown(*value) : QStringLiteral("-");
 }
@@ -83,8 +83,10 @@ QString statusTable(const QString& midspan, const UnitReading& unit)
       << "Port  Status            Enabled  Power (mW)  Voltage (V)  Current (mA)  Description\n";
     const std::function<QString(int)> number = [](int v) { return QString::number(v); };
     for (const PortReading& p : unit.ports) {
-        const QString status = cell<int>(p.status, [](int v) { return QString::number(v) + u' ' + lampMeaning(lampForStatus(v)); });
-        const QString enabled = cell<bool>(p.enabled, [](bool on) { return QString::fromLatin1(on ? "yes" : "no"); });
+        const QString status = cell<int>(
+            p.status, [](int v) { return QString::number(v) + u' ' + lampMeaning(lampForStatus(v)); });
+        const QString enabled =
+            cell<bool>(p.enabled, [](bool on) { return QString::fromLatin1(on ? "yes" : "no"); });
         const QString voltage = cell<double>(p.voltageV, [](double v) { return QString::number(v, 'f', 1); });
         t << QString::number(p.port).rightJustified(4) << "  " << status.leftJustified(16) << "  "
           << enabled.leftJustified(7) << "  " << cell(p.powerMw, number).rightJustified(10) << "  "
@@ -160,8 +162,8 @@ std::optional<int> Commands::refuseMissingPorts(MidspanAccess& midspan, const st
         return fail(midspan.name(), midspan.errorText());
     for (const int port : ports) {
         if (port > *count)
-            return fail(midspan.name(), QStringLiteral("port %1: the midspan has %2 ports").arg(port).arg(*count),
-                        Usage);
+            return fail(midspan.name(),
+                        QStringLiteral("port %1: the midspan has %2 ports").arg(port).arg(*count), Usage);
     }
     return std::nullopt;
 }
@@ -175,7 +177,8 @@ bool Commands::record(const MidspanAccess& midspan, const Write& write)
         return false;
     }
     if (!json_) {
-        const QString already = write.result.outcome == Outcome::AlreadySo ? QStringLiteral("already ") : QString();
+        const QString already =
+            write.result.outcome == Outcome::AlreadySo ? QStringLiteral("already ") : QString();
         print(what + QStringLiteral(": ") + already + write.value + u'\n');
     }
     return true;
@@ -187,7 +190,8 @@ int Commands::finishWrites(MidspanAccess& midspan)
     QJsonArray writes;
     for (const Write& w : writes_) {
         ok = ok && w.result.succeeded();
-        QJsonObject entry{{QStringLiteral("set"), w.value}, {QStringLiteral("result"), resultName(w.result.outcome)}};
+        QJsonObject entry{{QStringLiteral("set"), w.value},
+                          {QStringLiteral("result"), resultName(w.result.outcome)}};
         if (w.port)
             entry.insert(QStringLiteral("port"), w.port);
         if (!w.result.succeeded())
@@ -230,7 +234,8 @@ int Commands::describePort(MidspanAccess& midspan, int port, const QString& text
 {
     if (const auto refused = refuseMissingPorts(midspan, {port}))
         return *refused;
-    record(midspan, {port, QStringLiteral("description \"%1\"").arg(text), midspan.setPortDescription(port, text)});
+    record(midspan,
+           {port, QStringLiteral("description \"%1\"").arg(text), midspan.setPortDescription(port, text)});
     return finishWrites(midspan);
 }
 

@@ -14,7 +14,8 @@
 namespace
 {
 
-const QString Description = QStringLiteral(R"(Reads and switches a Power-over-Ethernet midspan from scripts, over a serial line or SNMP.
+const QString Description = QStringLiteral(
+    R"(Reads and switches a Power-over-Ethernet midspan from scripts, over a serial line or SNMP.
 
 Commands:
   find [serial]               list the midspans: on the network over the range of Link.ini
@@ -53,7 +54,8 @@ struct Options {
     QCommandLineOption offSeconds{QStringLiteral("off-seconds"),
                                   QStringLiteral("port ... cycle: how long the ports stay off (default 5)."),
                                   QStringLiteral("S")};
-    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("Write one JSON document instead of a table.")};
+    QCommandLineOption json{QStringLiteral("json"),
+                            QStringLiteral("Write one JSON document instead of a table.")};
 };
 
 // A failure to read one argument: the text says what is wrong with it.
@@ -92,7 +94,8 @@ quint16 splitUdpPort(QString& text, const QString& what)
     bool ok = false;
     const uint port = text.mid(colon + 1).toUInt(&ok);
     if (!ok || port < 1 || port > 65535)
-        throw Refusal{QStringLiteral("%1 \"%2\" has no UDP port of 1 to 65535 after its colon").arg(what, text)};
+        throw Refusal{
+            QStringLiteral("%1 \"%2\" has no UDP port of 1 to 65535 after its colon").arg(what, text)};
     text.truncate(colon);
     return quint16(port);
 }
@@ -174,7 +177,8 @@ Invocation read(const QCommandLineParser& parser, const Options& o)
             inv.rangePort = splitUdpPort(text, QStringLiteral("--range"));
             inv.range = SearchRange::parse(text);
             if (!inv.range)
-                throw Refusal{QStringLiteral("--range \"%1\" is no range A.B.C.D-E").arg(parser.value(o.range))};
+                throw Refusal{
+                    QStringLiteral("--range \"%1\" is no range A.B.C.D-E").arg(parser.value(o.range))};
         }
     } else {
         if (parser.isSet(o.range))
@@ -205,7 +209,8 @@ Invocation read(const QCommandLineParser& parser, const Options& o)
             inv.text = descriptionText(words);
         } else if (command == u"describe-system") {
             inv.command = Invocation::Command::DescribeSystem;
-            expectWords(words, 1, std::numeric_limits<qsizetype>::max(), QStringLiteral("describe-system TEXT"));
+            expectWords(words, 1, std::numeric_limits<qsizetype>::max(),
+                        QStringLiteral("describe-system TEXT"));
             inv.text = descriptionText(words);
         } else {
             throw Refusal{QStringLiteral("unknown command \"%1\"").arg(command)};
@@ -223,8 +228,9 @@ QString helpText(QCommandLineParser& parser, const Options& o)
 {
     parser.setApplicationDescription(Description);
     parser.addOptions({o.serial, o.snmp, o.v3, o.settings, o.range, o.offSeconds, o.json});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("find, status, port, describe or "
-                                                                           "describe-system, with its arguments."),
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("find, status, port, describe or "
+                                                "describe-system, with its arguments."),
                                  QStringLiteral("command [arguments]"));
     return parser.helpText();
 }
@@ -253,7 +259,8 @@ ParsedArguments parse(const QStringList& arguments)
         return {std::nullopt, usageText, 0};
     if (parser.isSet(version))
         return {std::nullopt,
-                QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n', 0};
+                QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n',
+                0};
     try {
         return {read(parser, options), {}, 0};
     } catch (const Refusal& refusal) {

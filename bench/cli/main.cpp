@@ -96,13 +96,14 @@ double plainSnmpStatusMs(const SnmpTarget& target)
     clock.start();
     initSnmpLibrary();
     SnmpClient client(target);
-    bool ok = client.get(QStringList{mib::Firmware, mib::Hardware, mib::PortCount, mib::SystemDescription}).has_value();
+    bool ok = client.get(QStringList{mib::Firmware, mib::Hardware, mib::PortCount, mib::SystemDescription})
+                  .has_value();
     using mib::Column;
     for (int first = 1; first <= Ports; first += 4) {
         QStringList objects;
         for (int port = first; port < first + 4; ++port) {
-            for (const Column column :
-                 {Column::Admin, Column::Status, Column::Power, Column::Voltage, Column::Current, Column::Description})
+            for (const Column column : {Column::Admin, Column::Status, Column::Power, Column::Voltage,
+                                        Column::Current, Column::Description})
                 objects << mib::portObject(column, port);
         }
         ok = ok && client.get(objects).has_value();
@@ -170,7 +171,8 @@ int main(int argc, char* argv[])
     MidspanSimProcess second;
     // The serial line at 19200 baud, as a midspan's.
     if (!sim.start(QStringList{"--snmp", "udp:" + agent + ':' + udpPort} + credentials) ||
-        !second.start(QStringList{"--snmp", "udp:" + secondAgent + ':' + udpPort, "--ports", "8"} + credentials,
+        !second.start(QStringList{"--snmp", "udp:" + secondAgent + ':' + udpPort, "--ports", "8"} +
+                          credentials,
                       false)) {
         std::fprintf(stderr, "bench_cli: midspan-sim did not start: %s%s\n", qPrintable(sim.errorText()),
                      qPrintable(second.errorText()));
@@ -193,8 +195,8 @@ int main(int argc, char* argv[])
     const QString range = "127.0.0.1-254:" + udpPort;
     const int silentCount = int(silent.size());
     for (const bool v3 : {false, true}) {
-        const double findMs = cli.median(QStringList{"find", "--range", range} + (v3 ? QStringList{"--v3"} : QStringList()),
-                                         FindRuns);
+        const double findMs = cli.median(
+            QStringList{"find", "--range", range} + (v3 ? QStringList{"--v3"} : QStringList()), FindRuns);
         const double windowS = silentCount * (v3 ? WindowSilentSecondsV3 : WindowSilentSeconds);
         std::printf("bench_cli find %-6s 254 addresses, 2 midspans: %5.0f ms%s; the window's search: %.0f s "
                     "(%d silent x %.1f s)\n",

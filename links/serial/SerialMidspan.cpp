@@ -152,7 +152,8 @@ WriteResult SerialMidspan::writePort(int port, const PortSettings& before, bool 
     if (after->reading.enabled != enabled)
         return {WriteResult::Outcome::NotHeld, onOff(*after->reading.enabled)};
     if (after->reading.description != wanted)
-        return {WriteResult::Outcome::NotHeld, QLatin1Char('"') + after->reading.description + QLatin1Char('"')};
+        return {WriteResult::Outcome::NotHeld,
+                QLatin1Char('"') + after->reading.description + QLatin1Char('"')};
     return {};
 }
 

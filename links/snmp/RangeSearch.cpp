@@ -25,7 +25,8 @@ std::optional<int> octet(const QString& text)
 std::optional<SearchRange> SearchRange::fromSettings(const QString& ip, const QString& endIp)
 {
     const QStringList parts = ip.trimmed().split(u'.');
-    if (parts.size() != 4 || !std::all_of(parts.begin(), parts.end(), [](const QString& p) { return octet(p); }))
+    if (parts.size() != 4 ||
+        !std::all_of(parts.begin(), parts.end(), [](const QString& p) { return octet(p); }))
         return std::nullopt;
     const auto end = endIp.trimmed().isEmpty() ? std::optional(0) : octet(endIp.trimmed());
     if (!end)

@@ -192,7 +192,8 @@ bool printableText(const QByteArray& octets)
 
 // What every session of a target shares: the agent and, in v2c, the read community with the
 // request time-outs. The settings point into `peer` and `community`.
-void prepareSession(netsnmp_session& settings, const SnmpTarget& target, QByteArray& peer, QByteArray& community)
+void prepareSession(netsnmp_session& settings, const SnmpTarget& target, QByteArray& peer,
+                    QByteArray& community)
 {
     snmp_sess_init(&settings);
     peer = "udp:" + target.address.toLatin1() + ':' + QByteArray::number(target.port);

@@ -23,7 +23,11 @@ QString summary(const Invocation& inv)
     if (inv.command == Invocation::Command::Find) {
         parts << (inv.findOnSerial ? "on serial" : "on the network");
         if (inv.range)
-            parts << QString("range %1%2-%3:%4").arg(inv.range->prefix).arg(inv.range->first).arg(inv.range->last).arg(inv.rangePort);
+            parts << QString("range %1%2-%3:%4")
+                         .arg(inv.range->prefix)
+                         .arg(inv.range->first)
+                         .arg(inv.range->last)
+                         .arg(inv.rangePort);
     }
     if (!inv.ports.empty()) {
         QStringList ports;
@@ -78,7 +82,8 @@ private slots:
             "port, snmp 10.0.0.1:161, ports 7, on");
         row("description of several words", {"describe", "3", "Cam", "2", "--snmp", "10.0.0.1"},
             "describe, snmp 10.0.0.1:161, ports 3, \"Cam 2\"");
-        row("empty description", {"describe", "3", "", "--serial", "ttyS0"}, "describe, serial ttyS0, ports 3, \"\"");
+        row("empty description", {"describe", "3", "", "--serial", "ttyS0"},
+            "describe, serial ttyS0, ports 3, \"\"");
         row("ten characters with Latin-1", {"describe-system", "Lager Süd", "--serial", "ttyS0"},
             "describe-system, serial ttyS0, \"Lager Süd\"");
         row("description after --", {"describe", "3", "--serial", "ttyS0", "--", "-dock-"},
@@ -86,7 +91,8 @@ private slots:
         row("find over the settings' range", {"find"}, "find, on the network");
         row("find over a range, swapped, other UDP port", {"find", "--range", "192.168.1.30-10:1161", "--v3"},
             "find, v3, on the network, range 192.168.1.10-30:1161");
-        row("find one address", {"find", "--range", "192.168.1.30"}, "find, on the network, range 192.168.1.30-30:161");
+        row("find one address", {"find", "--range", "192.168.1.30"},
+            "find, on the network, range 192.168.1.30-30:161");
         row("find on every serial port", {"find", "serial", "--json"}, "find, on serial, json");
         row("find on one serial port", {"find", "--serial", "ttyUSB0"}, "find, serial ttyUSB0, on serial");
     }
@@ -113,7 +119,8 @@ private slots:
         row("unknown option", {"status", "--community", "public"}, "Unknown option 'community'");
         row("option without its value", {"status", "--snmp"}, "Missing value after '--snmp'");
         row("no link", {"status"}, "--serial PORT or --snmp ADDRESS");
-        row("both links", {"status", "--serial", "ttyS0", "--snmp", "10.0.0.1"}, "--serial goes with neither");
+        row("both links", {"status", "--serial", "ttyS0", "--snmp", "10.0.0.1"},
+            "--serial goes with neither");
         row("SNMPv3 on serial", {"status", "--serial", "ttyS0", "--v3"}, "--serial goes with neither");
         row("empty serial port", {"status", "--serial", ""}, "--serial needs a port");
         row("status with words", QStringList{"status", "now"} + snmp, "the command takes: status");
@@ -128,21 +135,25 @@ private slots:
         row("unknown action", QStringList{"port", "3", "dim"} + snmp, "on, off or cycle, not \"dim\"");
         row("pause without cycle", QStringList{"port", "3", "off", "--off-seconds", "2"} + snmp,
             "--off-seconds belongs to port ... cycle");
-        row("negative pause", QStringList{"port", "3", "cycle", "--off-seconds", "-1"} + snmp, "no number of seconds");
+        row("negative pause", QStringList{"port", "3", "cycle", "--off-seconds", "-1"} + snmp,
+            "no number of seconds");
         row("pause of a word", QStringList{"port", "3", "cycle", "--off-seconds", "long"} + snmp,
             "no number of seconds");
         row("pause over a day", QStringList{"port", "3", "cycle", "--off-seconds", "86401"} + snmp,
             "no number of seconds");
         row("describe without text", QStringList{"describe", "3"} + snmp, "describe N TEXT");
         row("describe port 30", QStringList{"describe", "30", "Cam"} + snmp, "port number from 1 to 24");
-        row("eleven characters", QStringList{"describe", "3", "Camera 2 ab"} + snmp, "longer than 10 characters");
+        row("eleven characters", QStringList{"describe", "3", "Camera 2 ab"} + snmp,
+            "longer than 10 characters");
         row("control character", QStringList{"describe-system", "Rack\tA"} + snmp, "cannot keep");
         row("beyond Latin-1", QStringList{"describe-system", "Rack €"} + snmp, "cannot keep");
         row("describe-system without text", QStringList{"describe-system"} + snmp, "describe-system TEXT");
-        row("range outside find", QStringList{"status", "--range", "10.0.0.1-9"} + snmp, "--range belongs to find");
+        row("range outside find", QStringList{"status", "--range", "10.0.0.1-9"} + snmp,
+            "--range belongs to find");
         row("find at one agent", QStringList{"find"} + snmp, "not --snmp");
         row("find with a word", {"find", "all"}, "not \"all\"");
-        row("find serial with a range", {"find", "serial", "--range", "10.0.0.1-9"}, "neither --v3 nor --range");
+        row("find serial with a range", {"find", "serial", "--range", "10.0.0.1-9"},
+            "neither --v3 nor --range");
         row("range of three numbers", {"find", "--range", "10.0.1-9"}, "no range");
         row("range beyond 255", {"find", "--range", "10.0.0.1-300"}, "no range");
         row("range without end", {"find", "--range", "10.0.0.1-"}, "no range");
@@ -168,9 +179,9 @@ private slots:
         QCOMPARE(version.message, QString("spanmon-cli 9.8\n"));
         const ParsedArguments help = invocation::parse({"spanmon-cli", "--help"});
         QCOMPARE(help.exitCode, 0);
-        for (const char* word : {"find", "status", "port N[,M...] on|off|cycle", "describe N TEXT",
-                                 "describe-system TEXT", "--serial", "--snmp", "--v3", "--settings", "--range",
-                                 "--off-seconds", "--json", "Exit codes"})
+        for (const char* word :
+             {"find", "status", "port N[,M...] on|off|cycle", "describe N TEXT", "describe-system TEXT",
+              "--serial", "--snmp", "--v3", "--settings", "--range", "--off-seconds", "--json", "Exit codes"})
             QVERIFY2(help.message.contains(word), word);
     }
 };

@@ -97,18 +97,18 @@ private slots:
         QTest::newRow("a write that does not hold")
             << QStringList{"4"} << off << QStringList{"4 off held"} << QStringList{"count", "4 off"} << 1
             << "10.0.0.5: port 4: the midspan took the write but reads on";
-        QTest::newRow("cycle: all off, then all on") << QStringList{"2", "5"} << cycle << QStringList()
-                                                     << QStringList{"count", "2 off", "5 off", "2 on", "5 on"} << 0
-                                                     << QString();
+        QTest::newRow("cycle: all off, then all on")
+            << QStringList{"2", "5"} << cycle << QStringList()
+            << QStringList{"count", "2 off", "5 off", "2 on", "5 on"} << 0 << QString();
         QTest::newRow("cycle: no port stays off after a failure")
             << QStringList{"2", "5"} << cycle << QStringList{"2 off refused"}
             << QStringList{"count", "2 off", "5 off", "2 on", "5 on"} << 1 << "port 2: the midspan refused";
         QTest::newRow("cycle: on again after the midspan fell silent")
             << QStringList{"2", "5"} << cycle << QStringList{"5 off silent"}
             << QStringList{"count", "2 off", "5 off", "2 on", "5 on"} << 1 << "port 5: no answer";
-        QTest::newRow("a port the midspan does not have") << QStringList{"3", "9"} << on << QStringList()
-                                                          << QStringList{"count"} << 2
-                                                          << "10.0.0.5: port 9: the midspan has 8 ports";
+        QTest::newRow("a port the midspan does not have")
+            << QStringList{"3", "9"} << on << QStringList() << QStringList{"count"} << 2
+            << "10.0.0.5: port 9: the midspan has 8 ports";
     }
 
     void switching()
@@ -154,10 +154,11 @@ private slots:
         const QJsonArray writes = document["writes"].toArray();
         QCOMPARE(writes.size(), 2);
         QCOMPARE(writes[0].toObject(), (QJsonObject{{"port", 3}, {"set", "off"}, {"result", "already"}}));
-        QCOMPARE(writes[1].toObject(), (QJsonObject{{"port", 4},
-                                                    {"set", "off"},
-                                                    {"result", "refused"},
-                                                    {"detail", "the midspan refused the write: notWritable"}}));
+        QCOMPARE(writes[1].toObject(),
+                 (QJsonObject{{"port", 4},
+                              {"set", "off"},
+                              {"result", "refused"},
+                              {"detail", "the midspan refused the write: notWritable"}}));
     }
 
     void writesForPeople()
@@ -169,7 +170,8 @@ private slots:
         QCOMPARE(commands(clock).describeSystem(midspan_, ""), 0);
         QCOMPARE(out_, QString("port 2: on\nport 3: already on\nport 2: description \"Cam 2\"\n"
                                "system: description \"\"\n"));
-        QCOMPARE(midspan_.calls, (QStringList{"count", "2 on", "3 on", "count", "2 \"Cam 2\"", "system \"\""}));
+        QCOMPARE(midspan_.calls,
+                 (QStringList{"count", "2 on", "3 on", "count", "2 \"Cam 2\"", "system \"\""}));
     }
 
     void statusForScripts()
@@ -182,25 +184,28 @@ private slots:
         Clock clock;
         QCOMPARE(commands(clock, true).status(midspan_), 0);
         const QJsonObject expected{
-            {"midspan", "10.0.0.5"}, {"firmware", "2.3"},        {"hardware", "1.2"},
-            {"port_count", 2},       {"description", "Rack A"}, {"total_power_mW", 4660},
-            {"ports",
-             QJsonArray{QJsonObject{{"port", 1},
-                                    {"status", 8},
-                                    {"status_text", "Port Connected"},
-                                    {"enabled", true},
-                                    {"power_mW", 4660},
-                                    {"voltage_V", 52.3},
-                                    {"current_mA", 89},
-                                    {"description", "Cam 1"}},
-                        QJsonObject{{"port", 2},
-                                    {"status", 3},
-                                    {"status_text", "Detecting"},
-                                    {"enabled", false},
-                                    {"power_mW", QJsonValue()},
-                                    {"voltage_V", QJsonValue()},
-                                    {"current_mA", QJsonValue()},
-                                    {"description", ""}}}},
+            {"midspan", "10.0.0.5"},
+            {"firmware", "2.3"},
+            {"hardware", "1.2"},
+            {"port_count", 2},
+            {"description", "Rack A"},
+            {"total_power_mW", 4660},
+            {"ports", QJsonArray{QJsonObject{{"port", 1},
+                                             {"status", 8},
+                                             {"status_text", "Port Connected"},
+                                             {"enabled", true},
+                                             {"power_mW", 4660},
+                                             {"voltage_V", 52.3},
+                                             {"current_mA", 89},
+                                             {"description", "Cam 1"}},
+                                 QJsonObject{{"port", 2},
+                                             {"status", 3},
+                                             {"status_text", "Detecting"},
+                                             {"enabled", false},
+                                             {"power_mW", QJsonValue()},
+                                             {"voltage_V", QJsonValue()},
+                                             {"current_mA", QJsonValue()},
+                                             {"description", ""}}}},
         };
         QCOMPARE(QJsonDocument::fromJson(out_.toUtf8()).object(), expected);
         // Numbers are written as numbers.
@@ -216,16 +221,18 @@ private slots:
         midspan_.unit = unit;
         Clock clock;
         QCOMPARE(commands(clock).status(midspan_), 0);
-        QCOMPARE(out_, QString("Midspan      10.0.0.5\n"
-                               "Firmware     2.3\n"
-                               "Hardware     1.2\n"
-                               "Ports        2\n"
-                               "Description  Rack A\n"
-                               "Total power  4660 mW\n"
-                               "\n"
-                               "Port  Status            Enabled  Power (mW)  Voltage (V)  Current (mA)  Description\n"
-                               "   1  8 Port Connected  yes            4660         52.3            89  Cam 1\n"
-                               "   2  0 Disable/Error   no                0          0.0             0  \n"));
+        QCOMPARE(
+            out_,
+            QString("Midspan      10.0.0.5\n"
+                    "Firmware     2.3\n"
+                    "Hardware     1.2\n"
+                    "Ports        2\n"
+                    "Description  Rack A\n"
+                    "Total power  4660 mW\n"
+                    "\n"
+                    "Port  Status            Enabled  Power (mW)  Voltage (V)  Current (mA)  Description\n"
+                    "   1  8 Port Connected  yes            4660         52.3            89  Cam 1\n"
+                    "   2  0 Disable/Error   no                0          0.0             0  \n"));
     }
 
     void silentMidspan()
@@ -236,13 +243,16 @@ private slots:
         QCOMPARE(commands(clock).status(midspan_), 1);
         QCOMPARE(commands(clock).describePort(midspan_, 1, "x"), 1);
         QCOMPARE(out_, QString());
-        QCOMPARE(err_, QString("spanmon-cli: 10.0.0.5: no answer (Timeout)\nspanmon-cli: 10.0.0.5: no answer (Timeout)\n"));
+        QCOMPARE(
+            err_,
+            QString(
+                "spanmon-cli: 10.0.0.5: no answer (Timeout)\nspanmon-cli: 10.0.0.5: no answer (Timeout)\n"));
         QCOMPARE(midspan_.calls, (QStringList{"status", "count"}));
     }
 
     void findRecognisesAndOrdersAsTheWindow()
     {
-        const std::vector<QString> addresses{"10.0.0.9", "10.0.0.10", "10.0.0.11", "10.0.0.12",
+        const std::vector<QString> addresses{"10.0.0.9",  "10.0.0.10", "10.0.0.11", "10.0.0.12",
                                              "10.0.0.13", "10.0.0.14", "10.0.0.15", "10.0.0.16"};
         const std::vector<std::optional<SnmpValue>> answers{
             SnmpValue::text("POE528U-480-24-N"),
@@ -275,18 +285,42 @@ private slots:
         QTest::addColumn<QString>("ip");
         QTest::addColumn<QString>("endIp");
         QTest::addColumn<QString>("range"); // empty: refused
-        QTest::newRow("range") << "192.168.1.20" << "30" << "192.168.1.20-30";
-        QTest::newRow("end below the start is swapped") << "192.168.1.30" << "10" << "192.168.1.10-30";
-        QTest::newRow("no end: one address") << "192.168.1.30" << "" << "192.168.1.30-30";
-        QTest::newRow("end 0: one address") << "192.168.1.30" << "0" << "192.168.1.30-30";
-        QTest::newRow("end equal to the start") << "192.168.1.30" << "30" << "192.168.1.30-30";
-        QTest::newRow("blanks around") << " 10.0.0.1 " << " 254 " << "10.0.0.1-254";
-        QTest::newRow("no address") << "" << "30" << "";
-        QTest::newRow("three numbers") << "192.168.1" << "30" << "";
-        QTest::newRow("number above 255") << "192.168.256.1" << "30" << "";
-        QTest::newRow("end above 255") << "192.168.1.1" << "256" << "";
-        QTest::newRow("end not a number") << "192.168.1.1" << "x" << "";
-        QTest::newRow("signed number") << "192.168.1.+1" << "" << "";
+        QTest::newRow("range") << "192.168.1.20"
+                               << "30"
+                               << "192.168.1.20-30";
+        QTest::newRow("end below the start is swapped") << "192.168.1.30"
+                                                        << "10"
+                                                        << "192.168.1.10-30";
+        QTest::newRow("no end: one address") << "192.168.1.30"
+                                             << ""
+                                             << "192.168.1.30-30";
+        QTest::newRow("end 0: one address") << "192.168.1.30"
+                                            << "0"
+                                            << "192.168.1.30-30";
+        QTest::newRow("end equal to the start") << "192.168.1.30"
+                                                << "30"
+                                                << "192.168.1.30-30";
+        QTest::newRow("blanks around") << " 10.0.0.1 "
+                                       << " 254 "
+                                       << "10.0.0.1-254";
+        QTest::newRow("no address") << ""
+                                    << "30"
+                                    << "";
+        QTest::newRow("three numbers") << "192.168.1"
+                                       << "30"
+                                       << "";
+        QTest::newRow("number above 255") << "192.168.256.1"
+                                          << "30"
+                                          << "";
+        QTest::newRow("end above 255") << "192.168.1.1"
+                                       << "256"
+                                       << "";
+        QTest::newRow("end not a number") << "192.168.1.1"
+                                          << "x"
+                                          << "";
+        QTest::newRow("signed number") << "192.168.1.+1"
+                                       << ""
+                                       << "";
     }
 
     void searchRanges()
@@ -295,12 +329,16 @@ private slots:
         QFETCH(QString, endIp);
         QFETCH(QString, range);
         const auto parsed = SearchRange::fromSettings(ip, endIp);
-        QCOMPARE(parsed ? QString("%1%2-%3").arg(parsed->prefix).arg(parsed->first).arg(parsed->last) : QString(),
+        QCOMPARE(parsed ? QString("%1%2-%3").arg(parsed->prefix).arg(parsed->first).arg(parsed->last)
+                        : QString(),
                  range);
     }
 
 private:
-    Commands commands(Clock& clock, bool json = false) { return Commands(clock, outStream_, errStream_, json); }
+    Commands commands(Clock& clock, bool json = false)
+    {
+        return Commands(clock, outStream_, errStream_, json);
+    }
 
     FakeMidspan midspan_;
     QString out_;

@@ -79,12 +79,13 @@ private:
 void tst_CliEndToEnd::initTestCase()
 {
     QVERIFY(workDir_.isValid());
-    const QStringList credentials{"--read-community", "rd-comm",  "--write-community", "wr-comm",
-                                  "--v3-user",        "midspan",  "--v3-auth",         "auth-pass",
-                                  "--v3-priv",        "priv-pass", "--steady",         "--no-line-delay"};
-    QVERIFY2(sim_.start(QStringList{"--snmp", "udp:" + agentWithPort} + credentials), qPrintable(sim_.errorText()));
-    QVERIFY2(second_.start(QStringList{"--snmp", "udp:" + secondAgent + ':' + udpPort, "--ports", "8", "--model",
-                                       "POE528U-480-8-N"} +
+    const QStringList credentials{"--read-community", "rd-comm",   "--write-community", "wr-comm",
+                                  "--v3-user",        "midspan",   "--v3-auth",         "auth-pass",
+                                  "--v3-priv",        "priv-pass", "--steady",          "--no-line-delay"};
+    QVERIFY2(sim_.start(QStringList{"--snmp", "udp:" + agentWithPort} + credentials),
+             qPrintable(sim_.errorText()));
+    QVERIFY2(second_.start(QStringList{"--snmp", "udp:" + secondAgent + ':' + udpPort, "--ports", "8",
+                                       "--model", "POE528U-480-8-N"} +
                                credentials,
                            false),
              qPrintable(second_.errorText()));
@@ -127,8 +128,8 @@ Run tst_CliEndToEnd::cli(const QStringList& arguments)
         process.waitForFinished(5000);
     }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError()),
-            clock.elapsed()};
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError()), clock.elapsed()};
 }
 
 QStringList tst_CliEndToEnd::linkOptions(Link link) const
@@ -184,7 +185,9 @@ void tst_CliEndToEnd::statusEqualsTheMidspan()
     int total = 0;
     for (int p = 1; p <= count; ++p) {
         const QJsonObject port = ports[p - 1].toObject();
-        const auto field = [&](const char* name) { return sim_.command(QString("get port %1 %2").arg(p).arg(name)); };
+        const auto field = [&](const char* name) {
+            return sim_.command(QString("get port %1 %2").arg(p).arg(name));
+        };
         QCOMPARE(port["port"].toInt(), p);
         // Numbers are JSON numbers, in the units their names say.
         for (const char* name : {"status", "power_mW", "voltage_V", "current_mA"})
@@ -382,13 +385,16 @@ void tst_CliEndToEnd::usageErrors_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("complaint");
     QTest::newRow("no command") << QStringList{"--json"} << "no command given";
-    QTest::newRow("unknown action") << QStringList{"port", "3", "dim", "--snmp", agentWithPort} << "not \"dim\"";
+    QTest::newRow("unknown action") << QStringList{"port", "3", "dim", "--snmp", agentWithPort}
+                                    << "not \"dim\"";
     QTest::newRow("unknown option") << QStringList{"status", "--community", "x"} << "community";
     QTest::newRow("no link") << QStringList{"status"} << "--serial PORT or --snmp ADDRESS";
-    QTest::newRow("no settings file") << QStringList{"status", "--snmp", agentWithPort, "--settings", "none.ini"}
-                                      << "none.ini: no settings file";
-    QTest::newRow("port beyond the midspan's") << QStringList{"port", "9", "on", "--snmp", secondAgent + ':' + udpPort}
-                                               << "port 9: the midspan has 8 ports";
+    QTest::newRow("no settings file")
+        << QStringList{"status", "--snmp", agentWithPort, "--settings", "none.ini"}
+        << "none.ini: no settings file";
+    QTest::newRow("port beyond the midspan's")
+        << QStringList{"port", "9", "on", "--snmp", secondAgent + ':' + udpPort}
+        << "port 9: the midspan has 8 ports";
 }
 
 void tst_CliEndToEnd::usageErrors()
