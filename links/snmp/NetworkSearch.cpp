@@ -6,6 +6,7 @@
 #include "core/OperatorFeedback.h"
 #include "links/snmp/BootCounter.h"
 #include "links/snmp/ExchangePlanner.h"
+#include "links/snmp/MidspanIdentity.h"
 #include "links/snmp/PrivateMib.h"
 
 #include <QDir>
@@ -14,14 +15,6 @@
 
 namespace
 {
-
-constexpr int ModelLength = 12;
-
-bool isMidspan(const QString& model)
-{
-    return model.startsWith(QStringLiteral("POE")) || model.startsWith(QStringLiteral("poe")) ||
-           model.startsWith(QStringLiteral("MDX20A"));
-}
 
 // An octet as the settings file holds it: one to three digits, 0..255.
 std::optional<int> octet(const QString& text)
@@ -137,8 +130,8 @@ void NetworkSearch::handleSearchResult()
 {
     DeviceState& s = ctx_.state;
     Controls& c = ctx_.controls;
-    s.networkModel = s.responseText.left(ModelLength);
-    if (isMidspan(s.networkModel)) {
+    s.networkModel = s.responseText.left(midspanIdentity::ModelLength);
+    if (midspanIdentity::isMidspan(s.networkModel)) {
         const QString entry = s.deviceAddress + QStringLiteral(" *** ") + s.responseText;
         entries_.insert(entry, {s.deviceAddress, s.networkModel});
         c.addItem(ctl::FoundDevices, entry);

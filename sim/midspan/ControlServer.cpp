@@ -156,6 +156,10 @@ QByteArray ControlServer::execute(const QByteArray& line)
         model_.setSetsRefused(argument == "on");
         return "ok";
     }
+    if (verb == "max-objects" && (argument == "off" || number(argument).value_or(-1) > 0)) {
+        model_.setMaxObjects(argument == "off" ? 0 : int(*number(argument)));
+        return "ok";
+    }
     if (verb == "answer" && argument == "off") {
         model_.clearTextAnswers();
         return "ok";

@@ -64,6 +64,7 @@ Control socket (--control PATH), one reply line per command, multi-line answers 
   identity <text>     answer .2.1.0 with text (no text: the model again)
   snmp stop|start     stop and resume answering SNMP
   refuse-sets on|off  refuse every SNMP set with notWritable
+  max-objects <n>|off answer a get of more than n objects with tooBig
   answer <object> [text]|off  answer a get of the object (below 1.3.6.1.4.1.24852, as
                       2.2.7.0) with the text as OCTET STRING, empty without text; off: no more
   snmp-delay <ms>     wait ms before reading each SNMP request (0 = at once)
