@@ -208,6 +208,8 @@ void startLibrary()
         netsnmp_set_mib_directory("");
         init_snmp(appName);
     });
+}
+
 // What every session of a target shares: the agent and, in v2c, the read community with the
 // request time-outs. The settings point into `peer` and `community`.
 void prepareSession(netsnmp_session& settings, const SnmpTarget& target, QByteArray& peer,
