@@ -316,7 +316,12 @@ void initSnmpLibrary()
     // Objects are always numeric; without this the library looks for (and complains about) every
     // MIB it knows of. The library reads it from the environment, which may change only while no
     // other thread reads it: at start-up, on the main thread.
-    std::call_once(readied, [] { setenv("MIBS", "", 1); });
+    // The library's folder is made here too, on the main thread, so that every way out of the
+    // program (a signal included) finds it to remove, whether the library has started or not.
+    std::call_once(readied, [] {
+        setenv("MIBS", "", 1);
+        persistentDir();
+    });
 }
 
 QString SnmpValue::printable() const
