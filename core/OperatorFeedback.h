@@ -26,6 +26,17 @@ namespace text
 inline const QString NoPoeDevice = QStringLiteral("No PoE Device !!");
 inline const QString ConnectionLost = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
 inline const QString Processing = QStringLiteral("Processing............");
+// The operator's writes, as messages about them name them.
+inline const QString PortControlWrite = QStringLiteral("Send Port Control");
+inline const QString SystemDescriptionWrite = QStringLiteral("System ID (Description)");
+inline QString portDescriptionWrite(int port)
+{
+    return QStringLiteral("Port %1 Description").arg(port);
+}
+inline QString writeError(const QString& operation, const QString& why)
+{
+    return QStringLiteral("'%1' Error !  %2").arg(operation, why);
+}
 } // namespace text
 
 class OperatorFeedback

@@ -46,8 +46,9 @@ constexpr char Complete[] = "TP\r\n";
 constexpr unsigned LineReplyLength = 4;
 constexpr unsigned MessageReplyLength = 5;
 constexpr int Keep = ProgressAnimation::Keep;
-const ProgressAnimation RestartAnimation{QStringLiteral("Success!! Waiting for System Reset......."),
-                                         {{500, 6}, {2000, 11}, {2500, 17}, {3500, 21}, {3000, 24, true}, {200, Keep}}};
+const ProgressAnimation RestartAnimation{
+    QStringLiteral("Success!! Waiting for System Reset......."),
+    {{500, 6}, {2000, 11}, {2500, 17}, {3500, 21}, {3000, 24, true}, {200, Keep}}};
 
 const QByteArray EnterDownload = QByteArray::fromHex("0C000C");
 const QStringList FileFilters{QStringLiteral("s99 files(*.s99) "), QStringLiteral("s19 files(*.s19) ")};
@@ -175,7 +176,6 @@ void FirmwareDownload::onPollReplyDone()
 
 void FirmwareDownload::begin()
 {
-    SerialLink& link = link_;
     beginning_ = false;
     beginAt(AwaitEnterAck, EnterDownload, LineReplyLength);
 }
@@ -293,8 +293,7 @@ void FirmwareDownload::sendNextLine()
 bool FirmwareDownload::replyIs(const char* message) const
 {
     const std::size_t length = std::strlen(message);
-    return link_.expectedLength >= length &&
-           std::memcmp(link_.rxFrame.data(), message, length) == 0;
+    return link_.expectedLength >= length && std::memcmp(link_.rxFrame.data(), message, length) == 0;
 }
 
 void FirmwareDownload::flip()

@@ -63,7 +63,7 @@ void ReplyApplier::applyPortStatus()
     SerialLink& link = link_;
     if (link.downloadActive)
         return;
-    const int index = link.serialPortIndex;
+    const int index = link.txFrame[1];
     if (index < 0 || index >= MaxPorts)
         return;
     const int k = index + 1;
@@ -93,7 +93,7 @@ void ReplyApplier::applyPortStatus()
 
 void ReplyApplier::applyPortClassification()
 {
-    const int index = link_.serialPortIndex;
+    const int index = link_.txFrame[1];
     if (index < 0 || index >= MaxPorts)
         return;
     const int k = index + 1;

@@ -33,11 +33,13 @@ constexpr int FailureLimit = 3;
 using Frame = ProgressAnimation::Frame;
 constexpr int Keep = ProgressAnimation::Keep;
 const ProgressAnimation ResetAnimation{
-    text::Processing, {{0, 6}, {2000, 11}, {2500, 17}, {2500, 21}, {2500, 24}, {800, Keep, true}, {100, Keep}}};
+    text::Processing,
+    {{0, 6}, {2000, 11}, {2500, 17}, {2500, 21}, {2500, 24}, {800, Keep, true}, {100, Keep}}};
 const ProgressAnimation StoreAnimation{
     text::Processing, {{0, 6}, {1000, 11}, {2000, 17}, {2000, 21}, {2000, 24}, {800, Keep, true}}};
 // The dialog keeps the text of the port walk.
-const ProgressAnimation PortSetUpAnimation{std::nullopt, {{0, 15}, {1500, 20}, {1000, 24}, {500, Keep, true}}};
+const ProgressAnimation PortSetUpAnimation{std::nullopt,
+                                           {{0, 15}, {1500, 20}, {1000, 24}, {500, Keep, true}}};
 
 const QString NoDeviceOnPort =
     QStringLiteral("No Corvane PoE Device !! \r\nPlease Check Com Port or Hardware Disconnected !!");
@@ -50,7 +52,8 @@ int timeoutMs()
 } // namespace
 
 SerialSession::SerialSession(AppContext& context)
-    : ctx_(context), driver_(link_, context.clock), applier_(context, link_), download_(context, link_, driver_)
+    : ctx_(context), driver_(link_, context.clock), applier_(context, link_),
+      download_(context, link_, driver_)
 {
     QObject::connect(&ctx_.clock, &Clock::expired, &driver_, [this](TimerId timer) { onTimer(timer); });
     driver_.replyReady = [this] { handleSerialReply(); };
@@ -434,13 +437,19 @@ void SerialSession::rejectReply()
         // Nothing is counted while an operator's write is under way. A write still queued goes
         // out now; one that went unacknowledged is given up, and the session reads the device
         // again, whose answers reload the page with what the midspan really has.
-        if (!link.pendingSystemWrite && !link.pendingPortWrite) {
-            link.userCommandActive = false;
-            s.clearPortStaticRead();
-            ctx_.view.unlockControls();
-            link.pendingStatusRead = true;
+        if (link.pendingSystemWrite || link.pendingPortWrite) {
+            sendNextRequest();
+            return;
         }
+        link.userCommandActive = false;
+        s.clearPortStaticRead();
+        ctx_.view.unlockControls();
+        link.pendingStatusRead = true;
         sendNextRequest();
+        // Told once the reads are under way: the session goes on while the message is up.
+        ctx_.feedback.error(text::writeError(
+            writeName_,
+            QStringLiteral("The device did not acknowledge the write; the page shows what it holds.")));
         return;
     }
     ++s.serialFailures;
@@ -512,20 +521,21 @@ void SerialSession::sendSystemDescription()
     ctx_.controls.setText(ctl::SystemDescription, ctx_.state.systemDescription);
     restartReplyTimeout();
     link_.userCommandActive = true;
+    writeName_ = text::SystemDescriptionWrite;
     link_.raiseOnly(&SerialLink::pendingSystemWrite);
 }
 
 void SerialSession::sendPortControl(const PortWishes& wishes)
 {
-    queuePortWrite(wishes);
+    queuePortWrite(text::PortControlWrite, wishes);
 }
 
-void SerialSession::sendPortDescription(int, const PortWishes& wishes)
+void SerialSession::sendPortDescription(int port, const PortWishes& wishes)
 {
-    queuePortWrite(wishes);
+    queuePortWrite(text::portDescriptionWrite(port), wishes);
 }
 
-void SerialSession::queuePortWrite(const PortWishes& wishes)
+void SerialSession::queuePortWrite(const QString& name, const PortWishes& wishes)
 {
     DeviceState& s = ctx_.state;
     if (s.linkType != LinkType::Serial)
@@ -533,6 +543,7 @@ void SerialSession::queuePortWrite(const PortWishes& wishes)
     restartReplyTimeout();
     // A missing reply to a write is no failure of the session.
     link_.userCommandActive = true;
+    writeName_ = name;
     for (int k = 1; k <= s.portCount; ++k)
         s.portEnableWanted[k - 1] = wishes.enabled[k - 1] ? 1 : 0;
     link_.raiseOnly(&SerialLink::pendingPortWrite);

@@ -61,8 +61,9 @@ private:
     // Every operator request restarts the reply time-out rather than stopping it: should the
     // reply to the request in flight never come, the time-out still sends what was queued.
     void restartReplyTimeout();
-    // The page's enable wishes go out with the port settings of every port.
-    void queuePortWrite(const PortWishes& wishes);
+    // The page's enable wishes go out with the port settings of every port; `name` names the
+    // write in a message about it.
+    void queuePortWrite(const QString& name, const PortWishes& wishes);
     void openSerialPort();
     void transmit();
     void sendPortWrite();
@@ -79,4 +80,5 @@ private:
     ReplyApplier applier_;
     FirmwareDownload download_;
     QHash<QString, QString> portPaths_; // COM port list entry -> device path
+    QString writeName_;                 // the operator's write under way
 };

@@ -20,11 +20,14 @@ const QString ProcessingDone = QStringLiteral("Processing............  ");
 
 // Each ends with a short step after the dialog has gone.
 constexpr int Keep = ProgressAnimation::Keep;
-const ProgressAnimation Long{ProcessingDone,
-                             {{0, 6}, {3000, 11}, {3000, 17}, {3000, 21}, {3000, 24}, {500, Keep, true}, {100, Keep, true}}};
-const ProgressAnimation Short{ProcessingDone, {{0, 15}, {1500, 20}, {1000, 24}, {500, Keep, true}, {100, Keep, true}}};
-const ProgressAnimation Medium{ProcessingDone,
-                               {{0, 6}, {1500, 11}, {1500, 17}, {1500, 21}, {1500, 24}, {500, Keep, true}, {100, Keep, true}}};
+const ProgressAnimation Long{
+    ProcessingDone,
+    {{0, 6}, {3000, 11}, {3000, 17}, {3000, 21}, {3000, 24}, {500, Keep, true}, {100, Keep, true}}};
+const ProgressAnimation Short{ProcessingDone,
+                              {{0, 15}, {1500, 20}, {1000, 24}, {500, Keep, true}, {100, Keep, true}}};
+const ProgressAnimation Medium{
+    ProcessingDone,
+    {{0, 6}, {1500, 11}, {1500, 17}, {1500, 21}, {1500, 24}, {500, Keep, true}, {100, Keep, true}}};
 const QString ProcessingLegacy = QStringLiteral("Processing (Legacy Detection)............");
 
 QString operationName(int code, int port)
@@ -37,16 +40,15 @@ QString operationName(int code, int port)
     case Request::SaveToFlash:
         return QStringLiteral("Save Parameters to Flash");
     case Request::SystemDescription:
-        return QStringLiteral("System ID (Description)");
+        return text::SystemDescriptionWrite;
     case Request::PortDescription:
-        return QStringLiteral("Port %1 Description").arg(port);
+        return text::portDescriptionWrite(port);
     default:
-        return QStringLiteral("Send Port Control");
+        return text::PortControlWrite;
     }
 }
 
 } // namespace
-
 
 void NetworkRequests::release()
 {
@@ -252,7 +254,7 @@ void NetworkRequests::finish()
     DeviceState& s = ctx_.state;
     if (s.writeRefused) {
         s.writeRefused = false;
-        ctx_.feedback.error(QStringLiteral("'%1' Error !  The device refused the write.").arg(operation_));
+        ctx_.feedback.error(text::writeError(operation_, QStringLiteral("The device refused the write.")));
     }
     s.pendingRequest = s.activeRequest = Request::None;
     s.refreshPass = 0;

@@ -164,6 +164,62 @@ private slots:
             endsAndConnectsAgain(rig, sim);
     }
 
+    // The operator sends port control at moments spread over the polling cycle, most of them
+    // while a port's status read is in flight: that reply still lands on its own port, never on
+    // port 1, where the queued write starts.
+    void writeQueuedDuringPortReadLandsOnItsPort()
+    {
+        MidspanSimProcess sim;
+        QVERIFY(startSim(sim));
+        SerialWindowRig rig(sim.directory(), 0.25);
+        connectOnTtyV0(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+        QCOMPARE(sim.command("delay 40"), QStringLiteral("ok")); // a read in flight for most of the cycle
+
+        for (int send = 0; send < 6; ++send) {
+            QTest::qWait(25 + 37 * send);
+            rig.click(ctl::SendPortControl);
+            QDeadlineTimer settled(WaitMs);
+            while (!rig.controls().isEnabled(ctl::SendPortControl) && !settled.hasExpired()) {
+                for (int k = 1; k <= Ports; ++k) {
+                    const QString shown = rig.text(ctl::PowerBase + k);
+                    QVERIFY2(shown == powerOf(k) || shown == QLatin1String("0"),
+                             qPrintable(QStringLiteral("port %1 shows %2").arg(k).arg(shown)));
+                }
+                QTest::qWait(2);
+            }
+            QVERIFY(!settled.hasExpired());
+        }
+        QCOMPARE(sim.command("delay 0"), QStringLiteral("ok"));
+        QVERIFY(rig.feedback.shown.isEmpty());
+    }
+
+    // A write whose acknowledgement never comes in time is given up with a message naming it;
+    // the session goes on and reads back what the midspan holds.
+    void unacknowledgedWriteIsReported()
+    {
+        MidspanSimProcess sim;
+        QVERIFY(startSim(sim));
+        SerialWindowRig rig(sim.directory(), 0.25);
+        connectOnTtyV0(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+
+        QCOMPARE(sim.command("delay 400"), QStringLiteral("ok"));
+        rig.click(ctl::SendPortControl);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.texts().isEmpty(), WaitMs);
+        QCOMPARE(rig.feedback.texts().first(),
+                 QStringLiteral("'Send Port Control' Error !  The device did not acknowledge the write; "
+                                "the page shows what it holds."));
+        QCOMPARE(sim.command("delay 0"), QStringLiteral("ok"));
+        rig.feedback.shown.clear();
+        QTest::qWait(600);
+        if (!rig.state().serialLinked)
+            QFAIL("the session ended after a write went unacknowledged");
+        showsEveryPort(rig, sim);
+        QVERIFY(rig.controls().isEnabled(ctl::SendPortControl));
+        QCOMPARE(rig.feedback.texts().count(LostText), 0);
+    }
+
     // While every port reply names the port after the one asked, none is applied: each is a
     // missed reply, after which the cycle starts again with the status read, and so never gets
     // past port 1. The page keeps each port's own values.

@@ -140,13 +140,15 @@ private slots:
         QCOMPARE(rig.nextFrame(QByteArray(20, 0)), hex("0203019001900190"
                                                        "20202020202020202020"
                                                        "02F8"));
-        // No acknowledgement: the write is given up, nothing is counted, polling goes on.
+        // No acknowledgement: the write is given up and the operator told, nothing is counted,
+        // polling goes on.
         QCOMPARE(rig.nextFrame(hex("040004")), hex("040004"));
         QCOMPARE(rig.state.serialFailures, 0);
         QVERIFY(!rig.link.userCommandActive);
         QVERIFY(rig.controls.isEnabled(ctl::SaveToFlash));
         QVERIFY(rig.state.serialLinked);
-        QVERIFY(rig.feedback.shown.isEmpty());
+        QCOMPARE(rig.feedback.texts(), QStringList{"'System ID (Description)' Error !  The device did not "
+                                                   "acknowledge the write; the page shows what it holds."});
     }
 
     void portStatusAfterPortWriteRaisedKeepsIndex()
