@@ -1,6 +1,7 @@
 #include "ui/DialogUnits.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QStringList>
 
 DialogUnits::DialogUnits(const QFont& dialogFont)
@@ -37,6 +38,12 @@ QFont dialog()
 
 QFont withCellHeight(const QString& family, int cellPixels, int weight)
 {
+    // Each size tried loads a font engine, and the window asks for the same few fonts dozens
+    // of times while it is built. Widgets live on one thread, so one cache serves them all.
+    static QHash<QString, QFont> made;
+    const QString key = QStringLiteral("%1/%2/%3").arg(family).arg(cellPixels).arg(weight);
+    if (const auto found = made.constFind(key); found != made.cend())
+        return *found;
     QFont font;
     font.setFamilies(withTwin(family));
     font.setWeight(static_cast<QFont::Weight>(weight));
@@ -44,6 +51,7 @@ QFont withCellHeight(const QString& family, int cellPixels, int weight)
     font.setPixelSize(pixels);
     while (pixels > 6 && QFontMetrics(font).height() > cellPixels)
         font.setPixelSize(--pixels);
+    made.insert(key, font);
     return font;
 }
 

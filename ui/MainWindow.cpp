@@ -1,15 +1,15 @@
 #include "ui/MainWindow.h"
 
 #include "core/ControlIds.h"
+#include "core/LinkIni.h"
 #include "ui/DialogUnits.h"
 #include "ui/EditDes.h"
 #include "ui/Info.h"
 #include "ui/MyStatic.h"
 #include "ui/PROGRESSDLG.h"
+#include "ui/ParamSetting.h"
 #include "ui/PictureWindow.h"
 #include "ui/PortDescription.h"
-#include "core/LinkIni.h"
-#include "ui/ParamSetting.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -81,7 +81,6 @@ MainWindow::MainWindow(SpanmonCore& core, WidgetControls& controls, const LampIm
     valueFont_ = boldFont_;
     buildControls();
     progress_ = new PROGRESSDLG(controls_, this);
-    settings_ = new ParamSetting(state(), context().feedback, lamps_, this);
     wire();
     core_.start();
 }
@@ -246,12 +245,20 @@ void MainWindow::wire()
             return;
         controller.endSystemDescriptionEdit(result == QDialog::Accepted && state().descriptionSaved);
     });
-    context().openSettings = [this] { settings_->openSettings(); };
+    context().openSettings = [this] { settingsDialog().openSettings(); };
     connect(controls_.get<QPushButton>(ctl::Setting), &QPushButton::clicked, this,
             [&controller] { controller.openSettings(); });
-    connect(settings_, &QDialog::finished, this, [this, &controller](int result) {
-        controller.settingsClosed(result == QDialog::Accepted, settings_->relinkRequested());
-    });
+}
+
+ParamSetting& MainWindow::settingsDialog()
+{
+    if (!settings_) {
+        settings_ = new ParamSetting(state(), context().feedback, lamps_, this);
+        connect(settings_, &QDialog::finished, this, [this](int result) {
+            controller().settingsClosed(result == QDialog::Accepted, settings_->relinkRequested());
+        });
+    }
+    return *settings_;
 }
 
 void MainWindow::runAbout()

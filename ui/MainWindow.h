@@ -24,14 +24,16 @@ class MainWindow : public QDialog
     Q_OBJECT
 
 public:
-    MainWindow(SpanmonCore& core, WidgetControls& controls, const LampImages& lamps, QWidget* parent = nullptr);
+    MainWindow(SpanmonCore& core, WidgetControls& controls, const LampImages& lamps,
+               QWidget* parent = nullptr);
 
     WidgetControls& controls() { return controls_; }
     DeviceState& state() { return core_.state(); }
     DeviceView& view() { return core_.view(); }
     AppContext& context() { return core_.context(); }
     MainController& controller() { return core_.controller(); }
-    ParamSetting& settingsDialog() { return *settings_; }
+    // Built when first opened: the first paint does not wait for it.
+    ParamSetting& settingsDialog();
     const LampImages& lamps() const { return lamps_; }
 
     // Shows the page of tab 0 (port control) or tab 1 (parametric information).

@@ -83,8 +83,10 @@ MyStatic::MyStatic(const QString& text, QWidget* parent) : QLabel(text, parent)
     // Values come from devices: "<b>" is text, and "<img src=...>" must not read a file.
     setTextFormat(Qt::PlainText);
     setAutoFillBackground(true);
-    setTextColour(QColor(0, 255, 0));
-    setBackgroundColour(Qt::white);
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, QColor(0, 255, 0));
+    colours.setColor(QPalette::Window, Qt::white);
+    setPalette(colours);
 }
 
 void MyStatic::setText(const QString& text)
