@@ -219,6 +219,8 @@ void SerialSession::handleSerialReply()
     if (type == IdentifyType || type == LegacyIdentifyType) {
         ctx_.state.serialFailures = 0;
         ctx_.clock.stop(TimerId::IdentifyReply);
+        if (ctx_.link != this)
+            return; // the operator has left the search for the other link, whose list this is
         const int checked = type == IdentifyType ? 25 : 5;
         if (serialproto::replyChecksumOk(link, checked))
             applier_.applyIdentity();
