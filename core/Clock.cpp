@@ -1,5 +1,7 @@
 #include "core/Clock.h"
 
+#include <QEventLoop>
+
 #include <cmath>
 
 Clock::Clock(double scale, QObject* parent) : QObject(parent), scale_(scale)
@@ -98,4 +100,11 @@ void Clock::flushDeferred()
         deferred_.pop_front();
         work();
     }
+}
+
+void Clock::wait(int ms)
+{
+    QEventLoop loop;
+    pace({ms, [&loop] { loop.quit(); }});
+    loop.exec();
 }

@@ -38,6 +38,7 @@ public:
     void sendPortControl(const PortWishes& wishes) override;
     void sendPortDescription(int port, const PortWishes& wishes) override;
     bool hasFirmwareDownload() const override { return true; }
+    bool loaderWaits() const override;
     void startFirmwareDownload() override;
     // The reader stops and the port closes; nothing is sent.
     void close() override;
@@ -67,7 +68,7 @@ private:
     void sendPortWrite();
     void finishReply();
     void rejectReply();
-    void endSession();
+    void endSession(bool reportLost = true);
     void clearFrames();
     void onLineLost();
 
