@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QListWidget>
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -21,6 +22,13 @@ inline void prepareWindowBenchmark()
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QLoggingCategory::setFilterRules(QStringLiteral("spanmon.controls.warning=false"));
+}
+
+// The operator's click on the entry in this row: the window acts on clicks and keys only.
+inline void chooseEntry(QListWidget* list, int row)
+{
+    list->setCurrentRow(row);
+    emit list->itemClicked(list->item(row));
 }
 
 // One figure for the summary that scripts/bench.sh prints at the end: a line

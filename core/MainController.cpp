@@ -62,6 +62,8 @@ void MainController::changeLink(int index)
     c.removeItem(ctl::FoundDevices, 0);
     if (index < 0 || index >= int(links_.size()))
         return;
+    if (links_[std::size_t(index)] != ctx_.link)
+        ctx_.link->leave();
     ctx_.link = links_[std::size_t(index)];
     ctx_.link->choose();
 }

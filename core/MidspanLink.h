@@ -25,6 +25,9 @@ public:
     virtual void start() {}
     // The operator has chosen this link: its own controls show.
     virtual void choose() = 0;
+    // The operator has chosen another link: a search under way stops and the link's entries
+    // leave the found-device list, which now belongs to the other link.
+    virtual void leave() {}
     // "Search PoE".
     virtual void search() = 0;
     // The operator has chosen the entry in this row of the found-device list.

@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QTabBar>
 
+#include <functional>
 #include <utility>
 
 namespace
@@ -46,6 +47,31 @@ protected:
         size.setWidth(std::min(TabWidth, (width() - 4) / std::max(1, count())));
         return size;
     }
+};
+
+// The found-device list acts on the operator's choice: a click, Enter, or a key that moves to
+// another row. A change of the current row alone chooses nothing: Qt makes the first row
+// current when the list gets the focus (Tab, activation of the window).
+class FoundDeviceList : public QListWidget
+{
+public:
+    FoundDeviceList(std::function<void()> chosen, QWidget* parent) : QListWidget(parent), chosen_(std::move(chosen))
+    {
+        connect(this, &QListWidget::itemClicked, this, [this] { chosen_(); });
+        connect(this, &QListWidget::itemActivated, this, [this] { chosen_(); });
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const int before = currentRow();
+        QListWidget::keyPressEvent(event);
+        if (currentRow() >= 0 && currentRow() != before)
+            chosen_();
+    }
+
+private:
+    std::function<void()> chosen_;
 };
 
 QPixmap programIcon()
@@ -169,7 +195,9 @@ void MainWindow::buildControls()
     auto* searching = place(ctl::SearchProgress, new QProgressBar(this), du.rect(314, 28, 142, 13));
     searching->setTextVisible(false);
     searching->setAccessibleName(QStringLiteral("Search progress"));
-    auto* found = place(ctl::FoundDevices, new QListWidget(this), du.rect(314, 45, 142, 48));
+    auto* found = place(ctl::FoundDevices,
+                        new FoundDeviceList([this] { core_.controller().selectFoundDevice(); }, this),
+                        du.rect(314, 45, 142, 48));
     found->setAccessibleName(QStringLiteral("Found devices"));
 
     tabControl_->setGeometry(du.rect(4, 99, 458, 200));
@@ -221,8 +249,6 @@ void MainWindow::wire()
             [&controller](int index) { controller.changeLink(index); });
     connect(controls_.get<QComboBox>(ctl::ComPortCombo), &QComboBox::activated, this,
             [&controller](int index) { controller.changeComPort(index); });
-    connect(controls_.get<QListWidget>(ctl::FoundDevices), &QListWidget::currentRowChanged, this,
-            [&controller] { controller.selectFoundDevice(); });
     connect(controls_.get<QPushButton>(ctl::SystemReset), &QPushButton::clicked, this,
             [&controller] { controller.systemReset(); });
     connect(controls_.get<QPushButton>(ctl::SaveToFlash), &QPushButton::clicked, this,

@@ -79,7 +79,7 @@ int main(int argc, char* argv[])
         return 1;
     WidgetControls& controls = window.controls();
     auto* found = controls.get<QListWidget>(ctl::FoundDevices);
-    found->setCurrentRow(0);
+    bench::chooseEntry(found, 0);
     if (!bench::waitUntil([&] { return controls.isEnabled(ctl::FirmwareDownload); }, 5000))
         return 1;
 

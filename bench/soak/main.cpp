@@ -145,7 +145,7 @@ int main(int argc, char* argv[])
     } else if (!searchSimulator(spanmon, sim)) {
         return 1;
     }
-    controls.get<QListWidget>(ctl::FoundDevices)->setCurrentRow(0);
+    bench::chooseEntry(controls.get<QListWidget>(ctl::FoundDevices), 0);
 
     // A pass starts each time the first request of a pass goes out.
     int passes = 0;

@@ -227,6 +227,8 @@ void SerialSession::handleSerialReply()
         type == link.txFrame[0]) {
         ctx_.state.serialFailures = 0;
         ctx_.clock.stop(TimerId::IdentifyReply);
+        if (ctx_.link != this)
+            return; // the operator has left the search for the other link, whose list this is
         const int checked = type == IdentifyType ? 25 : 5;
         if (serialproto::replyChecksumOk(link, checked))
             applier_.applyIdentity();

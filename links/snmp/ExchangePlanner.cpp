@@ -46,21 +46,48 @@ void ExchangePlanner::release()
     const bool writesPort = job_.write && s.activeRequest == Request::PortEnable && job_.value &&
                             s.requestOid == mib::portObject(mib::Column::Admin, s.pollPort);
     writtenPort_ = writesPort ? s.pollPort : 0;
+    releaseJob();
+}
+
+void ExchangePlanner::releaseJob()
+{
+    job_.generation = generation_;
+    released_ = true;
     worker_.release(job_);
 }
 
 void ExchangePlanner::pause()
 {
+    released_ = false;
     worker_.pause();
 }
 
-void ExchangePlanner::take(const SnmpResult& result)
+void ExchangePlanner::startOver()
 {
+    ++generation_;
+    pause();
+}
+
+bool ExchangePlanner::take(const SnmpResult& result)
+{
+    worker_.pause();
+    if (result.generation != generation_) {
+        // A release made while the stale exchange ran is what the worker does next: the pause
+        // above has taken it back.
+        if (released_)
+            worker_.release(job_);
+        return false;
+    }
+    released_ = false;
+    if (awaiting_) {
+        awaited_ = result;
+        return false;
+    }
     DeviceState& s = state_;
     if (!result.answered) {
         ++s.networkFailures;
         s.responseText.clear();
-        return;
+        return true;
     }
     s.networkFailures = 0;
     if (result.writeRefused)
@@ -69,4 +96,28 @@ void ExchangePlanner::take(const SnmpResult& result)
         s.pollPort = writtenPort_ + 1;
     if (!job_.write)
         s.responseText = result.text;
+    return true;
+}
+
+bool ExchangePlanner::setNow(const QString& address, const QString& object, int value, QDeadlineTimer deadline)
+{
+    const SnmpJob planned = job_;
+    startOver();
+    job_.jobAddress = address;
+    job_.object = object;
+    job_.write = true;
+    job_.value = SnmpValue::integer(value);
+    job_.setUp = false;
+    job_.retries = 3;
+    writtenPort_ = 0;
+    awaiting_ = true;
+    awaited_.reset();
+    releaseJob();
+    while (!awaited_ && worker_.awaitResult(deadline)) {
+    }
+    awaiting_ = false;
+    const bool taken = awaited_ && awaited_->answered && !awaited_->writeRefused;
+    startOver(); // an answer after the deadline is dropped
+    job_ = planned;
+    return taken;
 }

@@ -10,6 +10,8 @@
 #include "links/snmp/LocalAddress.h"
 #include "links/snmp/PrivateMib.h"
 
+#include <utility>
+
 NetworkLink::NetworkLink(AppContext& context, const WorkerFactory& makeWorker)
     : ctx_(context),
       worker_(makeWorker(&resultContext_, [this](const SnmpResult& result) { onResult(result); })),
@@ -46,6 +48,39 @@ void NetworkLink::choose()
     c.setEnabled(ctl::Setting, true);
 }
 
+void NetworkLink::leave()
+{
+    chosenEntry_.clear();
+    search_.stop();
+}
+
+void NetworkLink::search()
+{
+    chosenEntry_.clear();
+    search_.startSearch();
+}
+
+void NetworkLink::connectEntry(int row)
+{
+    if (search_.running()) {
+        chosenEntry_ = ctx_.controls.itemText(ctl::FoundDevices, row);
+        return;
+    }
+    session_.startNetworkSession(row);
+}
+
+void NetworkLink::connectChosenEntry()
+{
+    const QString entry = std::exchange(chosenEntry_, QString());
+    Controls& c = ctx_.controls;
+    for (int row = 0; !entry.isEmpty() && row < c.itemCount(ctl::FoundDevices); ++row) {
+        if (c.itemText(ctl::FoundDevices, row) == entry) {
+            session_.startNetworkSession(row);
+            return;
+        }
+    }
+}
+
 bool NetworkLink::sessionRuns() const
 {
     return ctx_.state.networkLinked;
@@ -53,14 +88,20 @@ bool NetworkLink::sessionRuns() const
 
 void NetworkLink::onResult(const SnmpResult& result)
 {
-    exchanges_.take(result);
-    exchanges_.pause();
-    // A paced pause holds the result back until it is over, as a blocking wait would.
-    ctx_.clock.whenIdle([this] {
-        if (ctx_.state.searchDone)
+    if (!exchanges_.take(result))
+        return;
+    // A paced pause holds the result back until it is over, as a blocking wait would; a fresh
+    // start meanwhile makes it stale.
+    ctx_.clock.whenIdle([this, generation = exchanges_.generation()] {
+        if (generation != exchanges_.generation())
+            return;
+        if (ctx_.state.searchDone) {
             session_.handleSessionResult();
-        else
-            search_.handleSearchResult();
+            return;
+        }
+        search_.handleSearchResult();
+        if (!search_.running())
+            connectChosenEntry();
     });
 }
 
@@ -90,6 +131,8 @@ void NetworkLink::sendPortDescription(int port, const PortWishes&)
 
 void NetworkLink::searchTimedOut()
 {
+    if (search_.running())
+        return; // the operator's search on this link goes on
     exchanges_.pause();
     ctx_.feedback.error(NetworkSearch::NoDevice);
     ctx_.controls.setFocus(ctl::Setting);
@@ -100,8 +143,14 @@ void NetworkLink::settingsClosed(bool accepted, bool relink)
     DeviceState& s = ctx_.state;
     Controls& c = ctx_.controls;
     if (accepted) {
-        if (relink)
+        if (relink) {
             s.networkLinked = false;
+            exchanges_.startOver();
+            session_.writeBackNow();
+        }
+        // New credentials start from a clean handshake: no check phase, no write under way.
+        s.snmpPhase = 999;
+        s.pendingRequest = s.activeRequest = Request::None;
         if (!s.deviceListValid)
             s.sessionReady = false; // the worker sets itself up again with the new values
     }
@@ -112,6 +161,10 @@ void NetworkLink::settingsClosed(bool accepted, bool relink)
     c.clearItems(ctl::FoundDevices);
     for (int id : {ctl::SearchPoe, ctl::Setting, ctl::Tabs})
         c.setEnabled(id, true);
-    if (!s.useSnmpV3)
-        s.snmpPhase = 999;
+}
+
+void NetworkLink::close()
+{
+    session_.writeBackNow();
+    exchanges_.pause();
 }

@@ -26,8 +26,10 @@ public:
 
     void start() override;
     void choose() override;
-    void search() override { search_.startSearch(); }
-    void connectEntry(int row) override { session_.startNetworkSession(row); }
+    void leave() override;
+    void search() override;
+    // A choice made while the search runs is carried out when it ends.
+    void connectEntry(int row) override;
     bool sessionRuns() const override;
     void reset() override { session_.requests().requestReset(); }
     void store(StoreTarget target) override { session_.requests().requestStore(target == StoreTarget::Flash); }
@@ -36,13 +38,14 @@ public:
     void sendPortDescription(int port, const PortWishes& wishes) override;
     void settingsClosed(bool accepted, bool relink) override;
     void searchTimedOut() override;
-    void close() override { exchanges_.pause(); }
+    void close() override;
 
     NetworkSearch& searcher() { return search_; }
     NetworkSession& session() { return session_; }
 
 private:
     void onResult(const SnmpResult& result);
+    void connectChosenEntry();
 
     AppContext& ctx_;
     QObject resultContext_;
@@ -50,4 +53,5 @@ private:
     ExchangePlanner exchanges_;
     NetworkSearch search_;
     NetworkSession session_;
+    QString chosenEntry_; // the entry the operator chose while the search ran
 };

@@ -94,6 +94,11 @@ void NetworkSearch::startSearch()
     s.searchDone = false;
     if (s.searchPrefix.isEmpty() && !readRange())
         return;
+    // An exchange still in flight is no probe of this search, and nothing of an earlier session
+    // may make a probe write: no check phase, no write request.
+    exchanges_.startOver();
+    s.snmpPhase = 999;
+    s.pendingRequest = s.activeRequest = Request::None;
 
     s.searchCurrent = s.searchFirst;
     s.deviceAddress = s.searchPrefix + QString::number(s.searchCurrent);
@@ -123,6 +128,7 @@ void NetworkSearch::startSearch()
     c.setVisible(ctl::SearchPoe, false);
     c.setVisible(ctl::SearchProgress, true);
     c.setValue(ctl::SearchProgress, 1);
+    running_ = true;
     exchanges_.release();
 }
 
@@ -147,6 +153,7 @@ void NetworkSearch::handleSearchResult()
         return;
     }
 
+    running_ = false;
     c.setVisible(ctl::SearchProgress, false);
     c.setVisible(ctl::Setting, true);
     c.setVisible(ctl::SearchPoe, true);
@@ -185,6 +192,22 @@ void NetworkSearch::removeDevice(const QString& address)
     }
     // The operator's next choice must be a selection change, whatever row was current.
     c.setCurrentIndex(ctl::FoundDevices, -1);
+}
+
+void NetworkSearch::stop()
+{
+    DeviceState& s = ctx_.state;
+    Controls& c = ctx_.controls;
+    if (running_) {
+        running_ = false;
+        exchanges_.startOver();
+        // "Setting" belongs to this link alone; the link chosen now shows its own controls.
+        c.setVisible(ctl::SearchProgress, false);
+        c.setVisible(ctl::SearchPoe, true);
+    }
+    clearList();
+    s.deviceListValid = false;
+    s.sessionReady = false;
 }
 
 void NetworkSearch::clearList()

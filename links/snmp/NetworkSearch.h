@@ -36,6 +36,9 @@ public:
     void startSearch();
     // One probe's result, while the search runs.
     void handleSearchResult();
+    bool running() const { return running_; }
+    // The operator has chosen the other link: the search stops and every entry goes.
+    void stop();
 
     // The device bound to a row of the found-device list.
     std::optional<FoundDevice> deviceAt(int row) const;
@@ -49,4 +52,5 @@ private:
     AppContext& ctx_;
     ExchangePlanner& exchanges_;
     QHash<QString, FoundDevice> entries_; // list entry text -> device
+    bool running_ = false;
 };

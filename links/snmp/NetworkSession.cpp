@@ -117,7 +117,12 @@ void NetworkSession::checkWriteCommunity()
         s.snmpPhase = 2;
         s.readBack = read;
         s.setValue = opposite(read, s.setValue);
-        releaseAfter(500);
+        original_ = owed_.value(address_, read);
+        releaseAfter(500, [this] {
+            // From the write on, the device may hold the other value until phase 4.
+            if (original_ == mib::On || original_ == mib::Off)
+                owed_.insert(address_, original_);
+        });
         return;
     case 2: // the worker has written setValue
         view.setProgressPosition(2);
@@ -128,16 +133,21 @@ void NetworkSession::checkWriteCommunity()
         view.setProgressPosition(3);
         s.snmpPhase = 4;
         s.readBack = read;
+        if (read == owed_.value(address_, 0))
+            owed_.remove(address_); // the write did not take: the device holds its first value
         if (s.readBack != s.setValue) {
             // Stalls, still linked, until the operator re-links through "Setting".
             ctx_.feedback.error(CommunityError);
             view.hideProgress();
             return;
         }
-        s.setValue = opposite(read, s.setValue); // the value found in the first phase
-        releaseAfter(500);
+        s.setValue = original_;
+        restoreTries_ = 0;
+        releaseAfter(500, [this] { ctx_.state.writeRefused = false; });
         return;
     default: // 4: the first value is back
+        if (!restoredAfterCheck())
+            return;
         view.setProgressPosition(4);
         s.snmpPhase = 999;
         s.networkLinked = true;
@@ -145,6 +155,48 @@ void NetworkSession::checkWriteCommunity()
         releaseAfter(2000, [this] { ctx_.view.hideProgress(); });
         return;
     }
+}
+
+bool NetworkSession::restoredAfterCheck()
+{
+    DeviceState& s = ctx_.state;
+    if (!owed_.contains(address_))
+        return true; // nothing to restore
+    const bool failed = s.networkFailures > 0 || s.writeRefused;
+    if (!failed) {
+        owed_.remove(address_);
+        return true;
+    }
+    if (++restoreTries_ < FailureLimit) {
+        releaseAfter(500, [this] { ctx_.state.writeRefused = false; });
+        return false;
+    }
+    reportNotRestored(address_, original_);
+    if (s.networkFailures == 0)
+        return true; // the agent answers but refuses: the session goes on, the value stays owed
+    ctx_.view.hideProgress();
+    s.snmpPhase = 999;
+    endSession();
+    return false;
+}
+
+void NetworkSession::writeBackNow()
+{
+    const QHash<QString, int> owed = owed_;
+    for (auto it = owed.begin(); it != owed.end(); ++it) {
+        if (exchanges_.setNow(it.key(), mib::portObject(mib::Column::Legacy, 1), it.value(),
+                              QDeadlineTimer(WriteBackLimit)))
+            owed_.remove(it.key());
+        else
+            reportNotRestored(it.key(), it.value());
+    }
+}
+
+void NetworkSession::reportNotRestored(const QString& address, int value)
+{
+    ctx_.feedback.error(QStringLiteral("Legacy Detection of port 1 of %1 could not be set back to '%2' after "
+                                       "the 'Set Community' check !  Please set it on the port page.")
+                            .arg(address, value == mib::On ? QStringLiteral("On") : QStringLiteral("Off")));
 }
 
 void NetworkSession::systemStep()

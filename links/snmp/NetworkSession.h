@@ -3,7 +3,10 @@
 #include "core/AppContext.h"
 #include "links/snmp/NetworkRequests.h"
 
+#include <QHash>
 #include <QString>
+
+#include <chrono>
 
 class NetworkSearch;
 class ExchangePlanner;
@@ -11,12 +14,16 @@ class ExchangePlanner;
 // The session with one midspan chosen from the found-device list: with communities, the write
 // community is proved first (the legacy object of port 1 is written to its other value, read
 // back and restored); then an endless refresh reads the system objects and seven objects of
-// every port and puts them on the screen. Write requests interleave (NetworkRequests). One
+// every port and puts them on the screen. A value the check could not restore stays owed to
+// the device: it is written at a re-link and at exit, and the next check on that device takes
+// it, not the value it reads, as the one to restore. Write requests interleave (NetworkRequests). One
 // object per worker exchange; each result is handled here on the window's thread.
 class NetworkSession
 {
 public:
     static constexpr int FailureLimit = 3;
+    // How long a write-back may take: the exchange in flight (up to 4.2 s), then a get and a set.
+    static constexpr std::chrono::milliseconds WriteBackLimit{8000};
 
     NetworkSession(AppContext& context, ExchangePlanner& exchanges, NetworkSearch& search);
 
@@ -26,8 +33,15 @@ public:
 
     NetworkRequests& requests() { return requests_; }
 
+    // Writes every owed value of port 1's legacy detection back now, waiting for the worker (at
+    // a re-link, at exit); says so for each one that could not be written.
+    void writeBackNow();
+
 private:
     void checkWriteCommunity();
+    // The check's last phase: whether the first value went back, and what follows when not.
+    bool restoredAfterCheck();
+    void reportNotRestored(const QString& address, int value);
     void systemStep();
     void portStep();
     bool takePortCount();
@@ -41,4 +55,7 @@ private:
     NetworkRequests requests_;
     QString address_;       // the device of this session
     int badPortCounts_ = 0; // port counts outside 1..MaxPorts in a row
+    int original_ = 0;      // port 1's legacy detection before the check
+    int restoreTries_ = 0;
+    QHash<QString, int> owed_; // device address -> legacy detection of port 1 to write back
 };

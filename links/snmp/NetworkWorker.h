@@ -2,6 +2,8 @@
 
 #include "links/snmp/SnmpJob.h"
 
+#include <QDeadlineTimer>
+
 #include <functional>
 
 // What the network link needs of the SNMP worker. The worker makes one exchange per release,
@@ -22,4 +24,7 @@ public:
     virtual void release(const SnmpJob& job) = 0;
     // Takes back a release the worker has not yet taken.
     virtual void pause() = 0;
+    // Waits on the handler's thread, at most until the deadline, for the worker to hand a
+    // result over, and runs the handler with it there. False when none came in time.
+    virtual bool awaitResult(QDeadlineTimer deadline) = 0;
 };

@@ -23,6 +23,7 @@ struct SnmpJob {
     std::optional<SnmpValue> value;
     bool setUp = false; // the library's engine ID and users are set up afresh first
     int retries = 3;
+    int generation = 0; // the link's count of fresh starts (a re-link, a search) at the release
 };
 
 // What came of an exchange.
@@ -30,4 +31,5 @@ struct SnmpResult {
     bool answered = false;     // the get was answered
     QString text;              // the value read, printable; empty after a write
     bool writeRefused = false; // the set was refused
+    int generation = 0;        // the job's, handed back
 };

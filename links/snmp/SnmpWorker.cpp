@@ -53,8 +53,22 @@ void SnmpWorker::run()
             [this, &result] {
                 if (!closing_)
                     handler_(result);
+                ++handedOver_;
             },
             Qt::BlockingQueuedConnection);
+    }
+}
+
+bool SnmpWorker::awaitResult(QDeadlineTimer deadline)
+{
+    const quint64 before = handedOver_;
+    for (;;) {
+        QCoreApplication::sendPostedEvents(context_, QEvent::MetaCall);
+        if (handedOver_ != before)
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(2);
     }
 }
 
@@ -101,6 +115,7 @@ SnmpResult SnmpWorker::exchange(const SnmpJob& job)
 
     SnmpClient client(target);
     SnmpResult result;
+    result.generation = job.generation;
     const std::optional<SnmpValue> read = client.get(job.object);
     if (!read)
         return result;

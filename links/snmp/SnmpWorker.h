@@ -41,6 +41,7 @@ public:
 
     void release(const SnmpJob& job) override;
     void pause() override { gate_.pause(); }
+    bool awaitResult(QDeadlineTimer deadline) override;
 
 private:
     void run();
@@ -54,6 +55,7 @@ private:
     QMutex jobMutex_;
     SnmpJob released_; // guarded by jobMutex_
     std::atomic<bool> closing_ = false;
+    quint64 handedOver_ = 0; // results handed to the handler; context_'s thread only
     // Worker thread only: the SNMPv3 credentials the library's user keys were made from.
     QByteArray userKeysFrom_;
     std::unique_ptr<QThread> thread_;

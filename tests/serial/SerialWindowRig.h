@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ListClick.h"
 #include "RecordingFeedback.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
@@ -49,7 +50,7 @@ struct SerialWindowRig {
     void click(int id) { controls().get<QPushButton>(id)->click(); }
     int foundCount() { return controls().get<QListWidget>(ctl::FoundDevices)->count(); }
     QString found(int row) { return controls().get<QListWidget>(ctl::FoundDevices)->item(row)->text(); }
-    void selectFound(int row) { controls().get<QListWidget>(ctl::FoundDevices)->setCurrentRow(row); }
+    void selectFound(int row) { clickEntry(controls().get<QListWidget>(ctl::FoundDevices), row); }
     QString text(int id) { return controls().text(id); }
 
     RecordingFeedback feedback;

@@ -1,5 +1,6 @@
 #include "FakeNetworkWorker.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 
 void FakeNetworkWorker::release(const SnmpJob& job)
@@ -13,6 +14,13 @@ void FakeNetworkWorker::release(const SnmpJob& job)
         this, [this] { exchange(); }, Qt::QueuedConnection);
 }
 
+bool FakeNetworkWorker::awaitResult(QDeadlineTimer)
+{
+    const int before = exchanges;
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    return exchanges != before;
+}
+
 void FakeNetworkWorker::exchange()
 {
     queued_ = false;
@@ -22,6 +30,7 @@ void FakeNetworkWorker::exchange()
     ++exchanges;
     const SnmpJob job = job_;
     SnmpResult result;
+    result.generation = job.generation;
     log.append(QStringLiteral("get %1 %2").arg(job.jobAddress, job.object));
     auto agent = agents.find(job.jobAddress);
     if (agent != agents.end() && !agent->second.silent) {

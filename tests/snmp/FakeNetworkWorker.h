@@ -25,6 +25,8 @@ public:
 
     void release(const SnmpJob& job) override;
     void pause() override { released_ = false; }
+    // Runs a queued exchange now.
+    bool awaitResult(QDeadlineTimer deadline) override;
     // The job of the last release.
     const SnmpJob& job() const { return job_; }
 

@@ -2,6 +2,7 @@
 
 // The real main window against simulated midspans on UDP port 161 of loopback addresses, shared
 // by the network tests that drive the window.
+#include "ListClick.h"
 #include "MidspanSimProcess.h"
 #include "RecordingFeedback.h"
 #include "WorkingDirectory.h"
@@ -55,10 +56,20 @@ inline bool needsRoot()
     return geteuid() != 0;
 }
 
+// Starts a simulated midspan for a whole test program. Empty when it runs, or when UDP port 161
+// is out of reach outside CI (the test functions then skip); otherwise what went wrong.
+inline QString startAgent(MidspanSimProcess& sim, const QStringList& options, bool withSerial = false)
+{
+    if (needsRoot())
+        return qgetenv("CI") == "true" ? QStringLiteral("the agent needs UDP port 161, which needs root") : QString();
+    return sim.start(options, withSerial) ? QString() : sim.errorText();
+}
+
 // The real main window on a scaled clock, in a working directory of its own with a Link.ini.
 struct Rig {
     explicit Rig(const QString& ip, const QString& end = QString(), const QString& write = "private",
-                 const QString& auth = "auth-pass")
+                 const QString& auth = "auth-pass", double scale = 0.05)
+        : clock(scale)
     {
         QFile ini(dir.filePath(QStringLiteral("Link.ini")));
         if (ini.open(QIODevice::WriteOnly))
@@ -102,7 +113,7 @@ struct Rig {
             found.begin();
         if (row == found.size())
             return false;
-        list()->setCurrentRow(int(row)); // as a click does
+        clickEntry(list(), int(row));
         return state().networkLinked && pass();
     }
     // Waits until the session has read ports and has gone back to the system objects with the
@@ -122,7 +133,7 @@ struct Rig {
     }
 
     WorkingDirectory dir;
-    Clock clock{0.05};
+    Clock clock;
     RecordingFeedback feedback;
     std::unique_ptr<Spanmon> spanmon;
     MainWindow* window = nullptr;

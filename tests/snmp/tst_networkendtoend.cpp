@@ -153,7 +153,7 @@ void tst_NetworkEndToEnd::refusedWriteCommunityStalls()
 {
     Rig rig(Small, QString(), QStringLiteral("not-the-one"));
     QVERIFY(rig.search());
-    rig.list()->setCurrentRow(0);
+    clickEntry(rig.list(), 0);
     QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
     QCOMPARE(rig.feedback.texts(),
              QStringList{QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !")});

@@ -176,7 +176,7 @@ void tst_NetworkFaults::textWhereANumberIsExpected()
     Rig rig(Agent);
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.search());
-    rig.list()->setCurrentRow(0);
+    clickEntry(rig.list(), 0);
     if (ends) {
         QVERIFY(QTest::qWaitFor([&] { return !rig.state().networkLinked; }, WaitMs));
         QCOMPARE(rig.feedback.texts(), QStringList{ConnectionError});
@@ -217,7 +217,7 @@ void tst_NetworkFaults::refusedCredentialsThenTheRightOnes()
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.search());
     if (!v3)
-        rig.list()->setCurrentRow(0);
+        clickEntry(rig.list(), 0);
     QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
     QCOMPARE(rig.feedback.texts(), QStringList{message});
     QVERIFY(setsIn(agent_.snmpLog()).isEmpty());
