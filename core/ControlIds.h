@@ -42,6 +42,8 @@ inline constexpr int DownloadIndicator = 1504;
 inline constexpr int FirmwareDownload = 1505;
 inline constexpr int ResetGroup = 1506;
 inline constexpr int SearchProgress = 1510;
+inline constexpr int TotalPowerLabel = 1600;
+inline constexpr int TotalPower = 1601;
 
 // Port control page; port k uses base + k
 inline constexpr int PortGroupBase = 1009;

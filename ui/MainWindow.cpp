@@ -172,6 +172,9 @@ void MainWindow::buildControls()
     label(ctl::PortNumberLabel, QStringLiteral("Port Number"), du.rect(78, 69, 58, 9));
     auto* ports = value(ctl::PortNumber, QString(), QStringLiteral("Port Number"), du.rect(136, 68, 36, 11));
     ports->setTextColour(Qt::black);
+    label(ctl::TotalPowerLabel, QStringLiteral("Total Power"), du.rect(180, 69, 40, 9));
+    value(ctl::TotalPower, QString(), QStringLiteral("Total Power"), du.rect(220, 68, 34, 11))
+        ->setTextColour(Qt::black);
     label(ctl::SystemIdLabel, QStringLiteral("System ID  (Description)"), du.rect(78, 81, 82, 9));
     auto* description = place(ctl::SystemDescription, new QLineEdit(this), du.rect(160, 80, 96, 11));
     description->setReadOnly(true);

@@ -59,6 +59,10 @@ private slots:
                               << "Hardware Version";
         QTest::newRow("1348") << 1348 << "QLabel"
                               << "Port Number";
+        QTest::newRow("1600") << 1600 << "QLabel"
+                              << "Total Power";
+        QTest::newRow("1601") << 1601 << "MyStatic"
+                              << "";
         QTest::newRow("1324") << 1324 << "QLabel"
                               << "System ID  (Description)";
         QTest::newRow("1345") << 1345 << "MyStatic"
