@@ -44,6 +44,7 @@ inline constexpr int ResetGroup = 1506;
 inline constexpr int SearchProgress = 1510;
 inline constexpr int TotalPowerLabel = 1600;
 inline constexpr int TotalPower = 1601;
+inline constexpr int History = 1602;
 
 // Port control page; port k uses base + k
 inline constexpr int PortGroupBase = 1009;

@@ -3,6 +3,7 @@
 #include "core/ControlIds.h"
 #include "ui/DialogUnits.h"
 #include "ui/EditDes.h"
+#include "ui/HistoryWindow.h"
 #include "ui/Info.h"
 #include "ui/MyStatic.h"
 #include "ui/PROGRESSDLG.h"
@@ -64,8 +65,9 @@ MainWindow::MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent
       controls_(lamps_),
       view_(state_, controls_), context_{state_, serial_, controls_, view_, clock, feedback},
       serialSession_(context_), networkWorker_(makeNetworkWorker()), networkLink_(context_, *networkWorker_),
-      controller_(context_, serialSession_, networkLink_)
+      controller_(context_, serialSession_, networkLink_), history_(clock)
 {
+    view_.watch(history_);
     setWindowTitle(QStringLiteral("Spanmon"));
     setWindowIcon(programIcon());
     setFont(fonts::dialog());
@@ -175,6 +177,8 @@ void MainWindow::buildControls()
     label(ctl::TotalPowerLabel, QStringLiteral("Total Power"), du.rect(180, 69, 40, 9));
     value(ctl::TotalPower, QString(), QStringLiteral("Total Power"), du.rect(220, 68, 34, 11))
         ->setTextColour(Qt::black);
+    button(ctl::History, QStringLiteral("History..."), du.rect(256, 67, 36, 13))
+        ->setAccessibleName(QStringLiteral("Power History"));
     label(ctl::SystemIdLabel, QStringLiteral("System ID  (Description)"), du.rect(78, 81, 82, 9));
     auto* description = place(ctl::SystemDescription, new QLineEdit(this), du.rect(160, 80, 96, 11));
     description->setReadOnly(true);
@@ -280,6 +284,19 @@ void MainWindow::wire()
         controller_.settingsClosed(result == QDialog::Accepted, settings_->relinkRequested());
     });
     connect(&context_.clock, &Clock::expired, this, [this](TimerId timer) { controller_.onTimer(timer); });
+    connect(controls_.get<QPushButton>(ctl::History), &QPushButton::clicked, this, [this] { showHistory(0); });
+    connect(portPage_, &PortDescription::historyRequested, this, &MainWindow::showHistory);
+}
+
+void MainWindow::showHistory(int port)
+{
+    if (!historyWindow_)
+        historyWindow_ = new HistoryWindow(history_, context_.feedback, this);
+    if (port)
+        historyWindow_->chooseOnly(port);
+    historyWindow_->show();
+    historyWindow_->raise();
+    historyWindow_->activateWindow();
 }
 
 void MainWindow::runAbout()

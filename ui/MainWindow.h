@@ -5,6 +5,7 @@
 #include "core/DeviceView.h"
 #include "ui/LampImages.h"
 #include "core/MainController.h"
+#include "core/PowerHistory.h"
 #include "ui/WidgetControls.h"
 #include "links/serial/SerialLink.h"
 #include "links/serial/SerialSession.h"
@@ -15,6 +16,7 @@
 
 #include <memory>
 
+class HistoryWindow;
 class NetworkWorker;
 class QFrame;
 class QTabBar;
@@ -46,6 +48,10 @@ public:
     // Shows the page of tab 0 (port control) or tab 1 (parametric information).
     void selectTab(int index);
     void runAbout();
+    // Opens "Power History", with this port alone chosen (1..24) or the choice as it was (0).
+    void showHistory(int port);
+    const PowerHistory& history() const { return history_; }
+    HistoryWindow* historyWindow() const { return historyWindow_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -68,6 +74,7 @@ private:
     std::unique_ptr<NetworkWorker> networkWorker_; // ended first at exit, see the destructor
     NetworkLink networkLink_;
     MainController controller_;
+    PowerHistory history_;
 
     QFont boldFont_;
     QFont normalFont_;
@@ -81,4 +88,5 @@ private:
     PictureWindow* picture_ = nullptr;
     PROGRESSDLG* progress_ = nullptr;
     ParamSetting* settings_ = nullptr;
+    HistoryWindow* historyWindow_ = nullptr;
 };

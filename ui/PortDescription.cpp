@@ -7,10 +7,12 @@
 #include "ui/DialogKeys.h"
 #include "ui/EditDes.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 
 namespace
@@ -116,6 +118,13 @@ void PortDescription::build(WidgetControls& controls, const LampImages& lamps)
         port.lamp = new QLabel(port.group);
         port.lamp->setAlignment(Qt::AlignCenter);
         port.lamp->setAccessibleName(name + QStringLiteral(" status"));
+        // The lamp takes the focus, so that its context menu is in reach of the keyboard.
+        port.lamp->setFocusPolicy(Qt::StrongFocus);
+        port.lamp->setStyleSheet(QStringLiteral("QLabel:focus { border: 1px dotted black; }"));
+        port.lamp->setContextMenuPolicy(Qt::CustomContextMenu);
+        port.lamp->installEventFilter(this);
+        connect(port.lamp, &QWidget::customContextMenuRequested, this,
+                [this, k](const QPoint& at) { showLampMenu(k, at); });
         controls.add(ctl::PortLampBase + k, port.lamp);
         controls.setLamp(ctl::PortLampBase + k, Lamp::NoData);
 
@@ -211,6 +220,38 @@ void PortDescription::keyPressEvent(QKeyEvent* event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+bool PortDescription::eventFilter(QObject* watched, QEvent* event)
+{
+    // The menu key and Shift+F10 on a lamp open its menu, as a right click does.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool menuKey = key->key() == Qt::Key_Menu ||
+                             (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier);
+        for (int k = 1; k <= MaxPorts && menuKey; ++k) {
+            QLabel* lamp = ports_[std::size_t(k)].lamp;
+            if (watched == lamp) {
+                showLampMenu(k, lamp->rect().center());
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QList<QAction*> PortDescription::lampActions(int port, QObject* owner)
+{
+    auto* history = new QAction(QStringLiteral("Power history of port %1").arg(port), owner);
+    connect(history, &QAction::triggered, this, [this, port] { emit historyRequested(port); });
+    return {history};
+}
+
+void PortDescription::showLampMenu(int port, const QPoint& at)
+{
+    QMenu menu(this);
+    menu.addActions(lampActions(port, &menu));
+    menu.exec(ports_[std::size_t(port)].lamp->mapToGlobal(at));
 }
 
 void PortDescription::editDescription(int port)

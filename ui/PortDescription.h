@@ -8,6 +8,7 @@
 #include <array>
 
 class EditDes;
+class QAction;
 class LampImages;
 class QCheckBox;
 class QGroupBox;
@@ -32,9 +33,17 @@ public:
     // The description dialog, shared with the system description "Edit" of the main window.
     EditDes* descriptionDialog() const { return dialog_; }
 
+    // The actions of a port lamp's context menu (mouse, the menu key or Shift+F10 on the lamp).
+    QList<QAction*> lampActions(int port, QObject* owner);
+
+signals:
+    // The operator asked for the power history of this port.
+    void historyRequested(int port);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Port {
@@ -48,6 +57,7 @@ private:
     void build(WidgetControls& controls, const LampImages& lamps);
     void arrange();
     void editDescription(int port);
+    void showLampMenu(int port, const QPoint& at);
     void descriptionDialogFinished(int result);
 
     PortControl logic_;
