@@ -59,6 +59,7 @@ inline constexpr int LegacyEnabledNote = 1499;
 inline constexpr int PortCommandsGroup = 1495;
 inline constexpr int LedKeyGroup = 1322;
 inline constexpr int SendNote = 1507;
+inline constexpr int PowerCycle = 1603;
 
 // Parametric information page; port k uses base + k
 inline constexpr int DiscoveryRBase = 1129;

@@ -19,6 +19,7 @@ void DeviceView::setOperationsEnabled(bool enabled)
                    ctl::FactoryDefaults, ctl::SearchPoe, ctl::Setting})
         controls_.setEnabled(id, enabled);
     controls_.setEnabled(ctl::SendPortControl, enabled);
+    controls_.setEnabled(ctl::PowerCycle, enabled);
 }
 
 void DeviceView::lockControls()
@@ -33,6 +34,8 @@ void DeviceView::lockControls()
 
 void DeviceView::unlockControls()
 {
+    if (held_)
+        return;
     setOperationsEnabled(true);
     controls_.setEnabled(ctl::FirmwareDownload, state_.serialLinked);
     for (int k = 1; k <= state_.portCount; ++k) {

@@ -20,6 +20,9 @@ public:
 
     void lockControls();
     void unlockControls();
+    // While held, unlockControls leaves the controls locked: an operation of several link
+    // writes (a power cycle) keeps them locked from its first write to its end.
+    void holdLocked(bool held) { held_ = held; }
     // Resets the system panel and the ports 1..portCount of the last session.
     void clearDeviceDisplay();
 
@@ -48,4 +51,5 @@ private:
     Controls& controls_;
     std::array<double, MaxPorts + 1> power_{}; // by port: mW as last read, NaN before
     std::vector<PassObserver*> observers_;
+    bool held_ = false;
 };

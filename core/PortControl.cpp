@@ -16,35 +16,47 @@ void PortControl::readControls()
 void PortControl::sendPortControl()
 {
     readControls();
+    queuePortEnable(tickedPorts());
+}
+
+std::array<bool, MaxPorts> PortControl::tickedPorts() const
+{
+    std::array<bool, MaxPorts> ticked{};
+    for (int k = 1; k <= ctx_.state.portCount; ++k)
+        ticked[std::size_t(k - 1)] = ctx_.controls.isChecked(ctl::PortEnableBase + k);
+    return ticked;
+}
+
+void PortControl::queuePortEnable(const std::array<bool, MaxPorts>& wanted)
+{
     DeviceState& s = ctx_.state;
     switch (s.linkType) {
     case LinkType::Network: {
         // A pending serial reply time-out must not run between queuing and sending.
         ctx_.clock.stop(TimerId::PollReply);
-        s.legacyDetectWanted = legacy_ ? 2 : 1;
+        s.legacyDetectWanted = s.legacyDetect ? 2 : 1;
         s.pollPort = 1;
-        int ticked = 0;
+        int on = 0;
         for (int k = 1; k <= s.portCount; ++k) {
-            const bool on = ctx_.controls.isChecked(ctl::PortEnableBase + k);
-            s.portEnableWanted[k - 1] = on ? 2 : 1;
-            ticked += on;
+            s.portEnableWanted[std::size_t(k - 1)] = wanted[std::size_t(k - 1)] ? 2 : 1;
+            on += wanted[std::size_t(k - 1)];
         }
         s.pendingRequest = Request::PortEnable;
-        if (ticked == 0)
+        if (on == 0)
             s.pendingRequest = Request::AllPortsOff;
-        if (ticked == s.portCount)
+        if (on == s.portCount)
             s.pendingRequest = Request::AllPortsOn;
         break;
     }
     case LinkType::Serial:
-        queueSerialPortWrite();
+        queueSerialPortWrite(wanted);
         break;
     case LinkType::None:
         break;
     }
 }
 
-void PortControl::queueSerialPortWrite()
+void PortControl::queueSerialPortWrite(const std::array<bool, MaxPorts>& wanted)
 {
     DeviceState& s = ctx_.state;
     SerialLink& serial = ctx_.serial;
@@ -52,7 +64,7 @@ void PortControl::queueSerialPortWrite()
     // A missing reply to a write is no failure of the session.
     serial.userCommandActive = true;
     for (int k = 1; k <= s.portCount; ++k)
-        s.portEnableWanted[k - 1] = ctx_.controls.isChecked(ctl::PortEnableBase + k) ? 1 : 0;
+        s.portEnableWanted[std::size_t(k - 1)] = wanted[std::size_t(k - 1)] ? 1 : 0;
     serial.raiseOnly(&SerialLink::pendingPortWrite);
     serial.serialPortIndex = 0;
 }
@@ -98,7 +110,7 @@ void PortControl::endDescriptionEdit(bool saved, const QString& text)
         s.pendingRequest = Request::PortDescription;
         break;
     case LinkType::Serial:
-        queueSerialPortWrite();
+        queueSerialPortWrite(tickedPorts());
         break;
     case LinkType::None:
         break;

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "core/AppContext.h"
+#include "core/DeviceState.h"
 
 #include <QString>
+
+#include <array>
 
 // What the port control page does with the operator's clicks, without the widgets: it reads
 // the page's tick boxes and description fields by identifier and queues requests for the link
@@ -15,6 +18,9 @@ public:
 
     // "Send Port Control": the enable wish of ports 1..portCount and the legacy wish.
     void sendPortControl();
+    // Queues the enable wish of ports 1..portCount (by port - 1) for the link in use, with the
+    // legacy wish as it stands, as "Send Port Control" does with the tick boxes.
+    void queuePortEnable(const std::array<bool, MaxPorts>& wanted);
     // "Enable/Disable All Ports": ticks or unticks the boxes of ports 1..portCount.
     void setAllPorts();
     // "Detect Legacy Signature": takes the wish at once and shows it; sends nothing.
@@ -35,7 +41,8 @@ public:
 
 private:
     void readControls();
-    void queueSerialPortWrite();
+    std::array<bool, MaxPorts> tickedPorts() const;
+    void queueSerialPortWrite(const std::array<bool, MaxPorts>& wanted);
 
     AppContext& ctx_;
     bool allPorts_ = false;

@@ -2,12 +2,14 @@
 
 #include "core/DeviceState.h"
 #include "core/PortControl.h"
+#include "core/PowerCycle.h"
 
 #include <QWidget>
 
 #include <array>
 
 class EditDes;
+class PowerCycleDialog;
 class QAction;
 class LampImages;
 class QCheckBox;
@@ -36,6 +38,11 @@ public:
     // The actions of a port lamp's context menu (mouse, the menu key or Shift+F10 on the lamp).
     QList<QAction*> lampActions(int port, QObject* owner);
 
+    // "Power-cycle...": opens the dialog with this port ticked (0: none); OK starts the cycle.
+    void openPowerCycle(int port);
+    PowerCycle& powerCycle() { return cycle_; }
+    PowerCycleDialog* powerCycleDialog() const { return cycleDialog_; }
+
 signals:
     // The operator asked for the power history of this port.
     void historyRequested(int port);
@@ -61,6 +68,7 @@ private:
     void descriptionDialogFinished(int result);
 
     PortControl logic_;
+    PowerCycle cycle_;
     std::array<Port, MaxPorts + 1> ports_{}; // by port
     std::array<QLabel*, 4> rowLabels_{};     // description and enable labels, top row then bottom
     QGroupBox* commands_ = nullptr;
@@ -68,10 +76,12 @@ private:
     QCheckBox* legacy_ = nullptr;
     QLabel* legacyNote_ = nullptr;
     QPushButton* send_ = nullptr;
+    QPushButton* powerCycleButton_ = nullptr;
     QGroupBox* ledKey_ = nullptr;
     std::array<QLabel*, 3> keyLamps_{};
     std::array<QLabel*, 3> keyTexts_{};
     QLabel* sendNote_ = nullptr;
     EditDes* dialog_ = nullptr;
+    PowerCycleDialog* cycleDialog_ = nullptr;
     bool portEditOpen_ = false;
 };

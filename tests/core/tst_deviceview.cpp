@@ -12,8 +12,8 @@ class tst_DeviceView : public QObject
 {
     Q_OBJECT
 
-    // Operation buttons of the main window and the port page's command button.
-    const QList<int> operations{1001, 1002, 1003, 1004, 1005, 1350, 1008, 1339};
+    // Operation buttons of the main window and the port page's command buttons.
+    const QList<int> operations{1001, 1002, 1003, 1004, 1005, 1350, 1008, 1339, 1603};
 
 private slots:
     void lockDisablesEveryOperationAndAllPorts()
@@ -50,6 +50,26 @@ private slots:
             QVERIFY(!controls.isEnabled(1081 + k));
             QVERIFY(!controls.isEnabled(1105 + k));
         }
+    }
+
+    // A held lock outlasts the links' unlocks until it is let go.
+    void heldLockOutlastsUnlocks()
+    {
+        DeviceState state;
+        FakeControls controls;
+        DeviceView view(state, controls);
+        state.portCount = 4;
+        view.lockControls();
+        view.holdLocked(true);
+        view.unlockControls();
+        for (int id : operations)
+            QVERIFY(!controls.isEnabled(id));
+        QVERIFY(!controls.isEnabled(1105 + 1));
+        view.holdLocked(false);
+        view.unlockControls();
+        for (int id : operations)
+            QVERIFY(controls.isEnabled(id));
+        QVERIFY(controls.isEnabled(1105 + 1));
     }
 
     void firmwareDownloadOnlyWithASerialDevice()

@@ -5,10 +5,19 @@
 #include "NetworkRig.h"
 #include "SerialWindowRig.h"
 #include "ui/HistoryWindow.h"
+#include "ui/PortDescription.h"
+#include "ui/PowerCycleDialog.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineSeries>
+#include <QProgressBar>
+#include <QSpinBox>
 #include <QTemporaryDir>
+
+#include <memory>
 
 namespace
 {
@@ -30,6 +39,25 @@ SimPort simPort(MidspanSimProcess& sim, int port)
         return sim.command(QStringLiteral("get port %1 %2").arg(port).arg(QLatin1String(name))).toInt();
     };
     return {field("power"), field("voltage"), field("current"), field("status")};
+}
+
+const QString LostText = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
+
+// A change of the simulator's port log: "1234 port 3 off".
+struct PortChange {
+    qint64 ms;
+    int port;
+    bool on;
+};
+
+QList<PortChange> portChanges(MidspanSimProcess& sim)
+{
+    QList<PortChange> changes;
+    for (const QString& line : sim.portLog()) {
+        const QStringList words = line.split(u' ');
+        changes.append({words.value(0).toLongLong(), words.value(2).toInt(), words.value(3) == u"on"});
+    }
+    return changes;
 }
 
 // Counts the passes the window has read to the last port.
@@ -99,6 +127,37 @@ public:
     Clock& clock() { return network_ ? networkRig_->clock : serialRig_->clock; }
     QString text(int id) { return controls().text(id); }
     void click(int id) { controls().get<QPushButton>(id)->click(); }
+
+    PortDescription& page() { return *window().findChild<PortDescription*>(); }
+    PowerCycle& cycle() { return page().powerCycle(); }
+    PowerCycleDialog& dialog() { return *page().powerCycleDialog(); }
+
+    // "Power-cycle...", these ports ticked, the off time, OK.
+    bool powerCycle(QList<int> ports, int offSeconds)
+    {
+        if (!controls().isEnabled(ctl::PowerCycle))
+            return false;
+        click(ctl::PowerCycle);
+        if (!dialog().isVisible())
+            return false;
+        for (int port : ports)
+            dialog().portBox(port)->setChecked(true);
+        dialog().offTime()->setValue(offSeconds);
+        dialog().okButton()->click();
+        return cycle().step() != PowerCycle::Step::Idle;
+    }
+    bool cycleEnded() { return QTest::qWaitFor([&] { return cycle().step() == PowerCycle::Step::Idle; }, WaitMs); }
+    // Runs `then` once the cycle waits with its ports off.
+    void whenOff(std::function<void()> then)
+    {
+        auto* bar = controls().get<QProgressBar>(ctl::ProgressBar);
+        auto pending = std::make_shared<std::function<void()>>(std::move(then));
+        QObject::connect(bar, &QProgressBar::valueChanged, bar, [this, pending] {
+            if (cycle().step() == PowerCycle::Step::Off && *pending)
+                std::exchange(*pending, {})();
+        });
+    }
+    double scale() { return clock().scale(); }
 
     MidspanSimProcess sim;
 
@@ -223,6 +282,155 @@ private slots:
         QFETCH(bool, network);
         if (!network) // the same window on either link
             QVERIFY(history->grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window_session.png")));
+    }
+
+    // Port 3 goes off, stays off the off time on the clock (as the simulator saw it), and on again;
+    // the controls stay locked meanwhile and the progress counts the seconds down. Each real
+    // millisecond of the exchanges around the wait counts 20 on this clock: the port is off at
+    // least the off time, and well short of twice it.
+    void cyclingAPortSwitchesItOffThenOn_data() { links(); }
+    void cyclingAPortSwitchesItOffThenOn()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        rig->sim.clearPortLog();
+        QList<std::pair<qint64, QString>> countdown;
+        QObject::connect(rig->controls().get<QProgressBar>(ctl::ProgressBar), &QProgressBar::valueChanged, this,
+                         [&] {
+                             if (rig->cycle().step() == PowerCycle::Step::Off)
+                                 countdown.append({rig->clock().now(), rig->text(ctl::ProgressText)});
+                         });
+        bool lockedThroughout = true;
+        struct LockWatch : PassObserver {
+            LockWatch(LinkRig& rig, bool& locked) : rig(rig), locked(locked) {}
+            void portRead(const PortReading&) override
+            {
+                if (rig.cycle().step() != PowerCycle::Step::Idle)
+                    locked = locked && !rig.controls().isEnabled(ctl::SendPortControl) &&
+                             !rig.controls().isEnabled(ctl::PowerCycle);
+            }
+            void displayCleared(bool) override {}
+            LinkRig& rig;
+            bool& locked;
+        } lockWatch(*rig, lockedThroughout);
+        rig->window().view().watch(lockWatch);
+
+        QVERIFY(rig->powerCycle({3}, 40));
+        QVERIFY(!rig->controls().isEnabled(ctl::SendPortControl));
+        QVERIFY(rig->cycleEnded());
+        QVERIFY(lockedThroughout);
+        QVERIFY(rig->controls().isEnabled(ctl::SendPortControl));
+        QVERIFY(rig->controls().isEnabled(ctl::PowerCycle));
+        QVERIFY(!rig->controls().isVisible(ctl::ProgressDialog));
+        QCOMPARE(rig->feedback().texts(), QStringList());
+
+        const QList<PortChange> changes = portChanges(rig->sim);
+        QCOMPARE(changes.size(), 2);
+        QVERIFY(changes[0].port == 3 && !changes[0].on);
+        QVERIFY(changes[1].port == 3 && changes[1].on);
+        const double offMs = double(changes[1].ms - changes[0].ms) / rig->scale();
+        qInfo("port 3 was off for %.0f ms of the clock", offMs);
+        QVERIFY2(offMs >= 40000 && offMs < 80000, qPrintable(QString::number(offMs)));
+
+        QCOMPARE(countdown.size(), 40);
+        for (int i = 0; i < 40; ++i) {
+            QCOMPARE(countdown[i].second, QStringLiteral("Port 3 off, on again in %1 s").arg(40 - i));
+            QCOMPARE(countdown[i].first - countdown[0].first, 1000 * i);
+        }
+        QCOMPARE(rig->sim.command("get port 3 enabled"), QStringLiteral("1"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig->controls().lamp(ctl::PortLampBase + 3), Lamp::Detecting, WaitMs);
+        QFETCH(bool, network);
+        if (!network) { // for a look by eye: the dialog as the lamp's menu opens it
+            rig->page().openPowerCycle(4);
+            QVERIFY(rig->dialog().grab().save(QStringLiteral(SCREENSHOT_DIR "/power_cycle_dialog.png")));
+            rig->dialog().reject();
+        }
+    }
+
+    void twoPortsCycleTogether_data() { links(); }
+    void twoPortsCycleTogether()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        rig->sim.clearPortLog();
+        QVERIFY(rig->powerCycle({2, 4}, 1));
+        QVERIFY(rig->cycleEnded());
+        QCOMPARE(rig->feedback().texts(), QStringList());
+        const QList<PortChange> changes = portChanges(rig->sim);
+        QCOMPARE(changes.size(), 4);
+        QVERIFY(!changes[0].on && !changes[1].on && changes[2].on && changes[3].on);
+        QCOMPARE(changes[0].port + changes[1].port, 6);
+        QCOMPARE(changes[2].port + changes[3].port, 6);
+        QVERIFY(double(changes[2].ms - changes[1].ms) / rig->scale() >= 1000);
+        for (int port = 1; port <= Ports; ++port)
+            QCOMPARE(rig->sim.command(QStringLiteral("get port %1 enabled").arg(port)),
+                     QString::number(port == 6 ? 0 : 1));
+        QCOMPARE(rig->dialog().offTime()->value(), 1); // remembered for the run
+    }
+
+    // Port 6 is switched off: neither the dialog nor its lamp's menu offers it.
+    void aDisabledPortIsNotOffered_data() { links(); }
+    void aDisabledPortIsNotOffered()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        rig->click(ctl::PowerCycle);
+        QVERIFY(rig->dialog().isVisible());
+        for (int port = 1; port <= 24; ++port)
+            QCOMPARE(rig->dialog().portBox(port)->isVisibleTo(&rig->dialog()), port <= Ports && port != 6);
+        QVERIFY(!rig->dialog().okButton()->isEnabled()); // nothing ticked yet
+        QCOMPARE(rig->dialog().offTime()->value(), 5);
+        rig->dialog().reject();
+        QObject owner;
+        QCOMPARE(rig->page().lampActions(6, &owner).at(0)->text(), QStringLiteral("Power-cycle port 6"));
+        QVERIFY(!rig->page().lampActions(6, &owner).at(0)->isEnabled());
+        QAction* five = rig->page().lampActions(5, &owner).at(0);
+        QVERIFY(five->isEnabled());
+        five->trigger();
+        QVERIFY(rig->dialog().isVisible());
+        QVERIFY(rig->dialog().portBox(5)->isChecked());
+        QCOMPARE(rig->dialog().chosenPorts(), std::vector<int>{5});
+        rig->dialog().reject();
+        QVERIFY(!rig->cycle().start({6}, 5));
+        QCOMPARE(rig->cycle().step(), PowerCycle::Step::Idle);
+    }
+
+    void aRefusedOnWriteIsReported_data() { links(); }
+    void aRefusedOnWriteIsReported()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        rig->whenOff([&] { rig->sim.control("refuse-sets on"); });
+        QVERIFY(rig->powerCycle({3}, 2));
+        QVERIFY(rig->cycleEnded());
+        rig->sim.control("refuse-sets off");
+        const QStringList texts = rig->feedback().texts();
+        QVERIFY2(texts.contains(QStringLiteral("Port 3 stayed off: the device did not switch it on again.")),
+                 qPrintable(texts.join(u'|')));
+        QCOMPARE(rig->sim.command("get port 3 enabled"), QStringLiteral("0"));
+        QVERIFY(rig->controls().isEnabled(ctl::SendPortControl));
+        QCOMPARE(rig->feedback().shown.last().title, QStringLiteral("Error"));
+    }
+
+    // The device falls silent while the ports are off: the session ends as on any loss.
+    void aDeviceLostMidCycleEndsTheSession_data() { links(); }
+    void aDeviceLostMidCycleEndsTheSession()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        QFETCH(bool, network);
+        rig->whenOff([&] { rig->sim.control(network ? "snmp stop" : "silent on"); });
+        QVERIFY(rig->powerCycle({3}, 2));
+        DeviceState& state = rig->window().state();
+        QVERIFY(QTest::qWaitFor([&] { return !state.serialLinked && !state.networkLinked; }, 60000));
+        QCOMPARE(rig->cycle().step(), PowerCycle::Step::Idle);
+        QCOMPARE(rig->feedback().texts(), QStringList{LostText});
+        QVERIFY(!rig->controls().isVisible(ctl::ProgressDialog));
+        QVERIFY(rig->controls().isEnabled(ctl::SearchPoe));
+        QVERIFY(!rig->controls().isEnabled(ctl::PowerCycle));
+        QVERIFY(!rig->controls().isEnabled(ctl::SendPortControl));
+        QCOMPARE(rig->text(ctl::TotalPower), QString());
+        QVERIFY(rig->page().powerCycle().offeredPorts().empty());
     }
 };
 
