@@ -17,6 +17,8 @@ void PortControl::sendPortControl()
 {
     readControls();
     queuePortEnable(tickedPorts());
+    // The network link sends the legacy wish its tick box shows.
+    ctx_.state.legacyDetectWanted = legacy_ ? 2 : 1;
 }
 
 std::array<bool, MaxPorts> PortControl::tickedPorts() const
