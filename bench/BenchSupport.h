@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -46,5 +47,56 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs)
         loop.exec();
     return done();
 }
+
+// Resident memory of this process in KiB, -1 when unknown.
+inline long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// Ticks every millisecond; the widest gap between two ticks is the longest stall.
+class StallProbe : public QObject
+{
+public:
+    StallProbe()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(1);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+            if (onTick)
+                onTick();
+        });
+    }
+    void start()
+    {
+        clock_.start();
+        last_ = 0;
+        longest_ = 0;
+        timer_.start();
+    }
+    void stop() { timer_.stop(); }
+    double longestMs() const { return double(longest_) / 1e6; }
+    void reset()
+    {
+        longest_ = 0;
+        last_ = clock_.nsecsElapsed();
+    }
+    std::function<void()> onTick;
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longest_ = 0;
+};
 
 } // namespace bench

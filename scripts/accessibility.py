@@ -1,6 +1,7 @@
 """Prints what a screen reader finds in a running program through the accessibility bus, and
 fails when a button, tick box, field or lamp has no name, an enabled button cannot be pressed or
-a field (such as a value cell) does not let a reader have the value it shows.
+a field (such as a value cell) does not let a reader have the value it shows, or a control
+Spanmon must offer is missing (EXPECTED, by the window looked at).
 Arguments: the program's name, then buttons to press one after the other; after each press the
 program is looked at again, with the windows the button opened."""
 import sys
@@ -11,6 +12,13 @@ import pyatspi
 NAMED_ROLES = {"push button", "check box", "text", "password text", "image", "combo box", "list", "progress bar",
                "page tab"}
 TEXT_ROLES = {"text", "password text"}
+
+# Controls that must be found, by role and name: in the main window, and in the window a button
+# of that name opens.
+EXPECTED = {
+    "Spanmon": [("text", "Total Power"), ("push button", "Power History"), ("push button", "Power-cycle...")],
+    "Power History": [("list", "Ports drawn"), ("combo box", "Time range"), ("push button", "Export CSV...")],
+}
 
 
 def find_application(name):
@@ -32,7 +40,7 @@ def shown_text(node):
     return text.getText(0, text.characterCount)
 
 
-def walk(node, depth, problems):
+def walk(node, depth, problems, seen):
     role, name, description = node.getRoleName(), node.name, node.description
     states = node.getState()
     try:
@@ -46,6 +54,8 @@ def walk(node, depth, problems):
         extra = f" ({description})" if description else ""
         print(f"{'  ' * min(depth, 8)}{role}: {name!r}{value}{extra} {' '.join(actions)}".rstrip())
     showing = states.contains(pyatspi.STATE_SHOWING)
+    if showing:
+        seen.add((role, name))
     if showing and role in NAMED_ROLES and not (name or description):
         problems.append(f"{role} without a name")
     if showing and role in TEXT_ROLES and shown is None:
@@ -53,7 +63,13 @@ def walk(node, depth, problems):
     if showing and role == "push button" and states.contains(pyatspi.STATE_ENABLED) and "Press" not in actions:
         problems.append(f"button {name!r} cannot be pressed")
     for i in range(node.childCount):
-        walk(node.getChildAtIndex(i), depth + 1, problems)
+        walk(node.getChildAtIndex(i), depth + 1, problems, seen)
+
+
+def expect(window, seen, problems):
+    for role, name in EXPECTED.get(window, []):
+        if (role, name) not in seen:
+            problems.append(f"no {role} {name!r} in {window!r}")
 
 
 def find_button(node, name):
@@ -87,14 +103,18 @@ def main():
         print(f"{sys.argv[1]} did not appear on the accessibility bus", file=sys.stderr)
         return 1
     problems = []
-    walk(app, 0, problems)
+    seen = set()
+    walk(app, 0, problems, seen)
+    expect(sys.argv[1], seen, problems)
     for button in sys.argv[2:]:
         print(f"--- after pressing {button!r}")
         problem = press(app, button)
         if problem:
             problems.append(problem)
             break
-        walk(app.getChildAtIndex(app.childCount - 1), 0, problems)
+        seen = set()
+        walk(app.getChildAtIndex(app.childCount - 1), 0, problems, seen)
+        expect(button, seen, problems)
     for problem in problems:
         print("problem:", problem, file=sys.stderr)
     return 1 if problems else 0

@@ -2,11 +2,12 @@
 # Starts Spanmon (or the program given, e.g. build/finder/ethfind Ethfind) with the accessibility bus
 # on, on a virtual X server, and prints what a screen reader finds; fails on unnamed controls. Further
 # arguments name buttons to press one after the other, each followed by another look at the program
-# (the windows they open included). Without arguments Spanmon is checked, then "Setting" is pressed.
+# (the windows they open included). Without arguments Spanmon is checked, then "Power History" and
+# "Setting" are pressed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ $# -eq 0 ]; then
-    set -- build/app/spanmon Spanmon Setting
+    set -- build/app/spanmon Spanmon "Power History" Setting
 fi
 program=$1
 name=${2:-Spanmon}

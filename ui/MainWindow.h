@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class HistoryWindow;
 class QFrame;
 class QTabBar;
 class PictureWindow;
@@ -24,7 +25,8 @@ class MainWindow : public QDialog
     Q_OBJECT
 
 public:
-    MainWindow(SpanmonCore& core, WidgetControls& controls, const LampImages& lamps, QWidget* parent = nullptr);
+    MainWindow(SpanmonCore& core, WidgetControls& controls, const LampImages& lamps,
+               QWidget* parent = nullptr);
 
     WidgetControls& controls() { return controls_; }
     DeviceState& state() { return core_.state(); }
@@ -37,6 +39,10 @@ public:
     // Shows the page of tab 0 (port control) or tab 1 (parametric information).
     void selectTab(int index);
     void runAbout();
+    // Opens "Power History", with this port alone chosen (1..24) or the choice as it was (0).
+    void showHistory(int port);
+    const PowerHistory& history() const { return core_.history(); }
+    HistoryWindow* historyWindow() const { return historyWindow_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -64,4 +70,5 @@ private:
     PictureWindow* picture_ = nullptr;
     PROGRESSDLG* progress_ = nullptr;
     ParamSetting* settings_ = nullptr;
+    HistoryWindow* historyWindow_ = nullptr;
 };

@@ -1,6 +1,7 @@
 // Start-up benchmark: the time from process start to the main window's first paint, and the
 // resident memory once the window is up. The parent times several fresh child processes; each
 // child builds the real main window and reports when it first paints.
+#include "BenchSupport.h"
 #include "core/Clock.h"
 #include "ui/DialogFeedback.h"
 #include "app/Spanmon.h"
@@ -26,17 +27,6 @@ qint64 monotonicNs()
         .count();
 }
 
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
 class FirstPaint : public QObject
 {
 public:
@@ -47,7 +37,7 @@ public:
             std::printf("painted %lld\n", static_cast<long long>(monotonicNs()));
             // Let start-up settle (deferred layouts, fonts) before reading the memory figure.
             QTimer::singleShot(300, [] {
-                std::printf("rss %ld\n", residentKiB());
+                std::printf("rss %ld\n", bench::residentKiB());
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });
