@@ -1,3 +1,4 @@
+#include "app/ExitOnSignals.h"
 #include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "ui/DialogFeedback.h"
@@ -55,6 +56,8 @@ int main(int argc, char* argv[])
     MainWindow& window = spanmon.window();
     feedback.setParent(&window);
     window.setWindowIcon(icon);
+    // kill, Ctrl+C and logout end Spanmon as closing the window does, without the question.
+    ExitOnSignals exitOnSignals([&window] { window.controller().stopLinks(); });
     window.show();
     return app.exec();
 }

@@ -123,7 +123,10 @@ void MainController::restoreDefaults()
 
 void MainController::firmwareDownload()
 {
-    if (sessionForOperation() && ctx_.link->hasFirmwareDownload())
+    // A failed download may have left a midspan in its loader, with no session to carry it.
+    if (ctx_.link->hasFirmwareDownload() && !ctx_.link->sessionRuns() && ctx_.link->loaderWaits())
+        ctx_.link->startFirmwareDownload();
+    else if (sessionForOperation() && ctx_.link->hasFirmwareDownload())
         ctx_.link->startFirmwareDownload();
 }
 
@@ -145,7 +148,12 @@ bool MainController::confirmExit()
                            Message::Buttons::OkCancel};
     if (!ctx_.feedback.present(question))
         return false;
+    stopLinks();
+    return true;
+}
+
+void MainController::stopLinks()
+{
     for (MidspanLink* link : links_)
         link->close();
-    return true;
 }

@@ -41,6 +41,8 @@ public:
 
     // Asks the operator; on OK stops the links so the window may close.
     bool confirmExit();
+    // Stops every link, as at every exit.
+    void stopLinks();
 
 private:
     bool anySessionRuns() const;

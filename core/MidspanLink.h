@@ -46,6 +46,9 @@ public:
     virtual bool writeUnderway() const = 0;
 
     virtual bool hasFirmwareDownload() const { return false; }
+    // A failed download has left the midspan in its loader: the download may start again
+    // without a session.
+    virtual bool loaderWaits() const { return false; }
     virtual void startFirmwareDownload() {}
 
     // The link settings dialog has closed: with OK (accepted), after a confirmed re-link.

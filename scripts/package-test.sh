@@ -65,6 +65,8 @@ expected_programs=$(
     sort <<EOF
 /usr/bin/ethfind
 /usr/bin/spanmon
+/usr/bin/spanmon-cli
+/usr/share/bash-completion/completions/spanmon-cli
 /usr/share/applications/org.spanmon.Ethfind.desktop
 /usr/share/applications/org.spanmon.Spanmon.desktop
 /usr/share/doc/spanmon/changelog.gz
@@ -76,6 +78,7 @@ expected_programs=$(
 /usr/share/icons/hicolor/scalable/apps/org.spanmon.Ethfind.svg
 /usr/share/icons/hicolor/scalable/apps/org.spanmon.Spanmon.svg
 /usr/share/man/man1/ethfind.1.gz
+/usr/share/man/man1/spanmon-cli.1.gz
 /usr/share/man/man1/spanmon.1.gz
 /usr/share/metainfo/org.spanmon.Ethfind.metainfo.xml
 /usr/share/metainfo/org.spanmon.Spanmon.metainfo.xml
@@ -131,6 +134,8 @@ step "--version and --help from /usr/bin, without a display"
 headless=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
 [ "$("${headless[@]}" /usr/bin/spanmon --version)" = "Spanmon $version" ] || fail "spanmon --version"
 prints "Link.ini" "${headless[@]}" /usr/bin/spanmon --help || fail "spanmon --help does not name Link.ini"
+[ "$("${headless[@]}" /usr/bin/spanmon-cli --version)" = "spanmon-cli $version" ] || fail "spanmon-cli --version"
+prints "describe-system" "${headless[@]}" /usr/bin/spanmon-cli --help || fail "spanmon-cli --help"
 [ "$("${headless[@]}" /usr/bin/ethfind --version)" = "Ethfind $version" ] || fail "ethfind --version"
 prints "--version" "${headless[@]}" /usr/bin/ethfind --help || fail "ethfind --help"
 prints "--serial-link" "${headless[@]}" /usr/bin/midspan-sim --help || fail "midspan-sim --help"
@@ -218,5 +223,12 @@ menu_command=$(sed -n 's/^Exec=//p' /usr/share/applications/org.spanmon.Spanmon.
 session "" "cd / && exec $menu_command" spanmon "$(basename "$link")" | tee "$work/spanmon.log" ||
     { cat "$home/program.log" "$home/xvfb.log" >&2; fail "spanmon did not find the midspan"; }
 grep -qx "working folder: $home" "$work/spanmon.log" || fail "spanmon did not run in the home folder"
+
+step "spanmon-cli as $user switches a port of the simulated midspan and reads it back"
+cli() { runuser -u "$user" -- env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 spanmon-cli "$@"; }
+port=$(basename "$link")
+prints "$port *** " cli find --serial "$port" || fail "spanmon-cli find did not list the midspan"
+prints "port 2: off" cli port 2 off --serial "$port" || fail "spanmon-cli port 2 off"
+prints '"enabled": false' cli status --serial "$port" --json || fail "spanmon-cli status after port 2 off"
 
 step "passed in $(($(date +%s) - started)) s; purging the packages"

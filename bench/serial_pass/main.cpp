@@ -118,5 +118,9 @@ int main(int argc, char* argv[])
     std::printf("  longest stall, polling    %.2f ms (target < 20)\n", pollingStall);
     std::printf("  longest stall, progress   %.2f ms (target < 20)\n", progressStall);
     std::printf("  messages shown            %lld\n", static_cast<long long>(feedback.shown.size()));
+    bench::figure("serial_pass.ratio", pass / lineTime, "x", "<=1.10");
+    bench::figure("serial_pass.cpu_share", share, "%", "<=2");
+    bench::figure("serial_pass.stall_polling", pollingStall, "ms", "<20");
+    bench::figure("serial_pass.stall_progress", progressStall, "ms", "<20");
     return 0;
 }

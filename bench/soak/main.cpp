@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <string>
 #include <unistd.h>
 
 namespace
@@ -214,6 +215,10 @@ int main(int argc, char* argv[])
                 " (%d samples)\n",
                 label, slope(settled, &Sample::residentMb) * 60, slope(settled, &Sample::descriptors) * 60,
                 int(settled.size()));
+    bench::figure(std::string("soak.") + label + ".resident_growth", slope(settled, &Sample::residentMb) * 60,
+                  "MB/h");
+    bench::figure(std::string("soak.") + label + ".descriptor_growth", slope(settled, &Sample::descriptors) * 60,
+                  "1/h");
     if (samples.size() >= 2)
         std::printf("  %s: from the first report to the end: resident %+.2f MB, descriptors %+.0f\n", label,
                     samples.back().residentMb - samples[1].residentMb,

@@ -59,6 +59,7 @@ SerialSession::SerialSession(AppContext& context)
         link_.raiseOnly(&SerialLink::pendingStatusRead);
         sendNextRequest();
     };
+    download_.leftInLoader = [this] { endSession(false); };
 }
 
 void SerialSession::choose()
@@ -198,6 +199,7 @@ void SerialSession::connectSerialDevice()
     if (s.networkLinked || s.linkType != LinkType::Serial || s.serialLinked)
         return;
     s.serialLinked = true;
+    download_.forgetLoader();
     driver_.purgeReceive();
     driver_.purgeTransmit();
     link_.pendingStatusRead = true;
@@ -216,7 +218,10 @@ void SerialSession::handleSerialReply()
     driver_.pauseReader();
     const std::uint8_t type = link.rxFrame[0];
 
-    if (type == IdentifyType || type == LegacyIdentifyType) {
+    // Only the identification asked for is one: the zero bytes of a restarting midspan look like
+    // a legacy identification, and in a session they are a missed reply.
+    if ((type == IdentifyType || type == LegacyIdentifyType) && ctx_.clock.isActive(TimerId::IdentifyReply) &&
+        type == link.txFrame[0]) {
         ctx_.state.serialFailures = 0;
         ctx_.clock.stop(TimerId::IdentifyReply);
         const int checked = type == IdentifyType ? 25 : 5;
@@ -238,6 +243,11 @@ void SerialSession::handleSerialReply()
     // A reply carries the code of the request it answers. Any other is an earlier request's
     // answer come late: taken as this one's it would land on the wrong port.
     if (type != link.txFrame[0]) {
+        rejectReply();
+        return;
+    }
+    // The same holds for another port's reply, which names its port in byte 1.
+    if ((type == PortStatus || type == PortClassification) && link.rxFrame[1] != link.txFrame[1]) {
         rejectReply();
         return;
     }
@@ -443,7 +453,7 @@ void SerialSession::rejectReply()
     sendNextRequest();
 }
 
-void SerialSession::endSession()
+void SerialSession::endSession(bool reportLost)
 {
     DeviceState& s = ctx_.state;
     SerialLink& link = link_;
@@ -454,7 +464,8 @@ void SerialSession::endSession()
     link.clearRequests();
     link.userCommandActive = false;
     link.resetPending = false;
-    ctx_.feedback.error(text::ConnectionLost);
+    if (reportLost)
+        ctx_.feedback.error(text::ConnectionLost);
     ctx_.view.clearDeviceDisplay();
     ctx_.view.lockControls();
     ctx_.controls.removeItem(ctl::FoundDevices, 0);
@@ -463,8 +474,7 @@ void SerialSession::endSession()
 
 void SerialSession::onLineLost()
 {
-    download_.abandon();
-    if (ctx_.state.serialLinked)
+    if (download_.abandon() || ctx_.state.serialLinked)
         endSession();
 }
 
@@ -529,10 +539,17 @@ void SerialSession::queuePortWrite(const PortWishes& wishes)
     link_.serialPortIndex = 0;
 }
 
+bool SerialSession::loaderWaits() const
+{
+    return download_.loaderWaits();
+}
+
 void SerialSession::startFirmwareDownload()
 {
     if (ctx_.state.serialLinked && !link_.downloadActive)
         download_.start();
+    else if (download_.loaderWaits())
+        download_.restartInLoader();
 }
 
 void SerialSession::close()

@@ -39,6 +39,7 @@ public:
     void sendPortDescription(int port, const PortWishes& wishes) override;
     bool writeUnderway() const override { return link_.pendingPortWrite || link_.userCommandActive; }
     bool hasFirmwareDownload() const override { return true; }
+    bool loaderWaits() const override;
     void startFirmwareDownload() override;
     // The reader stops and the port closes; nothing is sent.
     void close() override;
@@ -68,7 +69,7 @@ private:
     void sendPortWrite();
     void finishReply();
     void rejectReply();
-    void endSession();
+    void endSession(bool reportLost = true);
     void clearFrames();
     void onLineLost();
 

@@ -4,21 +4,17 @@
 #include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/OperatorFeedback.h"
+#include "links/snmp/BootCounter.h"
 #include "links/snmp/ExchangePlanner.h"
+#include "links/snmp/MidspanIdentity.h"
 #include "links/snmp/PrivateMib.h"
+
+#include <QDir>
 
 #include <algorithm>
 
 namespace
 {
-
-constexpr int ModelLength = 12;
-
-bool isMidspan(const QString& model)
-{
-    return model.startsWith(QStringLiteral("POE")) || model.startsWith(QStringLiteral("poe")) ||
-           model.startsWith(QStringLiteral("MDX20A"));
-}
 
 // An octet as the settings file holds it: one to three digits, 0..255.
 std::optional<int> octet(const QString& text)
@@ -28,6 +24,16 @@ std::optional<int> octet(const QString& text)
         return std::nullopt;
     const int value = text.toInt();
     return value <= 255 ? std::optional(value) : std::nullopt;
+}
+
+// The worker reads and replaces the file from its thread, where nobody can be told.
+void warnOfBootCounter(OperatorFeedback& feedback)
+{
+    const QString path = QDir::current().filePath(QString::fromLatin1(BootCounter::fileName));
+    if (const std::optional<QString> problem = BootCounter::problem(path))
+        feedback.warning(QStringLiteral("The SNMPv3 boot counter %1 can not be used :\r\n%2.\r\n"
+                                        "SNMPv3 works on, but the boot count is not kept.")
+                             .arg(path, *problem));
 }
 
 } // namespace
@@ -110,6 +116,9 @@ void NetworkSearch::startSearch()
     s.refreshPass = 1;
     s.requestOid = mib::Identity;
 
+    if (s.useSnmpV3)
+        warnOfBootCounter(ctx_.feedback);
+
     c.setVisible(ctl::Setting, false);
     c.setVisible(ctl::SearchPoe, false);
     c.setVisible(ctl::SearchProgress, true);
@@ -121,8 +130,8 @@ void NetworkSearch::handleSearchResult()
 {
     DeviceState& s = ctx_.state;
     Controls& c = ctx_.controls;
-    s.networkModel = s.responseText.left(ModelLength);
-    if (isMidspan(s.networkModel)) {
+    s.networkModel = s.responseText.left(midspanIdentity::ModelLength);
+    if (midspanIdentity::isMidspan(s.networkModel)) {
         const QString entry = s.deviceAddress + QStringLiteral(" *** ") + s.responseText;
         entries_.insert(entry, {s.deviceAddress, s.networkModel});
         c.addItem(ctl::FoundDevices, entry);

@@ -88,6 +88,15 @@ int handleRequests(netsnmp_mib_handler* handler, netsnmp_handler_registration*,
 {
     SnmpAgent* agent = static_cast<SnmpAgent*>(handler->myvoid);
     MidspanMib& mib = agent->mib();
+    if (reqinfo->mode == MODE_GET && agent->model().maxObjects() > 0) {
+        int count = 0;
+        for (netsnmp_request_info* request = requests; request; request = request->next)
+            ++count;
+        if (count > agent->model().maxObjects()) {
+            netsnmp_set_request_error(reqinfo, requests, SNMP_ERR_TOOBIG);
+            return SNMP_ERR_NOERROR;
+        }
+    }
     for (netsnmp_request_info* request = requests; request; request = request->next) {
         if (request->processed)
             continue;
