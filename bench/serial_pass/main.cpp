@@ -38,10 +38,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
 
     MidspanSimProcess sim;
-    if (!sim.start({"--ports", QString::number(Ports)})) {
-        std::fprintf(stderr, "midspan-sim did not start\n");
+    if (!startSimulator(sim, {"--ports", QString::number(Ports)}))
         return 1;
-    }
     Clock clock;
     RecordingFeedback feedback;
     Spanmon spanmon(clock, feedback);

@@ -115,8 +115,8 @@ private slots:
         rig.window.setRangeIndex(2);
         QVERIFY(rig.window.series(1));
         const QList<QPointF> points = rig.window.series(1)->points();
-        QVERIFY2(points.size() <= 2000, qPrintable(QString::number(points.size())));
-        QVERIFY2(points.size() >= 500, qPrintable(QString::number(points.size())));
+        QVERIFY2(points.size() <= 800, qPrintable(QString::number(points.size())));
+        QVERIFY2(points.size() >= 400, qPrintable(QString::number(points.size())));
         float low = 1e9;
         float high = 0;
         rig.history.forEach(1, rig.window.drawnSince(), [&](const PowerSample& s) {
