@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QListWidget>
 #include <QLoggingCategory>
 #include <QTimer>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <sys/resource.h>
+#include <time.h>
 
 // Helpers the benchmarks share.
 namespace bench
@@ -65,5 +67,75 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs)
         loop.exec();
     return done();
 }
+
+// Resident memory of this process in KiB, -1 when unknown.
+inline long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// Ticks every millisecond; the widest gap between two ticks is the longest stall. The widest gap
+// in this thread's CPU time is the part of it the program itself spent: on a loaded machine
+// the wall-clock gap also holds the time the thread waited for a core.
+class StallProbe : public QObject
+{
+public:
+    StallProbe()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(1);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+            const qint64 cpu = threadCpuNs();
+            longestCpu_ = std::max(longestCpu_, cpu - lastCpu_);
+            lastCpu_ = cpu;
+            if (onTick)
+                onTick();
+        });
+    }
+    void start()
+    {
+        clock_.start();
+        last_ = 0;
+        longest_ = 0;
+        lastCpu_ = threadCpuNs();
+        longestCpu_ = 0;
+        timer_.start();
+    }
+    void stop() { timer_.stop(); }
+    double longestMs() const { return double(longest_) / 1e6; }
+    double longestCpuMs() const { return double(longestCpu_) / 1e6; }
+    void reset()
+    {
+        longest_ = 0;
+        last_ = clock_.nsecsElapsed();
+        longestCpu_ = 0;
+        lastCpu_ = threadCpuNs();
+    }
+    std::function<void()> onTick;
+
+private:
+    static qint64 threadCpuNs()
+    {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    }
+
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longest_ = 0;
+    qint64 lastCpu_ = 0;
+    qint64 longestCpu_ = 0;
+};
 
 } // namespace bench

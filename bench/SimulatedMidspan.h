@@ -12,6 +12,15 @@
 
 #include <cstdio>
 
+// Starts the simulator with these options; says why when it does not start.
+inline bool startSimulator(MidspanSimProcess& sim, const QStringList& options)
+{
+    if (sim.start(options))
+        return true;
+    std::fprintf(stderr, "midspan-sim did not start: %s\n", qPrintable(sim.errorText()));
+    return false;
+}
+
 // Chooses the serial link and the simulator's port as the operator does and searches; true once
 // the simulator is listed (not yet selected).
 inline bool searchSimulator(Spanmon& spanmon, const MidspanSimProcess& sim)

@@ -2,10 +2,12 @@
 
 #include <QEventLoop>
 
+#include <algorithm>
 #include <cmath>
 
 Clock::Clock(double scale, QObject* parent) : QObject(parent), scale_(scale)
 {
+    real_.start();
     stepTimer_.setSingleShot(true);
     stepTimer_.setTimerType(Qt::PreciseTimer);
     connect(&stepTimer_, &QTimer::timeout, this, [this] {
@@ -18,6 +20,11 @@ Clock::Clock(double scale, QObject* parent) : QObject(parent), scale_(scale)
         stepRunning_ = false;
         runNextStep();
     });
+}
+
+qint64 Clock::elapsed() const
+{
+    return std::max(now_, qint64(std::llround(double(real_.nsecsElapsed()) / 1e6 / scale_)));
 }
 
 int Clock::scaled(int ms) const

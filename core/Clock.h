@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -17,7 +18,8 @@ enum class TimerId { IdentifyReply = 3, PollReply = 4, Download = 9, LoaderSilen
 // handed to whenIdle() wait until the sequence has ended, in the order they came.
 //
 // now() is virtual time in milliseconds: it moves to the exact deadline of each timer or step
-// as it fires, so tests on a scaled clock still see the specified times.
+// as it fires, so tests on a scaled clock still see the specified times. elapsed() is the same
+// time running on between them, for what is stamped rather than timed (history samples).
 class Clock : public QObject
 {
     Q_OBJECT
@@ -32,6 +34,8 @@ public:
 
     double scale() const { return scale_; }
     qint64 now() const { return now_; }
+    // Virtual milliseconds since the clock was made, never behind now().
+    qint64 elapsed() const;
 
     void start(TimerId timer, int ms);
     void stop(TimerId timer);
@@ -66,6 +70,7 @@ private:
 
     double scale_;
     qint64 now_ = 0;
+    QElapsedTimer real_;
     std::map<TimerId, Timer> timers_;
     std::deque<Step> steps_;
     QTimer stepTimer_;

@@ -41,6 +41,9 @@ inline constexpr int DownloadIndicator = 1504;
 inline constexpr int FirmwareDownload = 1505;
 inline constexpr int ResetGroup = 1506;
 inline constexpr int SearchProgress = 1510;
+inline constexpr int TotalPowerLabel = 1600;
+inline constexpr int TotalPower = 1601;
+inline constexpr int History = 1602;
 
 // Port control page; port k uses base + k
 inline constexpr int PortGroupBase = 1009;
@@ -55,6 +58,7 @@ inline constexpr int LegacyEnabledNote = 1499;
 inline constexpr int PortCommandsGroup = 1495;
 inline constexpr int LedKeyGroup = 1322;
 inline constexpr int SendNote = 1507;
+inline constexpr int PowerCycle = 1603;
 
 // Parametric information page; port k uses base + k
 inline constexpr int DiscoveryRBase = 1129;

@@ -3,7 +3,15 @@
 #include "core/ControlIds.h"
 #include "core/DisplayFormats.h"
 
+#include <QLocale>
+
 #include <algorithm>
+#include <cmath>
+
+DeviceView::DeviceView(DeviceState& state, Controls& controls) : state_(state), controls_(controls)
+{
+    power_.fill(PortReading::Unknown);
+}
 
 void DeviceView::setOperationsEnabled(bool enabled)
 {
@@ -11,6 +19,7 @@ void DeviceView::setOperationsEnabled(bool enabled)
                    ctl::FactoryDefaults, ctl::SearchPoe, ctl::Setting})
         controls_.setEnabled(id, enabled);
     controls_.setEnabled(ctl::SendPortControl, enabled);
+    controls_.setEnabled(ctl::PowerCycle, enabled);
 }
 
 void DeviceView::lockControls()
@@ -25,6 +34,8 @@ void DeviceView::lockControls()
 
 void DeviceView::unlockControls()
 {
+    if (held_)
+        return;
     setOperationsEnabled(true);
     controls_.setEnabled(ctl::FirmwareDownload, state_.serialLinked);
     for (int k = 1; k <= state_.portCount; ++k) {
@@ -48,7 +59,12 @@ void DeviceView::clearDeviceDisplay()
         controls_.setText(ctl::VoltageBase + k, QStringLiteral("0.0"));
         controls_.setText(ctl::ClassBase + k, QStringLiteral("---"));
     }
+    controls_.setText(ctl::TotalPower, QString());
+    power_.fill(PortReading::Unknown);
     state_.refreshPass = 0;
+    const bool sessionEnded = !state_.serialLinked && !state_.networkLinked;
+    for (PassObserver* observer : observers_)
+        observer->displayCleared(sessionEnded);
 }
 
 void DeviceView::showProgress(const QString& text)
@@ -75,8 +91,32 @@ void DeviceView::hideProgress()
 
 void DeviceView::setPortLamp(int port, int status)
 {
-    if (port >= 1 && port <= MaxPorts)
-        controls_.setLamp(ctl::PortLampBase + port, lampForStatus(status));
+    if (port < 1 || port > MaxPorts)
+        return;
+    controls_.setLamp(ctl::PortLampBase + port, lampForStatus(status));
+    const PortReading reading{port, cellNumber(ctl::PowerBase + port), cellNumber(ctl::VoltageBase + port),
+                              cellNumber(ctl::CurrentBase + port), status};
+    power_[std::size_t(port)] = reading.powerMw;
+    if (port == state_.portCount) // the last port of the pass
+        showTotalPower();
+    for (PassObserver* observer : observers_)
+        observer->portRead(reading);
+}
+
+double DeviceView::cellNumber(int id) const
+{
+    bool ok = false;
+    const double value = QLocale::c().toDouble(controls_.text(id).trimmed(), &ok);
+    return ok ? value : PortReading::Unknown;
+}
+
+void DeviceView::showTotalPower()
+{
+    double milliwatts = 0;
+    for (int p = 1; p <= state_.portCount; ++p)
+        if (std::isfinite(power_[std::size_t(p)]))
+            milliwatts += power_[std::size_t(p)];
+    controls_.setText(ctl::TotalPower, QString::asprintf("%.1f W", milliwatts / 1000));
 }
 
 void DeviceView::showPowerLimits(const QString& model)

@@ -2,17 +2,27 @@
 
 #include "core/Controls.h"
 #include "core/DeviceState.h"
+#include "core/PassObserver.h"
+
+#include <vector>
 
 // The window operations every session and page uses: locking and unlocking the operation
 // controls, resetting the device display, the progress display, lamps and class limits. They
 // act on controls by identifier, so they work the same on the real window and on a fake.
+//
+// Both links show a port's lamp right after its measured values: setPortLamp is where a pass
+// is seen to have read a port. The unit's total power is shown from there, and observers are
+// told of each reading.
 class DeviceView
 {
 public:
-    DeviceView(DeviceState& state, Controls& controls) : state_(state), controls_(controls) {}
+    DeviceView(DeviceState& state, Controls& controls);
 
     void lockControls();
     void unlockControls();
+    // While held, unlockControls leaves the controls locked: an operation of several link
+    // writes (a power cycle) keeps them locked from its first write to its end.
+    void holdLocked(bool held) { held_ = held; }
     // Resets the system panel and the ports 1..portCount of the last session.
     void clearDeviceDisplay();
 
@@ -21,17 +31,25 @@ public:
     void setProgressPosition(int position);
     void hideProgress();
 
-    // Lamp of one port from its status code.
+    // Lamp of one port from its status code; the port's cells hold what the pass read.
     void setPortLamp(int port, int status);
     // Fills the "Determined Class" cells with the class-0 power limits of the model.
     void showPowerLimits(const QString& model);
+
+    // The observer is told of every port read and every display reset from now on.
+    void watch(PassObserver& observer) { observers_.push_back(&observer); }
 
     DeviceState& state() { return state_; }
     Controls& controls() { return controls_; }
 
 private:
     void setOperationsEnabled(bool enabled);
+    double cellNumber(int id) const;
+    void showTotalPower();
 
     DeviceState& state_;
     Controls& controls_;
+    std::array<double, MaxPorts + 1> power_{}; // by port: mW as last read, NaN before
+    std::vector<PassObserver*> observers_;
+    bool held_ = false;
 };

@@ -44,6 +44,9 @@ public:
     // A new text for the port is in DeviceState::newPortDescription; the wishes are the page's
     // as they stand, for a link that writes a port's settings as one.
     virtual void sendPortDescription(int port, const PortWishes& wishes) = 0;
+    // A write queued here has not been carried out yet: what a pass reads meanwhile may be
+    // from before it.
+    virtual bool writeUnderway() const = 0;
 
     virtual bool hasFirmwareDownload() const { return false; }
     // A failed download has left the midspan in its loader: the download may start again

@@ -49,6 +49,8 @@ public:
     // Asks for an existing file to open; filters are entries such as "s19 files(*.s19) ". Returns
     // the full path, or an empty text when the operator cancels.
     virtual QString chooseFileToOpen(const QStringList& filters) = 0;
+    // Asks where to save a file, offering the suggested name; empty when the operator cancels.
+    virtual QString chooseFileToSave(const QString& suggestedName, const QStringList& filters) = 0;
 
     void error(const QString& text) { present({QStringLiteral("Error"), text, Message::Icon::Exclamation}); }
     void warning(const QString& text)

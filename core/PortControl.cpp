@@ -15,8 +15,13 @@ PortWishes PortControl::wishes() const
 
 void PortControl::sendPortControl()
 {
+    sendWishes(wishes());
+}
+
+void PortControl::sendWishes(const PortWishes& wishes)
+{
     if (ctx_.link)
-        ctx_.link->sendPortControl(wishes());
+        ctx_.link->sendPortControl(wishes);
 }
 
 void PortControl::setAllPorts()

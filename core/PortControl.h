@@ -15,6 +15,11 @@ public:
 
     // "Send Port Control": the enable wish of ports 1..portCount and the legacy wish.
     void sendPortControl();
+    // Hands the wishes to the link the operator chose, as "Send Port Control" does with the
+    // page's.
+    void sendWishes(const PortWishes& wishes);
+    // The page's wishes as its boxes stand.
+    PortWishes wishes() const;
     // "Enable/Disable All Ports": ticks or unticks the boxes of ports 1..portCount.
     void setAllPorts();
     // "Detect Legacy Signature": takes the wish at once and shows it; sends nothing.
@@ -28,9 +33,6 @@ public:
     void endDescriptionEdit(bool saved, const QString& text);
 
 private:
-    // The page's wishes as its boxes stand.
-    PortWishes wishes() const;
-
     AppContext& ctx_;
     QString editText_;
 };

@@ -13,10 +13,13 @@ std::vector<MidspanLink*> borrowed(const std::vector<std::unique_ptr<MidspanLink
 
 } // namespace
 
-SpanmonCore::SpanmonCore(Controls& controls, Clock& clock, OperatorFeedback& feedback, const LinkFactory& makeLinks)
-    : view_(state_, controls), context_{state_, controls, view_, clock, feedback, nullptr, {}}, links_(makeLinks(context_)),
-      controller_(std::make_unique<MainController>(context_, borrowed(links_)))
+SpanmonCore::SpanmonCore(Controls& controls, Clock& clock, OperatorFeedback& feedback,
+                         const LinkFactory& makeLinks)
+    : view_(state_, controls),
+      history_(clock), context_{state_, controls, view_, clock, feedback, nullptr, {}},
+      links_(makeLinks(context_)), controller_(std::make_unique<MainController>(context_, borrowed(links_)))
 {
+    view_.watch(history_);
 }
 
 SpanmonCore::~SpanmonCore()

@@ -5,15 +5,16 @@
 #include "core/DeviceView.h"
 #include "core/MainController.h"
 #include "core/MidspanLink.h"
+#include "core/PowerHistory.h"
 
 #include <functional>
 #include <memory>
 #include <vector>
 
-// The program without its window: the device record, the links, the controller and the window
-// operations on the controls. The window (or a test, a fuzz target, a benchmark with fake
-// controls) hands in the controls, the clock and the operator; the links come from a factory,
-// in the order of the link choice list, so that this layer never knows them.
+// The program without its window: the device record, the links, the controller, the power
+// history and the window operations on the controls. The window (or a test, a fuzz target, a benchmark with
+// fake controls) hands in the controls, the clock and the operator; the links come from a factory, in the
+// order of the link choice list, so that this layer never knows them.
 class SpanmonCore
 {
 public:
@@ -33,10 +34,12 @@ public:
     MainController& controller() { return *controller_; }
     // A link by its place in the link choice list.
     MidspanLink& link(int index) { return *links_.at(std::size_t(index)); }
+    PowerHistory& history() { return history_; }
 
 private:
     DeviceState state_;
     DeviceView view_;
+    PowerHistory history_;
     AppContext context_;
     std::vector<std::unique_ptr<MidspanLink>> links_;
     std::unique_ptr<MainController> controller_;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config mold
-    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
     libsnmp-dev snmp snmpd
     prometheus prometheus-snmp-exporter
     fonts-crosextra-carlito fonts-liberation

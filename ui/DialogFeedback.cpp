@@ -57,6 +57,21 @@ QString DialogFeedback::chooseFileToOpen(const QStringList& filters)
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(filters);
+    return choose(dialog);
+}
+
+QString DialogFeedback::chooseFileToSave(const QString& suggestedName, const QStringList& filters)
+{
+    QFileDialog dialog(parent_, QString(), lastFolder_);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(filters);
+    dialog.selectFile(suggestedName);
+    return choose(dialog);
+}
+
+QString DialogFeedback::choose(QFileDialog& dialog)
+{
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QString path = dialog.selectedFiles().constFirst();

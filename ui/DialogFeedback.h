@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class QFileDialog;
 class QWidget;
 
 // Shows messages and questions as modal message boxes over the given window.
@@ -14,8 +15,12 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     bool present(const Message& message) override;
     QString chooseFileToOpen(const QStringList& filters) override;
+    QString chooseFileToSave(const QString& suggestedName, const QStringList& filters) override;
 
 private:
+    // Runs the dialog; the chosen path, whose folder the next dialog opens in.
+    QString choose(QFileDialog& dialog);
+
     QWidget* parent_;
     QString lastFolder_; // where the operator last chose a file, for this run
 };

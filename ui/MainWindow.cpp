@@ -4,6 +4,7 @@
 #include "core/LinkIni.h"
 #include "ui/DialogUnits.h"
 #include "ui/EditDes.h"
+#include "ui/HistoryWindow.h"
 #include "ui/Info.h"
 #include "ui/MyStatic.h"
 #include "ui/PROGRESSDLG.h"
@@ -177,6 +178,11 @@ void MainWindow::buildControls()
     label(ctl::PortNumberLabel, QStringLiteral("Port Number"), du.rect(78, 69, 58, 9));
     auto* ports = value(ctl::PortNumber, QString(), QStringLiteral("Port Number"), du.rect(136, 68, 36, 11));
     ports->setTextColour(Qt::black);
+    label(ctl::TotalPowerLabel, QStringLiteral("Total Power"), du.rect(180, 69, 40, 9));
+    value(ctl::TotalPower, QString(), QStringLiteral("Total Power"), du.rect(220, 68, 34, 11))
+        ->setTextColour(Qt::black);
+    button(ctl::History, QStringLiteral("History..."), du.rect(256, 67, 36, 13))
+        ->setAccessibleName(QStringLiteral("Power History"));
     label(ctl::SystemIdLabel, QStringLiteral("System ID  (Description)"), du.rect(78, 81, 82, 9));
     auto* description = place(ctl::SystemDescription, new QLineEdit(this), du.rect(160, 80, 96, 11));
     description->setReadOnly(true);
@@ -274,6 +280,9 @@ void MainWindow::wire()
     context().openSettings = [this] { settingsDialog().openSettings(); };
     connect(controls_.get<QPushButton>(ctl::Setting), &QPushButton::clicked, this,
             [&controller] { controller.openSettings(); });
+    connect(controls_.get<QPushButton>(ctl::History), &QPushButton::clicked, this,
+            [this] { showHistory(0); });
+    connect(portPage_, &PortDescription::historyRequested, this, &MainWindow::showHistory);
 }
 
 ParamSetting& MainWindow::settingsDialog()
@@ -285,6 +294,17 @@ ParamSetting& MainWindow::settingsDialog()
         });
     }
     return *settings_;
+}
+
+void MainWindow::showHistory(int port)
+{
+    if (!historyWindow_)
+        historyWindow_ = new HistoryWindow(core_.history(), context().feedback, this);
+    if (port)
+        historyWindow_->chooseOnly(port);
+    historyWindow_->show();
+    historyWindow_->raise();
+    historyWindow_->activateWindow();
 }
 
 void MainWindow::runAbout()

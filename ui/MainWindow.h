@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class HistoryWindow;
 class QFrame;
 class QTabBar;
 class PictureWindow;
@@ -39,6 +40,10 @@ public:
     // Shows the page of tab 0 (port control) or tab 1 (parametric information).
     void selectTab(int index);
     void runAbout();
+    // Opens "Power History", with this port alone chosen (1..24) or the choice as it was (0).
+    void showHistory(int port);
+    const PowerHistory& history() const { return core_.history(); }
+    HistoryWindow* historyWindow() const { return historyWindow_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -66,4 +71,5 @@ private:
     PictureWindow* picture_ = nullptr;
     PROGRESSDLG* progress_ = nullptr;
     ParamSetting* settings_ = nullptr;
+    HistoryWindow* historyWindow_ = nullptr;
 };

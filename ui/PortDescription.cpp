@@ -1,17 +1,23 @@
 #include "ui/PortDescription.h"
 
 #include "core/ControlIds.h"
+#include "core/DeviceView.h"
 #include "ui/DialogUnits.h"
 #include "ui/LampImages.h"
 #include "ui/WidgetControls.h"
 #include "ui/DialogKeys.h"
 #include "ui/EditDes.h"
+#include "ui/PowerCycleDialog.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace
 {
@@ -45,8 +51,9 @@ void paintText(QWidget* widget, const QColor& colour)
 
 PortDescription::PortDescription(AppContext& context, WidgetControls& controls, const LampImages& lamps,
                                  QWidget* parent)
-    : QWidget(parent), logic_(context)
+    : QWidget(parent), logic_(context), cycle_(context)
 {
+    context.view.watch(cycle_);
     setFont(fonts::dialog());
     QPalette grey = palette();
     grey.setColor(QPalette::Window, PanelGrey);
@@ -55,6 +62,9 @@ PortDescription::PortDescription(AppContext& context, WidgetControls& controls, 
     build(controls, lamps);
     dialog_ = new EditDes(context.state, controls, this);
     connect(dialog_, &QDialog::finished, this, &PortDescription::descriptionDialogFinished);
+    cycleDialog_ = new PowerCycleDialog(this);
+    connect(cycleDialog_, &QDialog::accepted, this,
+            [this] { cycle_.start(cycleDialog_->chosenPorts(), cycleDialog_->offSeconds()); });
     controls.add(ctl::PortPage, this);
 }
 
@@ -80,6 +90,10 @@ void PortDescription::build(WidgetControls& controls, const LampImages& lamps)
     send_ = new QPushButton(QStringLiteral("Send Port Control"), commands_);
     send_->setAutoDefault(false);
     controls.add(ctl::SendPortControl, send_);
+    powerCycleButton_ = new QPushButton(QStringLiteral("Power-cycle..."), commands_);
+    powerCycleButton_->setAutoDefault(false);
+    powerCycleButton_->setEnabled(false); // until a session has filled the page
+    controls.add(ctl::PowerCycle, powerCycleButton_);
 
     for (std::size_t i = 0; i < KeyEntries.size(); ++i) {
         const KeyEntry& entry = KeyEntries[i];
@@ -116,6 +130,13 @@ void PortDescription::build(WidgetControls& controls, const LampImages& lamps)
         port.lamp = new QLabel(port.group);
         port.lamp->setAlignment(Qt::AlignCenter);
         port.lamp->setAccessibleName(name + QStringLiteral(" status"));
+        // The lamp takes the focus, so that its context menu is in reach of the keyboard.
+        port.lamp->setFocusPolicy(Qt::StrongFocus);
+        port.lamp->setStyleSheet(QStringLiteral("QLabel:focus { border: 1px dotted black; }"));
+        port.lamp->setContextMenuPolicy(Qt::CustomContextMenu);
+        port.lamp->installEventFilter(this);
+        connect(port.lamp, &QWidget::customContextMenuRequested, this,
+                [this, k](const QPoint& at) { showLampMenu(k, at); });
         controls.add(ctl::PortLampBase + k, port.lamp);
         controls.setLamp(ctl::PortLampBase + k, Lamp::NoData);
 
@@ -139,6 +160,7 @@ void PortDescription::build(WidgetControls& controls, const LampImages& lamps)
     }
 
     connect(send_, &QPushButton::clicked, this, [this] { logic_.sendPortControl(); });
+    connect(powerCycleButton_, &QPushButton::clicked, this, [this] { openPowerCycle(0); });
     connect(allPorts_, &QCheckBox::clicked, this, [this] { logic_.setAllPorts(); });
     connect(legacy_, &QCheckBox::clicked, this, [this] { logic_.chooseLegacyDetection(); });
 }
@@ -159,6 +181,7 @@ void PortDescription::arrange()
     legacy_->setGeometry(10, 40, 180, 20);
     legacyNote_->setGeometry(28, 60, 170, 18);
     send_->setGeometry(200, 26, 130, 34);
+    powerCycleButton_->setGeometry(200, 63, 130, 24);
 
     const int keyX = Margin + commandsWidth + Gap;
     const int keyWidth = w - keyX - Margin;
@@ -211,6 +234,49 @@ void PortDescription::keyPressEvent(QKeyEvent* event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+bool PortDescription::eventFilter(QObject* watched, QEvent* event)
+{
+    // The menu key and Shift+F10 on a lamp open its menu, as a right click does.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool menuKey = key->key() == Qt::Key_Menu ||
+                             (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier);
+        for (int k = 1; k <= MaxPorts && menuKey; ++k) {
+            QLabel* lamp = ports_[std::size_t(k)].lamp;
+            if (watched == lamp) {
+                showLampMenu(k, lamp->rect().center());
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QList<QAction*> PortDescription::lampActions(int port, QObject* owner)
+{
+    auto* cycle = new QAction(QStringLiteral("Power-cycle port %1").arg(port), owner);
+    const std::vector<int> offered = cycle_.offeredPorts();
+    cycle->setEnabled(powerCycleButton_->isEnabled() &&
+                      std::find(offered.begin(), offered.end(), port) != offered.end());
+    connect(cycle, &QAction::triggered, this, [this, port] { openPowerCycle(port); });
+    auto* history = new QAction(QStringLiteral("Power history of port %1").arg(port), owner);
+    connect(history, &QAction::triggered, this, [this, port] { emit historyRequested(port); });
+    return {cycle, history};
+}
+
+void PortDescription::openPowerCycle(int port)
+{
+    cycleDialog_->offer(cycle_.offeredPorts(), port);
+    cycleDialog_->open();
+}
+
+void PortDescription::showLampMenu(int port, const QPoint& at)
+{
+    QMenu menu(this);
+    menu.addActions(lampActions(port, &menu));
+    menu.exec(ports_[std::size_t(port)].lamp->mapToGlobal(at));
 }
 
 void PortDescription::editDescription(int port)

@@ -2,12 +2,15 @@
 
 #include "core/DeviceState.h"
 #include "core/PortControl.h"
+#include "core/PowerCycle.h"
 
 #include <QWidget>
 
 #include <array>
 
 class EditDes;
+class PowerCycleDialog;
+class QAction;
 class LampImages;
 class QCheckBox;
 class QGroupBox;
@@ -32,9 +35,22 @@ public:
     // The description dialog, shared with the system description "Edit" of the main window.
     EditDes* descriptionDialog() const { return dialog_; }
 
+    // The actions of a port lamp's context menu (mouse, the menu key or Shift+F10 on the lamp).
+    QList<QAction*> lampActions(int port, QObject* owner);
+
+    // "Power-cycle...": opens the dialog with this port ticked (0: none); OK starts the cycle.
+    void openPowerCycle(int port);
+    PowerCycle& powerCycle() { return cycle_; }
+    PowerCycleDialog* powerCycleDialog() const { return cycleDialog_; }
+
+signals:
+    // The operator asked for the power history of this port.
+    void historyRequested(int port);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Port {
@@ -48,9 +64,11 @@ private:
     void build(WidgetControls& controls, const LampImages& lamps);
     void arrange();
     void editDescription(int port);
+    void showLampMenu(int port, const QPoint& at);
     void descriptionDialogFinished(int result);
 
     PortControl logic_;
+    PowerCycle cycle_;
     std::array<Port, MaxPorts + 1> ports_{}; // by port
     std::array<QLabel*, 4> rowLabels_{};     // description and enable labels, top row then bottom
     QGroupBox* commands_ = nullptr;
@@ -58,10 +76,12 @@ private:
     QCheckBox* legacy_ = nullptr;
     QLabel* legacyNote_ = nullptr;
     QPushButton* send_ = nullptr;
+    QPushButton* powerCycleButton_ = nullptr;
     QGroupBox* ledKey_ = nullptr;
     std::array<QLabel*, 3> keyLamps_{};
     std::array<QLabel*, 3> keyTexts_{};
     QLabel* sendNote_ = nullptr;
     EditDes* dialog_ = nullptr;
+    PowerCycleDialog* cycleDialog_ = nullptr;
     bool portEditOpen_ = false;
 };

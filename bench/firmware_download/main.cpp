@@ -67,10 +67,8 @@ int main(int argc, char* argv[])
         exchanged += line.trimmed().size() + AcknowledgementBytes;
 
     MidspanSimProcess sim;
-    if (!sim.start({"--ports", "4", "--restart-seconds", "1"})) {
-        std::fprintf(stderr, "midspan-sim did not start\n");
+    if (!startSimulator(sim, {"--ports", "4", "--restart-seconds", "1"}))
         return 1;
-    }
     Clock clock;
     RecordingFeedback feedback;
     Spanmon spanmon(clock, feedback);

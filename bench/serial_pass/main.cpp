@@ -30,45 +30,6 @@ constexpr int ReplyBytes = 27 + 24 * 27 + 24 * 16;
 constexpr double BitsPerByte = 10.0;
 constexpr double Baud = 19200.0;
 
-// Ticks every millisecond; the widest gap between two ticks is the longest stall.
-class StallProbe : public QObject
-{
-public:
-    StallProbe()
-    {
-        timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(1);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            const qint64 now = clock_.nsecsElapsed();
-            longest_ = std::max(longest_, now - last_);
-            last_ = now;
-            if (onTick)
-                onTick();
-        });
-    }
-    void start()
-    {
-        clock_.start();
-        last_ = 0;
-        longest_ = 0;
-        timer_.start();
-    }
-    void stop() { timer_.stop(); }
-    double longestMs() const { return double(longest_) / 1e6; }
-    void reset()
-    {
-        longest_ = 0;
-        last_ = clock_.nsecsElapsed();
-    }
-    std::function<void()> onTick;
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 longest_ = 0;
-};
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -77,10 +38,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
 
     MidspanSimProcess sim;
-    if (!sim.start({"--ports", QString::number(Ports)})) {
-        std::fprintf(stderr, "midspan-sim did not start\n");
+    if (!startSimulator(sim, {"--ports", QString::number(Ports)}))
         return 1;
-    }
     Clock clock;
     RecordingFeedback feedback;
     Spanmon spanmon(clock, feedback);
@@ -91,7 +50,7 @@ int main(int argc, char* argv[])
     auto* found = controls.get<QListWidget>(ctl::FoundDevices);
 
     // A pass starts each time a status read goes out.
-    StallProbe probe;
+    bench::StallProbe probe;
     QList<qint64> passStarts;
     QElapsedTimer wall;
     bool inStatusRead = false;

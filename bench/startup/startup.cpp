@@ -28,17 +28,6 @@ qint64 monotonicNs()
         .count();
 }
 
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
 class FirstPaint : public QObject
 {
 public:
@@ -50,7 +39,7 @@ public:
             std::printf("cpu %.3f\n", bench::cpuSeconds() * 1000);
             // Let start-up settle (deferred layouts, fonts) before reading the memory figure.
             QTimer::singleShot(300, [] {
-                std::printf("rss %ld\n", residentKiB());
+                std::printf("rss %ld\n", bench::residentKiB());
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
             });

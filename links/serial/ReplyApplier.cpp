@@ -70,6 +70,7 @@ void ReplyApplier::applyPortStatus()
     DeviceState& s = ctx_.state;
     Controls& c = ctx_.controls;
     const std::uint8_t config = link.rxFrame[3];
+    s.portAdminState[std::size_t(k)] = config & 0x01 ? 2 : 1; // as the network link keeps it
     if (!s.portStaticRead[std::size_t(index)]) {
         // Enable, legacy and description are taken once, so that unsent choices survive polls.
         s.portStaticRead[std::size_t(index)] = 1;

@@ -37,6 +37,7 @@ public:
     void sendSystemDescription() override;
     void sendPortControl(const PortWishes& wishes) override;
     void sendPortDescription(int port, const PortWishes& wishes) override;
+    bool writeUnderway() const override { return link_.pendingPortWrite || link_.userCommandActive; }
     bool hasFirmwareDownload() const override { return true; }
     bool loaderWaits() const override;
     void startFirmwareDownload() override;

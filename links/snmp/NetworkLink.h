@@ -32,10 +32,14 @@ public:
     void connectEntry(int row) override;
     bool sessionRuns() const override;
     void reset() override { session_.requests().requestReset(); }
-    void store(StoreTarget target) override { session_.requests().requestStore(target == StoreTarget::Flash); }
+    void store(StoreTarget target) override
+    {
+        session_.requests().requestStore(target == StoreTarget::Flash);
+    }
     void sendSystemDescription() override { session_.requests().requestSystemDescription(); }
     void sendPortControl(const PortWishes& wishes) override;
     void sendPortDescription(int port, const PortWishes& wishes) override;
+    bool writeUnderway() const override { return ctx_.state.pendingRequest != Request::None; }
     void settingsClosed(bool accepted, bool relink) override;
     void searchTimedOut() override;
     void close() override;

@@ -182,6 +182,16 @@ QByteArray ControlServer::execute(const QByteArray& line)
         model_.clearSnmpLog();
         return "ok";
     }
+    if (verb == "port-log") {
+        QByteArray answer;
+        for (const QByteArray& change : model_.portLog())
+            answer += change + '\n';
+        return answer + '.';
+    }
+    if (verb == "clear-port-log") {
+        model_.clearPortLog();
+        return "ok";
+    }
     if (verb == "frames") {
         QByteArray answer;
         for (const QByteArray& frame : serial_.frames())

@@ -275,7 +275,17 @@ void MidspanModel::setPortDescription(int index, const QByteArray& text)
 void MidspanModel::setPortEnabled(int index, bool on)
 {
     std::scoped_lock lock(mutex_);
+    enableLocked(index, on);
+}
+
+void MidspanModel::enableLocked(int index, bool on)
+{
+    if (live_.ports[index].enabled == on)
+        return;
     live_.ports[index].enabled = on;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - born_);
+    portLog_.append(QByteArray::number(qint64(ms.count())) + " port " + QByteArray::number(index + 1) +
+                    (on ? " on" : " off"));
 }
 
 void MidspanModel::setPortLegacy(int index, bool on)
@@ -287,8 +297,8 @@ void MidspanModel::setPortLegacy(int index, bool on)
 void MidspanModel::setAllPortsEnabled(bool on)
 {
     std::scoped_lock lock(mutex_);
-    for (PortSettings& settings : live_.ports)
-        settings.enabled = on;
+    for (int index = 0; index < ports_; ++index)
+        enableLocked(index, on);
 }
 
 void MidspanModel::saveToFlash()
@@ -407,6 +417,18 @@ void MidspanModel::clearSnmpLog()
 {
     std::scoped_lock lock(mutex_);
     snmpLog_.clear();
+}
+
+QList<QByteArray> MidspanModel::portLog() const
+{
+    std::scoped_lock lock(mutex_);
+    return portLog_;
+}
+
+void MidspanModel::clearPortLog()
+{
+    std::scoped_lock lock(mutex_);
+    portLog_.clear();
 }
 
 QByteArray MidspanModel::padded(const QByteArray& text)

@@ -114,6 +114,10 @@ public:
     void recordSnmp(const QByteArray& line);
     QList<QByteArray> snmpLog() const;
     void clearSnmpLog();
+    // Every change of a port's enabled state written over a link, one line each, as
+    // "<ms> port <p> on|off" with the milliseconds since the simulator started.
+    QList<QByteArray> portLog() const;
+    void clearPortLog();
 
     static QByteArray padded(const QByteArray& text);
 
@@ -137,6 +141,7 @@ private:
     };
 
     PortReading portLocked(int index) const;
+    void enableLocked(int index, bool on);
     std::uint16_t fluctuate(std::uint16_t value, int index, int spread) const;
 
     mutable std::mutex mutex_;
@@ -163,4 +168,5 @@ private:
     QHash<QByteArray, QByteArray> textAnswers_;
     std::chrono::milliseconds snmpDelay_{0};
     QList<QByteArray> snmpLog_;
+    QList<QByteArray> portLog_;
 };

@@ -209,10 +209,12 @@ QByteArray SerialCommandInterpreter::execute(const QByteArray& frame)
         restartsSeen_ = model_.restartCount();
         return reply(acknowledge(Reset));
     case WriteSystemSettings:
+        if (model_.setsRefused())
+            return {};
         model_.setSystemDescription(frame.mid(8, 10).trimmed());
         return reply(acknowledge(WriteSystemSettings));
     case WritePortSettings: {
-        if (!model_.isPort(index))
+        if (!model_.isPort(index) || model_.setsRefused())
             return {};
         // Configuration byte: bit 0 port enabled, bit 5 legacy detection.
         const auto configuration = static_cast<std::uint8_t>(frame.at(3));

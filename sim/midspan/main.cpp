@@ -63,7 +63,8 @@ Control socket (--control PATH), one reply line per command, multi-line answers 
   report-ports <n>|off  report n ports in the status reply and .2.2.7.0
   identity <text>     answer .2.1.0 with text (no text: the model again)
   snmp stop|start     stop and resume answering SNMP
-  refuse-sets on|off  refuse every SNMP set with notWritable
+  refuse-sets on|off  refuse every SNMP set with notWritable, and leave the serial line's
+                      system and port settings unapplied and unanswered
   max-objects <n>|off answer a get of more than n objects with tooBig
   answer <object> [text]|off  answer a get of the object (below 1.3.6.1.4.1.24852, as
                       2.2.7.0) with the text as OCTET STRING, empty without text; off: no more
@@ -71,6 +72,9 @@ Control socket (--control PATH), one reply line per command, multi-line answers 
   snmp-log            every SNMP get and set answered since clear-snmp-log, one a line, as
                       "get 2.2.10.0" or "set 2.3.1.18.1 2" (object below 1.3.6.1.4.1.24852)
   clear-snmp-log
+  port-log            every change of a port's enabled state a link wrote since clear-port-log,
+                      one a line, as "<ms> port <p> on|off" (ms since the simulator started)
+  clear-port-log
   frames              every serial frame received since clear-frames, in hex
   clear-frames
   reset               as a reset command

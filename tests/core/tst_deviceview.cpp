@@ -5,13 +5,15 @@
 
 #include <QTest>
 
+#include <cmath>
+
 // The window operations every session relies on, seen through the controls they leave behind.
 class tst_DeviceView : public QObject
 {
     Q_OBJECT
 
-    // Operation buttons of the main window and the port page's command button.
-    const QList<int> operations{1001, 1002, 1003, 1004, 1005, 1350, 1008, 1339};
+    // Operation buttons of the main window and the port page's command buttons.
+    const QList<int> operations{1001, 1002, 1003, 1004, 1005, 1350, 1008, 1339, 1603};
 
 private slots:
     void lockDisablesEveryOperationAndAllPorts()
@@ -48,6 +50,26 @@ private slots:
             QVERIFY(!controls.isEnabled(1081 + k));
             QVERIFY(!controls.isEnabled(1105 + k));
         }
+    }
+
+    // A held lock outlasts the links' unlocks until it is let go.
+    void heldLockOutlastsUnlocks()
+    {
+        DeviceState state;
+        FakeControls controls;
+        DeviceView view(state, controls);
+        state.portCount = 4;
+        view.lockControls();
+        view.holdLocked(true);
+        view.unlockControls();
+        for (int id : operations)
+            QVERIFY(!controls.isEnabled(id));
+        QVERIFY(!controls.isEnabled(1105 + 1));
+        view.holdLocked(false);
+        view.unlockControls();
+        for (int id : operations)
+            QVERIFY(controls.isEnabled(id));
+        QVERIFY(controls.isEnabled(1105 + 1));
     }
 
     void firmwareDownloadOnlyWithASerialDevice()
@@ -106,6 +128,83 @@ private slots:
             QCOMPARE(controls.text(1057 + k), QStringLiteral("desc"));
             QCOMPARE(controls.text(1273 + k), QStringLiteral("0: 15.4W"));
         }
+    }
+
+    // The pass's last port shows the sum of the power cells of ports 1..portCount, in W with one
+    // decimal; a cell without a number counts nothing.
+    void totalPowerAfterEachPass_data()
+    {
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QString>("total");
+        QTest::newRow("three ports") << QStringList{"1234", "2000", "0"} << "3.2 W";
+        QTest::newRow("rounds to the tenth") << QStringList{"15449", "0", "1"} << "15.4 W";
+        QTest::newRow("all off") << QStringList{"0", "0"} << "0.0 W";
+        QTest::newRow("agent text ignored") << QStringList{"4000", "n/a", ""} << "4.0 W";
+        QTest::newRow("decimal text") << QStringList{"1500.5", "499.5"} << "2.0 W";
+        QTest::newRow("24 ports of 15.4 W") << QStringList(24, "15400") << "369.6 W";
+    }
+    void totalPowerAfterEachPass()
+    {
+        QFETCH(QStringList, cells);
+        QFETCH(QString, total);
+        DeviceState state;
+        FakeControls controls;
+        DeviceView view(state, controls);
+        state.portCount = int(cells.size());
+        for (int k = 1; k <= state.portCount; ++k) {
+            controls.setText(1225 + k, cells[k - 1]);
+            view.setPortLamp(k, 8);
+            if (k < state.portCount)
+                QCOMPARE(controls.text(1601), QString()); // the pass is not over
+        }
+        QCOMPARE(controls.text(1601), total);
+
+        // The next pass shows its own sum; a reset clears it.
+        controls.setText(1225 + 1, QStringLiteral("100000"));
+        for (int k = 1; k <= state.portCount; ++k)
+            view.setPortLamp(k, 8);
+        QVERIFY(controls.text(1601) != total);
+        view.clearDeviceDisplay();
+        QCOMPARE(controls.text(1601), QString());
+    }
+
+    // Observers hear every reading with the numbers of its cells, and whether a reset ended the
+    // session or happened under it.
+    void observersHearReadingsAndResets()
+    {
+        struct Recorder : PassObserver {
+            QList<PortReading> readings;
+            QList<bool> clears;
+            void portRead(const PortReading& r) override { readings.append(r); }
+            void displayCleared(bool ended) override { clears.append(ended); }
+        } recorder;
+        DeviceState state;
+        FakeControls controls;
+        DeviceView view(state, controls);
+        view.watch(recorder);
+        state.portCount = 4;
+        controls.setText(1225 + 3, QStringLiteral("1234"));
+        controls.setText(1201 + 3, QStringLiteral("48.1"));
+        controls.setText(1177 + 3, QStringLiteral("25"));
+        controls.setText(1225 + 4, QStringLiteral("Error"));
+        view.setPortLamp(3, 8);
+        view.setPortLamp(4, 7);
+        view.setPortLamp(25, 8); // no such port
+        QCOMPARE(recorder.readings.size(), 2);
+        const PortReading& third = recorder.readings[0];
+        QCOMPARE(third.port, 3);
+        QCOMPARE(third.powerMw, 1234.0);
+        QCOMPARE(third.voltageV, 48.1);
+        QCOMPARE(third.currentMa, 25.0);
+        QCOMPARE(third.status, 8);
+        QVERIFY(std::isnan(recorder.readings[1].powerMw));
+        QCOMPARE(recorder.readings[1].status, 7);
+
+        state.serialLinked = true;
+        view.clearDeviceDisplay(); // System Reset
+        state.serialLinked = false;
+        view.clearDeviceDisplay(); // connection lost
+        QCOMPARE(recorder.clears, (QList<bool>{false, true}));
     }
 
     void portCountFromADeviceIsBounded_data()

@@ -38,6 +38,7 @@ public:
     {
         calls << QStringLiteral("port %1 description ").arg(port) + encode(wishes);
     }
+    bool writeUnderway() const override { return false; }
     bool hasFirmwareDownload() const override { return firmware_; }
     void startFirmwareDownload() override { calls << "firmware"; }
     void settingsClosed(bool accepted, bool relink) override

@@ -62,6 +62,10 @@ check_qt links "$widgets" widgets
 check_qt links/serial "$network" "Qt Network"
 check_qt links/snmp "$serial" "Qt Serial Port"
 check_qt ui "$network|$serial" "a link's I/O"
+# Qt Charts draws the History window; nothing below the widgets draws.
+charts='QtCharts/[A-Za-z]+|QChart|QChartView|QLineSeries|QValueAxis|QDateTimeAxis|QXYSeries'
+check_qt core "$charts" "Qt Charts"
+check_qt links "$charts" "Qt Charts"
 
 # net-snmp's headers stay inside the SNMP link's wrapper.
 netsnmp=$(grep -rlE '#include <net-snmp/' --include='*.h' --include='*.cpp' . | grep -v '^./links/snmp/SnmpClient.cpp$' | grep -v '^./sim/' | grep -v '^./bench/' || true)

@@ -58,6 +58,11 @@ QStringList MidspanSimProcess::snmpLog()
     return QString::fromUtf8(control("snmp-log")).split(u'\n', Qt::SkipEmptyParts);
 }
 
+QStringList MidspanSimProcess::portLog()
+{
+    return QString::fromUtf8(control("port-log")).split(u'\n', Qt::SkipEmptyParts);
+}
+
 QByteArray MidspanSimProcess::control(const QByteArray& command)
 {
     QLocalSocket socket;
@@ -66,7 +71,7 @@ QByteArray MidspanSimProcess::control(const QByteArray& command)
         return "no control socket";
     socket.write(command + '\n');
     socket.flush();
-    const bool multiLine = command == "frames" || command == "snmp-log";
+    const bool multiLine = command == "frames" || command == "snmp-log" || command == "port-log";
     QByteArray answer;
     const QDeadlineTimer deadline(replyTimeout);
     while (!deadline.hasExpired()) {

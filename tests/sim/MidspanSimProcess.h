@@ -34,6 +34,9 @@ public:
     // SNMP requests answered since the last clearSnmpLog(): "get 2.2.10.0", "set 2.2.4.0 2".
     QStringList snmpLog();
     void clearSnmpLog() { control("clear-snmp-log"); }
+    // Changes of ports' enabled states written over a link: "1234 port 3 off", in ms since start.
+    QStringList portLog();
+    void clearPortLog() { control("clear-port-log"); }
     // The folder holding the serial link (named ttyV0) and the control socket.
     QString directory() const { return dir_.path(); }
 

@@ -29,6 +29,13 @@ public:
         return chooseFile ? chooseFile() : QString();
     }
 
+    // Records the suggested name and answers with saveFile (a cancelled choice when it is unset).
+    QString chooseFileToSave(const QString& suggestedName, const QStringList&) override
+    {
+        suggestedNames.append(suggestedName);
+        return saveFile ? saveFile() : QString();
+    }
+
     QStringList texts() const
     {
         QStringList t;
@@ -41,4 +48,6 @@ public:
     std::deque<bool> answers;
     QList<QStringList> fileFilters;
     std::function<QString()> chooseFile;
+    QStringList suggestedNames;
+    std::function<QString()> saveFile;
 };

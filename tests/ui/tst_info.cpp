@@ -182,6 +182,8 @@ void tst_Info::valueCellsSpeakWhatTheyAreAndWhatTheyShow_data()
                               << "PoE ID Rev";
     QTest::newRow("port number") << 1347 << "Port Number"
                                  << "";
+    QTest::newRow("total power") << 1601 << "Total Power"
+                                 << "";
 }
 
 // A screen reader hears what the cell is and what it shows, and the new value after a change.

@@ -1,12 +1,15 @@
 #include "RecordingFeedback.h"
 
+#include "app/Spanmon.h"
+#include "core/Clock.h"
 #include "core/ControlIds.h"
 #include "ui/DialogFeedback.h"
 #include "ui/DialogUnits.h"
-#include "app/Spanmon.h"
-#include "core/Clock.h"
+#include "ui/HistoryWindow.h"
+#include "ui/PortDescription.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -15,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,6 +26,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 
 // The main window as the operator meets it: its controls, the link choice and leaving the program.
 class tst_MainWindow : public QObject
@@ -67,6 +73,12 @@ private slots:
                               << "Hardware Version";
         QTest::newRow("1348") << 1348 << "QLabel"
                               << "Port Number";
+        QTest::newRow("1600") << 1600 << "QLabel"
+                              << "Total Power";
+        QTest::newRow("1601") << 1601 << "MyStatic"
+                              << "";
+        QTest::newRow("1602") << 1602 << "QPushButton"
+                              << "History...";
         QTest::newRow("1324") << 1324 << "QLabel"
                               << "System ID  (Description)";
         QTest::newRow("1345") << 1345 << "MyStatic"
@@ -309,6 +321,55 @@ private slots:
         QVERIFY(reset->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
     }
 
+    // "History..." opens the power history as it was; a lamp's menu, from the mouse or the
+    // keyboard, opens it with that port alone. Without a session it says so.
+    void historyOpensFromTheButtonAndFromALampsMenu()
+    {
+        Window w;
+        w.window.show();
+        QVERIFY(w.window.controls().isEnabled(ctl::History));
+        w.window.controls().get<QPushButton>(ctl::History)->click();
+        HistoryWindow* history = w.window.historyWindow();
+        QVERIFY(history && history->isVisible());
+        QCOMPARE(history->note(), QStringLiteral("No samples yet in this session."));
+        QVERIFY(history->isPortChosen(1) && history->isPortChosen(24));
+        history->hide();
+
+        auto* page = w.window.findChild<PortDescription*>();
+        QObject owner;
+        const QList<QAction*> actions = page->lampActions(7, &owner);
+        const auto entry = std::find_if(actions.begin(), actions.end(), [](QAction* a) {
+            return a->text() == QStringLiteral("Power history of port 7");
+        });
+        QVERIFY(entry != actions.end());
+        (*entry)->trigger();
+        QVERIFY(history->isVisible());
+        QVERIFY(history->isPortChosen(7));
+        QVERIFY(!history->isPortChosen(1) && !history->isPortChosen(8));
+
+        // The lamp takes the focus; the menu key and Shift+F10 open its menu.
+        auto* lamp = w.window.controls().get<QLabel>(ctl::PortLampBase + 12);
+        QCOMPARE(lamp->focusPolicy(), Qt::StrongFocus);
+        int menus = 0;
+        for (const auto& [key, modifiers] :
+             {std::pair{Qt::Key_Menu, Qt::NoModifier}, std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
+            QTimer::singleShot(0, this, [&] {
+                QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                QVERIFY(menu);
+                ++menus;
+                QStringList texts;
+                for (QAction* action : menu->actions())
+                    texts << action->text();
+                QVERIFY2(texts.contains(QStringLiteral("Power history of port 12")),
+                         qPrintable(texts.join(',')));
+                menu->close();
+            });
+            lamp->setFocus();
+            QTest::keyClick(lamp, key, modifiers);
+            QVERIFY(!QTest::currentTestFailed());
+        }
+        QCOMPARE(menus, 2);
+    }
     // The program's real message boxes. Texts keep the line breaks of the original, a carriage
     // return alone among them (the loader's texts), and each is a line on screen; texts with
     // what a device, a file or the operator wrote show markup as its characters and read no

@@ -1,0 +1,176 @@
+#include "core/PowerCycle.h"
+
+#include "core/Clock.h"
+#include "core/DeviceView.h"
+#include "core/MidspanLink.h"
+#include "core/OperatorFeedback.h"
+
+#include <algorithm>
+
+namespace
+{
+
+constexpr int PortOn = 2; // DeviceState::portAdminState of an enabled port, on either link
+
+QString ports(const std::vector<int>& list)
+{
+    return (list.size() == 1 ? QStringLiteral("Port ") : QStringLiteral("Ports ")) + portList(list);
+}
+
+} // namespace
+
+QString portList(const std::vector<int>& ports)
+{
+    QStringList numbers;
+    for (int port : ports)
+        numbers << QString::number(port);
+    if (numbers.size() < 2)
+        return numbers.join(QString());
+    const QString last = numbers.takeLast();
+    return numbers.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
+
+bool PowerCycle::sessionRuns() const
+{
+    return ctx_.link && ctx_.link->sessionRuns();
+}
+
+bool PowerCycle::portOn(int port) const
+{
+    return ctx_.state.portAdminState[std::size_t(port)] == PortOn;
+}
+
+std::vector<int> PowerCycle::offeredPorts() const
+{
+    std::vector<int> offered;
+    if (!sessionRuns())
+        return offered;
+    for (int port = 1; port <= ctx_.state.portCount; ++port)
+        if (portOn(port))
+            offered.push_back(port);
+    return offered;
+}
+
+bool PowerCycle::start(const std::vector<int>& ports, int offSeconds)
+{
+    const std::vector<int> offered = offeredPorts();
+    const bool allOffered = std::all_of(ports.begin(), ports.end(), [&](int port) {
+        return std::find(offered.begin(), offered.end(), port) != offered.end();
+    });
+    if (step_ != Step::Idle || ports.empty() || !allOffered)
+        return false;
+    cycled_ = ports;
+    std::sort(cycled_.begin(), cycled_.end());
+    cycled_.erase(std::unique(cycled_.begin(), cycled_.end()), cycled_.end());
+    offSeconds_ = std::clamp(offSeconds, MinOffSeconds, MaxOffSeconds);
+    for (int port = 1; port <= MaxPorts; ++port)
+        before_[std::size_t(port - 1)] = port <= ctx_.state.portCount && portOn(port);
+    notOff_.clear();
+    ctx_.view.lockControls();
+    ctx_.view.holdLocked(true);
+    step_ = Step::SwitchingOff;
+    writePorts(false);
+    return true;
+}
+
+void PowerCycle::writePorts(bool cycledOn)
+{
+    // The legacy wish goes as its tick box shows, as with "Send Port Control".
+    PortWishes wishes = ports_.wishes();
+    wishes.enabled = before_;
+    for (int port : cycled_)
+        wishes.enabled[std::size_t(port - 1)] = cycledOn;
+    read_.reset();
+    ports_.sendWishes(wishes);
+}
+
+bool PowerCycle::writeUnderway() const
+{
+    return ctx_.link && ctx_.link->writeUnderway();
+}
+
+void PowerCycle::portRead(const PortReading& reading)
+{
+    if ((step_ != Step::SwitchingOff && step_ != Step::SwitchingOn) || writeUnderway())
+        return;
+    if (std::find(cycled_.begin(), cycled_.end(), reading.port) == cycled_.end())
+        return;
+    read_.set(std::size_t(reading.port));
+    const bool all = std::all_of(cycled_.begin(), cycled_.end(),
+                                 [this](int port) { return read_.test(std::size_t(port)); });
+    if (all)
+        allPortsRead();
+}
+
+void PowerCycle::allPortsRead()
+{
+    if (step_ == Step::SwitchingOff) {
+        for (int port : cycled_)
+            if (portOn(port))
+                notOff_.push_back(port);
+        if (notOff_.size() == cycled_.size()) {
+            end(QStringLiteral("%1 could not be power-cycled: the device did not switch %2 off.")
+                    .arg(ports(cycled_),
+                         cycled_.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")));
+            return;
+        }
+        step_ = Step::Off;
+        ctx_.view.showProgress(offText(offSeconds_));
+        ctx_.view.setProgress(offSeconds_, 0);
+        countDown(offSeconds_);
+        return;
+    }
+    std::vector<int> stayedOff;
+    for (int port : cycled_)
+        if (!portOn(port))
+            stayedOff.push_back(port);
+    QStringList problems;
+    if (!stayedOff.empty())
+        problems << QStringLiteral("%1 stayed off: the device did not switch %2 on again.")
+                        .arg(ports(stayedOff),
+                             stayedOff.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+    if (!notOff_.empty())
+        problems << QStringLiteral("%1 stayed on: the device did not switch %2 off.")
+                        .arg(ports(notOff_),
+                             notOff_.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+    end(problems.join(u'\n'));
+}
+
+QString PowerCycle::offText(int secondsLeft) const
+{
+    return QStringLiteral("%1 off, on again in %2 s").arg(ports(cycled_)).arg(secondsLeft);
+}
+
+void PowerCycle::countDown(int secondsLeft)
+{
+    ctx_.clock.pace({1000, [this, secondsLeft] {
+                         const int left = secondsLeft - 1;
+                         if (left > 0) {
+                             ctx_.view.showProgress(offText(left));
+                             ctx_.view.setProgressPosition(offSeconds_ - left);
+                             countDown(left);
+                             return;
+                         }
+                         ctx_.view.hideProgress();
+                         step_ = Step::SwitchingOn;
+                         writePorts(true);
+                     }});
+}
+
+void PowerCycle::end(const QString& problem)
+{
+    step_ = Step::Idle;
+    ctx_.view.holdLocked(false);
+    ctx_.view.unlockControls();
+    if (!problem.isEmpty())
+        ctx_.feedback.error(problem);
+}
+
+void PowerCycle::displayCleared(bool sessionEnded)
+{
+    if (!sessionEnded || step_ == Step::Idle)
+        return;
+    // The loss has been reported and the controls locked for a new search; they stay so.
+    step_ = Step::Idle;
+    ctx_.view.holdLocked(false);
+}

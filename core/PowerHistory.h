@@ -1,0 +1,89 @@
+#pragma once
+
+#include "core/DeviceState.h"
+#include "core/PassObserver.h"
+
+#include <QDateTime>
+#include <QObject>
+
+#include <array>
+#include <vector>
+
+class Clock;
+
+// One sample of a port: when, on the program's clock, and what the pass read.
+struct PowerSample {
+    qint64 atMs = 0;
+    float powerMw = 0;
+    float voltageV = 0;
+    float currentMa = 0;
+    int status = 0;
+};
+
+// The power history of the session: each port's power, voltage, current and status, sampled from
+// the passes, at most once per port every IntervalMs of the program's clock (Clock::elapsed).
+//
+// Each port keeps its samples in a ring of Capacity slots, a little more than 24 hours of them,
+// taken whole with the port's first sample; the oldest sample makes room for the newest, so the
+// memory is bounded however long the session runs. A new session starts with an empty history;
+// the last session's stays until then, so that it can still be exported after a loss.
+class PowerHistory : public QObject, public PassObserver
+{
+    Q_OBJECT
+
+public:
+    static constexpr qint64 IntervalMs = 10000;
+    static constexpr qint64 KeptMs = 24 * 3600000 + 10 * 60000;
+    static constexpr int Capacity = int(KeptMs / IntervalMs);
+    static constexpr char CsvHeader[] = "time,port,power_mW,voltage_V,current_mA,status";
+
+    explicit PowerHistory(const Clock& clock, QObject* parent = nullptr);
+
+    void portRead(const PortReading& reading) override;
+    void displayCleared(bool sessionEnded) override;
+
+    bool isEmpty() const;
+    int sampleCount(int port) const;
+    // Calls visit(const PowerSample&) for the port's samples taken at or after sinceMs, oldest first.
+    template <class Visit> void forEach(int port, qint64 sinceMs, Visit visit) const;
+
+    // The clock's time now, and the date and time (UTC) of a moment on it.
+    qint64 now() const;
+    QDateTime timeOf(qint64 atMs) const;
+
+    // Every port's samples in the order they were taken, one line each after CsvHeader; times in
+    // ISO 8601 UTC, values as read, an empty field where the cell held no number.
+    QByteArray csv() const;
+    // Writes csv() to the file through a temporary file renamed over it, so that an existing file
+    // is either replaced whole or left as it was. Returns the reason of a failure, else nothing.
+    QString exportCsv(const QString& path) const;
+
+signals:
+    void sampled(int port);
+    void cleared();
+
+private:
+    struct Ring {
+        std::vector<PowerSample> buffer;
+        int first = 0; // the oldest sample's slot
+        int count = 0;
+        const PowerSample& at(int i) const { return buffer[std::size_t((first + i) % Capacity)]; }
+    };
+
+    void clear();
+    static int firstAtOrAfter(const Ring& ring, qint64 sinceMs);
+
+    const Clock& clock_;
+    QDateTime epoch_; // the date and time at the clock's zero
+    std::array<Ring, MaxPorts + 1> rings_; // by port
+    bool sessionEnded_ = false;
+};
+
+template <class Visit> void PowerHistory::forEach(int port, qint64 sinceMs, Visit visit) const
+{
+    if (port < 1 || port > MaxPorts)
+        return;
+    const Ring& ring = rings_[std::size_t(port)];
+    for (int i = firstAtOrAfter(ring, sinceMs); i < ring.count; ++i)
+        visit(ring.at(i));
+}

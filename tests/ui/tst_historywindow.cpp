@@ -1,0 +1,174 @@
+#include "RecordingFeedback.h"
+#include "core/Clock.h"
+#include "core/PowerHistory.h"
+#include "ui/HistoryWindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+namespace
+{
+
+constexpr qint64 TenSeconds = 10000;
+
+// Lets the clock's time run on by at least ms; on the scales used here 10 s take 1 to 10 microseconds.
+void passTime(const Clock& clock, qint64 ms)
+{
+    const qint64 until = clock.elapsed() + ms;
+    while (clock.elapsed() < until) {
+    }
+}
+
+// A history of `hours` of samples every 10 s for the given ports, each with its own curve.
+void fill(PowerHistory& history, const Clock& clock, QList<int> ports, double hours)
+{
+    const int samples = int(hours * 360);
+    for (int i = 0; i < samples; ++i) {
+        for (int port : ports) {
+            const double watts = 4 + 2 * port + 3 * std::sin(i / (30.0 + 7 * port) + port);
+            history.portRead({port, watts * 1000, 53.5, watts * 1000 / 53.5, 8});
+        }
+        passTime(clock, TenSeconds);
+    }
+}
+
+struct Rig {
+    explicit Rig(double scale = 1e-6) : clock(scale), history(clock), window(history, feedback) {}
+    Clock clock;
+    RecordingFeedback feedback;
+    PowerHistory history;
+    HistoryWindow window;
+};
+
+} // namespace
+
+// The history window: what it draws of the samples, the choice of ports and span, the file.
+class tst_HistoryWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void emptyHistorySaysSo()
+    {
+        Rig rig;
+        QCOMPARE(rig.window.note(), QStringLiteral("No samples yet in this session."));
+        for (int port = 1; port <= 24; ++port)
+            QVERIFY(!rig.window.series(port));
+        QCOMPARE(rig.window.windowTitle(), QStringLiteral("Power History"));
+        auto* range = rig.window.findChild<QComboBox*>();
+        QCOMPARE(range->accessibleName(), QStringLiteral("Time range"));
+        QCOMPARE(range->count(), 3);
+        QCOMPARE(range->itemText(0), QStringLiteral("Last 10 minutes"));
+        QCOMPARE(range->itemText(2), QStringLiteral("Last 24 hours"));
+    }
+
+    // The span chosen decides how much of each chosen port's line is drawn, in watts.
+    void drawsTheChosenPortsOverTheSpan()
+    {
+        Rig rig(1e-5);
+        fill(rig.history, rig.clock, {2, 5, 9}, 2);
+        // Every sample of the span is a point, however far the clock ran on while drawing.
+        auto samplesDrawn = [&](int port) {
+            qsizetype count = 0;
+            rig.history.forEach(port, rig.window.drawnSince(), [&](const PowerSample&) { ++count; });
+            return count;
+        };
+        rig.window.setRangeIndex(0);
+        QVERIFY(rig.window.series(2));
+        QCOMPARE(rig.window.series(2)->count(), samplesDrawn(2));
+        QVERIFY(samplesDrawn(2) > 0 && samplesDrawn(2) <= 61);
+        rig.window.setRangeIndex(1);
+        QCOMPARE(rig.window.series(5)->count(), samplesDrawn(5));
+        QVERIFY(samplesDrawn(5) > 61 && samplesDrawn(5) <= 361);
+        rig.window.setRangeIndex(2);
+        // Stretches of 86.4 s: each gives its lowest and highest power.
+        QVERIFY(rig.window.series(9)->count() < samplesDrawn(9));
+        QVERIFY(rig.window.series(9)->count() >= samplesDrawn(9) * 10 / 86);
+        QList<PowerSample> samples;
+        rig.history.forEach(9, 0, [&](const PowerSample& s) { samples << s; });
+        const QList<QPointF> points = rig.window.series(9)->points();
+        QCOMPARE(points.constLast().y(), double(samples.constLast().powerMw) / 1000);
+        QVERIFY(!rig.window.series(1));
+
+        rig.window.chooseOnly(5);
+        QVERIFY(rig.window.isPortChosen(5));
+        QVERIFY(!rig.window.isPortChosen(2));
+        QVERIFY(!rig.window.series(2) && !rig.window.series(9));
+        QVERIFY(rig.window.series(5));
+        rig.window.setPortChosen(9, true);
+        QTRY_VERIFY(rig.window.series(9));
+        QVERIFY(rig.window.note().startsWith(QStringLiteral("Each port is sampled")));
+    }
+
+    // A full day is drawn with a bounded number of points that keep its lowest and highest power.
+    void aDayIsDrawnWithBoundedPointsKeepingThePeaks()
+    {
+        Rig rig(1e-6);
+        fill(rig.history, rig.clock, {1}, 23);
+        rig.window.setRangeIndex(2);
+        QVERIFY(rig.window.series(1));
+        const QList<QPointF> points = rig.window.series(1)->points();
+        QVERIFY2(points.size() <= 800, qPrintable(QString::number(points.size())));
+        QVERIFY2(points.size() >= 400, qPrintable(QString::number(points.size())));
+        float low = 1e9;
+        float high = 0;
+        rig.history.forEach(1, rig.window.drawnSince(), [&](const PowerSample& s) {
+            low = std::min(low, s.powerMw);
+            high = std::max(high, s.powerMw);
+        });
+        double drawnLow = 1e9;
+        double drawnHigh = 0;
+        for (int i = 0; i < points.size(); ++i) {
+            drawnLow = std::min(drawnLow, points[i].y());
+            drawnHigh = std::max(drawnHigh, points[i].y());
+            if (i > 0)
+                QVERIFY(points[i].x() > points[i - 1].x());
+        }
+        QCOMPARE(drawnLow, double(low) / 1000);
+        QCOMPARE(drawnHigh, double(high) / 1000);
+    }
+
+    void exportSuggestsANameAndReportsAFailure()
+    {
+        Rig rig;
+        fill(rig.history, rig.clock, {3}, 0.01);
+        QTemporaryDir dir;
+        const QString missing = dir.filePath(QStringLiteral("gone/power.csv"));
+        rig.feedback.saveFile = [&] { return missing; };
+        rig.window.findChild<QPushButton*>()->click();
+        QCOMPARE(rig.feedback.suggestedNames.size(), 1);
+        QVERIFY(rig.feedback.suggestedNames[0].startsWith(QStringLiteral("power-history-")));
+        QVERIFY(rig.feedback.suggestedNames[0].endsWith(QStringLiteral(".csv")));
+        QCOMPARE(rig.feedback.shown.size(), 1);
+        QCOMPARE(rig.feedback.shown[0].title, QStringLiteral("Error"));
+        QVERIFY2(rig.feedback.shown[0].text.startsWith(
+                     QStringLiteral("The power history could not be written to %1: ").arg(missing)),
+                 qPrintable(rig.feedback.shown[0].text));
+
+        rig.feedback.saveFile = [] { return QString(); }; // cancelled: nothing written, nothing said
+        rig.window.exportCsv();
+        QCOMPARE(rig.feedback.shown.size(), 1);
+    }
+
+    // For a look by eye, and the README: four ports, the last hour drawn.
+    void screenshot()
+    {
+        Rig rig(1e-4);
+        fill(rig.history, rig.clock, {1, 2, 4, 7}, 1.2);
+        rig.window.resize(820, 460);
+        rig.window.setRangeIndex(1);
+        rig.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+        QVERIFY(rig.window.grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window.png")));
+    }
+};
+
+QTEST_MAIN(tst_HistoryWindow)
+#include "tst_historywindow.moc"

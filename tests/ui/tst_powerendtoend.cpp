@@ -1,0 +1,438 @@
+// Total power, power history and power-cycling through the real main window against midspan-sim,
+// on the serial link and on the network link (SNMP on UDP port 161 of a loopback address of this
+// test's own, which needs root), checked against what the simulator holds and logs.
+#include "MidspanSimProcess.h"
+#include "NetworkRig.h"
+#include "SerialWindowRig.h"
+#include "ui/HistoryWindow.h"
+#include "ui/PortDescription.h"
+#include "ui/PowerCycleDialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineSeries>
+#include <QProgressBar>
+#include <QSpinBox>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace
+{
+
+constexpr int Ports = 8;
+const QString Address = QStringLiteral("127.0.47.1");
+
+// What the simulator reads on a port, in the units of its control socket.
+struct SimPort {
+    int power;   // mW
+    int voltage; // 0.1 V
+    int current; // mA
+    int status;
+};
+
+SimPort simPort(MidspanSimProcess& sim, int port)
+{
+    auto field = [&](const char* name) {
+        return sim.command(QStringLiteral("get port %1 %2").arg(port).arg(QLatin1String(name))).toInt();
+    };
+    return {field("power"), field("voltage"), field("current"), field("status")};
+}
+
+const QString LostText = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
+
+// A change of the simulator's port log: "1234 port 3 off".
+struct PortChange {
+    qint64 ms;
+    int port;
+    bool on;
+};
+
+QList<PortChange> portChanges(MidspanSimProcess& sim)
+{
+    QList<PortChange> changes;
+    for (const QString& line : sim.portLog()) {
+        const QStringList words = line.split(u' ');
+        changes.append({words.value(0).toLongLong(), words.value(2).toInt(), words.value(3) == u"on"});
+    }
+    return changes;
+}
+
+// Counts the passes the window has read to the last port.
+struct PassCounter : PassObserver {
+    explicit PassCounter(DeviceState& state) : state(state) {}
+    void portRead(const PortReading& reading) override { passes += reading.port == state.portCount; }
+    void displayCleared(bool) override {}
+    DeviceState& state;
+    int passes = 0;
+};
+
+// One simulated midspan with Ports ports and the real window connected to it over one link.
+class LinkRig
+{
+public:
+    explicit LinkRig(bool network) : network_(network) {}
+
+    // Starts the simulator; distinct values on every port, port 6 switched off.
+    bool startSimulator()
+    {
+        const QStringList options = network_ ? simOptions(Address, Ports)
+                                             : QStringList{"--ports", QString::number(Ports), "--no-line-delay",
+                                                           "--steady", "--restart-seconds", "0.2"};
+        if (!sim.start(options, !network_))
+            return false;
+        for (int p = 1; p <= Ports; ++p) {
+            sim.control(QStringLiteral("set port %1 enabled %2").arg(p).arg(p == 6 ? 0 : 1).toUtf8());
+            sim.control(QStringLiteral("set port %1 status %2").arg(p).arg(p % 3 == 0 ? 2 : 8).toUtf8());
+            sim.control(QStringLiteral("set port %1 power %2").arg(p).arg(1000 + 437 * p).toUtf8());
+            sim.control(QStringLiteral("set port %1 voltage %2").arg(p).arg(470 + p).toUtf8());
+            sim.control(QStringLiteral("set port %1 current %2").arg(p).arg(20 + 3 * p).toUtf8());
+        }
+        return true;
+    }
+
+    // Connects the window and waits for a whole pass.
+    bool connect()
+    {
+        if (network_) {
+            networkRig_ = std::make_unique<Rig>(Address);
+            watch();
+            return networkRig_->connect(Address) && waitPasses(1);
+        }
+        serialRig_ = std::make_unique<SerialWindowRig>(sim.directory());
+        watch();
+        serialRig_->window->show();
+        serialRig_->chooseSerialLink();
+        if (!serialRig_->choosePort(QStringLiteral("ttyV0")))
+            return false;
+        serialRig_->click(ctl::SearchPoe);
+        if (!QTest::qWaitFor([this] { return serialRig_->foundCount() == 1; }, WaitMs))
+            return false;
+        serialRig_->selectFound(0);
+        return waitPasses(1);
+    }
+
+    // Waits for this many more passes.
+    bool waitPasses(int count)
+    {
+        const int until = counter_->passes + count;
+        return QTest::qWaitFor([&] { return counter_->passes >= until; }, WaitMs);
+    }
+
+    MainWindow& window() { return network_ ? *networkRig_->window : *serialRig_->window; }
+    WidgetControls& controls() { return window().controls(); }
+    RecordingFeedback& feedback() { return network_ ? networkRig_->feedback : serialRig_->feedback; }
+    Clock& clock() { return network_ ? networkRig_->clock : serialRig_->clock; }
+    QString text(int id) { return controls().text(id); }
+    void click(int id) { controls().get<QPushButton>(id)->click(); }
+
+    PortDescription& page() { return *window().findChild<PortDescription*>(); }
+    PowerCycle& cycle() { return page().powerCycle(); }
+    PowerCycleDialog& dialog() { return *page().powerCycleDialog(); }
+
+    // "Power-cycle...", these ports ticked, the off time, OK.
+    bool powerCycle(QList<int> ports, int offSeconds)
+    {
+        if (!controls().isEnabled(ctl::PowerCycle))
+            return false;
+        click(ctl::PowerCycle);
+        if (!dialog().isVisible())
+            return false;
+        for (int port : ports)
+            dialog().portBox(port)->setChecked(true);
+        dialog().offTime()->setValue(offSeconds);
+        dialog().okButton()->click();
+        return cycle().step() != PowerCycle::Step::Idle;
+    }
+    bool cycleEnded() { return QTest::qWaitFor([&] { return cycle().step() == PowerCycle::Step::Idle; }, WaitMs); }
+    // Runs `then` once the cycle waits with its ports off.
+    void whenOff(std::function<void()> then)
+    {
+        auto* bar = controls().get<QProgressBar>(ctl::ProgressBar);
+        auto pending = std::make_shared<std::function<void()>>(std::move(then));
+        QObject::connect(bar, &QProgressBar::valueChanged, bar, [this, pending] {
+            if (cycle().step() == PowerCycle::Step::Off && *pending)
+                std::exchange(*pending, {})();
+        });
+    }
+    double scale() { return clock().scale(); }
+
+    MidspanSimProcess sim;
+
+private:
+    void watch()
+    {
+        counter_ = std::make_unique<PassCounter>(window().state());
+        window().view().watch(*counter_);
+    }
+
+    bool network_;
+    std::unique_ptr<Rig> networkRig_;
+    std::unique_ptr<SerialWindowRig> serialRig_;
+    std::unique_ptr<PassCounter> counter_;
+};
+
+} // namespace
+
+class tst_PowerEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private:
+    // A rig for the link of the data row, its simulator started and the window connected.
+    std::unique_ptr<LinkRig> connectedRig()
+    {
+        QFETCH(bool, network);
+        auto rig = std::make_unique<LinkRig>(network);
+        if (!rig->startSimulator()) {
+            qWarning("%s", qPrintable(rig->sim.errorText()));
+            return nullptr;
+        }
+        if (!rig->connect())
+            return nullptr;
+        return rig;
+    }
+    static void links()
+    {
+        QTest::addColumn<bool>("network");
+        QTest::newRow("serial") << false;
+        QTest::newRow("network") << true;
+    }
+
+private slots:
+    void init()
+    {
+        QFETCH(bool, network);
+        if (network && needsRoot()) {
+            if (qgetenv("CI") == "true")
+                QFAIL("the network link's agent needs UDP port 161, which needs root");
+            QSKIP("the network link's agent needs UDP port 161, which needs root");
+        }
+    }
+
+    void totalIsTheSumOfTheSimulatorsPower_data() { links(); }
+    void totalIsTheSumOfTheSimulatorsPower()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        auto sum = [&] {
+            int milliwatts = 0;
+            for (int p = 1; p <= Ports; ++p)
+                milliwatts += rig->sim.command(QStringLiteral("get port %1 power").arg(p)).toInt();
+            return QString::asprintf("%.1f W", milliwatts / 1000.0);
+        };
+        QVERIFY(rig->waitPasses(1));
+        QCOMPARE(rig->text(ctl::TotalPower), sum());
+        QCOMPARE(sum(), QStringLiteral("20.1 W")); // port 6, switched off, draws nothing
+
+        rig->sim.control("set port 2 power 15400");
+        QTRY_COMPARE_WITH_TIMEOUT(rig->text(ctl::TotalPower), sum(), WaitMs);
+        QCOMPARE(sum(), QStringLiteral("33.6 W"));
+        QCOMPARE(rig->feedback().texts(), QStringList());
+    }
+
+    void historyDrawsAndExportsTheSimulatorsValues_data() { links(); }
+    void historyDrawsAndExportsTheSimulatorsValues()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        rig->click(ctl::History);
+        HistoryWindow* history = rig->window().historyWindow();
+        QVERIFY(history && history->isVisible());
+        const PowerHistory& samples = rig->window().history();
+        // Two samples of every port, 10 s apart on the clock.
+        QTRY_VERIFY_WITH_TIMEOUT(samples.sampleCount(1) >= 2 && samples.sampleCount(Ports) >= 2, WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(history->series(3) && history->series(3)->count() >= 2, WaitMs);
+        QCOMPARE(history->series(3)->points().constLast().y(), (1000 + 437 * 3) / 1000.0);
+        QVERIFY(history->note().startsWith(QStringLiteral("Each port is sampled")));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("history.csv"));
+        rig->feedback().saveFile = [&] { return path; };
+        history->exportCsv();
+        QCOMPARE(rig->feedback().texts(), QStringList());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.first(), QByteArray("time,port,power_mW,voltage_V,current_mA,status"));
+        int rows = 0;
+        for (int p = 1; p <= Ports; ++p)
+            rows += samples.sampleCount(p);
+        QCOMPARE(lines.size(), rows + 2); // and the empty rest after the last line end
+        QDateTime previous;
+        for (const QByteArray& line : lines.mid(1, rows)) {
+            const QList<QByteArray> fields = line.split(',');
+            QCOMPARE(fields.size(), 6);
+            const QDateTime at = QDateTime::fromString(QString::fromLatin1(fields[0]), Qt::ISODateWithMs);
+            QVERIFY2(at.isValid() && at.timeSpec() == Qt::UTC, fields[0].constData());
+            QVERIFY(!previous.isValid() || at >= previous);
+            previous = at;
+            const int port = fields[1].toInt();
+            QVERIFY(port >= 1 && port <= Ports);
+            const SimPort expected = simPort(rig->sim, port);
+            QCOMPARE(fields[2].toInt(), expected.power);
+            QCOMPARE(fields[3].toDouble(), expected.voltage / 10.0);
+            QCOMPARE(fields[4].toInt(), expected.current);
+            QCOMPARE(fields[5].toInt(), expected.status);
+        }
+        QCOMPARE(simPort(rig->sim, 6).power, 0);
+
+        QFETCH(bool, network);
+        if (!network) // the same window on either link
+            QVERIFY(history->grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window_session.png")));
+    }
+
+    // Port 3 goes off, stays off the off time on the clock (as the simulator saw it), and on again;
+    // the controls stay locked meanwhile and the progress counts the seconds down. Each real
+    // millisecond of the exchanges around the wait counts 20 on this clock: the port is off at
+    // least the off time, and well short of twice it.
+    void cyclingAPortSwitchesItOffThenOn_data() { links(); }
+    void cyclingAPortSwitchesItOffThenOn()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        rig->sim.clearPortLog();
+        QList<std::pair<qint64, QString>> countdown;
+        QObject::connect(rig->controls().get<QProgressBar>(ctl::ProgressBar), &QProgressBar::valueChanged, this,
+                         [&] {
+                             if (rig->cycle().step() == PowerCycle::Step::Off)
+                                 countdown.append({rig->clock().now(), rig->text(ctl::ProgressText)});
+                         });
+        bool lockedThroughout = true;
+        struct LockWatch : PassObserver {
+            LockWatch(LinkRig& rig, bool& locked) : rig(rig), locked(locked) {}
+            void portRead(const PortReading&) override
+            {
+                if (rig.cycle().step() != PowerCycle::Step::Idle)
+                    locked = locked && !rig.controls().isEnabled(ctl::SendPortControl) &&
+                             !rig.controls().isEnabled(ctl::PowerCycle);
+            }
+            void displayCleared(bool) override {}
+            LinkRig& rig;
+            bool& locked;
+        } lockWatch(*rig, lockedThroughout);
+        rig->window().view().watch(lockWatch);
+
+        QVERIFY(rig->powerCycle({3}, 40));
+        QVERIFY(!rig->controls().isEnabled(ctl::SendPortControl));
+        QVERIFY(rig->cycleEnded());
+        QVERIFY(lockedThroughout);
+        QVERIFY(rig->controls().isEnabled(ctl::SendPortControl));
+        QVERIFY(rig->controls().isEnabled(ctl::PowerCycle));
+        QVERIFY(!rig->controls().isVisible(ctl::ProgressDialog));
+        QCOMPARE(rig->feedback().texts(), QStringList());
+
+        const QList<PortChange> changes = portChanges(rig->sim);
+        QCOMPARE(changes.size(), 2);
+        QVERIFY(changes[0].port == 3 && !changes[0].on);
+        QVERIFY(changes[1].port == 3 && changes[1].on);
+        const double offMs = double(changes[1].ms - changes[0].ms) / rig->scale();
+        qInfo("port 3 was off for %.0f ms of the clock", offMs);
+        QVERIFY2(offMs >= 40000 && offMs < 80000, qPrintable(QString::number(offMs)));
+
+        QCOMPARE(countdown.size(), 40);
+        for (int i = 0; i < 40; ++i) {
+            QCOMPARE(countdown[i].second, QStringLiteral("Port 3 off, on again in %1 s").arg(40 - i));
+            QCOMPARE(countdown[i].first - countdown[0].first, 1000 * i);
+        }
+        QCOMPARE(rig->sim.command("get port 3 enabled"), QStringLiteral("1"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig->controls().lamp(ctl::PortLampBase + 3), Lamp::Detecting, WaitMs);
+        QFETCH(bool, network);
+        if (!network) { // for a look by eye: the dialog as the lamp's menu opens it
+            rig->page().openPowerCycle(4);
+            QVERIFY(rig->dialog().grab().save(QStringLiteral(SCREENSHOT_DIR "/power_cycle_dialog.png")));
+            rig->dialog().reject();
+        }
+    }
+
+    void twoPortsCycleTogether_data() { links(); }
+    void twoPortsCycleTogether()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        rig->sim.clearPortLog();
+        QVERIFY(rig->powerCycle({2, 4}, 1));
+        QVERIFY(rig->cycleEnded());
+        QCOMPARE(rig->feedback().texts(), QStringList());
+        const QList<PortChange> changes = portChanges(rig->sim);
+        QCOMPARE(changes.size(), 4);
+        QVERIFY(!changes[0].on && !changes[1].on && changes[2].on && changes[3].on);
+        QCOMPARE(changes[0].port + changes[1].port, 6);
+        QCOMPARE(changes[2].port + changes[3].port, 6);
+        QVERIFY(double(changes[2].ms - changes[1].ms) / rig->scale() >= 1000);
+        for (int port = 1; port <= Ports; ++port)
+            QCOMPARE(rig->sim.command(QStringLiteral("get port %1 enabled").arg(port)),
+                     QString::number(port == 6 ? 0 : 1));
+        QCOMPARE(rig->dialog().offTime()->value(), 1); // remembered for the run
+    }
+
+    // Port 6 is switched off: neither the dialog nor its lamp's menu offers it.
+    void aDisabledPortIsNotOffered_data() { links(); }
+    void aDisabledPortIsNotOffered()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        rig->click(ctl::PowerCycle);
+        QVERIFY(rig->dialog().isVisible());
+        for (int port = 1; port <= 24; ++port)
+            QCOMPARE(rig->dialog().portBox(port)->isVisibleTo(&rig->dialog()), port <= Ports && port != 6);
+        QVERIFY(!rig->dialog().okButton()->isEnabled()); // nothing ticked yet
+        QCOMPARE(rig->dialog().offTime()->value(), 5);
+        rig->dialog().reject();
+        QObject owner;
+        QCOMPARE(rig->page().lampActions(6, &owner).at(0)->text(), QStringLiteral("Power-cycle port 6"));
+        QVERIFY(!rig->page().lampActions(6, &owner).at(0)->isEnabled());
+        QAction* five = rig->page().lampActions(5, &owner).at(0);
+        QVERIFY(five->isEnabled());
+        five->trigger();
+        QVERIFY(rig->dialog().isVisible());
+        QVERIFY(rig->dialog().portBox(5)->isChecked());
+        QCOMPARE(rig->dialog().chosenPorts(), std::vector<int>{5});
+        rig->dialog().reject();
+        QVERIFY(!rig->cycle().start({6}, 5));
+        QCOMPARE(rig->cycle().step(), PowerCycle::Step::Idle);
+    }
+
+    void aRefusedOnWriteIsReported_data() { links(); }
+    void aRefusedOnWriteIsReported()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        rig->whenOff([&] { rig->sim.control("refuse-sets on"); });
+        QVERIFY(rig->powerCycle({3}, 2));
+        QVERIFY(rig->cycleEnded());
+        rig->sim.control("refuse-sets off");
+        const QStringList texts = rig->feedback().texts();
+        QVERIFY2(texts.contains(QStringLiteral("Port 3 stayed off: the device did not switch it on again.")),
+                 qPrintable(texts.join(u'|')));
+        QCOMPARE(rig->sim.command("get port 3 enabled"), QStringLiteral("0"));
+        QVERIFY(rig->controls().isEnabled(ctl::SendPortControl));
+        QCOMPARE(rig->feedback().shown.last().title, QStringLiteral("Error"));
+    }
+
+    // The device falls silent while the ports are off: the session ends as on any loss.
+    void aDeviceLostMidCycleEndsTheSession_data() { links(); }
+    void aDeviceLostMidCycleEndsTheSession()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        QFETCH(bool, network);
+        rig->whenOff([&] { rig->sim.control(network ? "snmp stop" : "silent on"); });
+        QVERIFY(rig->powerCycle({3}, 2));
+        DeviceState& state = rig->window().state();
+        QVERIFY(QTest::qWaitFor([&] { return !state.serialLinked && !state.networkLinked; }, 60000));
+        QCOMPARE(rig->cycle().step(), PowerCycle::Step::Idle);
+        QCOMPARE(rig->feedback().texts(), QStringList{LostText});
+        QVERIFY(!rig->controls().isVisible(ctl::ProgressDialog));
+        QVERIFY(rig->controls().isEnabled(ctl::SearchPoe));
+        QVERIFY(!rig->controls().isEnabled(ctl::PowerCycle));
+        QVERIFY(!rig->controls().isEnabled(ctl::SendPortControl));
+        QCOMPARE(rig->text(ctl::TotalPower), QString());
+        QVERIFY(rig->page().powerCycle().offeredPorts().empty());
+    }
+};
+
+QTEST_MAIN(tst_PowerEndToEnd)
+#include "tst_powerendtoend.moc"

@@ -1,0 +1,283 @@
+#include "ui/HistoryWindow.h"
+
+#include "core/OperatorFeedback.h"
+#include "core/PowerHistory.h"
+#include "ui/DialogUnits.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateTimeAxis>
+#include <QDir>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+
+struct RangeChoice {
+    const char* text;
+    qint64 spanMs;
+    const char* timeFormat;
+};
+constexpr std::array<RangeChoice, 3> Ranges{{
+    {"Last 10 minutes", 600'000, "hh:mm:ss"},
+    {"Last hour", 3'600'000, "hh:mm"},
+    {"Last 24 hours", 86'400'000, "ddd hh:mm"},
+}};
+
+// A day of samples would be 8640 points a line: each line is drawn from at most this many
+// stretches of time, by the lowest and highest power in each, about a point for each pixel of the
+// plot. More only cost time: a day of 24 lines of 1000 stretches took 120 ms to draw.
+constexpr qint64 MaxStretches = 400;
+// Samples of one pass come port by port; the chart is redrawn once for them.
+constexpr int RedrawDelayMs = 250;
+
+const QString EmptyNote = QStringLiteral("No samples yet in this session.");
+const QString KeptNote =
+    QStringLiteral("Each port is sampled at most every 10 s from the passes; the last 24 hours are kept.");
+
+QString portName(int port)
+{
+    return QStringLiteral("Port %1").arg(port);
+}
+
+} // namespace
+
+HistoryWindow::HistoryWindow(const PowerHistory& history, OperatorFeedback& feedback, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                          Qt::WindowCloseButtonHint),
+      history_(history), feedback_(feedback)
+{
+    setWindowTitle(QStringLiteral("Power History"));
+    setFont(fonts::dialog());
+    build();
+    redrawTimer_.setSingleShot(true);
+    redrawTimer_.setInterval(RedrawDelayMs);
+    connect(&redrawTimer_, &QTimer::timeout, this, &HistoryWindow::redraw);
+    connect(&history_, &PowerHistory::sampled, this, &HistoryWindow::markDirty);
+    connect(&history_, &PowerHistory::cleared, this, [this] { markDirty(0); });
+    dirty_.set();
+    redraw();
+}
+
+void HistoryWindow::build()
+{
+    auto* layout = new QGridLayout(this);
+
+    auto* portsLabel = new QLabel(QStringLiteral("Ports"), this);
+    ports_ = new QListWidget(this);
+    ports_->setAccessibleName(QStringLiteral("Ports drawn"));
+    portsLabel->setBuddy(ports_);
+    for (int port = 1; port <= MaxPorts; ++port) {
+        auto* item = new QListWidgetItem(portName(port), ports_);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
+    }
+    ports_->setFixedWidth(ports_->sizeHintForColumn(0) + 36);
+    connect(ports_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        markDirty(ports_->row(item) + 1);
+    });
+
+    auto* rangeLabel = new QLabel(QStringLiteral("&Show"), this);
+    range_ = new QComboBox(this);
+    range_->setAccessibleName(QStringLiteral("Time range"));
+    rangeLabel->setBuddy(range_);
+    for (const RangeChoice& choice : Ranges)
+        range_->addItem(QString::fromLatin1(choice.text), QVariant::fromValue(choice.spanMs));
+    connect(range_, &QComboBox::currentIndexChanged, this, [this] {
+        dirty_.set();
+        redraw();
+    });
+
+    export_ = new QPushButton(QStringLiteral("&Export CSV..."), this);
+    export_->setAutoDefault(false);
+    connect(export_, &QPushButton::clicked, this, &HistoryWindow::exportCsv);
+
+    chart_ = new QChart;
+    chart_->legend()->setAlignment(Qt::AlignRight);
+    chart_->setMargins(QMargins(4, 4, 4, 4));
+    timeAxis_ = new QDateTimeAxis;
+    timeAxis_->setTitleText(QStringLiteral("Time"));
+    timeAxis_->setTickCount(7);
+    powerAxis_ = new QValueAxis;
+    powerAxis_->setTitleText(QStringLiteral("Power (W)"));
+    powerAxis_->setLabelFormat(QStringLiteral("%.1f"));
+    chart_->addAxis(timeAxis_, Qt::AlignBottom);
+    chart_->addAxis(powerAxis_, Qt::AlignLeft);
+    view_ = new QChartView(chart_, this);
+    view_->setRenderHint(QPainter::Antialiasing);
+    view_->setAccessibleName(QStringLiteral("Power chart"));
+    view_->setMinimumSize(560, 320);
+
+    note_ = new QLabel(this);
+    note_->setWordWrap(true);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(rangeLabel);
+    top->addWidget(range_);
+    top->addStretch();
+    top->addWidget(export_);
+    layout->addWidget(portsLabel, 0, 0);
+    layout->addWidget(ports_, 1, 0, 2, 1);
+    layout->addLayout(top, 0, 1);
+    layout->addWidget(view_, 1, 1);
+    layout->addWidget(note_, 2, 1);
+    layout->setColumnStretch(1, 1);
+    layout->setRowStretch(1, 1);
+}
+
+void HistoryWindow::chooseOnly(int port)
+{
+    {
+        const QSignalBlocker quiet(ports_);
+        for (int k = 1; k <= MaxPorts; ++k)
+            ports_->item(k - 1)->setCheckState(k == port ? Qt::Checked : Qt::Unchecked);
+    }
+    dirty_.set();
+    redraw();
+}
+
+void HistoryWindow::setPortChosen(int port, bool chosen)
+{
+    if (port >= 1 && port <= MaxPorts)
+        ports_->item(port - 1)->setCheckState(chosen ? Qt::Checked : Qt::Unchecked);
+}
+
+bool HistoryWindow::isPortChosen(int port) const
+{
+    return port >= 1 && port <= MaxPorts && ports_->item(port - 1)->checkState() == Qt::Checked;
+}
+
+void HistoryWindow::setRangeIndex(int index)
+{
+    if (index != range_->currentIndex()) {
+        range_->setCurrentIndex(index);
+        return;
+    }
+    dirty_.set();
+    redraw();
+}
+
+QString HistoryWindow::note() const
+{
+    return note_->text();
+}
+
+void HistoryWindow::markDirty(int port)
+{
+    if (port >= 1 && port <= MaxPorts)
+        dirty_.set(std::size_t(port));
+    else
+        dirty_.set();
+    if (!redrawTimer_.isActive())
+        redrawTimer_.start();
+}
+
+void HistoryWindow::redraw()
+{
+    redrawTimer_.stop();
+    const qint64 span = range_->currentData().toLongLong();
+    const qint64 now = history_.now();
+    drawnSince_ = now - span;
+    for (int port = 1; port <= MaxPorts; ++port)
+        if (dirty_.test(std::size_t(port)))
+            drawPort(port, drawnSince_);
+    dirty_.reset();
+    timeAxis_->setFormat(QString::fromLatin1(Ranges[std::size_t(std::max(0, range_->currentIndex()))].timeFormat));
+    timeAxis_->setRange(history_.timeOf(drawnSince_), history_.timeOf(now));
+    double highest = 0;
+    for (const QLineSeries* series : series_)
+        if (series)
+            for (const QPointF& point : series->points())
+                highest = std::max(highest, point.y());
+    powerAxis_->setRange(0, std::max(1.0, highest * 1.1));
+    powerAxis_->applyNiceNumbers();
+    describe();
+}
+
+void HistoryWindow::drawPort(int port, qint64 sinceMs)
+{
+    QLineSeries*& series = series_[std::size_t(port)];
+    // A port without samples gets no line, nor a place in the legend.
+    if (!isPortChosen(port) || history_.sampleCount(port) == 0) {
+        if (series) {
+            chart_->removeSeries(series);
+            delete series;
+            series = nullptr;
+        }
+        return;
+    }
+    if (!series) {
+        series = new QLineSeries;
+        series->setName(portName(port));
+        chart_->addSeries(series);
+        series->attachAxis(timeAxis_);
+        series->attachAxis(powerAxis_);
+    }
+    const qint64 stretchMs =
+        std::max(PowerHistory::IntervalMs, (history_.now() - sinceMs + MaxStretches - 1) / MaxStretches);
+    const double epochMs = double(history_.timeOf(0).toMSecsSinceEpoch());
+    QList<QPointF> points;
+    // The lowest and highest power of each stretch, in the order they were read.
+    qint64 stretch = -1;
+    QPointF low;
+    QPointF high;
+    auto flush = [&] {
+        if (stretch < 0)
+            return;
+        points.append(low.x() <= high.x() ? low : high);
+        if (low != high)
+            points.append(low.x() <= high.x() ? high : low);
+    };
+    history_.forEach(port, sinceMs, [&](const PowerSample& sample) {
+        if (!std::isfinite(sample.powerMw))
+            return;
+        const QPointF point(epochMs + double(sample.atMs), double(sample.powerMw) / 1000);
+        const qint64 at = (sample.atMs - sinceMs) / stretchMs;
+        if (at != stretch) {
+            flush();
+            stretch = at;
+            low = high = point;
+        } else if (point.y() < low.y()) {
+            low = point;
+        } else if (point.y() > high.y()) {
+            high = point;
+        }
+    });
+    flush();
+    series->replace(points);
+}
+
+void HistoryWindow::describe()
+{
+    note_->setText(history_.isEmpty() ? EmptyNote : KeptNote);
+    QStringList latest;
+    for (int port = 1; port <= MaxPorts; ++port) {
+        const QLineSeries* series = series_[std::size_t(port)];
+        if (series && series->count() > 0)
+            latest << QStringLiteral("%1 %2 W").arg(portName(port)).arg(series->points().constLast().y(), 0, 'f', 1);
+    }
+    view_->setAccessibleDescription(latest.isEmpty() ? note_->text() : latest.join(QStringLiteral(", ")));
+}
+
+void HistoryWindow::exportCsv()
+{
+    const QString name = QStringLiteral("power-history-%1.csv")
+                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString path = feedback_.chooseFileToSave(name, {QStringLiteral("CSV files (*.csv)")});
+    if (path.isEmpty())
+        return;
+    const QString reason = history_.exportCsv(path);
+    if (!reason.isEmpty())
+        feedback_.error(QStringLiteral("The power history could not be written to %1: %2")
+                            .arg(QDir::toNativeSeparators(path), reason));
+}
