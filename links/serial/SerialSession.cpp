@@ -13,6 +13,7 @@
 #include "links/serial/SerialProtocol.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace
 {
@@ -334,6 +335,11 @@ void SerialSession::finishReply()
     if (!link_.userCommandActive)
         ctx_.view.hideProgress();
     sendNextRequest();
+    // The next request is under way: the session goes on while the message is up.
+    if (!unacknowledgedWrite_.isEmpty())
+        ctx_.feedback.error(text::writeError(
+            std::exchange(unacknowledgedWrite_, QString()),
+            QStringLiteral("The device did not acknowledge the write; the page shows what it holds.")));
 }
 
 void SerialSession::transmit()
@@ -447,11 +453,10 @@ void SerialSession::rejectReply()
         s.clearPortStaticRead();
         ctx_.view.unlockControls();
         link.pendingStatusRead = true;
+        // Told once the device answers again; a device gone silent gets the message of a lost
+        // connection alone.
+        unacknowledgedWrite_ = writeName_;
         sendNextRequest();
-        // Told once the reads are under way: the session goes on while the message is up.
-        ctx_.feedback.error(text::writeError(
-            writeName_,
-            QStringLiteral("The device did not acknowledge the write; the page shows what it holds.")));
         return;
     }
     ++s.serialFailures;
@@ -475,6 +480,7 @@ void SerialSession::endSession(bool reportLost)
     link.clearRequests();
     link.userCommandActive = false;
     link.resetPending = false;
+    unacknowledgedWrite_.clear();
     if (reportLost)
         ctx_.feedback.error(text::ConnectionLost);
     ctx_.view.clearDeviceDisplay();

@@ -82,4 +82,5 @@ private:
     FirmwareDownload download_;
     QHash<QString, QString> portPaths_; // COM port list entry -> device path
     QString writeName_;                 // the operator's write under way
+    QString unacknowledgedWrite_;       // a write given up, told once the device answers again
 };

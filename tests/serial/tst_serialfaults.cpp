@@ -206,11 +206,17 @@ private slots:
 
         QCOMPARE(sim.command("delay 400"), QStringLiteral("ok"));
         rig.click(ctl::SendPortControl);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.texts().isEmpty(), WaitMs);
-        QCOMPARE(rig.feedback.texts().first(),
-                 QStringLiteral("'Send Port Control' Error !  The device did not acknowledge the write; "
-                                "the page shows what it holds."));
+        // On time again as soon as the write has been given up.
+        const SerialLink& link = rig.spanmon->serialLink();
+        QTRY_VERIFY_WITH_TIMEOUT(link.userCommandActive, WaitMs);
+        QDeadlineTimer deadline(WaitMs);
+        while (link.userCommandActive && !deadline.hasExpired())
+            QTest::qWait(2);
         QCOMPARE(sim.command("delay 0"), QStringLiteral("ok"));
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.texts().isEmpty(), WaitMs);
+        QCOMPARE(rig.feedback.texts(),
+                 QStringList{"'Send Port Control' Error !  The device did not acknowledge the write; "
+                             "the page shows what it holds."});
         rig.feedback.shown.clear();
         QTest::qWait(600);
         if (!rig.state().serialLinked)
