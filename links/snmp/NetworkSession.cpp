@@ -21,10 +21,10 @@ const QString ConnectionLost = QStringLiteral("Connction Error! Please Check AC 
 constexpr int CheckSteps = 4;
 constexpr int PortPause = 100; // ms after the last object of each port
 
-// The other of the two values of an on/off object; anything else stays as it was.
-int opposite(int value, int unchanged)
+// The other of the two values of an on/off object.
+int opposite(int value)
 {
-    return value == mib::Off ? mib::On : value == mib::On ? mib::Off : unchanged;
+    return value == mib::Off ? mib::On : mib::Off;
 }
 
 } // namespace
@@ -115,9 +115,17 @@ void NetworkSession::checkWriteCommunity()
     case 1:
         view.showProgress(CheckingCommunity);
         view.setProgress(CheckSteps, 1);
+        if (read != mib::Off && read != mib::On) {
+            // Nothing to flip: writing back what is there would prove nothing. Stalls as a
+            // refused write does.
+            s.snmpPhase = 4;
+            ctx_.feedback.error(CommunityError);
+            view.hideProgress();
+            return;
+        }
         s.snmpPhase = 2;
         s.readBack = read;
-        s.setValue = opposite(read, s.setValue);
+        s.setValue = opposite(read);
         releaseAfter(500);
         return;
     case 2: // the worker has written setValue
@@ -135,7 +143,7 @@ void NetworkSession::checkWriteCommunity()
             view.hideProgress();
             return;
         }
-        s.setValue = opposite(read, s.setValue); // the value found in the first phase
+        s.setValue = opposite(read); // the value found in the first phase
         releaseAfter(500);
         return;
     default: // 4: the first value is back
