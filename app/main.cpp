@@ -1,6 +1,7 @@
+#include "app/ExitOnSignals.h"
+#include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "ui/DialogFeedback.h"
-#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -51,9 +52,12 @@ int main(int argc, char* argv[])
 
     Clock clock;
     DialogFeedback feedback;
-    MainWindow window(clock, feedback);
+    Spanmon spanmon(clock, feedback);
+    MainWindow& window = spanmon.window();
     feedback.setParent(&window);
     window.setWindowIcon(icon);
+    // kill, Ctrl+C and logout end Spanmon as closing the window does, without the question.
+    ExitOnSignals exitOnSignals([&window] { window.controller().stopLinks(); });
     window.show();
     return app.exec();
 }

@@ -5,7 +5,9 @@
 #include <QLoggingCategory>
 #include <QTimer>
 
+#include <cstdio>
 #include <functional>
+#include <string>
 #include <sys/resource.h>
 
 // Helpers the benchmarks share.
@@ -19,6 +21,15 @@ inline void prepareWindowBenchmark()
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QLoggingCategory::setFilterRules(QStringLiteral("spanmon.controls.warning=false"));
+}
+
+// One figure for the summary that scripts/bench.sh prints at the end: a line
+// "BENCH name value unit target". The target compares the value with a bound ("<50", "<=1.10",
+// ">=255"); "-" marks a figure shown without one.
+inline void figure(const std::string& name, double value, const char* unit, const char* target = "-")
+{
+    std::printf("BENCH %s %.6g %s %s\n", name.c_str(), value, unit, target);
+    std::fflush(stdout);
 }
 
 // CPU time of this process so far, user and system.

@@ -4,7 +4,7 @@
 #include "BenchSupport.h"
 #include "MidspanSimProcess.h"
 #include "core/ControlIds.h"
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -14,10 +14,10 @@
 
 // Chooses the serial link and the simulator's port as the operator does and searches; true once
 // the simulator is listed (not yet selected).
-inline bool searchSimulator(MainWindow& window, const MidspanSimProcess& sim)
+inline bool searchSimulator(Spanmon& spanmon, const MidspanSimProcess& sim)
 {
-    window.controller().serialSession().enumerator().setVirtualPorts(sim.directory(),
-                                                                     QStringLiteral("ttyV*"));
+    spanmon.serial().enumerator().setVirtualPorts(sim.directory(), QStringLiteral("ttyV*"));
+    MainWindow& window = spanmon.window();
     WidgetControls& controls = window.controls();
     auto* link = controls.get<QComboBox>(ctl::LinkCombo);
     link->setCurrentIndex(1);

@@ -1,19 +1,23 @@
 #pragma once
 
+#include <functional>
+
 class Clock;
 class Controls;
 class DeviceView;
+class MidspanLink;
 class OperatorFeedback;
 struct DeviceState;
-struct SerialLink;
 
-// What sessions, pages and operations share: the device record, the serial link's record,
-// the controls by identifier with the window operations on them, the clock and the operator.
+// What links, pages and operations share: the device record, the controls by identifier with
+// the window operations on them, the clock, the operator and the link the operator chose.
 struct AppContext {
     DeviceState& state;
-    SerialLink& serial;
     Controls& controls;
     DeviceView& view;
     Clock& clock;
     OperatorFeedback& feedback;
+    MidspanLink* link = nullptr;
+    // Opens the link settings dialog without waiting for it to close.
+    std::function<void()> openSettings;
 };

@@ -1,5 +1,7 @@
 #include "core/Clock.h"
 
+#include <QEventLoop>
+
 #include <algorithm>
 #include <cmath>
 
@@ -100,4 +102,11 @@ void Clock::flushDeferred()
         deferred_.pop_front();
         work();
     }
+}
+
+void Clock::wait(int ms)
+{
+    QEventLoop loop;
+    pace({ms, [&loop] { loop.quit(); }});
+    loop.exec();
 }

@@ -49,6 +49,10 @@ public:
     // Runs the work now when no sequence runs, otherwise right after the sequence ends.
     void whenIdle(std::function<void()> work);
 
+    // Returns after a pause of ms, with the event loop running meanwhile: for programs that
+    // talk to the device as a plain sequence of requests, without a window.
+    void wait(int ms);
+
 signals:
     void expired(TimerId timer);
 

@@ -6,7 +6,6 @@ namespace ctl
 {
 
 // Templates (windows), usable where a whole window is shown or hidden.
-inline constexpr int MainDialog = 102;
 inline constexpr int PortPage = 135;
 inline constexpr int InfoPage = 136;
 inline constexpr int DescriptionDialog = 175;

@@ -8,3 +8,18 @@ Lamp lampForStatus(int status)
         return Lamp::Detecting;
     return Lamp::DisabledOrError;
 }
+
+QString lampMeaning(Lamp lamp)
+{
+    switch (lamp) {
+    case Lamp::Connected:
+        return QStringLiteral("Port Connected");
+    case Lamp::Detecting:
+        return QStringLiteral("Detecting");
+    case Lamp::DisabledOrError:
+        return QStringLiteral("Disable/Error");
+    case Lamp::NoData:
+        break;
+    }
+    return QStringLiteral("No data");
+}

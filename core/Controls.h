@@ -8,6 +8,8 @@ enum class Lamp { NoData, Connected, Detecting, DisabledOrError };
 // Lamp for a port status code from the device: 8 connected; 1-5 and 9 detecting; the rest
 // (0, 6, 7 and anything above 9) disabled or in error.
 Lamp lampForStatus(int status);
+// What a lamp means, for the LED key, screen readers and the command-line tool.
+QString lampMeaning(Lamp lamp);
 
 // Every control of every window, reached by its numeric identifier. Sessions and operations
 // write through this and never see a widget, so they run against a fake in tests.

@@ -37,9 +37,6 @@ struct DeviceState {
     QString searchPrefix;
     QString deviceAddress;
     bool lastAddress = false;
-    int searchIndex = 0;
-    std::array<QString, 99> foundAddress; // slot n >= 1: n-th found device
-    std::array<QString, 99> foundModel;
     bool searchDone = false;
     bool deviceListValid = false;
     bool sessionReady = false;
@@ -49,11 +46,9 @@ struct DeviceState {
     QString networkModel;
     QString readCommunity;
     QString writeCommunity;
-    QString activeCommunity;
     QString v3User;
     QString v3AuthPassword;
     QString v3PrivPassword;
-    QString identityOid = QStringLiteral("1.3.6.1.4.1.24852.2.1.0");
     QString requestOid;
     QString responseText;
     bool writeRefused = false; // the worker's set was refused by the agent since the session cleared it
@@ -73,7 +68,6 @@ struct DeviceState {
     std::array<int, MaxPorts + 1> portAdminState{};  // by port; 2 = enabled
     std::array<int, MaxPorts> portEnableWanted{};    // by port - 1; serial 0/1, network 1/2
     std::array<int, MaxPorts + 1> portStatus{};      // by port
-    std::array<int, MaxPorts + 1> portStatusShown{}; // by port
     std::array<quint8, MaxPorts> portStaticRead{};   // by port - 1
     int pollPort = 0;
     int editPort = 0;

@@ -1,18 +1,11 @@
 #include "core/LinkIni.h"
 
+#include "core/RegularFile.h"
+
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
-#include <QTemporaryFile>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <vector>
 
 namespace
 {
@@ -165,17 +158,17 @@ QString decode(const QByteArray& bytes)
     return utf8.hasError() ? QString::fromLatin1(bytes) : text;
 }
 
-QByteArray readFile(const QString& path)
+regularfile::Content readFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return regularfile::read(path, LinkIni::SizeLimit, regularfile::Links::Refuse);
 }
 
-QString systemError(int error)
+QByteArray bytesOf(const QString& path, std::optional<QString>* problem)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    regularfile::Content content = readFile(path);
+    if (problem)
+        *problem = content.problem;
+    return content.bytes;
 }
 
 } // namespace
@@ -234,14 +227,14 @@ LinkIni LinkIni::inWorkingDirectory()
     return LinkIni(QDir::current().filePath(QStringLiteral("Link.ini")));
 }
 
-QString LinkIni::value(const QString& section, const QString& key) const
+QString LinkIni::value(const QString& section, const QString& key, std::optional<QString>* problem) const
 {
-    return decode(IniText(readFile(path_)).value(section.toUtf8(), key.toUtf8()));
+    return decode(IniText(bytesOf(path_, problem)).value(section.toUtf8(), key.toUtf8()));
 }
 
-LinkSettings LinkIni::read() const
+LinkSettings LinkIni::read(std::optional<QString>* problem) const
 {
-    const IniText text(readFile(path_));
+    const IniText text(bytesOf(path_, problem));
     LinkSettings settings;
     for (const Entry& entry : Entries)
         if (entry.field)
@@ -251,45 +244,18 @@ LinkSettings LinkIni::read() const
 
 std::optional<QString> LinkIni::write(const LinkSettings& settings) const
 {
-    // A link named Link.ini stays a link: its target is rewritten.
-    const QFileInfo link(path_);
-    const QString target = link.isSymLink() && link.exists() ? link.canonicalFilePath() : path_;
+    const regularfile::Content old = readFile(path_);
+    if (old.problem)
+        return old.problem;
 
-    QByteArray old;
-    struct stat existing = {};
-    const bool exists = ::stat(QFile::encodeName(target).constData(), &existing) == 0;
-    if (exists) {
-        if (!S_ISREG(existing.st_mode))
-            return QStringLiteral("it is not a file");
-        QFile file(target);
-        if (!file.open(QIODevice::ReadOnly))
-            return file.errorString();
-        old = file.readAll();
-    }
-
-    IniText text(old);
+    IniText text(old.bytes);
     for (const Entry& entry : Entries)
         text.setValue(entry.section, entry.key,
                       entry.field ? (settings.*entry.field).toUtf8() : QByteArray());
-    if (exists && text.bytes() == old)
+    if (text.bytes().size() > SizeLimit)
+        return QStringLiteral("it would grow larger than %1").arg(regularfile::sizeText(SizeLimit));
+    // An unchanged file is left alone unless others may read it.
+    if (!old.missing && text.bytes() == old.bytes && (old.mode & 077) == 0)
         return std::nullopt;
-
-    // QTemporaryFile creates the file readable and writable by its owner only.
-    QTemporaryFile temporary(QFileInfo(target).absolutePath() + QStringLiteral("/.Link.ini.XXXXXX"));
-    if (!temporary.open())
-        return temporary.errorString();
-    if (exists) {
-        ::fchmod(temporary.handle(), existing.st_mode & 07777);
-        // Keeps the owner when an administrator saves another user's file; refused otherwise.
-        [[maybe_unused]] const int ignored = ::fchown(temporary.handle(), existing.st_uid, existing.st_gid);
-    }
-    if (temporary.write(text.bytes()) != text.bytes().size() || !temporary.flush())
-        return temporary.errorString();
-    if (::fsync(temporary.handle()) != 0)
-        return systemError(errno);
-    if (::rename(QFile::encodeName(temporary.fileName()).constData(),
-                 QFile::encodeName(target).constData()) != 0)
-        return systemError(errno);
-    temporary.setAutoRemove(false);
-    return std::nullopt;
+    return regularfile::replace(path_, text.bytes());
 }

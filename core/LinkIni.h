@@ -52,12 +52,17 @@ private:
 // Link.ini: the network link settings, kept across runs. Texts are stored as UTF-8; a value
 // that is not valid UTF-8 (written by another program in a Windows code page) reads as Latin-1.
 //
-// Writing keeps the file safe: the new content goes to a temporary file beside it, which then
-// replaces the old one, so a failure leaves the old file as it was. A new file is readable by
-// its owner only, as it holds pass phrases; an existing one keeps its permissions.
+// Only a regular file of at most SizeLimit bytes is read or rewritten, and a symbolic link is
+// never followed: the folder may be one that others can write. Writing keeps the file safe: the
+// new content goes to a temporary file beside it, which then replaces the old one, so a failure
+// leaves the old file as it was. As the file holds pass phrases, the file written is always
+// this user's and readable by this user only, whatever the old one was; another user's file is
+// left alone.
 class LinkIni
 {
 public:
+    static constexpr qint64 SizeLimit = 64 * 1024;
+
     explicit LinkIni(QString path) : path_(std::move(path)) {}
 
     // Link.ini in the current working directory at the moment of the call.
@@ -65,10 +70,12 @@ public:
 
     const QString& path() const { return path_; }
 
-    // One value; a missing file, section or key reads as empty text.
-    QString value(const QString& section, const QString& key) const;
-    // All seven values at once.
-    LinkSettings read() const;
+    // One value; a missing file, section or key reads as empty text, and so does a file that
+    // cannot be read, whose reason goes to *problem when given.
+    QString value(const QString& section, const QString& key,
+                  std::optional<QString>* problem = nullptr) const;
+    // All seven values at once, as value() reads them.
+    LinkSettings read(std::optional<QString>* problem = nullptr) const;
 
     // Stores the settings, keeping every other byte of an existing file. Returns the reason
     // when the file could not be written; the file is then unchanged.

@@ -26,7 +26,12 @@ void LinkSettingsForm::open()
 
     const LinkIni file = LinkIni::inWorkingDirectory();
     state_.settingsPath = file.path();
-    const LinkSettings stored = file.read();
+    std::optional<QString> problem;
+    const LinkSettings stored = file.read(&problem);
+    if (problem)
+        feedback_.warning(QStringLiteral("Can not read the settings in %1 :\r\n%2.\r\n"
+                                         "Nothing is taken from it.")
+                              .arg(file.path(), *problem));
     controls_.setText(FirstAddress, stored.ip);
     controls_.setText(EndOctet, state_.searchLast != 0 ? QString::number(state_.searchLast) : stored.endIp);
     controls_.setText(ReadCommunity, orStored(state_.readCommunity, stored.readCommunity));

@@ -20,6 +20,14 @@ struct Message {
 // The captions the program uses.
 inline const QString AppTitle = QStringLiteral("Spanmon");
 
+// Texts both links show.
+namespace text
+{
+inline const QString NoPoeDevice = QStringLiteral("No PoE Device !!");
+inline const QString ConnectionLost = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
+inline const QString Processing = QStringLiteral("Processing............");
+} // namespace text
+
 class OperatorFeedback
 {
 public:

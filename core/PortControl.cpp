@@ -1,74 +1,36 @@
 #include "core/PortControl.h"
 
-#include "core/Clock.h"
 #include "core/ControlIds.h"
+#include "core/Controls.h"
 #include "core/DeviceState.h"
-#include "core/DeviceView.h"
-#include "links/serial/SerialLink.h"
-#include "links/serial/SerialSession.h"
 
-void PortControl::readControls()
+PortWishes PortControl::wishes() const
 {
-    allPorts_ = ctx_.controls.isChecked(ctl::AllPorts);
-    legacy_ = ctx_.controls.isChecked(ctl::LegacyDetect);
+    PortWishes wishes;
+    for (int k = 1; k <= ctx_.state.portCount; ++k)
+        wishes.enabled[k - 1] = ctx_.controls.isChecked(ctl::PortEnableBase + k);
+    wishes.legacyDetection = ctx_.controls.isChecked(ctl::LegacyDetect);
+    return wishes;
 }
 
 void PortControl::sendPortControl()
 {
-    readControls();
-    DeviceState& s = ctx_.state;
-    switch (s.linkType) {
-    case LinkType::Network: {
-        // A pending serial reply time-out must not run between queuing and sending.
-        ctx_.clock.stop(TimerId::PollReply);
-        s.legacyDetectWanted = legacy_ ? 2 : 1;
-        s.pollPort = 1;
-        int ticked = 0;
-        for (int k = 1; k <= s.portCount; ++k) {
-            const bool on = ctx_.controls.isChecked(ctl::PortEnableBase + k);
-            s.portEnableWanted[k - 1] = on ? 2 : 1;
-            ticked += on;
-        }
-        s.pendingRequest = Request::PortEnable;
-        if (ticked == 0)
-            s.pendingRequest = Request::AllPortsOff;
-        if (ticked == s.portCount)
-            s.pendingRequest = Request::AllPortsOn;
-        break;
-    }
-    case LinkType::Serial:
-        queueSerialPortWrite();
-        break;
-    case LinkType::None:
-        break;
-    }
-}
-
-void PortControl::queueSerialPortWrite()
-{
-    DeviceState& s = ctx_.state;
-    SerialLink& serial = ctx_.serial;
-    SerialSession::restartReplyTimeout(ctx_);
-    // A missing reply to a write is no failure of the session.
-    serial.userCommandActive = true;
-    for (int k = 1; k <= s.portCount; ++k)
-        s.portEnableWanted[k - 1] = ctx_.controls.isChecked(ctl::PortEnableBase + k) ? 1 : 0;
-    serial.raiseOnly(&SerialLink::pendingPortWrite);
-    serial.serialPortIndex = 0;
+    if (ctx_.link)
+        ctx_.link->sendPortControl(wishes());
 }
 
 void PortControl::setAllPorts()
 {
-    readControls();
+    const bool all = ctx_.controls.isChecked(ctl::AllPorts);
     for (int k = 1; k <= ctx_.state.portCount; ++k)
-        ctx_.controls.setChecked(ctl::PortEnableBase + k, allPorts_);
+        ctx_.controls.setChecked(ctl::PortEnableBase + k, all);
 }
 
 void PortControl::chooseLegacyDetection()
 {
-    readControls();
-    ctx_.state.legacyDetect = legacy_ ? 1 : 0;
-    ctx_.controls.setVisible(ctl::LegacyEnabledNote, legacy_);
+    const bool legacy = ctx_.controls.isChecked(ctl::LegacyDetect);
+    ctx_.state.legacyDetect = legacy ? 1 : 0;
+    ctx_.controls.setVisible(ctl::LegacyEnabledNote, legacy);
 }
 
 QString PortControl::beginDescriptionEdit(int port)
@@ -92,20 +54,6 @@ void PortControl::endDescriptionEdit(bool saved, const QString& text)
         return;
 
     ctx_.controls.setText(ctl::PortDescriptionBase + port, s.newPortDescription);
-    switch (s.linkType) {
-    case LinkType::Network:
-        s.savedPort = port;
-        s.pendingRequest = Request::PortDescription;
-        break;
-    case LinkType::Serial:
-        queueSerialPortWrite();
-        break;
-    case LinkType::None:
-        break;
-    }
-}
-
-void PortControl::setLampForStatus(int status)
-{
-    ctx_.view.setPortLamp(ctx_.state.pollPort, status);
+    if (ctx_.link)
+        ctx_.link->sendPortDescription(port, wishes());
 }

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "core/AppContext.h"
+#include "core/MidspanLink.h"
 
 #include <QString>
 
 // What the port control page does with the operator's clicks, without the widgets: it reads
-// the page's tick boxes and description fields by identifier and queues requests for the link
-// in use (a code for the network link, flags for the serial link). Nothing here sends; the
-// link sessions carry the requests out at their next turn.
+// the page's tick boxes and description fields by identifier and hands the wishes to the link
+// the operator chose. Nothing here sends; the link carries the requests out at its next turn.
 class PortControl
 {
 public:
@@ -24,21 +24,13 @@ public:
     // description dialog. Returns that text.
     QString beginDescriptionEdit(int port);
     // The description dialog has ended, saved (with its text) or not. A changed text is shown
-    // and queued for the link in use.
+    // and handed to the link.
     void endDescriptionEdit(bool saved, const QString& text);
 
-    // Lamp of the port the link is working on (pollPort) for a status code from the device.
-    void setLampForStatus(int status);
-
-    bool allPortsWanted() const { return allPorts_; }
-    bool legacyWanted() const { return legacy_; }
-
 private:
-    void readControls();
-    void queueSerialPortWrite();
+    // The page's wishes as its boxes stand.
+    PortWishes wishes() const;
 
     AppContext& ctx_;
-    bool allPorts_ = false;
-    bool legacy_ = false;
     QString editText_;
 };

@@ -1,3 +1,4 @@
+#include "finder/ExitOnSignals.h"
 #include "finder/MainWindow.h"
 #include "finder/QtMessages.h"
 
@@ -50,6 +51,8 @@ int main(int argc, char* argv[])
     finder::QtMessages messages;
     finder::MainWindow window(messages);
     messages.setParent(&window);
+    // kill, Ctrl+C and logout end Ethfind as closing the window does.
+    finder::ExitOnSignals exitOnSignals([&window] { window.close(); });
     window.show();
     return app.exec();
 }

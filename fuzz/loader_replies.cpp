@@ -1,11 +1,13 @@
 // Loader replies of any content through the firmware download's step machine, over a driver
 // with no port open (its sends go nowhere). The first byte picks how many lines the firmware file
 // has; then come records of a kind byte and a reply of up to five bytes: a reply, the loader's
-// silence, or a new download once the last one has ended.
+// silence, or a new download once the last one has ended (started again in the loader when the
+// last one failed there).
 #include "FakeControls.h"
 #include "RecordingFeedback.h"
 #include "core/AppContext.h"
 #include "core/Clock.h"
+#include "core/ControlIds.h"
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "links/serial/FirmwareDownload.h"
@@ -27,7 +29,7 @@ namespace
 constexpr std::size_t ReplyBytes = 5; // the longest loader message, "TPE\r\n"
 constexpr int MostLines = 4;
 
-// Firmware files of 1 to MostLines lines, written once.
+// Firmware files of 1 to MostLines data records and the end record, written once.
 QString firmwareFile(int lines)
 {
     static QTemporaryDir dir;
@@ -38,6 +40,7 @@ QString firmwareFile(int lines)
             std::abort();
         for (int i = 0; i < lines; ++i)
             file.write("S1131000000102030405060708090A0B0C0D0E0F64\r\n");
+        file.write("S9030000FC\r\n");
     }
     return path;
 }
@@ -64,9 +67,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DeviceView view(state, controls);
     Clock clock;
     RecordingFeedback feedback;
-    AppContext context{state, link, controls, view, clock, feedback};
+    AppContext context{state, controls, view, clock, feedback, nullptr, {}};
     SerialPortDriver driver(link, clock);
-    FirmwareDownload download(context, driver);
+    FirmwareDownload download(context, link, driver);
+    download.leftInLoader = [&state] { state.serialLinked = false; };
+    state.linkType = LinkType::Serial;
+    controls.addItem(ctl::ComPortCombo, QStringLiteral("ttyV0"));
+    controls.setCurrentIndex(ctl::ComPortCombo, 0);
+    state.comPortName = QStringLiteral("ttyV0");
 
     const QString path = firmwareFile(1 + data[0] % MostLines);
     feedback.chooseFile = [path] { return path; };
@@ -83,7 +91,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         data += 1 + body;
         size -= 1 + body;
 
-        if (!link.downloadActive)
+        if (!link.downloadActive && download.loaderWaits())
+            download.restartInLoader();
+        else if (!link.downloadActive)
             download.start();
         else if (kind == 2)
             download.onLoaderSilence();

@@ -9,10 +9,8 @@
 #include "core/Clock.h"
 #include "core/ControlIds.h"
 #include "core/DeviceState.h"
-#include "core/DeviceView.h"
 #include "core/MainController.h"
-#include "core/PortControl.h"
-#include "links/serial/SerialLink.h"
+#include "core/SpanmonCore.h"
 #include "links/serial/SerialSession.h"
 #include "links/snmp/NetworkLink.h"
 
@@ -53,33 +51,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static QCoreApplication app(argc, argv);
     static const QStringList keys = objects();
 
-    DeviceState state;
-    SerialLink link;
     FakeControls controls;
-    DeviceView view{state, controls};
     Clock clock{0.0005};
     RecordingFeedback feedback;
-    AppContext context{state, link, controls, view, clock, feedback};
-    FakeNetworkWorker worker{state};
-    SerialSession serial(context);
-    NetworkLink network(context, worker);
-    MainController controller(context, serial, network);
-    PortControl page(context);
-    controller.initialise();
-    worker.onResult = [&] { controller.onSnmpResult(); };
-    network.search().readSetting = [](const QString& section, const QString& key) {
+    FakeNetworkWorker* worker = nullptr;
+    SpanmonCore core(controls, clock, feedback, [&worker](AppContext& context) {
+        std::vector<std::unique_ptr<MidspanLink>> links;
+        links.push_back(std::make_unique<NetworkLink>(context, [&worker](QObject*, NetworkWorker::ResultHandler handler) {
+            auto fake = std::make_unique<FakeNetworkWorker>(std::move(handler));
+            worker = fake.get();
+            return fake;
+        }));
+        links.push_back(std::make_unique<SerialSession>(context));
+        return links;
+    });
+    DeviceState& state = core.state();
+    MainController& controller = core.controller();
+    auto& network = static_cast<NetworkLink&>(core.link(0));
+    core.start();
+    network.searcher().readSetting = [](const QString& section, const QString& key) {
         if (section == QLatin1String("IPAdress"))
             return key == QLatin1String("IP") ? QStringLiteral("127.0.30.9") : QString();
         return key == QLatin1String("Read") ? QStringLiteral("public") : QStringLiteral("private");
     };
-    network.search().openSettings = [] {};
+    network.searcher().openSettings = [] {};
 
     FakeNetworkWorker::Agent agent;
     const QList<QByteArray> values =
         QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)).split('\n');
     for (qsizetype i = 0; i < keys.size(); ++i)
         agent.objects[keys[i]] = QString::fromLatin1(values.value(i));
-    worker.agents[QStringLiteral("127.0.30.9")] = agent;
+    worker->agents[QStringLiteral("127.0.30.9")] = agent;
 
     controller.searchPoe();
     QDeadlineTimer deadline(2000);
@@ -88,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (controls.itemCount(ctl::FoundDevices) > 0) {
         controls.setCurrentIndex(ctl::FoundDevices, 0);
         controller.selectFoundDevice();
-        while (state.networkLinked && worker.exchanges < Exchanges && !deadline.hasExpired())
+        while (state.networkLinked && worker->exchanges < Exchanges && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     const QString legacy1 = oid(QStringLiteral("2.3.1.18.1"));

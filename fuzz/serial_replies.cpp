@@ -26,7 +26,7 @@ namespace
 {
 
 // The cells a port reply fills, for every port.
-constexpr std::array<int, 6> PortCells{ctl::PowerBase,     ctl::VoltageBase,      ctl::CurrentBase,
+constexpr std::array<int, 6> PortCells{ctl::PowerBase,      ctl::VoltageBase,      ctl::CurrentBase,
                                        ctl::DiscoveryRBase, ctl::ClassCurrentBase, ctl::PortDescriptionBase};
 
 using CellTexts = std::array<std::array<QString, PortCells.size()>, MaxPorts + 1>;
@@ -55,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DeviceView view(state, controls);
     Clock clock;
     RecordingFeedback feedback;
-    AppContext context{state, link, controls, view, clock, feedback};
-    ReplyApplier applier(context);
+    AppContext context{state, controls, view, clock, feedback, nullptr, {}};
+    ReplyApplier applier(context, link);
 
     constexpr std::size_t Header = 2;
     while (size > Header) {
@@ -89,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool portReply = kind == 2 || kind == 3;
         const CellTexts after = cellTexts(controls);
         for (int k = 1; k <= MaxPorts; ++k)
-            if (after[std::size_t(k)] != before[std::size_t(k)] && !(portReply && k == link.serialPortIndex + 1))
+            if (after[std::size_t(k)] != before[std::size_t(k)] &&
+                !(portReply && k == link.serialPortIndex + 1))
                 std::abort();
     }
     return 0;

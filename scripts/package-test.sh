@@ -65,6 +65,8 @@ expected_programs=$(
     sort <<EOF
 /usr/bin/ethfind
 /usr/bin/spanmon
+/usr/bin/spanmon-cli
+/usr/share/bash-completion/completions/spanmon-cli
 /usr/share/applications/org.spanmon.Ethfind.desktop
 /usr/share/applications/org.spanmon.Spanmon.desktop
 /usr/share/doc/spanmon/changelog.gz
@@ -76,9 +78,13 @@ expected_programs=$(
 /usr/share/icons/hicolor/scalable/apps/org.spanmon.Ethfind.svg
 /usr/share/icons/hicolor/scalable/apps/org.spanmon.Spanmon.svg
 /usr/share/man/man1/ethfind.1.gz
+/usr/share/man/man1/spanmon-cli.1.gz
 /usr/share/man/man1/spanmon.1.gz
 /usr/share/metainfo/org.spanmon.Ethfind.metainfo.xml
 /usr/share/metainfo/org.spanmon.Spanmon.metainfo.xml
+/usr/share/spanmon/monitoring/snmp.yml
+/usr/share/spanmon/monitoring/spanmon-budgets.yml
+/usr/share/spanmon/monitoring/spanmon-rules.yml
 EOF
 )
 expected_simulators=$(
@@ -128,10 +134,25 @@ step "--version and --help from /usr/bin, without a display"
 headless=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
 [ "$("${headless[@]}" /usr/bin/spanmon --version)" = "Spanmon $version" ] || fail "spanmon --version"
 prints "Link.ini" "${headless[@]}" /usr/bin/spanmon --help || fail "spanmon --help does not name Link.ini"
+[ "$("${headless[@]}" /usr/bin/spanmon-cli --version)" = "spanmon-cli $version" ] || fail "spanmon-cli --version"
+prints "describe-system" "${headless[@]}" /usr/bin/spanmon-cli --help || fail "spanmon-cli --help"
 [ "$("${headless[@]}" /usr/bin/ethfind --version)" = "Ethfind $version" ] || fail "ethfind --version"
 prints "--version" "${headless[@]}" /usr/bin/ethfind --help || fail "ethfind --help"
 prints "--serial-link" "${headless[@]}" /usr/bin/midspan-sim --help || fail "midspan-sim --help"
 prints "--count" "${headless[@]}" /usr/bin/module-sim --help || fail "module-sim --help"
+
+step "the monitoring files where the README says, accepted by Debian's exporter and promtool"
+monitoring=$(sed -n '/^## Monitoring many midspans/,/^## /p' README.md |
+    grep -o '/usr/share/spanmon/monitoring/[A-Za-z0-9._-]*' | sort -u)
+[ "$monitoring" = "$(files "$programs_deb" | grep '^/usr/share/spanmon/monitoring/')" ] ||
+    fail "the README names other monitoring files than the package holds: $monitoring"
+for file in $monitoring; do
+    [ -f "$file" ] || fail "$file is not installed"
+done
+prometheus-snmp-exporter --dry-run --config.file=/usr/share/spanmon/monitoring/snmp.yml >"$work/exporter.log" 2>&1 ||
+    { cat "$work/exporter.log" >&2; fail "the exporter refuses the installed snmp.yml"; }
+promtool check rules /usr/share/spanmon/monitoring/spanmon-rules.yml /usr/share/spanmon/monitoring/spanmon-budgets.yml \
+    >"$work/promtool.log" 2>&1 || { cat "$work/promtool.log" >&2; fail "promtool refuses the installed rules"; }
 
 step "a normal user"
 id "$user" >/dev/null 2>&1 && userdel --force --remove "$user"
@@ -202,5 +223,12 @@ menu_command=$(sed -n 's/^Exec=//p' /usr/share/applications/org.spanmon.Spanmon.
 session "" "cd / && exec $menu_command" spanmon "$(basename "$link")" | tee "$work/spanmon.log" ||
     { cat "$home/program.log" "$home/xvfb.log" >&2; fail "spanmon did not find the midspan"; }
 grep -qx "working folder: $home" "$work/spanmon.log" || fail "spanmon did not run in the home folder"
+
+step "spanmon-cli as $user switches a port of the simulated midspan and reads it back"
+cli() { runuser -u "$user" -- env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 spanmon-cli "$@"; }
+port=$(basename "$link")
+prints "$port *** " cli find --serial "$port" || fail "spanmon-cli find did not list the midspan"
+prints "port 2: off" cli port 2 off --serial "$port" || fail "spanmon-cli port 2 off"
+prints '"enabled": false' cli status --serial "$port" --json || fail "spanmon-cli status after port 2 off"
 
 step "passed in $(($(date +%s) - started)) s; purging the packages"

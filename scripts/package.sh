@@ -12,7 +12,7 @@ ldflags=$(dpkg-buildflags --get LDFLAGS)
 cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags" \
     "$@" >/dev/null
-cmake --build build-package --target spanmon ethfind midspan-sim module-sim package_files
+cmake --build build-package --target spanmon spanmon-cli ethfind midspan-sim module-sim package_files
 
 rm -rf build-package/cpack
 (cd build-package && cpack -G DEB -B cpack >/dev/null)

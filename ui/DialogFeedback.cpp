@@ -4,11 +4,25 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+namespace
+{
+
+// Texts keep the line breaks of the Windows original, some of them a carriage return alone (the
+// loader's); Qt breaks lines only at a line feed and draws a lone carriage return as a blank.
+QString withLineFeeds(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+}
+
+} // namespace
+
 bool DialogFeedback::present(const Message& message)
 {
     QMessageBox box(parent_);
     box.setWindowTitle(message.title);
-    box.setText(message.text);
+    // Texts carry what devices, files and the operator wrote: never markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(withLineFeeds(message.text));
     switch (message.icon) {
     case Message::Icon::Exclamation:
         box.setIcon(QMessageBox::Warning);

@@ -32,18 +32,3 @@ LampImages::LampImages()
     images_[static_cast<int>(Lamp::Detecting)] = drawLamp(QColor(0xF0, 0xD0, 0x00));
     images_[static_cast<int>(Lamp::DisabledOrError)] = drawLamp(QColor(0xE0, 0x00, 0x00));
 }
-
-QString lampMeaning(Lamp lamp)
-{
-    switch (lamp) {
-    case Lamp::Connected:
-        return QStringLiteral("Port Connected");
-    case Lamp::Detecting:
-        return QStringLiteral("Detecting");
-    case Lamp::DisabledOrError:
-        return QStringLiteral("Disable/Error");
-    case Lamp::NoData:
-        break;
-    }
-    return QStringLiteral("No data");
-}

@@ -19,6 +19,3 @@ public:
 private:
     std::array<QPixmap, 4> images_;
 };
-
-// What a lamp means, for the LED key and for screen readers.
-QString lampMeaning(Lamp lamp);

@@ -9,10 +9,7 @@
 #include "ui/PictureWindow.h"
 #include "ui/PortDescription.h"
 #include "core/LinkIni.h"
-#include "links/snmp/NetworkWorker.h"
 #include "ui/ParamSetting.h"
-#include "links/snmp/SnmpClient.h"
-#include "links/snmp/SnmpWorker.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -58,13 +55,10 @@ QPixmap programIcon()
 
 } // namespace
 
-MainWindow::MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent)
+MainWindow::MainWindow(SpanmonCore& core, WidgetControls& controls, const LampImages& lamps, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      controls_(lamps_),
-      view_(state_, controls_), context_{state_, serial_, controls_, view_, clock, feedback},
-      serialSession_(context_), networkWorker_(makeNetworkWorker()), networkLink_(context_, *networkWorker_),
-      controller_(context_, serialSession_, networkLink_)
+      core_(core), controls_(controls), lamps_(lamps)
 {
     setWindowTitle(QStringLiteral("Spanmon"));
     setWindowIcon(programIcon());
@@ -79,7 +73,7 @@ MainWindow::MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    state_.settingsPath = LinkIni::inWorkingDirectory().path();
+    state().settingsPath = LinkIni::inWorkingDirectory().path();
 
     buildTabs();
     boldFont_ = fonts::withCellHeight(QStringLiteral("Arial"), 15, 700);
@@ -87,23 +81,9 @@ MainWindow::MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent
     valueFont_ = boldFont_;
     buildControls();
     progress_ = new PROGRESSDLG(controls_, this);
-    settings_ = new ParamSetting(state_, feedback, lamps_, this);
+    settings_ = new ParamSetting(state(), context().feedback, lamps_, this);
     wire();
-    controller_.initialise();
-}
-
-std::unique_ptr<NetworkWorker> MainWindow::makeNetworkWorker()
-{
-    initSnmpLibrary();
-    // The worker's pause after a set runs on the same scale as the window's pauses.
-    return std::make_unique<SnmpWorker>(
-        state_, this, [this] { controller_.onSnmpResult(); }, context_.clock.scale());
-}
-
-MainWindow::~MainWindow()
-{
-    // The worker's result handler reaches into the controller: the worker goes first.
-    networkWorker_.reset();
+    core_.start();
 }
 
 void MainWindow::buildControls()
@@ -208,7 +188,7 @@ void MainWindow::buildTabs()
     tabBar_->setExpanding(false);
     tabBar_->addTab(QStringLiteral("Port Description"));
     tabBar_->addTab(QStringLiteral("Parametric Information"));
-    portPage_ = new PortDescription(context_, controls_, lamps_, tabControl_);
+    portPage_ = new PortDescription(context(), controls_, lamps_, tabControl_);
     infoPage_ = new Info(controls_, tabControl_);
     infoPage_->hide();
 }
@@ -235,48 +215,43 @@ void MainWindow::wire()
 {
     connect(tabBar_, &QTabBar::currentChanged, this, &MainWindow::selectTab);
     connect(controls_.get<QPushButton>(ctl::About), &QPushButton::clicked, this, &MainWindow::runAbout);
+    MainController& controller = core_.controller();
     connect(controls_.get<QPushButton>(ctl::SearchPoe), &QPushButton::clicked, this,
-            [this] { controller_.searchPoe(); });
+            [&controller] { controller.searchPoe(); });
     connect(controls_.get<QComboBox>(ctl::LinkCombo), &QComboBox::activated, this,
-            [this](int index) { controller_.changeLink(index); });
+            [&controller](int index) { controller.changeLink(index); });
     connect(controls_.get<QComboBox>(ctl::ComPortCombo), &QComboBox::activated, this,
-            [this](int index) { controller_.changeComPort(index); });
+            [&controller](int index) { controller.changeComPort(index); });
     connect(controls_.get<QListWidget>(ctl::FoundDevices), &QListWidget::currentRowChanged, this,
-            [this] { controller_.selectFoundDevice(); });
+            [&controller] { controller.selectFoundDevice(); });
     connect(controls_.get<QPushButton>(ctl::SystemReset), &QPushButton::clicked, this,
-            [this] { controller_.systemReset(); });
+            [&controller] { controller.systemReset(); });
     connect(controls_.get<QPushButton>(ctl::SaveToFlash), &QPushButton::clicked, this,
-            [this] { controller_.saveToFlash(); });
+            [&controller] { controller.saveToFlash(); });
     connect(controls_.get<QPushButton>(ctl::FactoryDefaults), &QPushButton::clicked, this,
-            [this] { controller_.restoreDefaults(); });
+            [&controller] { controller.restoreDefaults(); });
     connect(controls_.get<QPushButton>(ctl::FirmwareDownload), &QPushButton::clicked, this,
-            [this] { controller_.firmwareDownload(); });
+            [&controller] { controller.firmwareDownload(); });
     // The port page's description dialog also edits the system description.
     EditDes* describe = portPage_->descriptionDialog();
     connect(controls_.get<QPushButton>(ctl::EditSystemDescription), &QPushButton::clicked, this,
-            [this, describe] {
-                if (!controller_.beginSystemDescriptionEdit())
+            [this, &controller, describe] {
+                if (!controller.beginSystemDescriptionEdit())
                     return;
                 systemEditOpen_ = true;
                 describe->openForSystem();
             });
-    connect(describe, &QDialog::finished, this, [this](int result) {
+    connect(describe, &QDialog::finished, this, [this, &controller](int result) {
         if (!std::exchange(systemEditOpen_, false))
             return;
-        controller_.endSystemDescriptionEdit(result == QDialog::Accepted && state_.descriptionSaved);
+        controller.endSystemDescriptionEdit(result == QDialog::Accepted && state().descriptionSaved);
     });
-    controller_.setSettingsOpener([this] { settings_->openSettings(); });
-    NetworkSearch& search = networkLink_.search();
-    search.openSettings = [this] { controller_.openSettings(); };
-    search.readSetting = [](const QString& section, const QString& key) {
-        return LinkIni::inWorkingDirectory().value(section, key); // the folder of this moment
-    };
+    context().openSettings = [this] { settings_->openSettings(); };
     connect(controls_.get<QPushButton>(ctl::Setting), &QPushButton::clicked, this,
-            [this] { controller_.openSettings(); });
-    connect(settings_, &QDialog::finished, this, [this](int result) {
-        controller_.settingsClosed(result == QDialog::Accepted, settings_->relinkRequested());
+            [&controller] { controller.openSettings(); });
+    connect(settings_, &QDialog::finished, this, [this, &controller](int result) {
+        controller.settingsClosed(result == QDialog::Accepted, settings_->relinkRequested());
     });
-    connect(&context_.clock, &Clock::expired, this, [this](TimerId timer) { controller_.onTimer(timer); });
 }
 
 void MainWindow::runAbout()
@@ -315,7 +290,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (controller_.confirmExit())
+    if (core_.controller().confirmExit())
         event->accept();
     else
         event->ignore();

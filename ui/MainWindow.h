@@ -1,21 +1,14 @@
 #pragma once
 
-#include "core/AppContext.h"
-#include "core/DeviceState.h"
-#include "core/DeviceView.h"
+#include "core/SpanmonCore.h"
 #include "ui/LampImages.h"
-#include "core/MainController.h"
 #include "ui/WidgetControls.h"
-#include "links/serial/SerialLink.h"
-#include "links/serial/SerialSession.h"
-#include "links/snmp/NetworkLink.h"
 
 #include <QDialog>
 #include <QFont>
 
 #include <memory>
 
-class NetworkWorker;
 class QFrame;
 class QTabBar;
 class PictureWindow;
@@ -24,22 +17,20 @@ class PROGRESSDLG;
 class ParamSetting;
 
 // The main window: link choice, system information and operations, the found-device list and
-// the tab control with the two device pages. It draws and forwards; MainController and the
-// sessions decide.
+// the tab control with the two device pages. It draws and forwards; the core decides. Its
+// widgets register in `controls`, which the core writes to.
 class MainWindow : public QDialog
 {
     Q_OBJECT
 
 public:
-    MainWindow(Clock& clock, OperatorFeedback& feedback, QWidget* parent = nullptr);
-    ~MainWindow() override;
+    MainWindow(SpanmonCore& core, WidgetControls& controls, const LampImages& lamps, QWidget* parent = nullptr);
 
     WidgetControls& controls() { return controls_; }
-    DeviceState& state() { return state_; }
-    SerialLink& serialLink() { return serial_; }
-    DeviceView& view() { return view_; }
-    AppContext& context() { return context_; }
-    MainController& controller() { return controller_; }
+    DeviceState& state() { return core_.state(); }
+    DeviceView& view() { return core_.view(); }
+    AppContext& context() { return core_.context(); }
+    MainController& controller() { return core_.controller(); }
     ParamSetting& settingsDialog() { return *settings_; }
     const LampImages& lamps() const { return lamps_; }
 
@@ -52,22 +43,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    std::unique_ptr<NetworkWorker> makeNetworkWorker();
     void buildControls();
     void buildTabs();
     void placePages();
     void wire();
 
-    DeviceState state_;
-    SerialLink serial_;
-    LampImages lamps_;
-    WidgetControls controls_;
-    DeviceView view_;
-    AppContext context_;
-    SerialSession serialSession_;
-    std::unique_ptr<NetworkWorker> networkWorker_; // ended first at exit, see the destructor
-    NetworkLink networkLink_;
-    MainController controller_;
+    SpanmonCore& core_;
+    WidgetControls& controls_;
+    const LampImages& lamps_;
 
     QFont boldFont_;
     QFont normalFont_;

@@ -80,6 +80,8 @@ MyStatic::MyStatic(const QString& text, QWidget* parent) : QLabel(text, parent)
         return true;
     }();
     Q_UNUSED(factoryInstalled);
+    // Values come from devices: "<b>" is text, and "<img src=...>" must not read a file.
+    setTextFormat(Qt::PlainText);
     setAutoFillBackground(true);
     setTextColour(QColor(0, 255, 0));
     setBackgroundColour(Qt::white);

@@ -1,8 +1,8 @@
 #include "ui/ParamSetting.h"
 
-#include "ui/DialogUnits.h"
-#include "ui/DialogKeys.h"
 #include "ui/AddressEdit.h"
+#include "ui/DialogKeys.h"
+#include "ui/DialogUnits.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -12,6 +12,35 @@
 #include <QRegularExpressionValidator>
 
 using namespace ctl::link;
+
+namespace
+{
+
+constexpr int PassPhraseLimit = 20; // the user too
+
+// What the operator types stays within the limit. A longer value read from Link.ini (written by
+// another program) is shown and kept whole, and the operator's edits may only shorten it. A
+// value the program put in reads as unmodified; every key press of the operator modifies.
+class LengthLimit : public QValidator
+{
+public:
+    LengthLimit(int limit, QLineEdit* edit) : QValidator(edit), limit_(limit), edit_(edit) {}
+
+    State validate(QString& input, int&) const override
+    {
+        if (edit_->isModified() && input.size() > limit_ && input.size() >= accepted_)
+            return Invalid;
+        accepted_ = input.size();
+        return Acceptable;
+    }
+
+private:
+    const int limit_;
+    const QLineEdit* edit_;
+    mutable qsizetype accepted_ = 0; // the length of the text last let through
+};
+
+} // namespace
 
 ParamSetting::ParamSetting(DeviceState& state, OperatorFeedback& feedback, const LampImages& lamps,
                            QWidget* parent)
@@ -47,11 +76,14 @@ void ParamSetting::build()
         field->setAccessibleName(name);
         place(id, caption, rect);
     };
-    auto edit = [&](int id, int limit, QRect rect) {
+    auto edit = [&](int id, QRect rect) {
         auto* field = new QLineEdit(this);
-        if (limit)
-            field->setMaxLength(limit);
         place(id, field, rect);
+        return field;
+    };
+    auto limitedEdit = [&](int id, QRect rect) {
+        auto* field = edit(id, rect);
+        field->setValidator(new LengthLimit(PassPhraseLimit, field));
         return field;
     };
 
@@ -71,27 +103,28 @@ void ParamSetting::build()
     label(DiscoveryLabel, QStringLiteral("&IP Discovery"), first, QStringLiteral("IP Discovery"),
           du.rect(11, 29, 68, 10));
     place(0, new QLabel(QStringLiteral("-"), this), du.rect(156, 29, 4, 10));
-    auto* end = edit(EndOctet, 3, du.rect(161, 28, 17, 12));
+    auto* end = edit(EndOctet, du.rect(161, 28, 17, 12));
+    end->setMaxLength(3);
     end->setAlignment(Qt::AlignCenter);
     end->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), end));
     end->setAccessibleName(QStringLiteral("IP Discovery, last number of the range"));
 
-    label(ReadLabel, QStringLiteral("&Read "), edit(ReadCommunity, 0, du.rect(86, 57, 92, 12)),
+    label(ReadLabel, QStringLiteral("&Read "), edit(ReadCommunity, du.rect(86, 57, 92, 12)),
           QStringLiteral("Read Community"), du.rect(11, 58, 74, 10));
-    label(SetLabel, QStringLiteral("&Set "), edit(WriteCommunity, 0, du.rect(86, 71, 92, 12)),
+    label(SetLabel, QStringLiteral("&Set "), edit(WriteCommunity, du.rect(86, 71, 92, 12)),
           QStringLiteral("Set Community"), du.rect(11, 72, 74, 10));
 
     auto* v3 = new QCheckBox(QStringLiteral("SNMP&v3"), this);
     v3->setFont(labelFont);
     place(UseV3, v3, du.rect(11, 95, 60, 10));
     connect(v3, &QCheckBox::clicked, this, [this] { form_.applyV3Choice(); });
-    label(UserLabel, QStringLiteral("&User :"), edit(User, 20, du.rect(86, 106, 92, 12)),
+    label(UserLabel, QStringLiteral("&User :"), limitedEdit(User, du.rect(86, 106, 92, 12)),
           QStringLiteral("User"), du.rect(11, 107, 74, 10));
-    auto* auth = edit(AuthPassword, 20, du.rect(86, 119, 92, 12));
+    auto* auth = limitedEdit(AuthPassword, du.rect(86, 119, 92, 12));
     auth->setEchoMode(QLineEdit::Password);
     label(AuthLabel, QStringLiteral("&AuthPassword :"), auth, QStringLiteral("AuthPassword"),
           du.rect(11, 120, 74, 10));
-    auto* priv = edit(PrivPassword, 20, du.rect(86, 132, 92, 12));
+    auto* priv = limitedEdit(PrivPassword, du.rect(86, 132, 92, 12));
     priv->setEchoMode(QLineEdit::Password);
     label(PrivLabel, QStringLiteral("&PrivPassword :"), priv, QStringLiteral("PrivPassword"),
           du.rect(11, 133, 74, 10));

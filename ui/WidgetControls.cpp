@@ -52,6 +52,9 @@ bool hasTextProperty(const QWidget* w)
 
 void WidgetControls::add(int id, QWidget* widget)
 {
+    // What the program puts into a label may come from a device, a file or the operator.
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        label->setTextFormat(Qt::PlainText);
     widgets_[id] = widget;
 }
 

@@ -73,8 +73,9 @@ int main(int argc, char* argv[])
     }
     Clock clock;
     RecordingFeedback feedback;
-    MainWindow window(clock, feedback);
-    if (!searchSimulator(window, sim))
+    Spanmon spanmon(clock, feedback);
+    MainWindow& window = spanmon.window();
+    if (!searchSimulator(spanmon, sim))
         return 1;
     WidgetControls& controls = window.controls();
     auto* found = controls.get<QListWidget>(ctl::FoundDevices);
@@ -130,5 +131,7 @@ int main(int argc, char* argv[])
     std::printf("  spanmon CPU, transfer     %.2f s\n", cpu);
     std::printf("  FW Rev afterwards         %s\n", qPrintable(controls.text(ctl::FirmwareRevision)));
     std::printf("  messages shown            %lld\n", static_cast<long long>(feedback.shown.size()));
+    bench::figure("firmware_download.ratio", transfer / lineTime, "x", "<=1.05");
+    bench::figure("firmware_download.stall", double(longestStall) / 1e6, "ms", "<20");
     return 0;
 }

@@ -6,7 +6,7 @@
 #include "SimulatedMidspan.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -83,8 +83,9 @@ int main(int argc, char* argv[])
     }
     Clock clock;
     RecordingFeedback feedback;
-    MainWindow window(clock, feedback);
-    if (!searchSimulator(window, sim))
+    Spanmon spanmon(clock, feedback);
+    MainWindow& window = spanmon.window();
+    if (!searchSimulator(spanmon, sim))
         return 1;
     WidgetControls& controls = window.controls();
     auto* found = controls.get<QListWidget>(ctl::FoundDevices);
@@ -94,7 +95,7 @@ int main(int argc, char* argv[])
     QList<qint64> passStarts;
     QElapsedTimer wall;
     bool inStatusRead = false;
-    const SerialLink& serial = window.serialLink();
+    const SerialLink& serial = spanmon.serialLink();
     probe.onTick = [&] {
         const bool statusRead = serial.txFrame[0] == 0x04;
         if (statusRead && !inStatusRead)
@@ -156,5 +157,9 @@ int main(int argc, char* argv[])
     std::printf("  longest stall, polling    %.2f ms (target < 20)\n", pollingStall);
     std::printf("  longest stall, progress   %.2f ms (target < 20)\n", progressStall);
     std::printf("  messages shown            %lld\n", static_cast<long long>(feedback.shown.size()));
+    bench::figure("serial_pass.ratio", pass / lineTime, "x", "<=1.10");
+    bench::figure("serial_pass.cpu_share", share, "%", "<=2");
+    bench::figure("serial_pass.stall_polling", pollingStall, "ms", "<20");
+    bench::figure("serial_pass.stall_progress", progressStall, "ms", "<20");
     return 0;
 }

@@ -9,7 +9,7 @@
 #include "SimulatedMidspan.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <string>
 #include <unistd.h>
 
 namespace
@@ -126,7 +127,8 @@ int main(int argc, char* argv[])
     }
     Clock clock;
     RecordingFeedback feedback;
-    MainWindow window(clock, feedback);
+    Spanmon spanmon(clock, feedback);
+    MainWindow& window = spanmon.window();
     WidgetControls& controls = window.controls();
     if (network) {
         QFile ini(QStringLiteral("Link.ini"));
@@ -140,7 +142,7 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "bench_soak: the agent was not found\n");
             return 1;
         }
-    } else if (!searchSimulator(window, sim)) {
+    } else if (!searchSimulator(spanmon, sim)) {
         return 1;
     }
     controls.get<QListWidget>(ctl::FoundDevices)->setCurrentRow(0);
@@ -148,7 +150,7 @@ int main(int argc, char* argv[])
     // A pass starts each time the first request of a pass goes out.
     int passes = 0;
     bool inFirstRead = false;
-    const SerialLink& serial = window.serialLink();
+    const SerialLink& serial = spanmon.serialLink();
     const DeviceState& state = window.state();
     QTimer passProbe;
     QObject::connect(&passProbe, &QTimer::timeout, [&] {
@@ -213,6 +215,10 @@ int main(int argc, char* argv[])
                 " (%d samples)\n",
                 label, slope(settled, &Sample::residentMb) * 60, slope(settled, &Sample::descriptors) * 60,
                 int(settled.size()));
+    bench::figure(std::string("soak.") + label + ".resident_growth", slope(settled, &Sample::residentMb) * 60,
+                  "MB/h");
+    bench::figure(std::string("soak.") + label + ".descriptor_growth", slope(settled, &Sample::descriptors) * 60,
+                  "1/h");
     if (samples.size() >= 2)
         std::printf("  %s: from the first report to the end: resident %+.2f MB, descriptors %+.0f\n", label,
                     samples.back().residentMb - samples[1].residentMb,

@@ -6,14 +6,16 @@
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
+#include "core/ProgressAnimation.h"
+#include "core/RegularFile.h"
 #include "links/serial/SerialLink.h"
 #include "links/serial/SerialPortDriver.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <numeric>
+#include <optional>
 
 namespace
 {
@@ -43,7 +45,9 @@ constexpr char Complete[] = "TP\r\n";
 
 constexpr unsigned LineReplyLength = 4;
 constexpr unsigned MessageReplyLength = 5;
-constexpr int ProgressScale = 24;
+constexpr int Keep = ProgressAnimation::Keep;
+const ProgressAnimation RestartAnimation{QStringLiteral("Success!! Waiting for System Reset......."),
+                                         {{500, 6}, {2000, 11}, {2500, 17}, {3500, 21}, {3000, 24, true}, {200, Keep}}};
 
 const QByteArray EnterDownload = QByteArray::fromHex("0C000C");
 const QStringList FileFilters{QStringLiteral("s99 files(*.s99) "), QStringLiteral("s19 files(*.s19) ")};
@@ -61,25 +65,50 @@ bool awaitsLoader(int step)
     return (step >= AwaitEnterAck && step <= SendingLines) || step == AwaitEntrAnswer;
 }
 
-// "S", the record type, then pairs of hex digits (blanks after the record are tolerated).
-bool looksLikeSRecord(const QByteArray& line)
+// Bytes of the address field, by record type; 0 for a type that does not exist (S4).
+constexpr int AddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+
+bool isEndRecord(const QByteArray& record)
+{
+    return record[1] >= '7';
+}
+
+// What is wrong with one line taken as an S-record: "S", the type, the count of the bytes that
+// follow, the address, the data and a checksum that makes the sum of all of them 0xFF. Blanks
+// after the record are tolerated, as the loader skips them.
+std::optional<QString> recordProblem(const QByteArray& line)
 {
     const QByteArray record = line.trimmed();
-    if (record.size() < 4 || record.size() % 2 != 0 || record[0] != 'S' || !std::isdigit(uchar(record[1])))
-        return false;
-    return std::all_of(record.begin() + 2, record.end(), [](char c) { return std::isxdigit(uchar(c)); });
+    if (record.size() < 4 || record.size() % 2 != 0 || record[0] != 'S' || !std::isdigit(uchar(record[1])) ||
+        !std::all_of(record.begin() + 2, record.end(), [](char c) { return std::isxdigit(uchar(c)); }))
+        return QStringLiteral("is not an S-record");
+    const int type = record[1] - '0';
+    if (AddressBytes[type] == 0)
+        return QStringLiteral("is of type S%1, which does not exist").arg(type);
+    const QByteArray values = QByteArray::fromHex(record.mid(2)); // count, address, data, checksum
+    const int count = uchar(values[0]);
+    const int bytes = int(values.size() - 1);
+    if (count != bytes)
+        return QStringLiteral("counts %1 bytes but holds %2").arg(count).arg(bytes);
+    if (count < AddressBytes[type] + 1)
+        return QStringLiteral("is too short for its address and checksum");
+    const int sum =
+        std::accumulate(values.begin(), values.end(), 0, [](int total, char c) { return total + uchar(c); });
+    if ((sum & 0xFF) != 0xFF)
+        return QStringLiteral("has a wrong checksum");
+    return std::nullopt;
 }
 
 } // namespace
 
-FirmwareDownload::FirmwareDownload(AppContext& context, SerialPortDriver& driver)
-    : ctx_(context), driver_(driver)
+FirmwareDownload::FirmwareDownload(AppContext& context, SerialLink& link, SerialPortDriver& driver)
+    : ctx_(context), link_(link), driver_(driver)
 {
 }
 
 void FirmwareDownload::start()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     pollReplyDue_ = ctx_.clock.isActive(TimerId::PollReply);
     ctx_.clock.stop(TimerId::PollReply);
     link.resetPending = true;
@@ -109,6 +138,32 @@ void FirmwareDownload::start()
     begin();
 }
 
+bool FirmwareDownload::loaderWaits() const
+{
+    const Controls& c = ctx_.controls;
+    return !loaderPort_.isEmpty() && ctx_.state.linkType == LinkType::Serial && !ctx_.state.serialLinked &&
+           c.itemText(ctl::ComPortCombo, c.currentIndex(ctl::ComPortCombo)) == loaderPort_;
+}
+
+void FirmwareDownload::restartInLoader()
+{
+    SerialLink& link = link_;
+    link.resetPending = true;
+    link.downloadActive = true;
+    indicatorVisible_ = false;
+    ctx_.view.lockControls();
+    const QString path = ctx_.feedback.chooseFileToOpen(FileFilters);
+    if (path.isEmpty() || !loadFile(path)) {
+        clear();
+        offerRestart();
+        return;
+    }
+    loaderPort_.clear();
+    ctx_.controls.setVisible(ctl::FirmwareDownload, false);
+    // The loader has taken its first command already; EnterDownload is for the firmware.
+    beginAt(AwaitEraseStart, "E", MessageReplyLength);
+}
+
 void FirmwareDownload::onPollReplyDone()
 {
     pollReplyDue_ = false;
@@ -120,42 +175,49 @@ void FirmwareDownload::onPollReplyDone()
 
 void FirmwareDownload::begin()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     beginning_ = false;
+    beginAt(AwaitEnterAck, EnterDownload, LineReplyLength);
+}
+
+void FirmwareDownload::beginAt(int step, const QByteArray& frame, unsigned replyLength)
+{
+    SerialLink& link = link_;
     link.downloadMode = true;
     ctx_.view.clearDeviceDisplay();
     ctx_.view.lockControls();
-    link.downloadStep = AwaitEnterAck;
+    link.downloadStep = step;
     sent_ = 0;
     showLineCount();
     flip();
-    sendFrame(EnterDownload, LineReplyLength);
+    sendFrame(frame, replyLength);
     continueIn(100);
 }
 
-// The whole file is read before the loader hears anything: a file that cannot be read, or an
-// empty one, must not leave the midspan erased.
+// The whole file is read and checked before the loader hears anything: a file that cannot be
+// read, an empty one or one with a bad record must not leave the midspan erased.
 bool FirmwareDownload::loadFile(const QString& path)
 {
-    QFile file(path);
     const auto cannot = [&](const QString& what, const QString& reason) {
         ctx_.feedback.error(
             QStringLiteral("Cannot %1 the firmware file\r\n%2\r\n%3").arg(what, path, reason));
         return false;
     };
-    if (!file.open(QIODevice::ReadOnly))
-        return cannot(QStringLiteral("open"), file.errorString());
-    if (file.size() > MaxFileSize)
-        return cannot(QStringLiteral("load"), QStringLiteral("It is larger than any firmware image."));
-    const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return cannot(QStringLiteral("read"), file.errorString());
+    const regularfile::Content file = regularfile::read(path, MaxFileSize, regularfile::Links::Follow);
+    if (file.missing)
+        return cannot(QStringLiteral("open"), QStringLiteral("It does not exist."));
+    if (file.problem)
+        return cannot(QStringLiteral("open"), QStringLiteral("It cannot be read: %1.").arg(*file.problem));
+    const QByteArray& content = file.bytes;
 
     lines_.clear();
     QList<QByteArray> pieces = content.split('\n');
     if (content.endsWith('\n'))
         pieces.removeLast(); // the last line end ends a line; it starts none
-    for (QByteArray& line : pieces) {
+    int endLine = 0;
+    int lastLine = 0;
+    for (qsizetype number = 1; number <= pieces.size(); ++number) {
+        QByteArray& line = pieces[number - 1];
         if (line.endsWith('\r'))
             line.chop(1);
         if (line.isEmpty() && lines_.isEmpty()) {
@@ -165,23 +227,32 @@ bool FirmwareDownload::loadFile(const QString& path)
         // A blank line would go out as nothing, and nothing gets no answer.
         if (line.isEmpty())
             continue;
-        // The loader erases the flash before the first line: a file that is no S-record file
-        // must be refused before that, or the midspan is left without firmware.
-        if (!looksLikeSRecord(line))
-            return cannot(QStringLiteral("load"),
-                          QStringLiteral("Line %1 is not an S-record.").arg(lines_.size() + 1));
+        // The loader erases the flash before the first line: a file it cannot take whole must
+        // be refused before that, or the midspan is left without firmware.
+        if (const std::optional<QString> problem = recordProblem(line))
+            return cannot(QStringLiteral("load"), QStringLiteral("Line %1 %2.").arg(number).arg(*problem));
+        if (endLine != 0)
+            return cannot(
+                QStringLiteral("load"),
+                QStringLiteral("Line %1 follows the end record (line %2).").arg(number).arg(endLine));
+        if (isEndRecord(line.trimmed()))
+            endLine = int(number);
+        lastLine = int(number);
         lines_.append(line);
     }
     if (lines_.isEmpty()) {
         ctx_.feedback.notice(QStringLiteral("Empty file!!"));
         return false;
     }
+    if (endLine == 0)
+        return cannot(QStringLiteral("load"),
+                      QStringLiteral("Line %1, the last, is no end record (S7, S8 or S9).").arg(lastLine));
     return true;
 }
 
 void FirmwareDownload::sendFrame(const QByteArray& frame, unsigned replyLength)
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     link.txFrame.fill(0);
     std::memcpy(link.txFrame.data(), frame.constData(), std::size_t(frame.size()));
     link.sendLength = int(frame.size());
@@ -194,15 +265,15 @@ void FirmwareDownload::sendFrame(const QByteArray& frame, unsigned replyLength)
 
 void FirmwareDownload::awaitReply(unsigned length)
 {
-    ctx_.serial.expectedLength = length;
-    ctx_.serial.readerEnabled = true;
+    link_.expectedLength = length;
+    link_.readerEnabled = true;
     driver_.resumeReader();
 }
 
 // Lines go out whole, however long; txFrame keeps what fits of the line.
 void FirmwareDownload::sendNextLine()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     const QByteArray& line = lines_.at(sent_);
     link.txFrame.fill(0);
     std::memcpy(link.txFrame.data(), line.constData(),
@@ -222,8 +293,8 @@ void FirmwareDownload::sendNextLine()
 bool FirmwareDownload::replyIs(const char* message) const
 {
     const std::size_t length = std::strlen(message);
-    return ctx_.serial.expectedLength >= length &&
-           std::memcmp(ctx_.serial.rxFrame.data(), message, length) == 0;
+    return link_.expectedLength >= length &&
+           std::memcmp(link_.rxFrame.data(), message, length) == 0;
 }
 
 void FirmwareDownload::flip()
@@ -236,7 +307,7 @@ void FirmwareDownload::flip()
 void FirmwareDownload::continueIn(int ms)
 {
     ctx_.clock.start(TimerId::Download, ms);
-    if (awaitsLoader(ctx_.serial.downloadStep))
+    if (awaitsLoader(link_.downloadStep))
         ctx_.clock.start(TimerId::LoaderSilence, int(LoaderSilence.count()));
     else
         ctx_.clock.stop(TimerId::LoaderSilence);
@@ -254,7 +325,7 @@ void FirmwareDownload::showLineCount()
 
 void FirmwareDownload::onReply()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     ctx_.clock.stop(TimerId::LoaderSilence);
     switch (link.downloadStep) {
     case AwaitEnterAck:
@@ -336,13 +407,13 @@ void FirmwareDownload::onReply()
 
 void FirmwareDownload::onTimer()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     ctx_.clock.stop(TimerId::Download);
     if (beginning_) {
         begin(); // the poll's reply never came: the line is quiet all the same
     } else if (link.downloadStep == Transferred) {
         ctx_.clock.pace({400, [this] {
-                             SerialLink& l = ctx_.serial;
+                             SerialLink& l = link_;
                              l.resetPending = true;
                              l.downloadStep = Restarting;
                              l.txFrame.fill(0);
@@ -356,28 +427,14 @@ void FirmwareDownload::onTimer()
                              ctx_.clock.start(TimerId::Download, 100);
                          }});
     } else if (link.downloadStep == Restarting) {
-        DeviceView& view = ctx_.view;
-        ctx_.clock.pace({{500,
-                          [&view] {
-                              view.showProgress(QStringLiteral("Success!! Waiting for System Reset......."));
-                              view.setProgress(ProgressScale, 6);
-                          }},
-                         {2000, [&view] { view.setProgressPosition(11); }},
-                         {2500, [&view] { view.setProgressPosition(17); }},
-                         {3500, [&view] { view.setProgressPosition(21); }},
-                         {3000,
-                          [&view] {
-                              view.setProgressPosition(24);
-                              view.hideProgress();
-                          }},
-                         {200, [this] { finish(); }}});
+        playProgress(ctx_.clock, ctx_.view, RestartAnimation, [this] { finish(); });
     }
 }
 
 void FirmwareDownload::onLoaderSilence()
 {
     ctx_.clock.stop(TimerId::LoaderSilence);
-    const int step = ctx_.serial.downloadStep;
+    const int step = link_.downloadStep;
     if (!awaitsLoader(step))
         return;
     QString text = QStringLiteral("The midspan's loader has not answered for %1 seconds (step %2")
@@ -392,29 +449,58 @@ void FirmwareDownload::fail(const QString& text)
 {
     ctx_.clock.stop(TimerId::Download);
     ctx_.clock.stop(TimerId::LoaderSilence);
-    ctx_.feedback.error(text);
-    finish();
+    if (!link_.downloadMode) {
+        ctx_.feedback.error(text);
+        finish();
+        return;
+    }
+    const QString port = ctx_.state.comPortName;
+    ctx_.feedback.error(text +
+                        QStringLiteral("\r\n\r\nThe midspan stays in its loader, where a search cannot "
+                                       "find it.\r\nPress \"Firmware Download\" to start the "
+                                       "download again on %1.")
+                            .arg(port));
+    clear();
+    if (ctx_.state.serialLinked && leftInLoader)
+        leftInLoader();
+    loaderPort_ = port;
+    offerRestart();
 }
 
-// The end of every download: the controls come back and polling resumes with the status read.
-// A midspan left in its loader does not answer it, and the session reports the lost device.
+void FirmwareDownload::offerRestart()
+{
+    ctx_.controls.setEnabled(ctl::FirmwareDownload, true);
+    ctx_.controls.setEnabled(ctl::SearchPoe, true);
+}
+
+// The end of a download: the controls come back and polling resumes with the status read. After
+// a download restarted in the loader there is no session to resume: the restarted midspan is
+// found by a search.
 void FirmwareDownload::finish()
 {
     clear();
+    if (!ctx_.state.serialLinked) {
+        ctx_.view.lockControls();
+        ctx_.controls.setEnabled(ctl::SearchPoe, true);
+        return;
+    }
     ctx_.view.unlockControls();
     if (resumePolling)
         resumePolling();
 }
 
-void FirmwareDownload::abandon()
+bool FirmwareDownload::abandon()
 {
-    if (ctx_.serial.downloadActive)
+    const bool given = link_.downloadActive || !loaderPort_.isEmpty();
+    loaderPort_.clear();
+    if (link_.downloadActive)
         clear();
+    return given;
 }
 
 void FirmwareDownload::clear()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     Controls& c = ctx_.controls;
     ctx_.clock.stop(TimerId::Download);
     ctx_.clock.stop(TimerId::LoaderSilence);

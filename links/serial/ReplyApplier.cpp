@@ -16,18 +16,18 @@ constexpr int ModelLast = 24;
 
 quint16 ReplyApplier::word(int offset) const
 {
-    const auto& rx = ctx_.serial.rxFrame;
+    const auto& rx = link_.rxFrame;
     return quint16(rx[std::size_t(offset)] << 8 | rx[std::size_t(offset + 1)]);
 }
 
 QString ReplyApplier::text(int offset, int size) const
 {
-    return fmt::deviceText(reinterpret_cast<const char*>(ctx_.serial.rxFrame.data()) + offset, size);
+    return fmt::deviceText(reinterpret_cast<const char*>(link_.rxFrame.data()) + offset, size);
 }
 
 void ReplyApplier::applyIdentity()
 {
-    const auto& rx = ctx_.serial.rxFrame;
+    const auto& rx = link_.rxFrame;
     if (rx[1] != 0)
         return;
     DeviceState& s = ctx_.state;
@@ -44,7 +44,7 @@ void ReplyApplier::applyIdentity()
 
 bool ReplyApplier::applySystemStatus()
 {
-    const auto& rx = ctx_.serial.rxFrame;
+    const auto& rx = link_.rxFrame;
     const int ports = rx[14];
     if (ports < 1 || ports > MaxPorts)
         return false;
@@ -60,7 +60,7 @@ bool ReplyApplier::applySystemStatus()
 
 void ReplyApplier::applyPortStatus()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     if (link.downloadActive)
         return;
     const int index = link.serialPortIndex;
@@ -89,12 +89,11 @@ void ReplyApplier::applyPortStatus()
     s.pollPort = k;
     s.portStatus[std::size_t(k)] = link.rxFrame[14];
     ctx_.view.setPortLamp(k, s.portStatus[std::size_t(k)]);
-    s.portStatusShown[std::size_t(k)] = s.portStatus[std::size_t(k)];
 }
 
 void ReplyApplier::applyPortClassification()
 {
-    const int index = ctx_.serial.serialPortIndex;
+    const int index = link_.serialPortIndex;
     if (index < 0 || index >= MaxPorts)
         return;
     const int k = index + 1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AppContext.h"
+#include "links/serial/SerialLink.h"
 
 #include <QString>
 
@@ -9,7 +10,7 @@
 class ReplyApplier
 {
 public:
-    explicit ReplyApplier(AppContext& context) : ctx_(context) {}
+    ReplyApplier(AppContext& context, SerialLink& link) : ctx_(context), link_(link) {}
 
     // Identify (0E) or LegacyIdentify (00): lists the device when its status byte is 0.
     void applyIdentity();
@@ -26,4 +27,5 @@ private:
     QString text(int offset, int size) const;
 
     AppContext& ctx_;
+    SerialLink& link_;
 };

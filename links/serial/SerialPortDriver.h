@@ -24,6 +24,8 @@ public:
     bool open(const QString& devicePath);
     void close();
     bool isOpen() const { return port_.isOpen(); }
+    // Why the port could not be opened.
+    QString errorString() const { return port_.errorString(); }
 
     // Writes sendLength bytes of txFrame; the reply is awaited by the reader.
     void send();

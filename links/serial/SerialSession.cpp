@@ -6,6 +6,7 @@
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
+#include "core/ProgressAnimation.h"
 #include "links/serial/ComPortEntry.h"
 #include "links/serial/PortEnumerationError.h"
 #include "links/serial/SerialLink.h"
@@ -28,12 +29,18 @@ constexpr std::uint8_t StoreAck = 0x09;
 
 constexpr int ClearedBytes = 28; // every frame of the polling cycle fits
 constexpr int FailureLimit = 3;
-constexpr int ProgressScale = 24;
 
-const QString Processing = QStringLiteral("Processing............");
+using Frame = ProgressAnimation::Frame;
+constexpr int Keep = ProgressAnimation::Keep;
+const ProgressAnimation ResetAnimation{
+    text::Processing, {{0, 6}, {2000, 11}, {2500, 17}, {2500, 21}, {2500, 24}, {800, Keep, true}, {100, Keep}}};
+const ProgressAnimation StoreAnimation{
+    text::Processing, {{0, 6}, {1000, 11}, {2000, 17}, {2000, 21}, {2000, 24}, {800, Keep, true}}};
+// The dialog keeps the text of the port walk.
+const ProgressAnimation PortSetUpAnimation{std::nullopt, {{0, 15}, {1500, 20}, {1000, 24}, {500, Keep, true}}};
+
 const QString NoDeviceOnPort =
     QStringLiteral("No Corvane PoE Device !! \r\nPlease Check Com Port or Hardware Disconnected !!");
-const QString ConnectionLost = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
 
 int timeoutMs()
 {
@@ -43,14 +50,48 @@ int timeoutMs()
 } // namespace
 
 SerialSession::SerialSession(AppContext& context)
-    : ctx_(context), driver_(context.serial, context.clock), applier_(context), download_(context, driver_)
+    : ctx_(context), driver_(link_, context.clock), applier_(context, link_), download_(context, link_, driver_)
 {
+    QObject::connect(&ctx_.clock, &Clock::expired, &driver_, [this](TimerId timer) { onTimer(timer); });
     driver_.replyReady = [this] { handleSerialReply(); };
     driver_.lineLost = [this] { onLineLost(); };
     download_.resumePolling = [this] {
-        ctx_.serial.raiseOnly(&SerialLink::pendingStatusRead);
+        link_.raiseOnly(&SerialLink::pendingStatusRead);
         sendNextRequest();
     };
+    download_.leftInLoader = [this] { endSession(false); };
+}
+
+void SerialSession::choose()
+{
+    Controls& c = ctx_.controls;
+    c.setVisible(ctl::ComPortCombo, true);
+    c.setVisible(ctl::Setting, false);
+    c.setFocus(ctl::ComPortCombo);
+    scanComPorts();
+}
+
+bool SerialSession::sessionRuns() const
+{
+    return ctx_.state.serialLinked;
+}
+
+void SerialSession::onTimer(TimerId timer)
+{
+    switch (timer) {
+    case TimerId::IdentifyReply:
+        onIdentifyTimeout();
+        break;
+    case TimerId::PollReply:
+        onPollTimeout();
+        break;
+    case TimerId::Download:
+        download_.onTimer();
+        break;
+    case TimerId::LoaderSilence:
+        download_.onLoaderSilence();
+        break;
+    }
 }
 
 void SerialSession::scanComPorts()
@@ -98,18 +139,20 @@ void SerialSession::openSerialPort()
             {AppTitle, QStringLiteral("ComPort Error !! (") + s.comPortName + QStringLiteral(" )")});
         return;
     }
-    ctx_.serial.readerEnabled = true;
+    link_.readerEnabled = true;
 }
 
 void SerialSession::clearFrames()
 {
-    std::fill_n(ctx_.serial.txFrame.begin(), ClearedBytes, 0);
-    std::fill_n(ctx_.serial.rxFrame.begin(), ClearedBytes, 0);
+    std::fill_n(link_.txFrame.begin(), ClearedBytes, 0);
+    std::fill_n(link_.rxFrame.begin(), ClearedBytes, 0);
 }
 
 void SerialSession::startSerialSearch()
 {
     Controls& c = ctx_.controls;
+    if (ctx_.state.linkType != LinkType::Serial)
+        return; // no COM port to search on
     if (c.itemCount(ctl::FoundDevices) > 0)
         return; // a device has been found already
     ctx_.state.clearPortStaticRead();
@@ -117,18 +160,24 @@ void SerialSession::startSerialSearch()
     openSerialPort();
     driver_.purgeReceive();
     driver_.purgeTransmit();
-    serialproto::buildIdentify(ctx_.serial);
+    serialproto::buildIdentify(link_);
     driver_.resumeReader();
     driver_.send();
-    ctx_.serial.readerEnabled = true;
+    link_.readerEnabled = true;
     ctx_.clock.start(TimerId::IdentifyReply, timeoutMs());
 }
 
 void SerialSession::onIdentifyTimeout()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     ctx_.clock.stop(TimerId::IdentifyReply);
     driver_.pauseReader();
+    if (ctx_.link != this) {
+        // The operator has chosen another link meanwhile: its search is the one that failed.
+        if (ctx_.link)
+            ctx_.link->searchTimedOut();
+        return;
+    }
     if (!link.legacyProbeTried) {
         // Older midspans know only the older identification; it is tried once per run.
         link.legacyProbeTried = true;
@@ -150,15 +199,16 @@ void SerialSession::connectSerialDevice()
     if (s.networkLinked || s.linkType != LinkType::Serial || s.serialLinked)
         return;
     s.serialLinked = true;
+    download_.forgetLoader();
     driver_.purgeReceive();
     driver_.purgeTransmit();
-    ctx_.serial.pendingStatusRead = true;
+    link_.pendingStatusRead = true;
     sendNextRequest();
 }
 
 void SerialSession::handleSerialReply()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     if (link.downloadMode) {
         driver_.pauseReader();
         ctx_.clock.stop(TimerId::Download);
@@ -168,7 +218,10 @@ void SerialSession::handleSerialReply()
     driver_.pauseReader();
     const std::uint8_t type = link.rxFrame[0];
 
-    if (type == IdentifyType || type == LegacyIdentifyType) {
+    // Only the identification asked for is one: the zero bytes of a restarting midspan look like
+    // a legacy identification, and in a session they are a missed reply.
+    if ((type == IdentifyType || type == LegacyIdentifyType) && ctx_.clock.isActive(TimerId::IdentifyReply) &&
+        type == link.txFrame[0]) {
         ctx_.state.serialFailures = 0;
         ctx_.clock.stop(TimerId::IdentifyReply);
         const int checked = type == IdentifyType ? 25 : 5;
@@ -193,6 +246,11 @@ void SerialSession::handleSerialReply()
         rejectReply();
         return;
     }
+    // The same holds for another port's reply, which names its port in byte 1.
+    if ((type == PortStatus || type == PortClassification) && link.rxFrame[1] != link.txFrame[1]) {
+        rejectReply();
+        return;
+    }
 
     DeviceState& s = ctx_.state;
     if (type == SystemStatus && !applier_.applySystemStatus()) {
@@ -203,20 +261,13 @@ void SerialSession::handleSerialReply()
     switch (type) {
     case ResetAck:
         ctx_.view.clearDeviceDisplay();
-        ctx_.view.showProgress(Processing);
-        ctx_.view.setProgress(ProgressScale, 6);
         // The midspan restarts; nothing may be sent until it is back.
-        ctx_.clock.pace({{2000, [this] { ctx_.view.setProgressPosition(11); }},
-                         {2500, [this] { ctx_.view.setProgressPosition(17); }},
-                         {2500, [this] { ctx_.view.setProgressPosition(21); }},
-                         {2500, [this] { ctx_.view.setProgressPosition(24); }},
-                         {800, [this] { ctx_.view.hideProgress(); }},
-                         {100, [this] {
-                              ctx_.view.unlockControls();
-                              ctx_.serial.pendingStatusRead = true;
-                              ctx_.serial.userCommandActive = false;
-                              finishReply();
-                          }}});
+        playProgress(ctx_.clock, ctx_.view, ResetAnimation, [this] {
+            ctx_.view.unlockControls();
+            link_.pendingStatusRead = true;
+            link_.userCommandActive = false;
+            finishReply();
+        });
         return;
     case SystemSettingsAck:
         ctx_.view.unlockControls();
@@ -258,20 +309,13 @@ void SerialSession::handleSerialReply()
             link.pendingClassRead = true;
         break;
     case StoreAck:
-        ctx_.view.showProgress(Processing);
-        ctx_.view.setProgress(ProgressScale, 6);
         // The midspan writes its flash meanwhile.
-        ctx_.clock.pace({{1000, [this] { ctx_.view.setProgressPosition(11); }},
-                         {2000, [this] { ctx_.view.setProgressPosition(17); }},
-                         {2000, [this] { ctx_.view.setProgressPosition(21); }},
-                         {2000, [this] { ctx_.view.setProgressPosition(24); }},
-                         {800, [this] {
-                              ctx_.view.hideProgress();
-                              ctx_.view.unlockControls();
-                              ctx_.serial.pendingStatusRead = true;
-                              ctx_.serial.userCommandActive = false;
-                              finishReply();
-                          }}});
+        playProgress(ctx_.clock, ctx_.view, StoreAnimation, [this] {
+            ctx_.view.unlockControls();
+            link_.pendingStatusRead = true;
+            link_.userCommandActive = false;
+            finishReply();
+        });
         return;
     default:
         link.pendingStatusRead = true;
@@ -282,7 +326,7 @@ void SerialSession::handleSerialReply()
 
 void SerialSession::finishReply()
 {
-    if (!ctx_.serial.userCommandActive)
+    if (!link_.userCommandActive)
         ctx_.view.hideProgress();
     sendNextRequest();
 }
@@ -291,13 +335,13 @@ void SerialSession::transmit()
 {
     driver_.send();
     ctx_.clock.start(TimerId::PollReply, timeoutMs());
-    ctx_.serial.readerEnabled = true;
+    link_.readerEnabled = true;
     driver_.resumeReader();
 }
 
 void SerialSession::sendNextRequest()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     DeviceState& s = ctx_.state;
     clearFrames();
     if (link.downloadActive)
@@ -342,7 +386,7 @@ void SerialSession::sendNextRequest()
 
 void SerialSession::sendPortWrite()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     DeviceState& s = ctx_.state;
     const int index = link.serialPortIndex;
     if (index < 0 || index >= s.portCount) {
@@ -366,16 +410,11 @@ void SerialSession::sendPortWrite()
         return;
     }
     // The last port: the midspan applies the whole port set-up when it gets this frame.
-    ctx_.controls.setVisible(ctl::ProgressDialog, true);
-    ctx_.view.setProgress(ProgressScale, 15);
-    ctx_.clock.pace({{1500, [this] { ctx_.view.setProgressPosition(20); }},
-                     {1000, [this] { ctx_.view.setProgressPosition(24); }},
-                     {500, [this] {
-                          ctx_.view.hideProgress();
-                          ctx_.state.clearPortStaticRead();
-                          driver_.purgeReceive();
-                          transmit();
-                      }}});
+    playProgress(ctx_.clock, ctx_.view, PortSetUpAnimation, [this] {
+        ctx_.state.clearPortStaticRead();
+        driver_.purgeReceive();
+        transmit();
+    });
 }
 
 void SerialSession::onPollTimeout()
@@ -387,7 +426,7 @@ void SerialSession::onPollTimeout()
 // A missing reply, or one that cannot be used.
 void SerialSession::rejectReply()
 {
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     DeviceState& s = ctx_.state;
     if (!s.serialLinked)
         return;
@@ -414,10 +453,10 @@ void SerialSession::rejectReply()
     sendNextRequest();
 }
 
-void SerialSession::endSession()
+void SerialSession::endSession(bool reportLost)
 {
     DeviceState& s = ctx_.state;
-    SerialLink& link = ctx_.serial;
+    SerialLink& link = link_;
     ctx_.clock.stop(TimerId::PollReply);
     s.serialFailures = 0;
     s.serialLinked = false;
@@ -425,7 +464,8 @@ void SerialSession::endSession()
     link.clearRequests();
     link.userCommandActive = false;
     link.resetPending = false;
-    ctx_.feedback.error(ConnectionLost);
+    if (reportLost)
+        ctx_.feedback.error(text::ConnectionLost);
     ctx_.view.clearDeviceDisplay();
     ctx_.view.lockControls();
     ctx_.controls.removeItem(ctl::FoundDevices, 0);
@@ -434,23 +474,22 @@ void SerialSession::endSession()
 
 void SerialSession::onLineLost()
 {
-    download_.abandon();
-    if (ctx_.state.serialLinked)
+    if (download_.abandon() || ctx_.state.serialLinked)
         endSession();
 }
 
-void SerialSession::restartReplyTimeout(AppContext& context)
+void SerialSession::restartReplyTimeout()
 {
-    if (context.state.serialLinked)
-        context.clock.start(TimerId::PollReply, timeoutMs());
+    if (ctx_.state.serialLinked)
+        ctx_.clock.start(TimerId::PollReply, timeoutMs());
     else
-        context.clock.stop(TimerId::PollReply);
+        ctx_.clock.stop(TimerId::PollReply);
 }
 
-void SerialSession::requestReset()
+void SerialSession::reset()
 {
-    SerialLink& link = ctx_.serial;
-    restartReplyTimeout(ctx_);
+    SerialLink& link = link_;
+    restartReplyTimeout();
     link.resetPending = true;
     ctx_.state.clearPortStaticRead();
     ctx_.view.lockControls();
@@ -458,38 +497,59 @@ void SerialSession::requestReset()
     link.raiseOnly(&SerialLink::pendingSystemWrite);
 }
 
-void SerialSession::requestStore(bool toFlash)
+void SerialSession::store(StoreTarget target)
 {
-    SerialLink& link = ctx_.serial;
-    restartReplyTimeout(ctx_);
-    link.storeToFlash = toFlash;
+    SerialLink& link = link_;
+    restartReplyTimeout();
+    link.storeToFlash = target == StoreTarget::Flash;
     ctx_.state.clearPortStaticRead();
     ctx_.view.lockControls();
     link.raiseOnly(&SerialLink::pendingStore);
 }
 
-void SerialSession::requestSystemDescription()
+void SerialSession::sendSystemDescription()
 {
     ctx_.controls.setText(ctl::SystemDescription, ctx_.state.systemDescription);
-    restartReplyTimeout(ctx_);
-    ctx_.serial.userCommandActive = true;
-    ctx_.serial.raiseOnly(&SerialLink::pendingSystemWrite);
+    restartReplyTimeout();
+    link_.userCommandActive = true;
+    link_.raiseOnly(&SerialLink::pendingSystemWrite);
 }
 
-void SerialSession::onDownloadTimer()
+void SerialSession::sendPortControl(const PortWishes& wishes)
 {
-    download_.onTimer();
+    queuePortWrite(wishes);
 }
 
-void SerialSession::onLoaderSilence()
+void SerialSession::sendPortDescription(int, const PortWishes& wishes)
 {
-    download_.onLoaderSilence();
+    queuePortWrite(wishes);
 }
 
-void SerialSession::startDownload()
+void SerialSession::queuePortWrite(const PortWishes& wishes)
 {
-    if (ctx_.state.serialLinked && !ctx_.serial.downloadActive)
+    DeviceState& s = ctx_.state;
+    if (s.linkType != LinkType::Serial)
+        return; // no COM port
+    restartReplyTimeout();
+    // A missing reply to a write is no failure of the session.
+    link_.userCommandActive = true;
+    for (int k = 1; k <= s.portCount; ++k)
+        s.portEnableWanted[k - 1] = wishes.enabled[k - 1] ? 1 : 0;
+    link_.raiseOnly(&SerialLink::pendingPortWrite);
+    link_.serialPortIndex = 0;
+}
+
+bool SerialSession::loaderWaits() const
+{
+    return download_.loaderWaits();
+}
+
+void SerialSession::startFirmwareDownload()
+{
+    if (ctx_.state.serialLinked && !link_.downloadActive)
         download_.start();
+    else if (download_.loaderWaits())
+        download_.restartInLoader();
 }
 
 void SerialSession::close()

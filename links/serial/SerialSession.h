@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/AppContext.h"
+#include "core/MidspanLink.h"
 #include "links/serial/FirmwareDownload.h"
 #include "links/serial/ReplyApplier.h"
+#include "links/serial/SerialLink.h"
 #include "links/serial/SerialPortDriver.h"
 #include "links/serial/SerialPortEnumerator.h"
 
@@ -10,18 +12,36 @@
 
 #include <chrono>
 
-// The serial side of the main window: the COM port list, the search, the polling session with
-// its reply time-outs, and the operator's requests carried out between two polls.
+enum class TimerId;
+
+// The serial link: the COM port list, the search, the polling session with its reply
+// time-outs, the operator's requests carried out between two polls and the firmware download.
 //
 // There is no command queue: six request flags stand for the frames that may go next, and
 // sendNextRequest sends the highest raised one each time a reply has been handled, so exactly
 // one request is outstanding while a session runs.
-class SerialSession
+class SerialSession : public MidspanLink
 {
 public:
     static constexpr std::chrono::milliseconds ReplyTimeout{1000};
 
     explicit SerialSession(AppContext& context);
+
+    void choose() override;
+    void search() override { startSerialSearch(); }
+    void connectEntry(int) override { connectSerialDevice(); }
+    bool sessionRuns() const override;
+    bool holdsLine() const override { return link_.downloadActive; }
+    void reset() override;
+    void store(StoreTarget target) override;
+    void sendSystemDescription() override;
+    void sendPortControl(const PortWishes& wishes) override;
+    void sendPortDescription(int port, const PortWishes& wishes) override;
+    bool hasFirmwareDownload() const override { return true; }
+    bool loaderWaits() const override;
+    void startFirmwareDownload() override;
+    // The reader stops and the port closes; nothing is sent.
+    void close() override;
 
     // Fills the COM port list when the operator chooses the serial link.
     void scanComPorts();
@@ -29,40 +49,31 @@ public:
     void connectSerialDevice();
     void handleSerialReply();
     void sendNextRequest();
-    void onIdentifyTimeout();
-    void onPollTimeout();
-    void onDownloadTimer();
-    void onLoaderSilence();
-    // "Firmware Download" pressed.
-    void startDownload();
 
-    // Every operator request restarts the reply time-out rather than stopping it: should the
-    // reply to the request in flight never come, the time-out still sends what was queued.
-    static void restartReplyTimeout(AppContext& context);
-
-    // The operator's system requests; they only queue, the next reply sends them.
-    void requestReset();
-    void requestStore(bool toFlash);
-    // A new system description was saved into DeviceState::systemDescription.
-    void requestSystemDescription();
-
-    // At exit: the reader stops and the port closes; nothing is sent.
-    void close();
-
+    SerialLink& link() { return link_; }
     SerialPortEnumerator& enumerator() { return enumerator_; }
     FirmwareDownload& download() { return download_; }
 
 private:
+    void onTimer(TimerId timer);
+    void onIdentifyTimeout();
+    void onPollTimeout();
+    // Every operator request restarts the reply time-out rather than stopping it: should the
+    // reply to the request in flight never come, the time-out still sends what was queued.
+    void restartReplyTimeout();
+    // The page's enable wishes go out with the port settings of every port.
+    void queuePortWrite(const PortWishes& wishes);
     void openSerialPort();
     void transmit();
     void sendPortWrite();
     void finishReply();
     void rejectReply();
-    void endSession();
+    void endSession(bool reportLost = true);
     void clearFrames();
     void onLineLost();
 
     AppContext& ctx_;
+    SerialLink link_;
     SerialPortEnumerator enumerator_;
     SerialPortDriver driver_;
     ReplyApplier applier_;

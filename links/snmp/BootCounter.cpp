@@ -1,22 +1,29 @@
 #include "links/snmp/BootCounter.h"
 
+#include "core/RegularFile.h"
+
 #include <QFile>
 #include <QList>
-#include <QSaveFile>
 
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace BootCounter
 {
 namespace
 {
 
-QList<QByteArray> lines(const QString& path)
+regularfile::Content content(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    return regularfile::read(path, SizeLimit, regularfile::Links::Refuse);
+}
+
+QList<QByteArray> lines(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
         return {};
-    QList<QByteArray> result = file.readAll().split('\n');
+    QList<QByteArray> result = bytes.split('\n');
     while (!result.isEmpty() && result.last().trimmed().isEmpty())
         result.removeLast();
     return result;
@@ -49,32 +56,31 @@ QByteArray encodeEngineId(const QByteArray& engineId)
 int read(const QString& path, const QByteArray& engineId)
 {
     const QByteArray key = encodeEngineId(engineId);
-    for (const QByteArray& line : lines(path)) {
+    for (const QByteArray& line : lines(content(path).bytes)) {
         if (const auto count = countIn(line, key))
             return *count;
     }
     return 0;
 }
 
-bool store(const QString& path, const QByteArray& engineId, int count)
+std::optional<QString> store(const QString& path, const QByteArray& engineId, int count)
 {
     const QByteArray key = encodeEngineId(engineId);
     const QByteArray entry = key + ' ' + QByteArray::number(count);
-    QList<QByteArray> content = lines(path);
+    const regularfile::Content old = content(path);
+    if (old.problem)
+        return old.problem; // its other lines would be lost
+    QList<QByteArray> kept = lines(old.bytes);
     bool replaced = false;
-    for (QByteArray& line : content) {
+    for (QByteArray& line : kept) {
         if (!replaced && countIn(line, key)) {
             line = entry;
             replaced = true;
         }
     }
     if (!replaced)
-        content.append(entry);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(content.join('\n') + '\n');
-    return file.commit();
+        kept.append(entry);
+    return regularfile::replace(path, kept.join('\n') + '\n');
 }
 
 int advance(const QString& path, const QByteArray& engineId)
@@ -83,6 +89,16 @@ int advance(const QString& path, const QByteArray& engineId)
     const int next = current < std::numeric_limits<int>::max() ? current + 1 : current;
     store(path, engineId, next);
     return next;
+}
+
+std::optional<QString> problem(const QString& path)
+{
+    if (const regularfile::Content old = content(path); old.problem)
+        return old.problem;
+    struct stat st = {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && st.st_uid != ::geteuid())
+        return QStringLiteral("it belongs to another user");
+    return std::nullopt;
 }
 
 } // namespace BootCounter

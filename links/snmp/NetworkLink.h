@@ -1,26 +1,53 @@
 #pragma once
 
+#include "core/MidspanLink.h"
+#include "links/snmp/ExchangePlanner.h"
 #include "links/snmp/NetworkSearch.h"
 #include "links/snmp/NetworkSession.h"
+#include "links/snmp/NetworkWorker.h"
 
-class NetworkWorker;
+#include <QObject>
 
-// The network link as the main window drives it: the worker, the search and the session.
-class NetworkLink
+#include <functional>
+#include <memory>
+
+// The network link: the SNMP worker, the planner of its exchanges, the search and the session.
+// Every result of the worker comes back here, on the link's thread: while a search runs it is
+// the search's, afterwards the session's.
+class NetworkLink : public MidspanLink
 {
 public:
-    NetworkLink(AppContext& context, NetworkWorker& worker)
-        : worker_(worker), search_(context, worker), session_(context, worker, search_)
-    {
-    }
+    // Makes the worker, which hands its results to the handler on the thread of `context`.
+    using WorkerFactory =
+        std::function<std::unique_ptr<NetworkWorker>(QObject* context, NetworkWorker::ResultHandler handler)>;
 
-    NetworkWorker& worker() { return worker_; }
-    NetworkSearch& search() { return search_; }
+    NetworkLink(AppContext& context, const WorkerFactory& makeWorker);
+    ~NetworkLink() override;
+
+    void start() override;
+    void choose() override;
+    void search() override { search_.startSearch(); }
+    void connectEntry(int row) override { session_.startNetworkSession(row); }
+    bool sessionRuns() const override;
+    void reset() override { session_.requests().requestReset(); }
+    void store(StoreTarget target) override { session_.requests().requestStore(target == StoreTarget::Flash); }
+    void sendSystemDescription() override { session_.requests().requestSystemDescription(); }
+    void sendPortControl(const PortWishes& wishes) override;
+    void sendPortDescription(int port, const PortWishes& wishes) override;
+    void settingsClosed(bool accepted, bool relink) override;
+    void searchTimedOut() override;
+    void close() override { exchanges_.pause(); }
+
+    NetworkSearch& searcher() { return search_; }
     NetworkSession& session() { return session_; }
-    NetworkRequests& requests() { return session_.requests(); }
 
 private:
-    NetworkWorker& worker_;
+    void onResult(const SnmpResult& result);
+
+    AppContext& ctx_;
+    QObject resultContext_;
+    std::unique_ptr<NetworkWorker> worker_;
+    ExchangePlanner exchanges_;
     NetworkSearch search_;
     NetworkSession session_;
 };

@@ -6,7 +6,8 @@
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
-#include "links/snmp/NetworkWorker.h"
+#include "core/ProgressAnimation.h"
+#include "links/snmp/ExchangePlanner.h"
 #include "links/snmp/PrivateMib.h"
 
 #include <algorithm>
@@ -14,10 +15,16 @@
 namespace
 {
 
-constexpr int ProgressScale = 24;
 constexpr int FailureLimit = 3;
-const QString Processing = QStringLiteral("Processing............");
 const QString ProcessingDone = QStringLiteral("Processing............  ");
+
+// Each ends with a short step after the dialog has gone.
+constexpr int Keep = ProgressAnimation::Keep;
+const ProgressAnimation Long{ProcessingDone,
+                             {{0, 6}, {3000, 11}, {3000, 17}, {3000, 21}, {3000, 24}, {500, Keep, true}, {100, Keep, true}}};
+const ProgressAnimation Short{ProcessingDone, {{0, 15}, {1500, 20}, {1000, 24}, {500, Keep, true}, {100, Keep, true}}};
+const ProgressAnimation Medium{ProcessingDone,
+                               {{0, 6}, {1500, 11}, {1500, 17}, {1500, 21}, {1500, 24}, {500, Keep, true}, {100, Keep, true}}};
 const QString ProcessingLegacy = QStringLiteral("Processing (Legacy Detection)............");
 
 QString operationName(int code, int port)
@@ -40,18 +47,14 @@ QString operationName(int code, int port)
 
 } // namespace
 
-const NetworkRequests::Animation NetworkRequests::Long{{6, 11, 17, 21, 24}, {3000, 3000, 3000, 3000, 500}};
-const NetworkRequests::Animation NetworkRequests::Short{{15, 20, 24}, {1500, 1000, 500}};
-const NetworkRequests::Animation NetworkRequests::Medium{{6, 11, 17, 21, 24}, {1500, 1500, 1500, 1500, 500}};
 
 void NetworkRequests::release()
 {
-    worker_.release();
+    exchanges_.release();
 }
 
 void NetworkRequests::requestReset()
 {
-    ctx_.clock.stop(TimerId::PollReply);
     ctx_.state.pendingRequest = Request::SystemReset;
     ctx_.view.lockControls();
     ctx_.view.clearDeviceDisplay();
@@ -60,7 +63,6 @@ void NetworkRequests::requestReset()
 
 void NetworkRequests::requestStore(bool toFlash)
 {
-    ctx_.clock.stop(TimerId::PollReply);
     ctx_.state.pendingRequest = toFlash ? Request::SaveToFlash : Request::FactoryDefaults;
     ctx_.view.lockControls();
     ctx_.clock.pace({2000, {}});
@@ -69,7 +71,6 @@ void NetworkRequests::requestStore(bool toFlash)
 void NetworkRequests::requestSystemDescription()
 {
     DeviceState& s = ctx_.state;
-    ctx_.clock.stop(TimerId::PollReply);
     ctx_.controls.setText(ctl::SystemDescription, s.systemDescription);
     s.newSystemDescription = s.systemDescription;
     s.pendingRequest = Request::SystemDescription;
@@ -185,12 +186,12 @@ void NetworkRequests::portWalk(bool firstVisit)
     } else if (deviceLost()) {
         return;
     }
-    // The worker moves pollPort on once it has written a port; ports already as wished are
+    // pollPort moves on once a port has been written; ports already as wished are
     // skipped without an exchange.
     for (int p = std::max(s.pollPort, 1); p <= s.portCount; ++p) {
         s.pollPort = p;
         s.requestOid = mib::portObject(mib::Column::Admin, p);
-        ctx_.view.showProgress(Processing);
+        ctx_.view.showProgress(text::Processing);
         ctx_.view.setProgress(s.portCount, p);
         if (s.portAdminState[p] != s.portEnableWanted[p - 1]) {
             release();
@@ -259,24 +260,10 @@ void NetworkRequests::finish()
     release();
 }
 
-void NetworkRequests::animate(const Animation& animation, std::function<void()> then)
+void NetworkRequests::animate(const ProgressAnimation& animation, std::function<void()> then)
 {
-    DeviceView& view = ctx_.view;
-    view.showProgress(ProcessingDone);
-    view.setProgress(ProgressScale, animation.positions.front());
-    for (std::size_t i = 0; i < animation.pausesMs.size(); ++i) {
-        const bool last = i + 1 == animation.pausesMs.size();
-        const int next = last ? 0 : animation.positions[i + 1];
-        ctx_.clock.pace({animation.pausesMs[i], [&view, last, next] {
-                             if (last)
-                                 view.hideProgress();
-                             else
-                                 view.setProgressPosition(next);
-                         }});
-    }
-    ctx_.clock.pace({100, [this, then = std::move(then)] {
-                         ctx_.view.hideProgress();
-                         if (ctx_.state.networkLinked) // not ended through "Setting" meanwhile
-                             then();
-                     }});
+    playProgress(ctx_.clock, ctx_.view, animation, [this, then = std::move(then)] {
+        if (ctx_.state.networkLinked) // not ended through "Setting" meanwhile
+            then();
+    });
 }

@@ -4,10 +4,12 @@
 
 #include <QString>
 
+struct ProgressAnimation;
+
 #include <functional>
 #include <vector>
 
-class NetworkWorker;
+class ExchangePlanner;
 
 // The operator's write requests on the network link. Buttons only queue a code in
 // DeviceState::pendingRequest; the session hands each result to handleWriteRequest while a
@@ -17,7 +19,7 @@ class NetworkWorker;
 class NetworkRequests
 {
 public:
-    NetworkRequests(AppContext& context, NetworkWorker& worker) : ctx_(context), worker_(worker) {}
+    NetworkRequests(AppContext& context, ExchangePlanner& exchanges) : ctx_(context), exchanges_(exchanges) {}
 
     // Ends the session after three failed exchanges in a row (set by the session).
     std::function<void()> endSession;
@@ -38,21 +40,13 @@ private:
     void legacyLoop();
     // Closes the request: both codes cleared, the refresh resumes at the system objects.
     void finish();
-    // Bar positions, each followed by its pause.
-    struct Animation {
-        std::vector<int> positions;
-        std::vector<int> pausesMs;
-    };
-    static const Animation Long;
-    static const Animation Short;
-    static const Animation Medium;
-    // Shows the animation on the progress dialog, hides it, then runs `then`.
-    void animate(const Animation& animation, std::function<void()> then);
+    // Shows the animation on the progress dialog, then runs `then` unless the session has ended.
+    void animate(const ProgressAnimation& animation, std::function<void()> then);
     // Whether the device has stopped answering in the middle of a walk over the ports.
     bool deviceLost();
     void release();
 
     AppContext& ctx_;
-    NetworkWorker& worker_;
+    ExchangePlanner& exchanges_;
     QString operation_; // the operation the operator asked for, for a refusal report
 };

@@ -4,21 +4,17 @@
 #include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/OperatorFeedback.h"
-#include "links/snmp/NetworkWorker.h"
+#include "links/snmp/BootCounter.h"
+#include "links/snmp/ExchangePlanner.h"
+#include "links/snmp/MidspanIdentity.h"
 #include "links/snmp/PrivateMib.h"
+
+#include <QDir>
 
 #include <algorithm>
 
 namespace
 {
-
-constexpr int ModelLength = 12;
-
-bool isMidspan(const QString& model)
-{
-    return model.startsWith(QStringLiteral("POE")) || model.startsWith(QStringLiteral("poe")) ||
-           model.startsWith(QStringLiteral("MDX20A"));
-}
 
 // An octet as the settings file holds it: one to three digits, 0..255.
 std::optional<int> octet(const QString& text)
@@ -28,6 +24,16 @@ std::optional<int> octet(const QString& text)
         return std::nullopt;
     const int value = text.toInt();
     return value <= 255 ? std::optional(value) : std::nullopt;
+}
+
+// The worker reads and replaces the file from its thread, where nobody can be told.
+void warnOfBootCounter(OperatorFeedback& feedback)
+{
+    const QString path = QDir::current().filePath(QString::fromLatin1(BootCounter::fileName));
+    if (const std::optional<QString> problem = BootCounter::problem(path))
+        feedback.warning(QStringLiteral("The SNMPv3 boot counter %1 can not be used :\r\n%2.\r\n"
+                                        "SNMPv3 works on, but the boot count is not kept.")
+                             .arg(path, *problem));
 }
 
 } // namespace
@@ -93,11 +99,10 @@ void NetworkSearch::startSearch()
     s.deviceAddress = s.searchPrefix + QString::number(s.searchCurrent);
     s.lastAddress = s.searchFirst == s.searchLast;
     c.setRange(ctl::SearchProgress, 0, s.lastAddress ? 1 : s.searchLast - s.searchFirst + 1);
-    s.searchIndex = 0;
     // Probes are quick, and every probe sets the worker up afresh from these settings.
     s.searchRetries = 3;
     s.sessionReady = false;
-    SnmpJob& job = worker_.job();
+    SnmpJob& job = exchanges_.job();
     job.jobAddress = s.deviceAddress;
     job.jobReadCommunity = s.readCommunity;
     job.jobWriteCommunity = s.writeCommunity;
@@ -111,25 +116,22 @@ void NetworkSearch::startSearch()
     s.refreshPass = 1;
     s.requestOid = mib::Identity;
 
+    if (s.useSnmpV3)
+        warnOfBootCounter(ctx_.feedback);
+
     c.setVisible(ctl::Setting, false);
     c.setVisible(ctl::SearchPoe, false);
     c.setVisible(ctl::SearchProgress, true);
     c.setValue(ctl::SearchProgress, 1);
-    worker_.release();
+    exchanges_.release();
 }
 
 void NetworkSearch::handleSearchResult()
 {
     DeviceState& s = ctx_.state;
     Controls& c = ctx_.controls;
-    s.networkModel = s.responseText.left(ModelLength);
-    if (isMidspan(s.networkModel)) {
-        ++s.searchIndex;
-        // The record has room for 98 devices; the list binds every entry all the same.
-        if (s.searchIndex < int(s.foundAddress.size())) {
-            s.foundAddress[s.searchIndex] = s.deviceAddress;
-            s.foundModel[s.searchIndex] = s.networkModel;
-        }
+    s.networkModel = s.responseText.left(midspanIdentity::ModelLength);
+    if (midspanIdentity::isMidspan(s.networkModel)) {
         const QString entry = s.deviceAddress + QStringLiteral(" *** ") + s.responseText;
         entries_.insert(entry, {s.deviceAddress, s.networkModel});
         c.addItem(ctl::FoundDevices, entry);
@@ -140,8 +142,8 @@ void NetworkSearch::handleSearchResult()
         c.setValue(ctl::SearchProgress, c.value(ctl::SearchProgress) + 1);
         s.lastAddress = s.searchCurrent == s.searchLast;
         s.deviceAddress = s.searchPrefix + QString::number(s.searchCurrent);
-        worker_.job().jobAddress = s.deviceAddress;
-        worker_.release();
+        exchanges_.job().jobAddress = s.deviceAddress;
+        exchanges_.release();
         return;
     }
 

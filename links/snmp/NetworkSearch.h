@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-class NetworkWorker;
+class ExchangePlanner;
 
 // The network half of "Search PoE": every address of the range is asked once, in increasing
 // order, for the identity object; each midspan that answers gets a list entry bound to its
@@ -26,7 +26,7 @@ public:
         QStringLiteral("No Corvane PoE Device !! \r\nPlease Check IP Address, Community Setting,\r\nor "
                        "Hardware Disconnected !!");
 
-    NetworkSearch(AppContext& context, NetworkWorker& worker) : ctx_(context), worker_(worker) {}
+    NetworkSearch(AppContext& context, ExchangePlanner& exchanges) : ctx_(context), exchanges_(exchanges) {}
 
     // Reads one value of the settings file (section, key); empty when absent.
     std::function<QString(const QString& section, const QString& key)> readSetting;
@@ -47,6 +47,6 @@ private:
     void clearList();
 
     AppContext& ctx_;
-    NetworkWorker& worker_;
+    ExchangePlanner& exchanges_;
     QHash<QString, FoundDevice> entries_; // list entry text -> device
 };

@@ -7,7 +7,7 @@
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
 #include "links/snmp/NetworkSearch.h"
-#include "links/snmp/NetworkWorker.h"
+#include "links/snmp/ExchangePlanner.h"
 #include "links/snmp/PrivateMib.h"
 
 #include <algorithm>
@@ -17,7 +17,6 @@ namespace
 
 const QString CheckingCommunity = QStringLiteral("Checking 'Set Community'............");
 const QString CommunityError = QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !");
-const QString ConnectionLost = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
 constexpr int CheckSteps = 4;
 constexpr int PortPause = 100; // ms after the last object of each port
 
@@ -29,8 +28,8 @@ int opposite(int value)
 
 } // namespace
 
-NetworkSession::NetworkSession(AppContext& context, NetworkWorker& worker, NetworkSearch& search)
-    : ctx_(context), worker_(worker), search_(search), requests_(context, worker)
+NetworkSession::NetworkSession(AppContext& context, ExchangePlanner& exchanges, NetworkSearch& search)
+    : ctx_(context), exchanges_(exchanges), search_(search), requests_(context, exchanges)
 {
     requests_.endSession = [this] { endSession(); };
 }
@@ -45,9 +44,9 @@ void NetworkSession::startNetworkSession(int row)
         return;
     if (!device->address.isEmpty()) {
         s.networkModel = device->model;
-        worker_.job().jobAddress = device->address;
+        exchanges_.job().jobAddress = device->address;
     }
-    address_ = worker_.job().jobAddress;
+    address_ = exchanges_.job().jobAddress;
     s.searchRetries = 20;
     s.networkLinked = true;
     // A new session takes the device's static data over in its first pass.
@@ -63,7 +62,7 @@ void NetworkSession::startNetworkSession(int row)
         s.snmpPhase = 1;
         s.requestOid = mib::portObject(mib::Column::Legacy, 1);
     }
-    worker_.release();
+    exchanges_.release();
 }
 
 void NetworkSession::releaseAfter(int ms, std::function<void()> before)
@@ -75,7 +74,7 @@ void NetworkSession::releaseAfter(int ms, std::function<void()> before)
                          }
                          if (before)
                              before();
-                         worker_.release();
+                         exchanges_.release();
                      }});
 }
 
@@ -196,7 +195,7 @@ void NetworkSession::systemStep()
     } else {
         return; // not an object of the cycle: the worker stays paused
     }
-    worker_.release();
+    exchanges_.release();
 }
 
 bool NetworkSession::takePortCount()
@@ -217,7 +216,7 @@ bool NetworkSession::takePortCount()
         endSession();
         return false;
     }
-    worker_.release();
+    exchanges_.release();
     return false;
 }
 
@@ -231,7 +230,7 @@ void NetworkSession::portStep()
         // Nothing left to read in this pass (the port count shrank): start the next one.
         s.portPhase = 0;
         s.requestOid = mib::Firmware;
-        worker_.release();
+        exchanges_.release();
         return;
     }
     using mib::Column;
@@ -259,7 +258,6 @@ void NetworkSession::portStep()
         if (!text.isEmpty()) {
             s.portStatus[p] = mib::leadingNumber(text);
             ctx_.view.setPortLamp(p, s.portStatus[p]);
-            s.portStatusShown[p] = s.portStatus[p];
         }
         break;
     default:
@@ -283,7 +281,7 @@ void NetworkSession::portStep()
     }
     ++s.portReadStep;
     s.requestOid = mib::portObject(Order[s.portReadStep], p);
-    worker_.release();
+    exchanges_.release();
 }
 
 void NetworkSession::endSession()
@@ -293,7 +291,7 @@ void NetworkSession::endSession()
     s.networkFailures = 0;
     s.networkLinked = false;
     badPortCounts_ = 0;
-    ctx_.feedback.error(ConnectionLost);
+    ctx_.feedback.error(text::ConnectionLost);
     ctx_.view.clearDeviceDisplay();
     ctx_.view.lockControls();
     search_.removeDevice(address_);

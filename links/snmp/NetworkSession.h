@@ -6,7 +6,7 @@
 #include <QString>
 
 class NetworkSearch;
-class NetworkWorker;
+class ExchangePlanner;
 
 // The session with one midspan chosen from the found-device list: with communities, the write
 // community is proved first (the legacy object of port 1 is written to its other value, read
@@ -18,7 +18,7 @@ class NetworkSession
 public:
     static constexpr int FailureLimit = 3;
 
-    NetworkSession(AppContext& context, NetworkWorker& worker, NetworkSearch& search);
+    NetworkSession(AppContext& context, ExchangePlanner& exchanges, NetworkSearch& search);
 
     // The operator chose the entry in this row of the found-device list.
     void startNetworkSession(int row);
@@ -36,7 +36,7 @@ private:
     void releaseAfter(int ms, std::function<void()> before = {});
 
     AppContext& ctx_;
-    NetworkWorker& worker_;
+    ExchangePlanner& exchanges_;
     NetworkSearch& search_;
     NetworkRequests requests_;
     QString address_;       // the device of this session

@@ -5,9 +5,13 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <list>
 #include <map>
+#include <mutex>
+#include <sys/select.h>
 #include <vector>
 
 // net-snmp needs its configuration header first.
@@ -187,26 +191,137 @@ bool printableText(const QByteArray& octets)
     return true;
 }
 
+// Starts the library once, on the thread of its first use: in the program the worker's first
+// exchange, so that the window comes up without waiting for it.
+void startLibrary()
+{
+    static std::once_flag started;
+    std::call_once(started, [] {
+        initSnmpLibrary();
+        QTemporaryDir* dir = persistentDir();
+        QDir(dir->path()).mkdir(QStringLiteral("cert_indexes"));
+        netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_PERSISTENT_DIR, qPrintable(dir->path()));
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
+        netsnmp_set_mib_directory("");
+        init_snmp(appName);
+    });
+}
+
+// What every session of a target shares: the agent and, in v2c, the read community with the
+// request time-outs. The settings point into `peer` and `community`.
+void prepareSession(netsnmp_session& settings, const SnmpTarget& target, QByteArray& peer,
+                    QByteArray& community)
+{
+    snmp_sess_init(&settings);
+    peer = "udp:" + target.address.toLatin1() + ':' + QByteArray::number(target.port);
+    settings.peername = peer.data();
+    community = target.readCommunity;
+    if (target.v3)
+        return;
+    settings.version = SNMP_VERSION_2c;
+    settings.community = reinterpret_cast<u_char*>(community.data());
+    settings.community_len = size_t(community.size());
+    settings.timeout = long(std::chrono::microseconds(target.timeout).count());
+    settings.retries = target.retries;
+}
+
+// One target of SnmpClient::getFromEach while its request is out.
+struct PendingGet {
+    std::size_t index = 0;
+    void* session = nullptr;
+    bool done = false;
+    bool answered = false;
+    std::optional<SnmpValue> value;
+};
+
+int onPendingGetDone(int operation, netsnmp_session*, int, netsnmp_pdu* pdu, void* magic)
+{
+    // The library also tells of its retransmissions; they end nothing.
+    if (operation == NETSNMP_CALLBACK_OP_RESEND)
+        return 1;
+    auto* pending = static_cast<PendingGet*>(magic);
+    pending->done = true;
+    if (operation == NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE && pdu) {
+        pending->answered = true;
+        if (pdu->command == SNMP_MSG_RESPONSE && pdu->errstat == SNMP_ERR_NOERROR && pdu->variables)
+            pending->value = valueOf(pdu->variables);
+    }
+    return 1;
+}
+
+// SNMPv3 engine discovery speaks as a user without a name and without keys; the library makes
+// that user only for the discovery it runs itself, which waits for its answer.
+void addDiscoveryUser()
+{
+    if (usm_get_user(nullptr, 0, const_cast<char*>("")))
+        return;
+    auto* user = static_cast<struct usmUser*>(std::calloc(1, sizeof(struct usmUser)));
+    user->name = strdup("");
+    user->secName = strdup("");
+    user->authProtocolLen = OID_LENGTH(usmNoAuthProtocol);
+    user->authProtocol = snmp_duplicate_objid(usmNoAuthProtocol, user->authProtocolLen);
+    user->privProtocolLen = OID_LENGTH(usmNoPrivProtocol);
+    user->privProtocol = snmp_duplicate_objid(usmNoPrivProtocol, user->privProtocolLen);
+    usm_add_user(user);
+}
+
+// A session for one request of getFromEach: the get itself in v2c, the engine discovery in SNMPv3.
+void* openPendingSession(const SnmpTarget& target)
+{
+    netsnmp_session settings;
+    QByteArray peer;
+    QByteArray community;
+    prepareSession(settings, target, peer, community);
+    if (target.v3) {
+        settings.version = SNMP_VERSION_3;
+        settings.securityModel = USM_SEC_MODEL_NUMBER;
+        settings.securityLevel = SNMP_SEC_LEVEL_NOAUTH;
+        settings.securityName = const_cast<char*>("");
+        // With no engine ID the library would stop to discover it before sending. Any other ID
+        // than the agent's makes the agent report its own, which is all the discovery asks.
+        static u_char unknownEngine[] = {0x80, 0, 0, 0, 0};
+        settings.securityEngineID = unknownEngine;
+        settings.securityEngineIDLen = sizeof unknownEngine;
+        settings.flags |= SNMP_FLAGS_DONT_PROBE;
+        settings.timeout = long(std::chrono::microseconds(target.discoveryTimeout).count());
+        settings.retries = 0;
+    }
+    return snmp_sess_open(&settings);
+}
+
+netsnmp_pdu* pendingRequest(const SnmpTarget& target, const std::vector<oid>& name)
+{
+    netsnmp_pdu* request = snmp_pdu_create(SNMP_MSG_GET);
+    if (target.v3) {
+        // The discovery request: no object, no user; the agent reports its engine ID.
+        request->version = SNMP_VERSION_3;
+        request->securityName = strdup("");
+        request->securityNameLen = 0;
+        request->securityLevel = SNMP_SEC_LEVEL_NOAUTH;
+        request->securityModel = USM_SEC_MODEL_NUMBER;
+    } else {
+        snmp_add_null_var(request, name.data(), name.size());
+    }
+    return request;
+}
+
 } // namespace
 
 void initSnmpLibrary()
 {
-    static bool started = false;
-    if (started)
-        return;
-    started = true;
-    QTemporaryDir* dir = persistentDir();
-    QDir(dir->path()).mkdir(QStringLiteral("cert_indexes"));
-    netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_PERSISTENT_DIR, qPrintable(dir->path()));
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
-    // Objects are always numeric; without this the library reads (and complains about) every
-    // MIB file it can find.
-    netsnmp_set_mib_directory("");
-    setenv("MIBS", "", 1);
-    init_snmp(appName);
+    static std::once_flag readied;
+    // Objects are always numeric; without this the library looks for (and complains about) every
+    // MIB it knows of. The library reads it from the environment, which may change only while no
+    // other thread reads it: at start-up, on the main thread.
+    // The library's folder is made here too, on the main thread, so that every way out of the
+    // program (a signal included) finds it to remove, whether the library has started or not.
+    std::call_once(readied, [] {
+        setenv("MIBS", "", 1);
+        persistentDir();
+    });
 }
 
 QString SnmpValue::printable() const
@@ -244,11 +359,11 @@ QString SnmpValue::printable() const
 
 SnmpClient::SnmpClient(const SnmpTarget& target) : target_(target)
 {
+    startLibrary();
     netsnmp_session settings;
-    snmp_sess_init(&settings);
-    QByteArray peer = "udp:" + target.address.toLatin1() + ':' + QByteArray::number(target.port);
-    settings.peername = peer.data();
-    QByteArray community = target.readCommunity;
+    QByteArray peer;
+    QByteArray community;
+    prepareSession(settings, target, peer, community);
     QByteArray user = target.user;
     if (target.v3) {
         settings.version = SNMP_VERSION_3;
@@ -271,12 +386,6 @@ SnmpClient::SnmpClient(const SnmpTarget& target) : target_(target)
         }
         settings.timeout = long(std::chrono::microseconds(target.discoveryTimeout).count());
         settings.retries = 0;
-    } else {
-        settings.version = SNMP_VERSION_2c;
-        settings.community = reinterpret_cast<u_char*>(community.data());
-        settings.community_len = size_t(community.size());
-        settings.timeout = long(std::chrono::microseconds(target.timeout).count());
-        settings.retries = target.retries;
     }
     session_ = snmp_sess_open(&settings);
     if (!session_) {
@@ -322,31 +431,65 @@ void SnmpClient::takeError()
 
 std::optional<SnmpValue> SnmpClient::get(const QString& oidText)
 {
-    const auto name = parseOid(oidText);
-    if (!name) {
-        error_ = QStringLiteral("not a numeric object identifier: %1").arg(oidText);
+    const auto values = get(QStringList{oidText});
+    if (!values)
         return std::nullopt;
+    return values->front();
+}
+
+std::optional<std::vector<SnmpValue>> SnmpClient::get(const QStringList& oids)
+{
+    answered_ = false;
+    std::vector<std::vector<oid>> names;
+    for (const QString& text : oids) {
+        auto name = parseOid(text);
+        if (!name) {
+            error_ = QStringLiteral("not a numeric object identifier: %1").arg(text);
+            return std::nullopt;
+        }
+        names.push_back(std::move(*name));
     }
-    if (!session_)
+    if (!session_ || names.empty())
         return std::nullopt;
     netsnmp_pdu* request = snmp_pdu_create(SNMP_MSG_GET);
-    snmp_add_null_var(request, name->data(), name->size());
+    for (const auto& name : names)
+        snmp_add_null_var(request, name.data(), name.size());
     netsnmp_pdu* response = nullptr;
     const int status = snmp_sess_synch_response(session_, request, &response);
-    std::optional<SnmpValue> value;
-    if (status != STAT_SUCCESS)
+    answered_ = status != STAT_TIMEOUT;
+    std::optional<std::vector<SnmpValue>> values;
+    bool tooBig = false;
+    if (status != STAT_SUCCESS) {
         takeError();
-    else if (!response || response->errstat != SNMP_ERR_NOERROR || !response->variables)
+    } else if (!response || response->errstat != SNMP_ERR_NOERROR || !response->variables) {
+        tooBig = response && response->errstat == SNMP_ERR_TOOBIG;
         error_ = QString::fromLatin1(snmp_errstring(response ? int(response->errstat) : SNMP_ERR_GENERR));
-    else
-        value = valueOf(response->variables);
+    } else {
+        values.emplace();
+        for (const netsnmp_variable_list* vb = response->variables; vb; vb = vb->next_variable)
+            values->push_back(valueOf(vb));
+        if (values->size() != names.size()) {
+            error_ = QStringLiteral("%1 values for %2 objects").arg(values->size()).arg(names.size());
+            values.reset();
+        }
+    }
     if (response)
         snmp_free_pdu(response);
-    return value;
+    if (tooBig && oids.size() > 1) {
+        const qsizetype half = oids.size() / 2;
+        auto first = get(oids.first(half));
+        auto second = first ? get(oids.sliced(half)) : std::nullopt;
+        if (!second)
+            return std::nullopt;
+        first->insert(first->end(), second->begin(), second->end());
+        return first;
+    }
+    return values;
 }
 
 bool SnmpClient::set(const QString& oidText, const SnmpValue& value)
 {
+    answered_ = false;
     const auto name = parseOid(oidText);
     if (!name || !session_)
         return false;
@@ -366,6 +509,7 @@ bool SnmpClient::set(const QString& oidText, const SnmpValue& value)
     }
     netsnmp_pdu* response = nullptr;
     const int status = snmp_sess_synch_response(session_, request, &response);
+    answered_ = status != STAT_TIMEOUT;
     bool accepted = false;
     if (status != STAT_SUCCESS)
         takeError();
@@ -380,11 +524,13 @@ bool SnmpClient::set(const QString& oidText, const SnmpValue& value)
 
 void SnmpClient::setLocalEngineId(const QByteArray& engineId)
 {
+    startLibrary();
     set_exact_engineID(reinterpret_cast<const u_char*>(engineId.constData()), size_t(engineId.size()));
 }
 
 void SnmpClient::forgetUsers()
 {
+    startLibrary();
     {
         QMutexLocker lock(&keyMutex);
         keyCache.clear();
@@ -396,4 +542,73 @@ void SnmpClient::forgetUsers()
         usm_free_user(user);
         user = next;
     }
+}
+
+std::vector<std::optional<SnmpValue>> SnmpClient::getFromEach(const std::vector<SnmpTarget>& targets,
+                                                              const QString& oidText, int inFlight)
+{
+    startLibrary();
+    std::vector<std::optional<SnmpValue>> values(targets.size());
+    std::vector<bool> answered(targets.size());
+    const auto name = parseOid(oidText);
+    if (!name)
+        return values;
+    if (std::any_of(targets.begin(), targets.end(), [](const SnmpTarget& t) { return t.v3; }))
+        addDiscoveryUser();
+
+    // The library's single-session calls, one session per target, all served by one select().
+    std::list<PendingGet> out; // the callbacks hold their element's address
+    std::size_t next = 0;
+    while (next < targets.size() || !out.empty()) {
+        while (next < targets.size() && int(out.size()) < std::max(inFlight, 1)) {
+            const std::size_t index = next++;
+            void* session = openPendingSession(targets[index]);
+            if (!session)
+                continue;
+            PendingGet& pending = out.emplace_back();
+            pending.index = index;
+            pending.session = session;
+            netsnmp_pdu* request = pendingRequest(targets[index], *name);
+            if (!snmp_sess_async_send(session, request, onPendingGetDone, &pending)) {
+                snmp_free_pdu(request);
+                pending.done = true;
+            }
+        }
+        fd_set readable;
+        FD_ZERO(&readable);
+        int fdCount = 0;
+        int block = 1;
+        timeval wait{};
+        for (PendingGet& pending : out) {
+            if (!pending.done)
+                snmp_sess_select_info(pending.session, &fdCount, &readable, &wait, &block);
+        }
+        if (block)
+            wait = {0, 0};
+        const int ready = fdCount > 0 ? ::select(fdCount, &readable, nullptr, nullptr, &wait) : 0;
+        for (PendingGet& pending : out) {
+            if (!pending.done && ready > 0)
+                snmp_sess_read(pending.session, &readable);
+            if (!pending.done)
+                snmp_sess_timeout(pending.session);
+        }
+        for (auto it = out.begin(); it != out.end();) {
+            if (!it->done) {
+                ++it;
+                continue;
+            }
+            snmp_sess_close(it->session);
+            answered[it->index] = it->answered;
+            values[it->index] = std::move(it->value);
+            it = out.erase(it);
+        }
+    }
+
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (targets[i].v3 && answered[i]) {
+            SnmpClient client(targets[i]);
+            values[i] = client.get(oidText);
+        }
+    }
+    return values;
 }

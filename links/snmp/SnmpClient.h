@@ -2,15 +2,19 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <optional>
+#include <vector>
 
 // Spanmon's only door to net-snmp: one agent, one object at a time. Nothing else includes the
 // library's headers.
 
-// Starts the library for this process: no MIB files, no configuration files, no persistent
-// state. Call once on the main thread, before any SnmpClient is made.
+// Readies the library for this process: no MIB files, no configuration files, no persistent
+// state. Call on the main thread, before any SnmpClient is made (it sets the environment). The
+// library itself starts with the first client or engine setting, on that thread: a program that
+// never talks SNMP does not pay for it.
 void initSnmpLibrary();
 
 // A variable's value, apart from the library's types.
@@ -77,8 +81,20 @@ public:
 
     // Reads one object (dotted numeric OID). The "no such" answers count as values.
     std::optional<SnmpValue> get(const QString& oid);
+    // Reads several objects in one request; the values come in the order asked. When the agent
+    // finds the answer too big, the objects are asked for in halves.
+    std::optional<std::vector<SnmpValue>> get(const QStringList& oids);
     // Writes one object, with the write community in v2c. True when the agent accepted it.
     bool set(const QString& oid, const SnmpValue& value);
+    // The agent answered the last request, if only with an error.
+    bool answered() const { return answered_; }
+
+    // Asks every target for one object, at most `inFlight` targets at a time, and gives each
+    // target's value (nothing where none came) in the order of the targets. SNMPv3 targets are
+    // all probed for an engine ID first, each with one try of its discovery time-out; only those
+    // that answer are then asked, one after the other.
+    static std::vector<std::optional<SnmpValue>> getFromEach(const std::vector<SnmpTarget>& targets,
+                                                             const QString& oid, int inFlight);
 
     // Sets the engine ID this side reports for itself.
     static void setLocalEngineId(const QByteArray& engineId);
@@ -93,4 +109,5 @@ private:
     void* session_ = nullptr;
     QByteArray engineId_;
     QString error_;
+    bool answered_ = false;
 };

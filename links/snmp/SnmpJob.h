@@ -1,10 +1,14 @@
 #pragma once
 
+#include "links/snmp/SnmpClient.h"
+
 #include <QString>
 
-// The SNMP worker's own copies of the link parameters. The window's thread fills them when a
-// search starts, for every probed address and when a device is chosen, and only while the
-// worker is paused or waiting in its result hand-over.
+#include <optional>
+
+// One exchange of the SNMP worker, as the link decides it: the agent and the credentials, the
+// object to get and, when `write` is set, the value to set it to afterwards (without a value,
+// the value read goes back). The worker works on its own copy.
 struct SnmpJob {
     QString jobAddress;
     QString jobReadCommunity;
@@ -13,4 +17,17 @@ struct SnmpJob {
     QString jobAuthPassword;
     QString jobPrivPassword;
     bool jobUseV3 = false;
+
+    QString object;
+    bool write = false;
+    std::optional<SnmpValue> value;
+    bool setUp = false; // the library's engine ID and users are set up afresh first
+    int retries = 3;
+};
+
+// What came of an exchange.
+struct SnmpResult {
+    bool answered = false;     // the get was answered
+    QString text;              // the value read, printable; empty after a write
+    bool writeRefused = false; // the set was refused
 };

@@ -4,6 +4,7 @@
 #include "links/snmp/NetworkWorker.h"
 
 #include <QByteArray>
+#include <QMutex>
 
 #include <atomic>
 #include <chrono>
@@ -12,22 +13,17 @@
 
 class QObject;
 class QThread;
-struct DeviceState;
-struct SnmpValue;
 
-// The SNMP worker: a thread of its own that makes one exchange per release. An exchange gets
-// DeviceState::requestOid from the agent in SnmpJob::jobAddress and, when a write is due, sets
-// the same object to the value the request calls for. It writes responseText, networkFailures
-// and (for port enable writes) pollPort, then runs the result handler on the thread of
-// `context` (the window's) and waits there until the handler has returned. The worker runs
-// again only if the handler, or anyone later, releases it.
+// The SNMP worker: a thread of its own that makes one exchange per release, on the copy of the
+// job it was released with: a get of the job's object from the agent and, when the job says
+// so, a set of the same object. It then runs the result handler on the thread of `context`
+// (the link's) and waits there until the handler has returned. The worker runs again only if
+// the handler, or anyone later, releases it.
 //
-// initSnmpLibrary() (snmp/SnmpClient.h) must have run before the first release.
+// initSnmpLibrary() (SnmpClient.h) must have run before the first release.
 class SnmpWorker : public NetworkWorker
 {
 public:
-    using ResultHandler = std::function<void()>;
-
     static constexpr std::chrono::milliseconds requestTimeout{200};
     static constexpr std::chrono::milliseconds discoveryTimeout{1000};
     static constexpr std::chrono::milliseconds pauseAfterSet{500};
@@ -36,30 +32,27 @@ public:
 
     // Starts the thread, paused. The handler runs on `context`'s thread, which must not be
     // this worker's and must outlive it. `timeScale` scales the pause after a set, as
-    // Clock::scale() scales the window's pauses.
-    SnmpWorker(DeviceState& state, QObject* context, ResultHandler handler, double timeScale = 1.0);
+    // Clock::scale() scales the link's pauses.
+    SnmpWorker(QObject* context, ResultHandler handler, double timeScale = 1.0);
     // Ends the thread; call on `context`'s thread. Waits for an exchange in progress.
     ~SnmpWorker() override;
     SnmpWorker(const SnmpWorker&) = delete;
     SnmpWorker& operator=(const SnmpWorker&) = delete;
 
-    SnmpJob& job() override { return job_; }
-    void release() override { gate_.release(); }
+    void release(const SnmpJob& job) override;
     void pause() override { gate_.pause(); }
 
 private:
     void run();
-    void exchange();
-    void setUp();
-    bool writeDue() const;
-    SnmpValue valueOfSet(const SnmpValue& read);
+    SnmpResult exchange(const SnmpJob& job);
+    void setUp(const SnmpJob& job);
 
-    DeviceState& state_;
     QObject* const context_;
     ResultHandler handler_;
     const double timeScale_;
-    SnmpJob job_;
     WorkerGate gate_;
+    QMutex jobMutex_;
+    SnmpJob released_; // guarded by jobMutex_
     std::atomic<bool> closing_ = false;
     // Worker thread only: the SNMPv3 credentials the library's user keys were made from.
     QByteArray userKeysFrom_;

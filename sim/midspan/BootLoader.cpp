@@ -126,7 +126,8 @@ QByteArray BootLoader::takeCommand()
     }
     const char c = buffer_.front();
     discard(1);
-    if (state_ == State::Commands && c == 'E') {
+    if ((state_ == State::Commands || state_ == State::Records) && c == 'E') {
+        state_ = State::Commands;
         erased_ = true;
         // Erased: the loader reports the end of the erase, then that it is ready again.
         const QByteArray started = say("TOE\r\n");
@@ -149,7 +150,8 @@ QByteArray BootLoader::takeRecord()
         discard(1);
         return {};
     }
-    if (first == 'R')
+    // Records start with S: a command letter among them is a command (a client starting over).
+    if (first == 'R' || first == 'E')
         return takeCommand();
     if (first != 'S') {
         discard(1);

@@ -7,7 +7,8 @@
 #include <optional>
 
 // The ASCII dialogue of the midspan's loader, entered after EnterDownload. The file's lines arrive
-// without line ends, so each S-record's end is found from its own count byte.
+// without line ends, so each S-record's end is found from its own count byte. The loader stays
+// until RST: "E" erases again at any time before the end record, so a client can start over.
 class BootLoader
 {
 public:

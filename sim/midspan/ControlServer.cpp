@@ -117,6 +117,14 @@ QByteArray ControlServer::execute(const QByteArray& line)
         serial_.doubleNext(int(*number(argument)));
         return "ok";
     }
+    if (verb == "zeros" && number(argument).value_or(-1) >= 0) {
+        serial_.zeroNext(int(*number(argument)));
+        return "ok";
+    }
+    if (verb == "misroute" && number(argument).value_or(-1) >= 0) {
+        serial_.misrouteNext(int(*number(argument)));
+        return "ok";
+    }
     if (verb == "drop-line" || verb == "restore-line") {
         if (!line_)
             return "error no serial line";
@@ -146,6 +154,10 @@ QByteArray ControlServer::execute(const QByteArray& line)
     }
     if (verb == "refuse-sets" && (argument == "on" || argument == "off")) {
         model_.setSetsRefused(argument == "on");
+        return "ok";
+    }
+    if (verb == "max-objects" && (argument == "off" || number(argument).value_or(-1) > 0)) {
+        model_.setMaxObjects(argument == "off" ? 0 : int(*number(argument)));
         return "ok";
     }
     if (verb == "answer" && argument == "off") {

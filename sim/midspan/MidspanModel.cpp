@@ -348,6 +348,18 @@ void MidspanModel::setSetsRefused(bool refused)
     setsRefused_ = refused;
 }
 
+int MidspanModel::maxObjects() const
+{
+    std::scoped_lock lock(mutex_);
+    return maxObjects_;
+}
+
+void MidspanModel::setMaxObjects(int count)
+{
+    std::scoped_lock lock(mutex_);
+    maxObjects_ = count;
+}
+
 std::optional<QByteArray> MidspanModel::textAnswer(const QByteArray& object) const
 {
     std::scoped_lock lock(mutex_);

@@ -100,6 +100,9 @@ public:
     // Every SNMP set is refused with notWritable while on.
     bool setsRefused() const;
     void setSetsRefused(bool refused);
+    // A get of more objects than this is answered tooBig, as agents with small buffers do; 0: any.
+    int maxObjects() const;
+    void setMaxObjects(int count);
     // An OCTET STRING the agent returns for an object ("2.2.7.0") instead of its value.
     std::optional<QByteArray> textAnswer(const QByteArray& object) const;
     void setTextAnswer(const QByteArray& object, const QByteArray& text);
@@ -156,6 +159,7 @@ private:
     int restarts_ = 0;
     bool snmpStopped_ = false;
     bool setsRefused_ = false;
+    int maxObjects_ = 0;
     QHash<QByteArray, QByteArray> textAnswers_;
     std::chrono::milliseconds snmpDelay_{0};
     QList<QByteArray> snmpLog_;

@@ -155,6 +155,10 @@ QByteArray SerialCommandInterpreter::reply(QByteArray body)
         checksum ^= 0x5A5A;
     }
     putWord(body, n, checksum);
+    if (zeroReplies_ > 0) {
+        --zeroReplies_;
+        body.fill('\0');
+    }
     if (cutReplies_ > 0) {
         --cutReplies_;
         body.truncate(body.size() / 2);
@@ -163,6 +167,14 @@ QByteArray SerialCommandInterpreter::reply(QByteArray body)
         body += body;
     }
     return body;
+}
+
+int SerialCommandInterpreter::answeredPort(int index)
+{
+    if (misroutedReplies_ == 0)
+        return index;
+    --misroutedReplies_;
+    return (index + 1) % model_.portCount();
 }
 
 QByteArray SerialCommandInterpreter::execute(const QByteArray& frame)
@@ -221,10 +233,11 @@ QByteArray SerialCommandInterpreter::execute(const QByteArray& frame)
     case ReadPortStatus: {
         if (!model_.isPort(index))
             return {};
-        const MidspanModel::PortReading port = model_.port(index);
+        const int answered = answeredPort(index);
+        const MidspanModel::PortReading port = model_.port(answered);
         QByteArray body(25, '\0');
         body[0] = static_cast<char>(ReadPortStatus);
-        body[1] = static_cast<char>(index);
+        body[1] = static_cast<char>(answered);
         body[3] = static_cast<char>(0xC0 | (port.legacy ? 0x20 : 0) | (port.enabled ? 0x01 : 0));
         putWord(body, 6, port.power);
         putWord(body, 8, port.voltage);
@@ -236,10 +249,11 @@ QByteArray SerialCommandInterpreter::execute(const QByteArray& frame)
     case ReadPortClassification: {
         if (!model_.isPort(index))
             return {};
-        const MidspanModel::PortReading port = model_.port(index);
+        const int answered = answeredPort(index);
+        const MidspanModel::PortReading port = model_.port(answered);
         QByteArray body(14, '\0');
         body[0] = static_cast<char>(ReadPortClassification);
-        body[1] = static_cast<char>(index);
+        body[1] = static_cast<char>(answered);
         putWord(body, 3, port.resistance);
         putWord(body, 11, port.classCurrent);
         return reply(body);

@@ -31,6 +31,10 @@ public:
     // The next replies go out with only their first half, or twice in a row.
     void cutNext(int replies) { cutReplies_ = replies; }
     void doubleNext(int replies) { doubleReplies_ = replies; }
+    // The next replies go out as as many zero bytes, as from a midspan that starts up.
+    void zeroNext(int replies) { zeroReplies_ = replies; }
+    // The next port status or classification replies answer for the following port.
+    void misrouteNext(int replies) { misroutedReplies_ = replies; }
     bool inLoader() const { return loader_ != nullptr; }
     // Applies to the loader from the next EnterDownload on.
     void setLoaderFault(BootLoader::Fault fault) { loaderFault_ = fault; }
@@ -39,6 +43,7 @@ private:
     QByteArray takeFrame();
     QByteArray execute(const QByteArray& frame);
     QByteArray reply(QByteArray body);
+    int answeredPort(int index);
     void flushDiscarded();
     void restart();
 
@@ -52,6 +57,8 @@ private:
     int corruptReplies_ = 0;
     int cutReplies_ = 0;
     int doubleReplies_ = 0;
+    int zeroReplies_ = 0;
+    int misroutedReplies_ = 0;
     bool silent_ = false;
     BootLoader::Fault loaderFault_;
 };

@@ -1,5 +1,6 @@
 #include "SnmpAgent.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 
 #include <cstdlib>
@@ -87,6 +88,15 @@ int handleRequests(netsnmp_mib_handler* handler, netsnmp_handler_registration*,
 {
     SnmpAgent* agent = static_cast<SnmpAgent*>(handler->myvoid);
     MidspanMib& mib = agent->mib();
+    if (reqinfo->mode == MODE_GET && agent->model().maxObjects() > 0) {
+        int count = 0;
+        for (netsnmp_request_info* request = requests; request; request = request->next)
+            ++count;
+        if (count > agent->model().maxObjects()) {
+            netsnmp_set_request_error(reqinfo, requests, SNMP_ERR_TOOBIG);
+            return SNMP_ERR_NOERROR;
+        }
+    }
     for (netsnmp_request_info* request = requests; request; request = request->next) {
         if (request->processed)
             continue;
@@ -170,8 +180,10 @@ bool SnmpAgent::writeConfiguration()
         error_ = file.errorString();
         return false;
     }
-    // Each simulated midspan has its own engine ID, made from its address.
-    file.write("engineID midspan-" + config_.address + "\n");
+    // Each simulated midspan has its own engine ID, made from its address. A digest keeps it within
+    // the 27 characters an engine ID text may have, whatever the address ("udp:127.0.60.1:16161").
+    file.write("engineID midspan-" +
+               QCryptographicHash::hash(config_.address, QCryptographicHash::Sha1).toHex().left(16) + "\n");
     // The read community may only read; the user must use authentication and privacy.
     file.write("rocommunity \"" + config_.readCommunity + "\"\n");
     file.write("rwcommunity \"" + config_.writeCommunity + "\"\n");

@@ -52,6 +52,9 @@ Control socket (--control PATH), one reply line per command, multi-line answers 
   corrupt <n>         spoil the checksum of the next n serial replies
   cut <n>             send only the first half of the next n serial replies
   double <n>          send each of the next n serial replies twice
+  zeros <n>           send the next n serial replies as as many zero bytes
+  misroute <n>        answer the next n port status or classification reads for the
+                      following port (byte 1 names it)
   loader-fault <n> wrong|silent|off   from the next EnterDownload, the loader's n-th message
                       (its acknowledgement is the first) has X for each letter after the T,
                       or the loader falls silent from that message on
@@ -61,6 +64,7 @@ Control socket (--control PATH), one reply line per command, multi-line answers 
   identity <text>     answer .2.1.0 with text (no text: the model again)
   snmp stop|start     stop and resume answering SNMP
   refuse-sets on|off  refuse every SNMP set with notWritable
+  max-objects <n>|off answer a get of more than n objects with tooBig
   answer <object> [text]|off  answer a get of the object (below 1.3.6.1.4.1.24852, as
                       2.2.7.0) with the text as OCTET STRING, empty without text; off: no more
   snmp-delay <ms>     wait ms before reading each SNMP request (0 = at once)

@@ -3,7 +3,7 @@
 #include "RecordingFeedback.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -20,9 +20,9 @@ struct SerialWindowRig {
     {
         clock.setShortestRealTime(TimerId::IdentifyReply, replyMs);
         clock.setShortestRealTime(TimerId::PollReply, replyMs);
-        window = std::make_unique<MainWindow>(clock, feedback);
-        window->controller().serialSession().enumerator().setVirtualPorts(portDirectory,
-                                                                          QStringLiteral("ttyV*"));
+        spanmon = std::make_unique<Spanmon>(clock, feedback);
+        window = &spanmon->window();
+        spanmon->serial().enumerator().setVirtualPorts(portDirectory, QStringLiteral("ttyV*"));
     }
 
     WidgetControls& controls() { return window->controls(); }
@@ -59,5 +59,6 @@ struct SerialWindowRig {
 
     RecordingFeedback feedback;
     Clock clock;
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<Spanmon> spanmon;
+    MainWindow* window = nullptr;
 };

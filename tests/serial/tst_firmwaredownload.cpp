@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace
 {
 
@@ -82,7 +84,7 @@ private:
     // The download is over, the controls are back and the session polls again.
     static void verifyCleanEnd(SerialWindowRig& rig)
     {
-        const SerialLink& link = rig.window->serialLink();
+        const SerialLink& link = rig.spanmon->serialLink();
         QVERIFY(!link.downloadActive);
         QVERIFY(!link.downloadMode);
         QVERIFY(!link.resetPending);
@@ -175,19 +177,20 @@ private slots:
         QVERIFY(rig.feedback.shown.isEmpty());
     }
 
-    // A wrong answer or a silent loader: the box of that step, then the session polls again and
-    // finds the midspan still in its loader.
+    // A wrong answer or a silent loader: the box of that step, which says that the midspan waits in
+    // its loader. The session ends at once (neither polling nor a search reaches a loader), and
+    // "Firmware Download" starts the download again on that port, at the erase command.
     void loaderFailures_data()
     {
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("file"); // empty: a header, one record and the end record
+        QTest::addColumn<QString>("again"); // the second download's box; empty: it succeeds
 
-        const QStringList plain{"--ports", "2", "--no-line-delay"};
+        const QStringList plain{"--ports", "2", "--no-line-delay", "--restart-seconds", "0.3"};
         const auto row = [&](const char* name, const QString& fault, const QString& text,
-                             const QStringList& options, const QByteArray& file = {}) {
-            QTest::newRow(name) << options << fault << text << file;
+                             const QStringList& options, const QString& again = {}) {
+            QTest::newRow(name) << options << fault << text << again;
         };
         const QString silent = QStringLiteral("The midspan's loader has not answered for 30 seconds (%1).\r\n"
                                               "The download has been stopped.");
@@ -198,45 +201,71 @@ private slots:
         row("wrong ready", "5 wrong", "means inbuff!= 'T'  'P'  'E'  \r  \n step 5", plain);
         row("wrong program start", "6 wrong", "means inbuff!= 'T'  'O'  'P'  \r  \n  step  6", plain);
         row("wrong line answer", "7 wrong", "means inbuff!= 'T' '*'  \r  \n  step  7", plain);
-        row("silent after EnterDownload", "1 silent", silent.arg("step 1"), plain);
-        row("silent after P", "6 silent", silent.arg("step 6"), plain);
-        row("silent after the second line", "8 silent", silent.arg("step 7, line 2 of 3"), plain);
-        // A record the loader cannot take ends the download like any other refusal.
-        row("10,000-character line", "off", "means inbuff!= 'T' '*'  \r  \n  step  7", plain,
-            Header + "\r\nS1FF" + QByteArray(9996, 'F') + "\r\n" + End + "\r\n");
-        row("file without an end record", "off",
-            "The firmware file has ended, but the midspan's loader asks for more (2 lines sent).\r\n"
-            "The download has been stopped.",
-            plain, Header + "\r\nS1131000000102030405060708090A0B0C0D0E0F64\r\n");
+        // A loader fallen silent stays so: the second download meets the same silence.
+        row("silent after EnterDownload", "1 silent", silent.arg("step 1"), plain, silent.arg("step 3"));
+        row("silent after P", "6 silent", silent.arg("step 6"), plain, silent.arg("step 3"));
+        row("silent after the second line", "8 silent", silent.arg("step 7, line 2 of 3"), plain,
+            silent.arg("step 3"));
     }
     void loaderFailures()
     {
         QFETCH(QStringList, options);
         QFETCH(QString, fault);
         QFETCH(QString, text);
-        QFETCH(QByteArray, file);
+        QFETCH(QString, again);
+        const QString waiting =
+            QStringLiteral("\r\n\r\nThe midspan stays in its loader, where a search cannot "
+                           "find it.\r\nPress \"Firmware Download\" to start the download "
+                           "again on ttyV0.");
         MidspanSimProcess sim;
         QVERIFY(sim.start(options));
         QCOMPARE(sim.command("loader-fault " + fault), QStringLiteral("ok"));
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
-        if (file.isEmpty())
-            file = srecord::file({"FW 4.0", 1, 16, 1, 0, true});
-        answerFileQuestion(rig, writeFile("fails.s19", file));
+        answerFileQuestion(rig, writeFile("fails.s19", srecord::file({"FW 4.0", 1, 16, 1, 0, true})));
         rig.click(ctl::FirmwareDownload);
 
         QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.shown.isEmpty(), WaitMs);
+        QCOMPARE(rig.feedback.shown.size(), 1);
         QCOMPARE(rig.feedback.shown[0],
-                 (Message{"Error", text, Message::Icon::Exclamation, Message::Buttons::Ok}));
-        QVERIFY(!rig.window->serialLink().downloadActive);
-        // Polling resumes; the midspan, still in its loader, does not answer it.
-        QTRY_COMPARE_WITH_TIMEOUT(rig.feedback.texts(), (QStringList{text, LostText}), WaitMs);
-        QVERIFY(sim.frames().join(' ').endsWith(StatusRead));
+                 (Message{"Error", text + waiting, Message::Icon::Exclamation, Message::Buttons::Ok}));
+        const SerialLink& link = rig.spanmon->serialLink();
+        QVERIFY(!link.downloadActive);
+        QVERIFY(!link.resetPending);
+        QVERIFY(!rig.state().serialLinked);
+        QVERIFY(!rig.clock.isActive(TimerId::PollReply)); // no poll went to the loader
+        QCOMPARE(rig.foundCount(), 0);
         QCOMPARE(sim.command("get system firmware"), QStringLiteral("35")); // 2.3, as before
         QVERIFY(rig.controls().isVisible(ctl::FirmwareDownload));
+        QVERIFY(rig.controls().isEnabled(ctl::FirmwareDownload));
+        QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
+        QVERIFY(!rig.controls().isEnabled(ctl::SystemReset));
         QVERIFY(!rig.controls().isVisible(ctl::DownloadIndicator));
-        QVERIFY(!rig.window->serialLink().resetPending);
+
+        // Again, without a search.
+        rig.feedback.shown.clear();
+        sim.clearFrames();
+        rig.click(ctl::FirmwareDownload);
+        QCOMPARE(rig.feedback.fileFilters.size(), 2);
+        if (!again.isEmpty()) {
+            QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.shown.isEmpty(), WaitMs);
+            QCOMPARE(rig.feedback.texts(), QStringList{again + waiting});
+            QCOMPARE(sim.frames(), QStringList{"45"});
+            QVERIFY(rig.controls().isEnabled(ctl::FirmwareDownload));
+            return;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(sim.command("get system firmware"), QStringLiteral("64"), WaitMs); // 4.0
+        QCOMPARE(sim.frames().mid(0, 2), (QStringList{"45", "50"}));
+        QVERIFY(!sim.frames().contains(Enter));
+        QTRY_VERIFY_WITH_TIMEOUT(!link.downloadActive, WaitMs);
+        QVERIFY(rig.feedback.shown.isEmpty());
+        QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
+        rig.click(ctl::SearchPoe);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.foundCount(), 1, WaitMs);
+        rig.selectFound(0);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.text(ctl::FirmwareRevision), QStringLiteral("4.0"), WaitMs);
+        QVERIFY(rig.feedback.shown.isEmpty());
     }
 
     // Lines go out as they are in the file, however long, and never with their line ends.
@@ -289,49 +318,92 @@ private slots:
         QVERIFY(rig.feedback.shown.isEmpty());
     }
 
-    // Nothing reaches the loader from a file that cannot be used; the session goes on.
+    // Nothing reaches the loader from a file it could not take whole, the loader's first command
+    // erasing the flash: the message names the line, and the session goes on.
     void unusableFile_data()
     {
-        QTest::addColumn<QByteArray>("content"); // null: no file at all
+        QTest::addColumn<QString>("path"); // where the file is: written from content when empty
+        QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
-        QTest::newRow("missing file") << QByteArray() << "Error"
-                                      << "Cannot open the firmware file";
-        QTest::newRow("empty file") << QByteArray("") << "Spanmon"
-                                    << "Empty file!!";
-        QTest::newRow("no lines") << QByteArray("\n") << "Spanmon"
-                                  << "Empty file!!";
-        QTest::newRow("first line empty") << QByteArray("\r\nS9030000FC\r\n") << "Spanmon"
-                                          << "Empty file!!";
+        QTest::addColumn<QString>("reason"); // the end of the text
+
+        const QString cannotOpen = QStringLiteral("Cannot open the firmware file");
+        const QString cannotLoad = QStringLiteral("Cannot load the firmware file");
+        const QByteArray s1 = "S1131000000102030405060708090A0B0C0D0E0F64";
+        const auto file = [&](const char* name, const QByteArray& content, const QString& reason) {
+            QTest::newRow(name) << QString() << content << "Error" << cannotLoad << reason;
+        };
+        const auto empty = [&](const char* name, const QByteArray& content) {
+            QTest::newRow(name) << QString() << content << "Spanmon"
+                                << "Empty file!!" << QString();
+        };
+        QTest::newRow("missing file")
+            << files_.filePath("absent.s19") << QByteArray() << "Error" << cannotOpen << "It does not exist.";
+        QTest::newRow("named pipe") << files_.filePath("pipe.s19") << QByteArray() << "Error" << cannotOpen
+                                    << "It cannot be read: it is a named pipe (FIFO), not a file.";
+        QTest::newRow("/dev/zero") << "/dev/zero" << QByteArray() << "Error" << cannotOpen
+                                   << "It cannot be read: it is a device, not a file.";
+        QTest::newRow("larger than 16 MiB") << files_.filePath("huge.s19") << QByteArray() << "Error"
+                                            << cannotOpen << "It cannot be read: it is larger than 16 MiB.";
+        empty("empty file", "");
+        empty("no lines", "\n");
+        empty("first line empty", "\r\nS9030000FC\r\n");
         QByteArray garbage;
         for (int i = 0; i < 4096; ++i)
             garbage.append(char((i * 37 + 11) % 256));
-        QTest::newRow("binary file") << garbage << "Error"
-                                     << "Cannot load the firmware file";
-        QTest::newRow("text that is no S-record")
-            << QByteArray("S00F000046572032") + "\r\nnot a record\r\nS9030000FC\r\n"
-            << "Error"
-            << "Cannot load the firmware file";
+        file("binary file", garbage, "Line 1 is not an S-record.");
+        file("text that is no S-record", Header + "\r\nnot a record\r\n" + End + "\r\n",
+             "Line 2 is not an S-record.");
+        file("10,000-character line", Header + "\r\nS1FF" + QByteArray(9996, 'F') + "\r\n" + End + "\r\n",
+             "Line 2 counts 255 bytes but holds 4998.");
+        file("count one short", Header + "\r\nS112" + s1.mid(4) + "\r\n" + End + "\r\n",
+             "Line 2 counts 18 bytes but holds 19.");
+        file("wrong checksum, after a blank line",
+             Header + "\r\n\r\n" + s1.chopped(2) + "65\r\n" + End + "\r\n", "Line 3 has a wrong checksum.");
+        file("S4 record", Header + "\r\nS4030000FC\r\n" + End + "\r\n",
+             "Line 2 is of type S4, which does not exist.");
+        file("count too short for the address", Header + "\r\nS2030000FC\r\n" + End + "\r\n",
+             "Line 2 is too short for its address and checksum.");
+        file("no end record", Header + "\r\n" + s1 + "\r\n\r\n",
+             "Line 2, the last, is no end record (S7, S8 or S9).");
+        file("record after the end record", Header + "\r\n" + End + "\r\n" + s1 + "\r\n",
+             "Line 3 follows the end record (line 2).");
+        file("two end records", Header + "\r\n" + s1 + "\n" + End + "\n" + End + "\n",
+             "Line 4 follows the end record (line 3).");
     }
     void unusableFile()
     {
+        QFETCH(QString, path);
         QFETCH(QByteArray, content);
         QFETCH(QString, title);
         QFETCH(QString, text);
+        QFETCH(QString, reason);
+        if (path.endsWith(QLatin1String("pipe.s19")))
+            QVERIFY(QFile::exists(path) || ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        if (path.endsWith(QLatin1String("huge.s19"))) {
+            QFile huge(path);
+            QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(FirmwareDownload::MaxFileSize + 1));
+        }
         MidspanSimProcess sim;
         QVERIFY(sim.start({"--ports", "2", "--no-line-delay"}));
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
-        const QString path = content.isNull() ? files_.filePath("absent.s19") : writeFile("bad.s19", content);
+        if (path.isEmpty())
+            path = writeFile("bad.s19", content);
         answerFileQuestion(rig, path);
         sim.clearFrames();
         rig.click(ctl::FirmwareDownload);
         QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count(StatusRead) >= 2, WaitMs);
         QCOMPARE(rig.feedback.shown.size(), 1);
         QCOMPARE(rig.feedback.shown[0].title, title);
-        QVERIFY2(rig.feedback.shown[0].text.startsWith(text), qPrintable(rig.feedback.shown[0].text));
+        const QString shown = rig.feedback.shown[0].text;
+        QVERIFY2(shown.startsWith(text) && shown.endsWith(reason), qPrintable(shown));
+        if (title == QLatin1String("Error"))
+            QCOMPARE(shown, text + "\r\n" + path + "\r\n" + reason);
         QVERIFY(!sim.frames().contains(Enter));
+        QVERIFY(!sim.frames().contains("45"));
         verifyCleanEnd(rig);
     }
 
@@ -349,7 +421,7 @@ private slots:
         QCOMPARE(sim.command("drop-line"), QStringLiteral("ok"));
         QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.shown.isEmpty(), WaitMs);
         QCOMPARE(rig.feedback.texts(), QStringList{LostText});
-        const SerialLink& link = rig.window->serialLink();
+        const SerialLink& link = rig.spanmon->serialLink();
         QVERIFY(!link.downloadActive);
         QVERIFY(!link.downloadMode);
         QVERIFY(!rig.state().serialLinked);

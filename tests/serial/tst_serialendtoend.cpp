@@ -216,7 +216,7 @@ private slots:
         for (int k = 1; k <= 4; ++k)
             QCOMPARE(rig.controls().isChecked(ctl::PortEnableBase + k), k % 2 == 1);
         QVERIFY(rig.controls().isEnabled(ctl::SendPortControl));
-        QVERIFY(!rig.window->serialLink().userCommandActive);
+        QVERIFY(!rig.spanmon->serialLink().userCommandActive);
     }
 
     void systemResetAndDescription()
@@ -274,7 +274,7 @@ private slots:
         rig.click(ctl::EditSystemDescription);
         QCOMPARE(rig.feedback.texts(), QStringList{"No PoE Device !!"});
         QVERIFY(!rig.controls().isVisible(ctl::DescriptionDialog));
-        QVERIFY(!rig.window->serialLink().anyRequest());
+        QVERIFY(!rig.spanmon->serialLink().anyRequest());
     }
 
     void legacyIdentifyOnFirstSearchOnly()

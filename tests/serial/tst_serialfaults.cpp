@@ -94,6 +94,12 @@ private slots:
                                          << "double 0" << true;
         QTest::newRow("one reply late") << "delay 400"
                                         << "delay 0" << true;
+        // A restarting midspan's zero bytes look like a legacy identification: in a session they
+        // are a missed reply, never a second entry in the found-device list.
+        QTest::newRow("one reply of zero bytes") << "zeros 1"
+                                                 << "zeros 0" << true;
+        QTest::newRow("three replies of zero bytes") << "zeros 3"
+                                                     << "zeros 0" << false;
     }
     void faultyReplies()
     {
@@ -121,6 +127,7 @@ private slots:
             showsEveryPort(rig, sim);
             QVERIFY(!rig.feedback.texts().contains(LostText));
             QVERIFY(rig.controls().isEnabled(ctl::SaveToFlash));
+            QCOMPARE(rig.foundCount(), 1);
             return;
         }
         QTRY_VERIFY_WITH_TIMEOUT(rig.feedback.texts().contains(LostText), WaitMs);
@@ -155,6 +162,33 @@ private slots:
             showsEveryPort(rig, sim);
         else
             endsAndConnectsAgain(rig, sim);
+    }
+
+    // While every port reply names the port after the one asked, none is applied: each is a
+    // missed reply, after which the cycle starts again with the status read, and so never gets
+    // past port 1. The page keeps each port's own values.
+    void replyForAnotherPortIsAMiss()
+    {
+        MidspanSimProcess sim;
+        QVERIFY(startSim(sim));
+        SerialWindowRig rig(sim.directory(), 0.25);
+        connectOnTtyV0(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+
+        QCOMPARE(sim.command("misroute 100000"), QStringLiteral("ok"));
+        const qsizetype from = sim.frames().size(); // every later request is answered for another port
+        QTRY_VERIFY_WITH_TIMEOUT(sim.frames().size() >= from + 12, WaitMs);
+        // The first may have been the request in flight at the command.
+        for (const QString& frame : sim.frames().mid(from + 1))
+            QVERIFY2(frame == QLatin1String("04 00 04") || frame == QLatin1String("05 00 00 05"),
+                     qPrintable(frame));
+        for (int k = 1; k <= Ports; ++k)
+            QCOMPARE(rig.text(ctl::PowerBase + k), powerOf(k));
+        QVERIFY(rig.state().serialLinked);
+
+        QCOMPARE(sim.command("misroute 0"), QStringLiteral("ok"));
+        showsEveryPort(rig, sim);
+        QVERIFY(rig.feedback.shown.isEmpty());
     }
 
     void lineDropped_data()

@@ -58,13 +58,12 @@ struct Scan {
     explicit Scan(const QString& directory) { session.enumerator().setVirtualPorts(directory, "ttyV*"); }
     auto parts() { return std::tie(state, controls, feedback, session); }
 
-    DeviceState state;
-    SerialLink link;
     FakeControls controls;
-    DeviceView view{state, controls};
     Clock clock{0.05};
     RecordingFeedback feedback;
-    AppContext context{state, link, controls, view, clock, feedback};
+    DeviceState state;
+    DeviceView view{state, controls};
+    AppContext context{state, controls, view, clock, feedback, nullptr, {}};
     SerialSession session{context};
 };
 
@@ -211,9 +210,11 @@ private slots:
             QByteArray outcome;
             for (const Message& message : feedback.shown)
                 outcome += message.title.toUtf8() + ": " + message.text.toUtf8() + '\n';
-            return outcome + (controls.isEnabled(ctl::SearchPoe) ? "Search PoE enabled" : "Search PoE disabled");
+            return outcome +
+                   (controls.isEnabled(ctl::SearchPoe) ? "Search PoE enabled" : "Search PoE disabled");
         });
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(dir.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QCOMPARE(seen, "Error: Could not read from " + dir.path().toUtf8() + "\nSearch PoE disabled");
     }
 };

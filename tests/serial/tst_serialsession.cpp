@@ -6,8 +6,7 @@
 #include "core/Clock.h"
 #include "core/ControlIds.h"
 #include "core/DeviceState.h"
-#include "core/DeviceView.h"
-#include "links/serial/SerialLink.h"
+#include "core/SpanmonCore.h"
 #include "links/serial/SerialSession.h"
 
 #include <QTest>
@@ -42,14 +41,15 @@ class tst_SerialSession : public QObject
 
 private:
     struct Rig {
-        Rig() : context{state, link, controls, view, clock, feedback}, session(context)
+        Rig()
+            : core(controls, clock, feedback,
+                   [](AppContext& context) {
+                       std::vector<std::unique_ptr<MidspanLink>> links;
+                       links.push_back(std::make_unique<SerialSession>(context));
+                       return links;
+                   }),
+              state(core.state()), session(static_cast<SerialSession&>(core.link(0))), link(session.link())
         {
-            QObject::connect(&clock, &Clock::expired, [this](TimerId timer) {
-                if (timer == TimerId::IdentifyReply)
-                    session.onIdentifyTimeout();
-                else if (timer == TimerId::PollReply)
-                    session.onPollTimeout();
-            });
             // Replies come from this thread; a loaded machine must not turn them into misses.
             clock.setShortestRealTime(TimerId::IdentifyReply, 1000);
             clock.setShortestRealTime(TimerId::PollReply, 1000);
@@ -65,14 +65,13 @@ private:
         }
 
         FakeMidspanPort device;
-        DeviceState state;
-        SerialLink link;
         FakeControls controls;
-        DeviceView view{state, controls};
         Clock clock{0.05};
         RecordingFeedback feedback;
-        AppContext context;
-        SerialSession session;
+        SpanmonCore core;
+        DeviceState& state;
+        SerialSession& session;
+        SerialLink& link;
     };
 
     // Search, list and connect; the status read for a two-port device is outstanding after it.
@@ -146,7 +145,7 @@ private slots:
         QCOMPARE(rig.nextFrame(hex("05010006")), hex("05010006"));
         rig.controls.setText(ctl::PortDescriptionBase + 1, QStringLiteral("unsent"));
         rig.state.systemDescription = QString();
-        rig.session.requestSystemDescription(); // while port 2's read is outstanding
+        rig.session.sendSystemDescription(); // while port 2's read is outstanding
         rig.device.write(portStatus());
         QCOMPARE(rig.nextFrame(QByteArray(20, 0)), hex("0203019001900190"
                                                        "20202020202020202020"

@@ -23,6 +23,7 @@ private slots:
     void silent();
     void delay();
     void corrupt();
+    void zerosAndMisroute();
     void dropAndRestoreLine();
     void reportPorts_data();
     void reportPorts();
@@ -45,7 +46,8 @@ void tst_MidspanControl::initTestCase()
 void tst_MidspanControl::init()
 {
     // Every test and row starts from a device without faults, whatever the one before left.
-    for (const char* command : {"silent off", "delay 0", "corrupt 0", "report-ports off", "set port 2 enabled 1"})
+    for (const char* command :
+         {"silent off", "delay 0", "corrupt 0", "report-ports off", "set port 2 enabled 1"})
         QCOMPARE(sim_.control(command), QByteArray("ok"));
     QVERIFY(sim_.openSerial());
 }
@@ -79,6 +81,23 @@ void tst_MidspanControl::corrupt()
     QVERIFY(!checksumOk(second));
     QVERIFY(checksumOk(third));
     QCOMPARE(first.left(25), third.left(25));
+}
+
+void tst_MidspanControl::zerosAndMisroute()
+{
+    QCOMPARE(sim_.control("zeros 1"), QByteArray("ok"));
+    QCOMPARE(sim_.exchange(statusRead, 27), QByteArray(27, '\0'));
+    QVERIFY(checksumOk(sim_.exchange(statusRead, 27)));
+
+    QCOMPARE(sim_.control("misroute 2"), QByteArray("ok"));
+    const QByteArray forPort2 = sim_.exchange(hex("05 00 00 05"), 27);
+    const QByteArray classForPort1 = sim_.exchange(hex("08 07 00 0F"), 16);
+    const QByteArray forPort1 = sim_.exchange(hex("05 00 00 05"), 27);
+    QCOMPARE(int(forPort2.at(1)), 1);
+    QCOMPARE(int(classForPort1.at(1)), 0);
+    QCOMPARE(int(forPort1.at(1)), 0);
+    for (const QByteArray& reply : {forPort2, classForPort1, forPort1})
+        QVERIFY(checksumOk(reply));
 }
 
 void tst_MidspanControl::dropAndRestoreLine()

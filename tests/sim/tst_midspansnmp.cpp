@@ -162,9 +162,9 @@ void tst_MidspanSnmp::writeEveryObject_data()
         const auto row = [&, version = version, credentials = credentials](
                              const char* name, const char* preset, const char* object, const char* type,
                              const char* value, const char* check, const char* expected) {
-            QTest::addRow("%s %s", version, name) << credentials << QByteArray(preset) << QString(object)
-                                                  << QString(type) << QString(value) << QByteArray(check)
-                                                  << QByteArray(expected);
+            QTest::addRow("%s %s", version, name)
+                << credentials << QByteArray(preset) << QString(object) << QString(type) << QString(value)
+                << QByteArray(check) << QByteArray(expected);
         };
         row("system description", "set system description Old", ".2.2.11.0", "s", "Lab 2",
             "get system description", "Lab 2");

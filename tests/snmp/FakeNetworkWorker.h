@@ -5,15 +5,12 @@
 #include <QObject>
 #include <QStringList>
 
-#include <functional>
 #include <map>
 
-struct DeviceState;
-
 // A worker that answers from tables of objects, one per agent address, instead of the network.
-// It follows the worker's rules: a get of requestOid, then a set when a write is due (with the
-// value the request calls for) and the result handed over. Each release runs one exchange from
-// the event loop; a pause before that takes the release back.
+// It carries out the job it is given (a get, and a set when the job has one) and hands the
+// result over. Each release runs one exchange from the event loop; a pause before that takes
+// the release back.
 class FakeNetworkWorker : public QObject, public NetworkWorker
 {
 public:
@@ -24,14 +21,13 @@ public:
         QString writeCommunity = QStringLiteral("private");
     };
 
-    explicit FakeNetworkWorker(DeviceState& state) : state_(state) {}
+    explicit FakeNetworkWorker(ResultHandler handler) : handler_(std::move(handler)) {}
 
-    SnmpJob& job() override { return job_; }
-    void release() override;
+    void release(const SnmpJob& job) override;
     void pause() override { released_ = false; }
+    // The job of the last release.
+    const SnmpJob& job() const { return job_; }
 
-    // Runs on every result, as the window's handler does.
-    std::function<void()> onResult;
     std::map<QString, Agent> agents; // by address
     // "get <address> <oid>" and "set <address> <oid> <value>", in order.
     QStringList log;
@@ -39,9 +35,8 @@ public:
 
 private:
     void exchange();
-    QString valueToSet(const QString& read);
 
-    DeviceState& state_;
+    ResultHandler handler_;
     SnmpJob job_;
     bool released_ = false;
     bool queued_ = false;

@@ -7,7 +7,7 @@
 #include "WorkingDirectory.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
 
 #include <QFile>
 #include <QListWidget>
@@ -68,7 +68,8 @@ struct Rig {
                                "PrivPassword=priv-pass\r\n")
                     .arg(ip, end, write, auth)
                     .toUtf8());
-        window = std::make_unique<MainWindow>(clock, feedback);
+        spanmon = std::make_unique<Spanmon>(clock, feedback);
+        window = &spanmon->window();
         window->show();
     }
 
@@ -123,5 +124,6 @@ struct Rig {
     WorkingDirectory dir;
     Clock clock{0.05};
     RecordingFeedback feedback;
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<Spanmon> spanmon;
+    MainWindow* window = nullptr;
 };

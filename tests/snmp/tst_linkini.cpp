@@ -12,6 +12,8 @@
 #include <memory>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 // Link.ini as other programs meet it: the bytes written and what reads back from given bytes.
 class tst_LinkIni : public QObject
@@ -62,9 +64,15 @@ private slots:
     void valuesReadBackAsWritten_data();
     void valuesReadBackAsWritten();
     void newFileIsForItsOwnerOnly();
-    void existingFileKeepsItsPermissions();
+    void existingFileBecomesItsOwnersOnly_data();
+    void existingFileBecomesItsOwnersOnly();
+    void symbolicLinkIsNeverFollowed_data();
+    void symbolicLinkIsNeverFollowed();
+    void anotherUsersFileIsLeftAlone();
     void readOnlyFolderReportsAndLosesNothing();
-    void folderInPlaceOfTheFileIsReported();
+    void whatIsNoFileIsNeitherReadNorReplaced_data();
+    void whatIsNoFileIsNeitherReadNorReplaced();
+    void growingPastTheLimitIsRefused();
     void hostileContentReadsAndKeepsItsBytes_data();
     void hostileContentReadsAndKeepsItsBytes();
 };
@@ -230,13 +238,85 @@ void tst_LinkIni::newFileIsForItsOwnerOnly()
     QCOMPARE(mode(path()), 0600);
 }
 
-void tst_LinkIni::existingFileKeepsItsPermissions()
+// The pass phrases must not stay readable by others, whatever the old file allowed; even an
+// unchanged file is rewritten for that.
+void tst_LinkIni::existingFileBecomesItsOwnersOnly_data()
 {
+    QTest::addColumn<int>("oldMode");
+    QTest::addColumn<bool>("sameValues");
+    QTest::newRow("0666, new values") << 0666 << false;
+    QTest::newRow("0644, the same values") << 0644 << true;
+    QTest::newRow("0640, new values") << 0640 << false;
+}
+
+void tst_LinkIni::existingFileBecomesItsOwnersOnly()
+{
+    QFETCH(int, oldMode);
+    QFETCH(bool, sameValues);
     putFile("[Community]\nRead=old\n");
-    QVERIFY(::chmod(QFile::encodeName(path()).constData(), 0640) == 0);
+    if (sameValues)
+        QCOMPARE(LinkIni(path()).write(settings()), std::nullopt);
+    QVERIFY(::chmod(QFile::encodeName(path()).constData(), mode_t(oldMode)) == 0);
     QCOMPARE(LinkIni(path()).write(settings()), std::nullopt);
-    QCOMPARE(mode(path()), 0640);
+    QCOMPARE(mode(path()), 0600);
     QCOMPARE(LinkIni(path()).read(), settings());
+}
+
+// In a folder others can write, Link.ini may be a link planted to make the pass phrases land
+// elsewhere: it is neither read nor written through, and stays as it is.
+void tst_LinkIni::symbolicLinkIsNeverFollowed_data()
+{
+    QTest::addColumn<bool>("targetExists");
+    QTest::newRow("link to a file") << true;
+    QTest::newRow("link to nowhere") << false;
+}
+
+void tst_LinkIni::symbolicLinkIsNeverFollowed()
+{
+    QFETCH(bool, targetExists);
+    const QString target = dir_->filePath(QStringLiteral("elsewhere.ini"));
+    QFile::remove(target);
+    const QByteArray old = "[IPAdress]\nIP=127.0.40.7\n";
+    if (targetExists) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    }
+    QVERIFY(QFile::link(target, path()));
+    const QString refused = QStringLiteral("it is a symbolic link, which is not followed");
+
+    std::optional<QString> problem;
+    QCOMPARE(LinkIni(path()).read(&problem), LinkSettings{});
+    QCOMPARE(problem, std::optional(refused));
+    QCOMPARE(LinkIni(path()).write(settings()), std::optional(refused));
+    QCOMPARE(QFileInfo(path()).symLinkTarget(), target);
+    QCOMPARE(QFileInfo::exists(target), targetExists);
+    if (targetExists) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), old);
+    }
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden | QDir::System).filter(".Link.ini"),
+             QStringList());
+}
+
+// An administrator saving in another user's folder takes nothing from that user and gives
+// nothing away: that user's file stays as it is, and the refusal says why.
+void tst_LinkIni::anotherUsersFileIsLeftAlone()
+{
+    if (::geteuid() != 0) {
+        if (qgetenv("CI") == "true")
+            QFAIL("giving the file to another user needs root");
+        QSKIP("giving the file to another user needs root");
+    }
+    const QByteArray old = "[Community]\r\nRead=theirs\r\n";
+    putFile(old);
+    QVERIFY(::chown(QFile::encodeName(path()).constData(), 65534, 65534) == 0);
+    QCOMPARE(LinkIni(path()).write(settings()), std::optional(QStringLiteral("it belongs to another user")));
+    QCOMPARE(fileBytes(), old);
+    struct stat st = {};
+    QVERIFY(::stat(QFile::encodeName(path()).constData(), &st) == 0);
+    QCOMPARE(int(st.st_uid), 65534);
 }
 
 void tst_LinkIni::readOnlyFolderReportsAndLosesNothing()
@@ -265,15 +345,72 @@ void tst_LinkIni::readOnlyFolderReportsAndLosesNothing()
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Link.ini")});
 }
 
-void tst_LinkIni::folderInPlaceOfTheFileIsReported()
+// A pipe would hold the reading thread until someone writes to it, a device such as /dev/zero
+// never ends: only a regular file up to 64 KiB is read. Writing leaves such a thing alone too.
+void tst_LinkIni::whatIsNoFileIsNeitherReadNorReplaced_data()
 {
-    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("Link.ini")));
-    const std::optional<QString> failure = LinkIni(path()).write(settings());
-    QVERIFY(failure.has_value());
-    QVERIFY(QFileInfo(path()).isDir());
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("named pipe") << "pipe"
+                                << "it is a named pipe (FIFO), not a file";
+    QTest::newRow("device (/dev/zero)") << "zero"
+                                        << "it is a device, not a file";
+    QTest::newRow("folder") << "folder"
+                            << "it is a folder, not a file";
+    QTest::newRow("file of 10 MB") << "huge"
+                                   << "it is larger than 64 KiB";
 }
 
-// Binary garbage or a huge file in place of Link.ini: reading gives short values, writing the
+void tst_LinkIni::whatIsNoFileIsNeitherReadNorReplaced()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, problem);
+    const QByteArray name = QFile::encodeName(path());
+    if (kind == u"pipe") {
+        QVERIFY(::mkfifo(name.constData(), 0600) == 0);
+    } else if (kind == u"zero") {
+        // The device itself, not a link to it (a link is refused as a link).
+        if (::mknod(name.constData(), S_IFCHR | 0666, ::makedev(1, 5)) != 0) {
+            if (qgetenv("CI") == "true")
+                QFAIL("making a device node needs root");
+            QSKIP("making a device node needs root");
+        }
+    } else if (kind == u"folder") {
+        QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("Link.ini")));
+    } else {
+        putFile("[Other]\r\n" + QByteArray(10 * 1024 * 1024, ';') + "\r\n[IPAdress]\r\nIP=127.0.40.7\r\n");
+    }
+    struct stat before = {};
+    QVERIFY(::lstat(name.constData(), &before) == 0);
+
+    std::optional<QString> why;
+    QCOMPARE(LinkIni(path()).read(&why), LinkSettings{});
+    QCOMPARE(why, std::optional(problem));
+    QCOMPARE(LinkIni(path()).value(QStringLiteral("IPAdress"), QStringLiteral("IP")), QString());
+    QCOMPARE(LinkIni(path()).write(settings()), std::optional(problem));
+
+    struct stat after = {};
+    QVERIFY(::lstat(name.constData(), &after) == 0);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_size, before.st_size);
+    QCOMPARE(after.st_ino, before.st_ino);
+}
+
+// A file close to the limit that the new values would push past it: nothing is written, or the
+// file written would not be read again.
+void tst_LinkIni::growingPastTheLimitIsRefused()
+{
+    const QByteArray old = "; " + QByteArray(64 * 1024 - 20, '-') + "\n";
+    putFile(old);
+    std::optional<QString> why;
+    LinkIni(path()).read(&why);
+    QCOMPARE(why, std::nullopt); // within the limit, it reads
+    QCOMPARE(LinkIni(path()).write(settings()),
+             std::optional(QStringLiteral("it would grow larger than 64 KiB")));
+    QCOMPARE(fileBytes(), old);
+}
+
+// Binary garbage or a large file in place of Link.ini: reading gives short values, writing the
 // settings keeps every byte that is not one of them, and the settings read back.
 void tst_LinkIni::hostileContentReadsAndKeepsItsBytes_data()
 {
@@ -281,15 +418,15 @@ void tst_LinkIni::hostileContentReadsAndKeepsItsBytes_data()
     QTest::addColumn<QByteArray>("kept"); // what the rewrite must leave at the file's start
 
     QRandomGenerator random(31);
-    QByteArray garbage(64 * 1024, Qt::Uninitialized);
+    QByteArray garbage(60 * 1024, Qt::Uninitialized);
     for (char& byte : garbage)
         byte = char(random.bounded(256));
     QTest::newRow("binary garbage") << garbage << garbage;
-    QByteArray huge = "[Other]\r\n";
-    while (huge.size() < 10 * 1024 * 1024)
-        huge += "key=" + QByteArray(200, 'v') + "\r\n";
-    huge += "[IPAdress]\r\nIP=";
-    QTest::newRow("10 MB") << huge + QByteArray(5000, '1') + "\r\n" << huge;
+    QByteArray large = "[Other]\r\n";
+    while (large.size() < 50 * 1024)
+        large += "key=" + QByteArray(200, 'v') + "\r\n";
+    large += "[IPAdress]\r\nIP=";
+    QTest::newRow("50 KiB, a value of 5000 bytes") << large + QByteArray(5000, '1') + "\r\n" << large;
     const QByteArray bareReturn = "[Other]\r\nx=1\r\n[IPAdress]\r";
     QTest::newRow("last line ends with a bare carriage return") << bareReturn << bareReturn;
 }

@@ -3,7 +3,6 @@
 // asked and told read from their control sockets.
 #include "NetworkRig.h"
 #include "ui/ParamSetting.h"
-#include "links/snmp/SnmpClient.h"
 
 #include <QLineEdit>
 
@@ -110,8 +109,9 @@ void tst_NetworkEndToEnd::passReachesPanelPagesAndLamps()
     small_.control("set port 3 enabled 0");
     small_.control("set port 1 legacy 1");
     // The device as the control socket sets it, and below what its agent shows of it.
-    for (const char* command : {"set system firmware 0x27", "set system hardware 0x0B", "set port 2 power 4321",
-                                "set port 2 voltage 476", "set port 2 current 87", "set port 2 resistance 12500"})
+    for (const char* command :
+         {"set system firmware 0x27", "set system hardware 0x0B", "set port 2 power 4321",
+          "set port 2 voltage 476", "set port 2 current 87", "set port 2 resistance 12500"})
         QCOMPARE(small_.control(command), QByteArray("ok"));
     Rig rig(Small);
     QVERIFY(rig.connect(Small));

@@ -3,8 +3,14 @@
 // message or the usual recovery, and the settings file stays as it was.
 #include "NetworkRig.h"
 #include "core/LinkSettingsForm.h"
-#include "ui/ParamSetting.h"
 #include "links/snmp/SnmpClient.h"
+#include "ui/ParamSetting.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 namespace
 {
@@ -41,6 +47,9 @@ private slots:
     void textWhereANumberIsExpected();
     void refusedCredentialsThenTheRightOnes_data();
     void refusedCredentialsThenTheRightOnes();
+    void deviceTextIsShownAsWritten();
+    void bootCounterThatIsNoFile_data();
+    void bootCounterThatIsNoFile();
 
 private:
     MidspanSimProcess agent_;
@@ -205,7 +214,8 @@ void tst_NetworkFaults::refusedCredentialsThenTheRightOnes_data()
     QTest::addColumn<int>("field");
     QTest::addColumn<QString>("right");
     QTest::addColumn<QString>("message");
-    QTest::newRow("write community") << false << int(ctl::link::WriteCommunity) << "private" << CommunityError;
+    QTest::newRow("write community") << false << int(ctl::link::WriteCommunity) << "private"
+                                     << CommunityError;
     QTest::newRow("SNMPv3 pass phrase")
         << true << int(ctl::link::AuthPassword) << "auth-pass" << NothingFound;
 }
@@ -241,6 +251,87 @@ void tst_NetworkFaults::refusedCredentialsThenTheRightOnes()
     QVERIFY(rig.connect(Agent));
     QCOMPARE(rig.feedback.texts(), v3 ? QStringList() : QStringList{"Do You Want To Re-Link ?"});
     QCOMPARE(rig.text(ctl::PortNumber), QString::number(Ports));
+}
+
+// Texts from the agent are text: markup in them is shown as its characters, and an image it
+// names is never read (a picture of 300 x 300 pixels would make its cell that tall).
+void tst_NetworkFaults::deviceTextIsShownAsWritten()
+{
+    QTemporaryDir pictures;
+    const QString picture = pictures.filePath(QStringLiteral("tall.png"));
+    QImage tall(300, 300, QImage::Format_RGB32);
+    tall.fill(Qt::red);
+    QVERIFY(tall.save(picture));
+    struct Cell {
+        const char* object;
+        int id;
+        QString written;
+    };
+    const QList<Cell> cells{
+        {"2.2.10.0", ctl::FirmwareRevision, QStringLiteral("<b>x</b>")},
+        {"2.2.6.0", ctl::HardwareRevision, QStringLiteral("<img src=\"%1\">").arg(picture)},
+        {"2.3.1.11.1", ctl::PowerBase + 1, QStringLiteral("<i>9</i> mW")},
+    };
+    for (const Cell& cell : cells)
+        QCOMPARE(agent_.command(QStringLiteral("answer %1 %2").arg(QLatin1String(cell.object), cell.written)),
+                 QStringLiteral("ok"));
+    Rig rig(Agent);
+    QVERIFY(rig.connect(Agent));
+    for (const Cell& cell : cells) {
+        QCOMPARE(rig.text(cell.id), cell.written);
+        const QLabel* shown = rig.controls().get<QLabel>(cell.id);
+        const QFontMetrics metrics(shown->font());
+        QVERIFY2(shown->sizeHint().width() >= metrics.horizontalAdvance(cell.written),
+                 qPrintable(cell.written));
+        QVERIFY2(shown->sizeHint().height() < 3 * metrics.height(), qPrintable(cell.written));
+    }
+    QVERIFY(rig.feedback.shown.isEmpty());
+}
+
+// The SNMPv3 boot counter as a named pipe (which would hold the worker, and then the exit, for
+// good) or as a link planted in a folder others can write: the search says so once and works,
+// and the pipe or the link's target stays as it was.
+void tst_NetworkFaults::bootCounterThatIsNoFile_data()
+{
+    QTest::addColumn<bool>("pipe");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("named pipe") << true << "it is a named pipe (FIFO), not a file";
+    QTest::newRow("symbolic link") << false << "it is a symbolic link, which is not followed";
+}
+
+void tst_NetworkFaults::bootCounterThatIsNoFile()
+{
+    QFETCH(bool, pipe);
+    QFETCH(QString, problem);
+    Rig rig(Agent);
+    const QString counter = QDir::current().filePath(QStringLiteral("snmpv3_boot_counter"));
+    const QString target = QDir::current().filePath(QStringLiteral("elsewhere"));
+    const QByteArray old = "GCFNFMG@DGFEGD 5\n";
+    if (pipe) {
+        QVERIFY(::mkfifo(QFile::encodeName(counter).constData(), 0600) == 0);
+    } else {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(old);
+        file.close();
+        QVERIFY(QFile::link(target, counter));
+    }
+    rig.state().useSnmpV3 = true;
+    QVERIFY(rig.connect(Agent));
+    QCOMPARE(rig.feedback.texts(),
+             QStringList{QStringLiteral("The SNMPv3 boot counter %1 can not be used :\r\n%2.\r\n"
+                                        "SNMPv3 works on, but the boot count is not kept.")
+                             .arg(counter, problem)});
+    QCOMPARE(rig.text(ctl::PortNumber), QString::number(Ports));
+    const QFileInfo info(counter);
+    if (pipe) {
+        QVERIFY(info.exists() && !info.isFile());
+        return;
+    }
+    QCOMPARE(info.symLinkTarget(), target);
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), old);
 }
 
 QTEST_MAIN(tst_NetworkFaults)

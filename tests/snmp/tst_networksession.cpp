@@ -10,7 +10,7 @@
 #include "core/DeviceView.h"
 #include "core/MainController.h"
 #include "core/PortControl.h"
-#include "links/serial/SerialLink.h"
+#include "core/SpanmonCore.h"
 #include "links/serial/SerialSession.h"
 #include "links/snmp/NetworkLink.h"
 
@@ -102,15 +102,33 @@ class tst_NetworkSession : public QObject
 private:
     struct Rig {
         Rig()
-            : context{state, link, controls, view, clock, feedback}, serial(context),
-              network(context, worker), controller(context, serial, network), page(context)
+            : core(controls, clock, feedback,
+                   [this](AppContext& context) {
+                       std::vector<std::unique_ptr<MidspanLink>> links;
+                       links.push_back(std::make_unique<NetworkLink>(
+                           context, [this](QObject*, NetworkWorker::ResultHandler handler) {
+                               auto fake = std::make_unique<FakeNetworkWorker>(
+                                   [this, handler](const SnmpResult& result) {
+                                       if (onResult)
+                                           onResult();
+                                       handler(result);
+                                       if (afterResult)
+                                           afterResult();
+                                   });
+                               fakeWorker = fake.get();
+                               return fake;
+                           }));
+                       links.push_back(std::make_unique<SerialSession>(context));
+                       return links;
+                   }),
+              state(core.state()), worker(*fakeWorker), network(static_cast<NetworkLink&>(core.link(0))),
+              controller(core.controller()), page(core.context())
         {
-            controller.initialise();
-            worker.onResult = [this] { controller.onSnmpResult(); };
-            network.search().readSetting = [this](const QString& section, const QString& key) {
+            core.start();
+            network.searcher().readSetting = [this](const QString& section, const QString& key) {
                 return ini.value(section + u'/' + key);
             };
-            network.search().openSettings = [this] { ++settingsOpened; };
+            network.searcher().openSettings = [this] { ++settingsOpened; };
             ini[QStringLiteral("Community/Read")] = QStringLiteral("public");
             ini[QStringLiteral("Community/Set")] = QStringLiteral("private");
         }
@@ -151,17 +169,18 @@ private:
             return QTest::qWaitFor([this] { return !clock.busy() && state.pendingRequest == 0; }, 20000);
         }
 
-        DeviceState state;
-        SerialLink link;
         FakeControls controls;
-        DeviceView view{state, controls};
         Clock clock{0.002};
         RecordingFeedback feedback;
-        AppContext context;
-        FakeNetworkWorker worker{state};
-        SerialSession serial;
-        NetworkLink network;
-        MainController controller;
+        FakeNetworkWorker* fakeWorker = nullptr;
+        // Run on every result, before and after the link takes it.
+        std::function<void()> onResult;
+        std::function<void()> afterResult;
+        SpanmonCore core;
+        DeviceState& state;
+        FakeNetworkWorker& worker;
+        NetworkLink& network;
+        MainController& controller;
         PortControl page;
         QHash<QString, QString> ini;
         int settingsOpened = 0;
@@ -172,11 +191,10 @@ private:
     // Counts completed passes: the firmware object follows the last port's description.
     static void countPasses(Rig& rig)
     {
-        rig.worker.onResult = [&rig] {
+        rig.onResult = [&rig] {
             if (rig.state.requestOid == Firmware && rig.lastOid == portOid(6, rig.state.portCount))
                 ++rig.completed;
             rig.lastOid = rig.state.requestOid;
-            rig.controller.onSnmpResult();
         };
     }
 
@@ -273,7 +291,7 @@ void tst_NetworkSession::search()
 
     // Every entry stays bound to its own device, whatever the order of the list.
     for (int row = 0; row < entries.size(); ++row) {
-        const auto device = rig.network.search().deviceAt(row);
+        const auto device = rig.network.searcher().deviceAt(row);
         QVERIFY(device);
         QCOMPARE(device->address, entries[row].section(QStringLiteral(" *** "), 0, 0));
         QCOMPARE(device->model, entries[row].section(QStringLiteral(" *** "), 1).left(12));
@@ -302,13 +320,13 @@ void tst_NetworkSession::moreMidspansThanTheRecordHolds()
     QVERIFY(rig.searchEnds());
     QCOMPARE(rig.controls.itemCount(ctl::FoundDevices), 120);
     for (int row = 0; row < 120; ++row) {
-        const auto device = rig.network.search().deviceAt(row);
+        const auto device = rig.network.searcher().deviceAt(row);
         QVERIFY(device);
         QVERIFY(rig.controls.itemText(ctl::FoundDevices, row).startsWith(device->address + u' '));
     }
     rig.controls.setCurrentIndex(ctl::FoundDevices, 119);
     rig.controller.selectFoundDevice();
-    QCOMPARE(rig.worker.job().jobAddress, rig.network.search().deviceAt(119)->address);
+    QCOMPARE(rig.worker.job().jobAddress, rig.network.searcher().deviceAt(119)->address);
 }
 
 void tst_NetworkSession::refusedRange_data()
@@ -378,8 +396,7 @@ void tst_NetworkSession::writeCommunityCheck()
     // What the progress window shows after each exchange, while it is shown.
     QStringList progress;
     rig.controls.setVisible(ctl::ProgressDialog, false); // as the window starts
-    rig.worker.onResult = [&] {
-        rig.controller.onSnmpResult();
+    rig.afterResult = [&] {
         const FakeControls& c = rig.controls;
         if (c.isVisible(ctl::ProgressDialog))
             progress << QStringLiteral("%1 %2/%3")

@@ -1,9 +1,12 @@
 #include "RecordingFeedback.h"
 #include "WorkingDirectory.h"
 
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
+#include "core/Clock.h"
 #include "ui/AddressEdit.h"
 #include "core/LinkIni.h"
+#include "ui/AddressEdit.h"
+#include "ui/MainWindow.h"
 #include "ui/ParamSetting.h"
 
 #include <QAccessible>
@@ -18,6 +21,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <sys/stat.h>
 
 // Identifiers of the design, restated: the main window's and the dialog's.
 constexpr int Setting = 1008, SearchPoe = 1350, FoundDevices = 1349, Tabs = 1006, SystemReset = 1002;
@@ -46,7 +51,8 @@ class tst_ParamSetting : public QObject
     struct Window {
         Clock clock{0.01};
         RecordingFeedback feedback;
-        MainWindow window{clock, feedback};
+        Spanmon spanmon{clock, feedback};
+        MainWindow& window = spanmon.window();
         ParamSetting& dialog = window.settingsDialog();
         WidgetControls& fields = dialog.controls();
 
@@ -79,6 +85,10 @@ private slots:
     void addressTyping();
     void addressPasteAndReadOnly();
     void everyFieldSpeaksItsNameAndValue();
+    void storedPassPhraseStaysWhole_data();
+    void storedPassPhraseStaysWhole();
+    void linkIniThatIsNoFileIsReported_data();
+    void linkIniThatIsNoFileIsReported();
 };
 
 void tst_ParamSetting::everyControlHasItsIdentifierKindAndCaption_data()
@@ -151,8 +161,6 @@ void tst_ParamSetting::everyControlHasItsIdentifierKindAndCaption()
         QVERIFY(!button->autoDefault() && !button->isDefault());
     QCOMPARE(w.dialog.windowTitle(), QStringLiteral("User Security Parameters"));
     QCOMPARE(w.get<QLineEdit>(EndOctet)->maxLength(), 3);
-    for (int limited : {User, AuthPassword, PrivPassword})
-        QCOMPARE(w.get<QLineEdit>(limited)->maxLength(), 20);
     QCOMPARE(w.get<QLineEdit>(AuthPassword)->echoMode(), QLineEdit::Password);
     QCOMPARE(w.get<QLineEdit>(PrivPassword)->echoMode(), QLineEdit::Password);
     QVERIFY(w.address(LocalAddress)->isReadOnly());
@@ -386,6 +394,112 @@ void tst_ParamSetting::everyFieldSpeaksItsNameAndValue()
         QStringLiteral("Local IP Address, number 4 of 4"));
     QCOMPARE(QAccessible::queryAccessibleInterface(w.get<QLineEdit>(ReadCommunity))->text(QAccessible::Name),
              QStringLiteral("Read Community"));
+}
+
+// A pass phrase of 30 characters written by another program: the field shows it whole and OK
+// stores it whole; what the operator types is held to 20 characters.
+void tst_ParamSetting::storedPassPhraseStaysWhole_data()
+{
+    QTest::addColumn<bool>("typedAnew"); // all selected first
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("stored");
+
+    const QString phrase = QStringLiteral("thirty-character-pass-phrase-1");
+    QTest::newRow("left alone") << false << QString() << phrase;
+    QTest::newRow("a character more") << false << "x" << phrase;
+    QTest::newRow("one character less") << false << "\b" << phrase.chopped(1);
+    QTest::newRow("typed anew, 25 characters") << true << "twenty-five-characters-25"
+                                               << "twenty-five-characte";
+}
+
+void tst_ParamSetting::storedPassPhraseStaysWhole()
+{
+    QFETCH(bool, typedAnew);
+    QFETCH(QString, keys);
+    QFETCH(QString, stored);
+    const QString phrase = QStringLiteral("thirty-character-pass-phrase-1");
+    const QString user = QStringLiteral("a-user-of-twenty-four-ch");
+    QCOMPARE(phrase.size(), 30);
+    {
+        QFile ini(iniPath());
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[IPAdress]\r\nIP=127.0.40.30\r\n[SNMPv3]\r\nUser=" + user.toUtf8() +
+                  "\r\nAuthPassword=" + phrase.toUtf8() + "\r\nPrivPassword=" + phrase.toUtf8() + "\r\n");
+    }
+    Window w;
+    QVERIFY(w.openBySetting());
+    QTest::mouseClick(w.get<QCheckBox>(UseV3), Qt::LeftButton);
+    QCOMPARE(w.fields.text(User), user);
+    QCOMPARE(w.fields.text(AuthPassword), phrase);
+    QLineEdit* auth = w.get<QLineEdit>(AuthPassword);
+    auth->setFocus();
+    if (typedAnew)
+        auth->selectAll();
+    typeWhereFocused(keys);
+    w.press(Ok);
+    QVERIFY(!w.dialog.isVisible());
+    QCOMPARE(w.window.state().v3AuthPassword, stored);
+    QCOMPARE(w.window.state().v3PrivPassword, phrase);
+    QCOMPARE(w.window.state().v3User, user);
+    QCOMPARE(LinkIni(iniPath()).read().authPassword, stored);
+    QCOMPARE(LinkIni(iniPath()).read().privPassword, phrase);
+    QCOMPARE(LinkIni(iniPath()).read().user, user);
+}
+
+// Link.ini as a named pipe or a symbolic link: the dialog opens at once and says that it cannot
+// read the file, OK says that it cannot save there, and the values apply all the same.
+void tst_ParamSetting::linkIniThatIsNoFileIsReported_data()
+{
+    QTest::addColumn<bool>("pipe");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("named pipe") << true << "it is a named pipe (FIFO), not a file";
+    QTest::newRow("symbolic link") << false << "it is a symbolic link, which is not followed";
+}
+
+void tst_ParamSetting::linkIniThatIsNoFileIsReported()
+{
+    QFETCH(bool, pipe);
+    QFETCH(QString, problem);
+    const QString target = dir_.filePath(QStringLiteral("elsewhere.ini"));
+    const QByteArray old = "[IPAdress]\r\nIP=127.0.40.8\r\n";
+    if (pipe) {
+        QVERIFY(::mkfifo(QFile::encodeName(iniPath()).constData(), 0600) == 0);
+    } else {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(old);
+        file.close();
+        QVERIFY(QFile::link(target, iniPath()));
+    }
+    const QString path = QDir::current().filePath(QStringLiteral("Link.ini"));
+    Window w;
+    QVERIFY(w.openBySetting());
+    QCOMPARE(
+        w.feedback.texts(),
+        QStringList{QStringLiteral("Can not read the settings in %1 :\r\n%2.\r\nNothing is taken from it.")
+                        .arg(path, problem)});
+    QCOMPARE(w.fields.text(FirstAddress), QString());
+    w.fields.setText(FirstAddress, QStringLiteral("127.0.40.9"));
+    w.fields.setText(ReadCommunity, QStringLiteral("public"));
+    w.fields.setText(WriteCommunity, QStringLiteral("private"));
+    w.feedback.shown.clear();
+    w.press(Ok);
+    QCOMPARE(w.feedback.texts(),
+             QStringList{QStringLiteral("Can not save the settings in %1 :\r\n%2.\r\n"
+                                        "The new settings are used until the program is closed.")
+                             .arg(path, problem)});
+    QVERIFY(!w.dialog.isVisible());
+    QCOMPARE(w.window.state().searchPrefix, QStringLiteral("127.0.40."));
+    QCOMPARE(w.window.state().writeCommunity, QStringLiteral("private"));
+    const QFileInfo ini(iniPath());
+    if (pipe) {
+        QVERIFY(!ini.isFile() && ini.exists());
+        return;
+    }
+    QCOMPARE(ini.symLinkTarget(), target);
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), old);
 }
 
 QTEST_MAIN(tst_ParamSetting)

@@ -1,5 +1,5 @@
 #include "core/Clock.h"
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
 #include "ui/MyStatic.h"
 
 #include "PageLayout.h"
@@ -30,7 +30,8 @@ class tst_Info : public QObject
     struct Rig {
         Clock clock{0.01};
         RecordingFeedback feedback;
-        MainWindow window{clock, feedback};
+        Spanmon spanmon{clock, feedback};
+        MainWindow& window = spanmon.window();
 
         WidgetControls& controls() { return window.controls(); }
         MyStatic* cell(int base, int port) { return controls().get<MyStatic>(base + port); }

@@ -1,20 +1,27 @@
 #include "RecordingFeedback.h"
 
 #include "core/ControlIds.h"
+#include "ui/DialogFeedback.h"
 #include "ui/DialogUnits.h"
-#include "ui/MainWindow.h"
+#include "app/Spanmon.h"
+#include "core/Clock.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 // The main window as the operator meets it: its controls, the link choice and leaving the program.
 class tst_MainWindow : public QObject
@@ -24,7 +31,8 @@ class tst_MainWindow : public QObject
     struct Window {
         Clock clock{0.01};
         RecordingFeedback feedback;
-        MainWindow window{clock, feedback};
+        Spanmon spanmon{clock, feedback};
+        MainWindow& window = spanmon.window();
     };
 
 private slots:
@@ -152,7 +160,7 @@ private slots:
     {
         Window w;
         auto* link = w.window.controls().get<QComboBox>(ctl::LinkCombo);
-        w.window.serialLink().downloadActive = true;
+        w.spanmon.serialLink().downloadActive = true;
         link->setCurrentIndex(1);
         emit link->activated(1);
         QCOMPARE(link->currentIndex(), 0);
@@ -181,7 +189,7 @@ private slots:
     {
         Window w;
         QTemporaryDir noLinks;
-        SerialPortEnumerator& ports = w.window.controller().serialSession().enumerator();
+        SerialPortEnumerator& ports = w.spanmon.serial().enumerator();
         ports.setSystemPorts([] { return std::vector<SerialPortInfo>{}; });
         ports.setVirtualPorts(noLinks.path(), QStringLiteral("ttyV*"));
         auto* link = w.window.controls().get<QComboBox>(ctl::LinkCombo);
@@ -300,6 +308,65 @@ private slots:
         QVERIFY(reset->actionInterface());
         QVERIFY(reset->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
     }
+
+    // The program's real message boxes. Texts keep the line breaks of the original, a carriage
+    // return alone among them (the loader's texts), and each is a line on screen; texts with
+    // what a device, a file or the operator wrote show markup as its characters and read no
+    // picture it names (one of 300 x 300 pixels would make the text that tall).
+    void messageBoxesShowTheirTextAsWritten_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("carriage return alone (loader)")
+            << "means inbuff!= 'T'  'O'  'E'  \r  \n  step  3"
+            << QStringList{"means inbuff!= 'T'  'O'  'E'  ", "  ", "  step  3"};
+        QTest::newRow("carriage return and line feed")
+            << "No Corvane PoE Device !! \r\nPlease Check Com Port or Hardware Disconnected !!"
+            << QStringList{"No Corvane PoE Device !! ", "Please Check Com Port or Hardware Disconnected !!"};
+        // The picture lies in the working directory.
+        const QString port = QStringLiteral("ComPort Error !! (<b>ttyV9</b><img src=\"tall.png\"> )");
+        QTest::newRow("markup in a port name") << port << QStringList{port};
+    }
+    void messageBoxesShowTheirTextAsWritten()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, lines);
+        QImage tall(300, 300, QImage::Format_RGB32);
+        tall.fill(Qt::red);
+        QVERIFY(tall.save(pictures_.filePath(QStringLiteral("tall.png"))));
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(pictures_.path());
+
+        QString shown;
+        QString spoken;
+        QSize size;
+        QFont font;
+        QTimer look;
+        connect(&look, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            const QLabel* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            shown = label->text();
+            spoken =
+                QAccessible::queryAccessibleInterface(const_cast<QLabel*>(label))->text(QAccessible::Name);
+            size = label->sizeHint();
+            font = label->font();
+            box->accept();
+        });
+        look.start(5);
+        DialogFeedback feedback;
+        feedback.present({QStringLiteral("Error"), text, Message::Icon::Exclamation});
+        QDir::setCurrent(previous);
+        QCOMPARE(shown.split(u'\n'), lines);
+        const QFontMetrics metrics(font);
+        QVERIFY(size.height() >= lines.size() * metrics.lineSpacing());
+        QVERIFY(size.height() < 100);
+        QCOMPARE(spoken, lines.join(u'\n')); // a screen reader hears markup as the text it draws
+    }
+
+private:
+    QTemporaryDir pictures_;
 };
 
 QTEST_MAIN(tst_MainWindow)

@@ -1,9 +1,8 @@
-#include "core/AppContext.h"
+#include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "core/DeviceState.h"
-#include "core/DeviceView.h"
 #include "core/PortControl.h"
-#include "links/serial/SerialLink.h"
+#include "core/SpanmonCore.h"
 
 #include "FakeControls.h"
 #include "RecordingFeedback.h"
@@ -25,17 +24,18 @@ class tst_PortControl : public QObject
     Q_OBJECT
 
     struct Rig {
-        DeviceState state;
-        SerialLink serial;
         FakeControls controls;
-        DeviceView view{state, controls};
         Clock clock{0.01};
         RecordingFeedback feedback;
-        AppContext context{state, serial, controls, view, clock, feedback};
-        PortControl page{context};
+        SpanmonCore core{controls, clock, feedback, Spanmon::links(clock)};
+        DeviceState& state = core.state();
+        SerialLink& serial = static_cast<SerialSession&>(core.link(1)).link();
+        PortControl page{core.context()};
 
         Rig(LinkType link, int ports)
         {
+            // The link chosen in the window: without a COM port, the serial link has no link type.
+            core.context().link = &core.link(link == LinkType::Network ? 0 : 1);
             state.linkType = link;
             state.setPortCount(ports);
         }
@@ -145,7 +145,6 @@ void tst_PortControl::networkSendQueuesEnableRequest()
     rig.state.pollPort = 5;
     rig.tick(boxes);
     rig.controls.setChecked(LegacyBox, legacy);
-    rig.clock.start(TimerId::PollReply, 1000);
     rig.page.sendPortControl();
 
     QCOMPARE(rig.state.pendingRequest, request);
@@ -153,7 +152,6 @@ void tst_PortControl::networkSendQueuesEnableRequest()
     QCOMPARE(rig.state.portEnableWanted[8], 0); // ports above the count keep their slots
     QCOMPARE(rig.state.legacyDetectWanted, legacyWanted);
     QCOMPARE(rig.state.pollPort, 1);
-    QVERIFY(!rig.clock.isActive(TimerId::PollReply));
     QVERIFY(!rig.serial.pendingPortWrite);
     QVERIFY(!rig.serial.userCommandActive);
 }
@@ -291,7 +289,7 @@ void tst_PortControl::lampFollowsStatus()
 
     Rig rig(LinkType::Serial, 24);
     rig.state.pollPort = 17;
-    rig.page.setLampForStatus(status);
+    rig.core.view().setPortLamp(rig.state.pollPort, status);
     QCOMPARE(rig.controls.lamp(LampBase + 17), lamp);
     QCOMPARE(rig.controls.lamp(LampBase + 16), Lamp::NoData);
     QCOMPARE(rig.controls.lamp(LampBase + 18), Lamp::NoData);

@@ -1,3 +1,4 @@
+#include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
 #include "ui/EditDes.h"
@@ -40,7 +41,8 @@ class tst_PortDescription : public QObject
     struct Rig {
         Clock clock{0.01};
         RecordingFeedback feedback;
-        MainWindow window{clock, feedback};
+        Spanmon spanmon{clock, feedback};
+        MainWindow& window = spanmon.window();
 
         WidgetControls& controls() { return window.controls(); }
         DeviceState& state() { return window.state(); }
@@ -50,6 +52,7 @@ class tst_PortDescription : public QObject
         void connect(LinkType link, int ports)
         {
             state().linkType = link;
+            window.context().link = &spanmon.core().link(link == LinkType::Serial ? 1 : 0);
             state().setPortCount(ports);
             (link == LinkType::Serial ? state().serialLinked : state().networkLinked) = true;
             window.view().unlockControls();
@@ -192,7 +195,7 @@ void tst_PortDescription::legacyTickShowsTheNoteAtOnce()
     rig.click(LegacyBox);
     QVERIFY(rig.controls().isVisible(LegacyNote));
     QCOMPARE(rig.state().legacyDetect, 1);
-    QVERIFY(!rig.window.serialLink().pendingPortWrite);
+    QVERIFY(!rig.spanmon.serialLink().pendingPortWrite);
 
     rig.click(LegacyBox);
     QVERIFY(!rig.controls().isVisible(LegacyNote));
@@ -268,8 +271,8 @@ void tst_PortDescription::editThenCloseSendsNothing()
     rig.dialog()->close();
 
     QCOMPARE(rig.controls().text(DescriptionBase + 3), QStringLiteral("Lobby"));
-    QVERIFY(!rig.window.serialLink().pendingPortWrite);
-    QVERIFY(!rig.window.serialLink().userCommandActive);
+    QVERIFY(!rig.spanmon.serialLink().pendingPortWrite);
+    QVERIFY(!rig.spanmon.serialLink().userCommandActive);
     QCOMPARE(rig.state().pendingRequest, 0);
 
     // A system description edit through the same dialog is no port edit.
@@ -277,7 +280,7 @@ void tst_PortDescription::editThenCloseSendsNothing()
     rig.click(DialogButton);
     rig.click(DialogButton);
     QCOMPARE(rig.controls().text(DescriptionBase + 3), QStringLiteral("Lobby"));
-    QVERIFY(!rig.window.serialLink().pendingPortWrite);
+    QVERIFY(!rig.spanmon.serialLink().pendingPortWrite);
 }
 
 // The window is a dialog: Enter would press a focused button or the default one (which a dialog
@@ -293,8 +296,9 @@ void tst_PortDescription::enterAndEscapeChangeNothing()
         connect(button, &QAbstractButton::clicked, this, [&pressed, button] { pressed << button->text(); });
     QWidget* page = rig.controls().widget(PageId);
     for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
-        for (QWidget* focused : {page, rig.controls().widget(EnableBase + 1), rig.controls().widget(SendPortControl),
-                                 rig.controls().widget(EditBase + 1), rig.controls().widget(ctl::SearchPoe)}) {
+        for (QWidget* focused :
+             {page, rig.controls().widget(EnableBase + 1), rig.controls().widget(SendPortControl),
+              rig.controls().widget(EditBase + 1), rig.controls().widget(ctl::SearchPoe)}) {
             focused->setFocus();
             QTest::keyClick(focused, Qt::Key(key));
         }
@@ -390,9 +394,9 @@ void tst_PortDescription::fullPageShowsEveryLampAndWholeDescriptions()
     for (int k = 1; k <= 24; ++k) {
         auto* lamp = rig.get<QLabel>(LampBase + k);
         const QImage image = lamps.image(lampOf(k)).toImage().convertToFormat(shot.format());
-        const QRect drawn = QStyle::alignedRect(Qt::LeftToRight, lamp->alignment(), image.size(),
-                                                lamp->contentsRect())
-                                .translated(layout.rect(LampBase + k).topLeft());
+        const QRect drawn =
+            QStyle::alignedRect(Qt::LeftToRight, lamp->alignment(), image.size(), lamp->contentsRect())
+                .translated(layout.rect(LampBase + k).topLeft());
         QVERIFY2(shot.copy(drawn) == image, qPrintable(QStringLiteral("lamp of port %1").arg(k)));
         QVERIFY2(showsWhole(rig.get<QLineEdit>(DescriptionBase + k)),
                  qPrintable(QStringLiteral("description of port %1 cut off").arg(k)));

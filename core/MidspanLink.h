@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/DeviceState.h"
+
+#include <array>
+
+// The operator's wishes for the ports, as "Send Port Control" takes them from the page. Each
+// link encodes them in its own way.
+struct PortWishes {
+    std::array<bool, MaxPorts> enabled{}; // by port - 1
+    bool legacyDetection = false;
+};
+
+enum class StoreTarget { Flash, FactoryDefaults };
+
+// What the operator can ask of a link to a midspan. MainController holds the link chosen in
+// the window and never asks which one it is; every request only queues, and the link carries
+// it out at its next turn.
+class MidspanLink
+{
+public:
+    virtual ~MidspanLink() = default;
+
+    // The program has started: the link learns what it needs of this host.
+    virtual void start() {}
+    // The operator has chosen this link: its own controls show.
+    virtual void choose() = 0;
+    // "Search PoE".
+    virtual void search() = 0;
+    // The operator has chosen the entry in this row of the found-device list.
+    virtual void connectEntry(int row) = 0;
+    virtual bool sessionRuns() const = 0;
+    // Whether the link holds the line for good reason: the choice of link may not change.
+    virtual bool holdsLine() const { return false; }
+
+    virtual void reset() = 0;
+    virtual void store(StoreTarget target) = 0;
+    // A new text is in DeviceState::systemDescription.
+    virtual void sendSystemDescription() = 0;
+    virtual void sendPortControl(const PortWishes& wishes) = 0;
+    // A new text for the port is in DeviceState::newPortDescription; the wishes are the page's
+    // as they stand, for a link that writes a port's settings as one.
+    virtual void sendPortDescription(int port, const PortWishes& wishes) = 0;
+
+    virtual bool hasFirmwareDownload() const { return false; }
+    // A failed download has left the midspan in its loader: the download may start again
+    // without a session.
+    virtual bool loaderWaits() const { return false; }
+    virtual void startFirmwareDownload() {}
+
+    // The link settings dialog has closed: with OK (accepted), after a confirmed re-link.
+    virtual void settingsClosed(bool /*accepted*/, bool /*relink*/) {}
+    // A search another link started has gone unanswered after the operator chose this link.
+    virtual void searchTimedOut() {}
+
+    // At exit: the link stops and lets go of the line; nothing more is sent.
+    virtual void close() = 0;
+};

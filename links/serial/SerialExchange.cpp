@@ -1,0 +1,47 @@
+#include "links/serial/SerialExchange.h"
+
+#include "core/Clock.h"
+#include "links/serial/SerialProtocol.h"
+
+#include <QEventLoop>
+
+SerialExchange::SerialExchange(Clock& clock) : clock_(clock), driver_(link_, clock) {}
+
+bool SerialExchange::open(const QString& devicePath)
+{
+    return driver_.open(devicePath);
+}
+
+SerialExchange::Result SerialExchange::exchange(const Builder& build, std::chrono::milliseconds timeout)
+{
+    link_.rxFrame.fill(0);
+    build(link_);
+    const std::uint8_t command = link_.txFrame[0];
+
+    QEventLoop loop;
+    bool replied = false;
+    driver_.replyReady = [&] {
+        replied = true;
+        loop.quit();
+    };
+    QObject::connect(&clock_, &Clock::expired, &loop, [&loop](TimerId timer) {
+        if (timer == TimerId::PollReply)
+            loop.quit();
+    });
+    driver_.purgeReceive();
+    link_.readerEnabled = true;
+    driver_.resumeReader();
+    driver_.send();
+    clock_.start(TimerId::PollReply, int(timeout.count()));
+    loop.exec();
+    clock_.stop(TimerId::PollReply);
+    driver_.pauseReader();
+    driver_.replyReady = nullptr;
+
+    if (!replied)
+        return Result::NoAnswer;
+    const int length = int(link_.expectedLength);
+    if (length < 3 || !serialproto::replyChecksumOk(link_, length - 2) || link_.rxFrame[0] != command)
+        return Result::BadReply;
+    return Result::Reply;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "links/serial/SerialLink.h"
+#include "links/serial/SerialPortDriver.h"
+
+#include <chrono>
+#include <functional>
+
+class Clock;
+
+// Request and reply on a serial port, for programs without a window: sends the frame a builder
+// writes and returns once the whole reply is in rxFrame or the reply time-out has passed, with
+// the event loop running meanwhile. The receive queue is purged before each request, so that
+// the late rest of an earlier reply cannot pass for the next one.
+class SerialExchange
+{
+public:
+    enum class Result { Reply, NoAnswer, BadReply };
+    using Builder = std::function<void(SerialLink&)>;
+
+    explicit SerialExchange(Clock& clock);
+
+    bool open(const QString& devicePath);
+    QString errorText() const { return driver_.errorString(); }
+
+    // `build` writes txFrame, sendLength and expectedLength, as the builders of serialproto do. A
+    // reply counts when its checksum holds and it carries the request's command byte.
+    Result exchange(const Builder& build, std::chrono::milliseconds timeout);
+
+    const SerialLink& link() const { return link_; }
+
+private:
+    SerialLink link_;
+    Clock& clock_;
+    SerialPortDriver driver_;
+};

@@ -1,0 +1,72 @@
+#include "links/snmp/ExchangePlanner.h"
+
+#include "core/DeviceState.h"
+#include "links/snmp/NetworkWorker.h"
+#include "links/snmp/PrivateMib.h"
+
+bool ExchangePlanner::writeDue(const DeviceState& state)
+{
+    return state.activeRequest != Request::None || state.snmpPhase == 2 || state.snmpPhase == 4;
+}
+
+std::optional<SnmpValue> ExchangePlanner::valueOfSet(const DeviceState& state)
+{
+    // Later rules win over earlier ones.
+    std::optional<SnmpValue> value;
+    const int request = state.activeRequest;
+    if (state.snmpPhase == 2 || state.snmpPhase == 4)
+        value = SnmpValue::integer(state.setValue);
+    if (request == Request::SystemReset || request == Request::FactoryDefaults ||
+        request == Request::SaveToFlash || request == Request::AllPortsOff)
+        value = SnmpValue::integer(mib::Off);
+    if (request == Request::AllPortsOn)
+        value = SnmpValue::integer(mib::On);
+    if (request == Request::LegacyDetection)
+        value = SnmpValue::integer(state.legacyDetectWanted);
+    if (request == Request::PortEnable) {
+        const int port = state.pollPort;
+        if (port >= 1 && port <= MaxPorts && state.requestOid == mib::portObject(mib::Column::Admin, port))
+            value = SnmpValue::integer(state.portEnableWanted[std::size_t(port - 1)]);
+    }
+    if (request == Request::SystemDescription)
+        value = SnmpValue::text(state.newSystemDescription.toLatin1());
+    if (request == Request::PortDescription && state.descriptionPort >= 0 && state.descriptionPort <= MaxPorts)
+        value = SnmpValue::text(state.descriptionOut[std::size_t(state.descriptionPort)].toLatin1());
+    return value;
+}
+
+void ExchangePlanner::release()
+{
+    const DeviceState& s = state_;
+    job_.object = s.requestOid;
+    job_.write = writeDue(s);
+    job_.value = job_.write ? valueOfSet(s) : std::nullopt;
+    job_.setUp = !s.sessionReady;
+    job_.retries = std::max(s.searchRetries, 0);
+    const bool writesPort = job_.write && s.activeRequest == Request::PortEnable && job_.value &&
+                            s.requestOid == mib::portObject(mib::Column::Admin, s.pollPort);
+    writtenPort_ = writesPort ? s.pollPort : 0;
+    worker_.release(job_);
+}
+
+void ExchangePlanner::pause()
+{
+    worker_.pause();
+}
+
+void ExchangePlanner::take(const SnmpResult& result)
+{
+    DeviceState& s = state_;
+    if (!result.answered) {
+        ++s.networkFailures;
+        s.responseText.clear();
+        return;
+    }
+    s.networkFailures = 0;
+    if (result.writeRefused)
+        s.writeRefused = true;
+    if (writtenPort_ != 0)
+        s.pollPort = writtenPort_ + 1;
+    if (!job_.write)
+        s.responseText = result.text;
+}

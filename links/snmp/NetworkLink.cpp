@@ -1,0 +1,117 @@
+#include "links/snmp/NetworkLink.h"
+
+#include "core/Clock.h"
+#include "core/ControlIds.h"
+#include "core/Controls.h"
+#include "core/DeviceState.h"
+#include "core/DeviceView.h"
+#include "core/LinkIni.h"
+#include "core/OperatorFeedback.h"
+#include "links/snmp/LocalAddress.h"
+#include "links/snmp/PrivateMib.h"
+
+NetworkLink::NetworkLink(AppContext& context, const WorkerFactory& makeWorker)
+    : ctx_(context),
+      worker_(makeWorker(&resultContext_, [this](const SnmpResult& result) { onResult(result); })),
+      exchanges_(context.state, *worker_), search_(context, exchanges_), session_(context, exchanges_, search_)
+{
+    search_.readSetting = [](const QString& section, const QString& key) {
+        return LinkIni::inWorkingDirectory().value(section, key); // the folder of this moment
+    };
+    search_.openSettings = [this] {
+        if (ctx_.openSettings)
+            ctx_.openSettings();
+    };
+}
+
+NetworkLink::~NetworkLink()
+{
+    // The worker's result handler reaches into this link: the worker goes first.
+    worker_.reset();
+}
+
+void NetworkLink::start()
+{
+    ctx_.state.localAddress = findLocalAddress();
+}
+
+void NetworkLink::choose()
+{
+    Controls& c = ctx_.controls;
+    c.setVisible(ctl::ComPortCombo, false);
+    c.setVisible(ctl::Setting, true);
+    c.setFocus(ctl::Setting);
+    ctx_.state.linkType = LinkType::Network;
+    c.setEnabled(ctl::SearchPoe, true);
+    c.setEnabled(ctl::Setting, true);
+}
+
+bool NetworkLink::sessionRuns() const
+{
+    return ctx_.state.networkLinked;
+}
+
+void NetworkLink::onResult(const SnmpResult& result)
+{
+    exchanges_.take(result);
+    exchanges_.pause();
+    // A paced pause holds the result back until it is over, as a blocking wait would.
+    ctx_.clock.whenIdle([this] {
+        if (ctx_.state.searchDone)
+            session_.handleSessionResult();
+        else
+            search_.handleSearchResult();
+    });
+}
+
+void NetworkLink::sendPortControl(const PortWishes& wishes)
+{
+    DeviceState& s = ctx_.state;
+    s.legacyDetectWanted = wishes.legacyDetection ? mib::On : mib::Off;
+    s.pollPort = 1;
+    int ticked = 0;
+    for (int k = 1; k <= s.portCount; ++k) {
+        const bool on = wishes.enabled[k - 1];
+        s.portEnableWanted[k - 1] = on ? mib::On : mib::Off;
+        ticked += on;
+    }
+    s.pendingRequest = Request::PortEnable;
+    if (ticked == 0)
+        s.pendingRequest = Request::AllPortsOff;
+    if (ticked == s.portCount)
+        s.pendingRequest = Request::AllPortsOn;
+}
+
+void NetworkLink::sendPortDescription(int port, const PortWishes&)
+{
+    ctx_.state.savedPort = port;
+    ctx_.state.pendingRequest = Request::PortDescription;
+}
+
+void NetworkLink::searchTimedOut()
+{
+    exchanges_.pause();
+    ctx_.feedback.error(NetworkSearch::NoDevice);
+    ctx_.controls.setFocus(ctl::Setting);
+}
+
+void NetworkLink::settingsClosed(bool accepted, bool relink)
+{
+    DeviceState& s = ctx_.state;
+    Controls& c = ctx_.controls;
+    if (accepted) {
+        if (relink)
+            s.networkLinked = false;
+        if (!s.deviceListValid)
+            s.sessionReady = false; // the worker sets itself up again with the new values
+    }
+    if (c.itemCount(ctl::FoundDevices) == 0 || s.networkLinked)
+        return;
+    ctx_.view.clearDeviceDisplay();
+    ctx_.view.lockControls();
+    c.clearItems(ctl::FoundDevices);
+    for (int id : {ctl::SearchPoe, ctl::Setting, ctl::Tabs})
+        c.setEnabled(id, true);
+    if (!s.useSnmpV3)
+        s.snmpPhase = 999;
+}

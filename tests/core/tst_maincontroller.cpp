@@ -1,0 +1,277 @@
+// The controller against two fake links: every operator operation reaches the link chosen in
+// the window, and only that one, whatever kind of link it is.
+#include "FakeControls.h"
+#include "RecordingFeedback.h"
+#include "core/Clock.h"
+#include "core/ControlIds.h"
+#include "core/MainController.h"
+#include "core/PortControl.h"
+#include "core/SpanmonCore.h"
+
+#include <QTest>
+
+namespace
+{
+
+const QString NoDevice = QStringLiteral("No PoE Device !!");
+
+// Records what it is asked, as "operation argument".
+class FakeLink : public MidspanLink
+{
+public:
+    explicit FakeLink(bool firmware) : firmware_(firmware) {}
+
+    void start() override { calls << "start"; }
+    void choose() override { calls << "choose"; }
+    void search() override { calls << "search"; }
+    void connectEntry(int row) override { calls << QStringLiteral("connect %1").arg(row); }
+    bool sessionRuns() const override { return session; }
+    bool holdsLine() const override { return holding; }
+    void reset() override { calls << "reset"; }
+    void store(StoreTarget target) override
+    {
+        calls << (target == StoreTarget::Flash ? "store flash" : "store defaults");
+    }
+    void sendSystemDescription() override { calls << "system description"; }
+    void sendPortControl(const PortWishes& wishes) override { calls << "port control " + encode(wishes); }
+    void sendPortDescription(int port, const PortWishes& wishes) override
+    {
+        calls << QStringLiteral("port %1 description ").arg(port) + encode(wishes);
+    }
+    bool hasFirmwareDownload() const override { return firmware_; }
+    void startFirmwareDownload() override { calls << "firmware"; }
+    void settingsClosed(bool accepted, bool relink) override
+    {
+        calls << QStringLiteral("settings %1 %2").arg(accepted).arg(relink);
+    }
+    void close() override { calls << "close"; }
+
+    // Enable wishes of ports 1..4 as 0/1, then the legacy wish.
+    static QString encode(const PortWishes& wishes)
+    {
+        QString text;
+        for (int k = 0; k < 4; ++k)
+            text += wishes.enabled[k] ? u'1' : u'0';
+        return text + (wishes.legacyDetection ? "+legacy" : "");
+    }
+
+    QStringList calls;
+    bool session = false;
+    bool holding = false;
+
+private:
+    bool firmware_;
+};
+
+} // namespace
+
+class tst_MainController : public QObject
+{
+    Q_OBJECT
+
+    struct Rig {
+        Rig()
+            : core(controls, clock, feedback,
+                   [this](AppContext&) {
+                       auto a = std::make_unique<FakeLink>(false);
+                       auto b = std::make_unique<FakeLink>(true);
+                       first = a.get();
+                       second = b.get();
+                       std::vector<std::unique_ptr<MidspanLink>> links;
+                       links.push_back(std::move(a));
+                       links.push_back(std::move(b));
+                       return links;
+                   }),
+              page(core.context())
+        {
+            core.start();
+            first->calls.clear();
+            second->calls.clear();
+        }
+        MainController& controller() { return core.controller(); }
+
+        FakeControls controls;
+        Clock clock{0.01};
+        RecordingFeedback feedback;
+        FakeLink* first = nullptr;
+        FakeLink* second = nullptr;
+        SpanmonCore core;
+        PortControl page;
+    };
+
+    using Operation = std::function<void(Rig&)>;
+
+private slots:
+    void everyLinkIsStartedAndTheFirstIsChosen()
+    {
+        FakeControls controls;
+        Clock clock;
+        RecordingFeedback feedback;
+        std::vector<FakeLink*> made;
+        SpanmonCore core(controls, clock, feedback, [&made](AppContext&) {
+            std::vector<std::unique_ptr<MidspanLink>> links;
+            for (int i = 0; i < 2; ++i) {
+                links.push_back(std::make_unique<FakeLink>(false));
+                made.push_back(static_cast<FakeLink*>(links.back().get()));
+            }
+            return links;
+        });
+        core.start();
+        QCOMPARE(made[0]->calls, QStringList{"start"});
+        QCOMPARE(made[1]->calls, QStringList{"start"});
+        QCOMPARE(core.context().link, made[0]);
+    }
+
+    void operationsReachTheChosenLink_data()
+    {
+        QTest::addColumn<int>("chosen");
+        QTest::addColumn<bool>("session");
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<QStringList>("messages");
+
+        struct Row {
+            const char* name;
+            Operation operation;
+            QStringList withSession;
+            QStringList withoutSession;
+            QStringList messagesWithout;
+        };
+        const QList<Row> rows{
+            {"search", [](Rig& r) { r.controller().searchPoe(); }, {"search"}, {"search"}, {}},
+            {"device chosen",
+             [](Rig& r) {
+                 r.controls.addItem(ctl::FoundDevices, "a");
+                 r.controls.addItem(ctl::FoundDevices, "b");
+                 r.controls.setCurrentIndex(ctl::FoundDevices, 1);
+                 r.controller().selectFoundDevice();
+             },
+             {"connect 1"},
+             {"connect 1"},
+             {}},
+            {"System Reset", [](Rig& r) { r.controller().systemReset(); }, {"reset"}, {}, {NoDevice}},
+            {"Save Parameters to Flash", [](Rig& r) { r.controller().saveToFlash(); }, {"store flash"}, {},
+             {NoDevice}},
+            {"Restore Factory Defaults", [](Rig& r) { r.controller().restoreDefaults(); }, {"store defaults"},
+             {}, {NoDevice}},
+            {"system description saved",
+             [](Rig& r) {
+                 if (r.controller().beginSystemDescriptionEdit())
+                     r.controller().endSystemDescriptionEdit(true);
+             },
+             {"system description"},
+             {},
+             {NoDevice}},
+            {"system description not saved",
+             [](Rig& r) {
+                 if (r.controller().beginSystemDescriptionEdit())
+                     r.controller().endSystemDescriptionEdit(false);
+             },
+             {},
+             {},
+             {NoDevice}},
+            {"Send Port Control",
+             [](Rig& r) {
+                 r.core.state().setPortCount(4);
+                 r.controls.setChecked(ctl::PortEnableBase + 1, true);
+                 r.controls.setChecked(ctl::PortEnableBase + 3, true);
+                 r.controls.setChecked(ctl::LegacyDetect, true);
+                 r.page.sendPortControl();
+             },
+             {"port control 1010+legacy"},
+             {"port control 1010+legacy"},
+             {}},
+            {"port description",
+             [](Rig& r) {
+                 r.core.state().setPortCount(4);
+                 r.controls.setChecked(ctl::PortEnableBase + 2, true);
+                 r.page.beginDescriptionEdit(2);
+                 r.page.endDescriptionEdit(true, "Door");
+             },
+             {"port 2 description 0100"},
+             {"port 2 description 0100"},
+             {}},
+            {"settings closed", [](Rig& r) { r.controller().settingsClosed(true, false); }, {"settings 1 0"},
+             {"settings 1 0"}, {}},
+        };
+        for (int chosen : {0, 1}) {
+            for (const Row& row : rows) {
+                for (bool session : {true, false}) {
+                    QTest::addRow("link %d, %s, %s", chosen, row.name, session ? "session" : "no session")
+                        << chosen << session << row.operation
+                        << (session ? row.withSession : row.withoutSession)
+                        << (session ? QStringList() : row.messagesWithout);
+                }
+            }
+        }
+    }
+    void operationsReachTheChosenLink()
+    {
+        QFETCH(int, chosen);
+        QFETCH(bool, session);
+        QFETCH(Operation, operation);
+        QFETCH(QStringList, calls);
+        QFETCH(QStringList, messages);
+
+        Rig rig;
+        rig.controller().changeLink(chosen);
+        FakeLink* link = chosen == 0 ? rig.first : rig.second;
+        FakeLink* other = chosen == 0 ? rig.second : rig.first;
+        link->calls.clear();
+        link->session = session;
+        operation(rig);
+        QCOMPARE(link->calls, calls);
+        QCOMPARE(other->calls, QStringList());
+        QCOMPARE(rig.feedback.texts(), messages);
+    }
+
+    void firmwareDownloadOnlyWhereTheLinkHasIt()
+    {
+        for (int chosen : {0, 1}) {
+            Rig rig;
+            rig.controller().changeLink(chosen);
+            FakeLink* link = chosen == 0 ? rig.first : rig.second;
+            link->calls.clear();
+            link->session = true;
+            rig.controller().firmwareDownload();
+            QCOMPARE(link->calls, chosen == 1 ? QStringList{"firmware"} : QStringList());
+        }
+    }
+
+    void linkChoiceIsLockedWhileAnyLinkWorks_data()
+    {
+        QTest::addColumn<bool>("session");
+        QTest::addColumn<bool>("holding");
+        QTest::newRow("free") << false << false;
+        QTest::newRow("a session runs") << true << false;
+        QTest::newRow("the line is held") << false << true;
+    }
+    void linkChoiceIsLockedWhileAnyLinkWorks()
+    {
+        QFETCH(bool, session);
+        QFETCH(bool, holding);
+        Rig rig;
+        rig.first->session = session;
+        rig.first->holding = holding;
+        rig.controller().changeLink(1);
+        const bool changed = !session && !holding;
+        QCOMPARE(rig.core.context().link, changed ? rig.second : rig.first);
+        QCOMPARE(rig.second->calls, changed ? QStringList{"choose"} : QStringList());
+        QCOMPARE(rig.core.state().linkChoice, changed ? 1 : 0);
+    }
+
+    void exitClosesEveryLinkOnlyOnOk()
+    {
+        Rig rig;
+        rig.feedback.answers = {false};
+        QVERIFY(!rig.controller().confirmExit());
+        QCOMPARE(rig.first->calls, QStringList());
+        QVERIFY(rig.controller().confirmExit());
+        QCOMPARE(rig.first->calls, QStringList{"close"});
+        QCOMPARE(rig.second->calls, QStringList{"close"});
+        QCOMPARE(rig.feedback.shown.first().text, QStringLiteral("Exit Corvane MIDSPAN PoE GUI Monitor ?"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_MainController)
+#include "tst_maincontroller.moc"

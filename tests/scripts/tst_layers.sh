@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The folders are layers: core/ sees neither links nor widgets; a link sees core/ and itself;
+# ui/ sees core/ and itself; only app/ sees everything. Prints every include that breaks this.
+set -euo pipefail
+root=${1:?usage: tst_layers.sh SOURCE_DIR}
+cd "$root"
+
+allowed() { # folder -> project folders it may include from
+    case $1 in
+    core) echo "core" ;;
+    links/serial) echo "core links/serial" ;;
+    links/snmp) echo "core links/snmp" ;;
+    ui) echo "core ui" ;;
+    esac
+}
+
+# Qt modules a layer may use; Qt Core is everyone's.
+forbidden_qt() {
+    case $1 in
+    core) echo "QtWidgets QtGui QtNetwork QtSerialPort" ;;
+    links/serial) echo "QtWidgets QtGui QtNetwork" ;;
+    links/snmp) echo "QtWidgets QtGui QtSerialPort" ;;
+    ui) echo "QtNetwork QtSerialPort" ;;
+    esac
+}
+
+broken=0
+for layer in core links/serial links/snmp ui; do
+    [ -d "$layer" ] || { echo "missing layer folder: $layer"; broken=1; continue; }
+    while IFS= read -r hit; do
+        file=${hit%%:*}
+        included=$(sed -E 's/.*#include "([^"]+)".*/\1/' <<<"${hit#*:}")
+        ok=0
+        for folder in $(allowed "$layer"); do
+            [[ $included == "$folder"/* ]] && ok=1
+        done
+        # Includes without a folder name the file's neighbours or a library's own headers.
+        [[ $included != */* ]] && ok=1
+        if [ $ok -eq 0 ]; then
+            echo "$file includes $included"
+            broken=1
+        fi
+    done < <(grep -rHE '^[[:space:]]*#[[:space:]]*include "' "$layer" --include='*.h' --include='*.cpp' || true)
+done
+
+# Qt modules, by the headers each layer may use: a widget below ui/, a socket in core/.
+widgets='QWidget|QDialog|QLabel|QPushButton|QLineEdit|QCheckBox|QComboBox|QListWidget|QProgressBar|QApplication|QMessageBox|QFileDialog|QPixmap|QFont|QColor|QPainter|QImage'
+network='QHostAddress|QHostInfo|QNetworkInterface|QUdpSocket|QTcpSocket|QLocalSocket'
+serial='QSerialPort|QSerialPortInfo'
+check_qt() { # layer, pattern, what
+    local hits
+    hits=$(grep -rHE "^[[:space:]]*#[[:space:]]*include <($2)>" "$1" --include='*.h' --include='*.cpp' || true)
+    if [ -n "$hits" ]; then
+        sed "s|\$|  ($3 in $1)|" <<<"$hits"
+        broken=1
+    fi
+}
+check_qt core "$widgets" widgets
+check_qt core "$network" "Qt Network"
+check_qt core "$serial" "Qt Serial Port"
+check_qt links "$widgets" widgets
+check_qt links/serial "$network" "Qt Network"
+check_qt links/snmp "$serial" "Qt Serial Port"
+check_qt ui "$network|$serial" "a link's I/O"
+
+# net-snmp's headers stay inside the SNMP link's wrapper.
+netsnmp=$(grep -rlE '#include <net-snmp/' --include='*.h' --include='*.cpp' . | grep -v '^./links/snmp/SnmpClient.cpp$' | grep -v '^./sim/' | grep -v '^./bench/' || true)
+if [ -n "$netsnmp" ]; then
+    echo "net-snmp included outside links/snmp/SnmpClient.cpp: $netsnmp"
+    broken=1
+fi
+
+[ $broken -eq 0 ] && echo "layers hold"
+exit $broken
