@@ -51,7 +51,8 @@ void Clock::start(TimerId id, int ms)
     }
     ++t.generation;
     t.deadline = now_ + ms;
-    t.timer->start(scaled(ms));
+    const auto shortest = shortest_.find(id);
+    t.timer->start(std::max(scaled(ms), shortest == shortest_.end() ? 0 : shortest->second));
 }
 
 void Clock::stop(TimerId id)

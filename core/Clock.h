@@ -40,6 +40,9 @@ public:
     void start(TimerId timer, int ms);
     void stop(TimerId timer);
     bool isActive(TimerId timer) const;
+    // The timer runs at least this long in real time, whatever the scale; now() still moves by
+    // its own time. Tests give reply time-outs room for a loaded machine while pauses stay short.
+    void setShortestRealTime(TimerId timer, int ms) { shortest_[timer] = ms; }
 
     // Appends steps to the running sequence (or starts one). Each step waits its pause, then
     // runs its action; a step's action may append further steps.
@@ -72,6 +75,7 @@ private:
     qint64 now_ = 0;
     QElapsedTimer real_;
     std::map<TimerId, Timer> timers_;
+    std::map<TimerId, int> shortest_;
     std::deque<Step> steps_;
     QTimer stepTimer_;
     qint64 stepDeadline_ = 0;

@@ -1,6 +1,8 @@
 // Any text for any object of a midspan's agent, port counts included, through the network
 // search, the write-community check and refresh passes into the device record and the
-// controls. The input holds the objects' values, one per line, for the objects in turn.
+// controls. The input holds the objects' values, one per line, for the objects in turn. Without
+// an operator's request only the write-community check writes, and whatever the agent answers
+// it writes nothing but one of the two values of port 1's legacy detection.
 #include "FakeControls.h"
 #include "FakeNetworkWorker.h"
 #include "RecordingFeedback.h"
@@ -91,7 +93,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         while (state.networkLinked && worker->exchanges < Exchanges && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
-    if (state.portCount < 0 || state.portCount > MaxPorts)
-        std::abort();
+    const QString legacy1 = oid(QStringLiteral("2.3.1.18.1"));
+    for (const QString& line : worker.log) {
+        if (!line.startsWith(QLatin1String("set ")))
+            continue;
+        const QString value = line.section(u' ', 3);
+        if (line.section(u' ', 2, 2) != legacy1 || (value != u"1" && value != u"2"))
+            std::abort();
+    }
     return 0;
 }

@@ -1,10 +1,13 @@
 // Serial replies of any content, for any port index, through the reply appliers into the device
 // record and the controls. The input is a run of records: a reply kind, a 0-based port index
-// (any signed byte) and the reply's bytes, up to a whole receive frame.
+// (any signed byte) and the reply's bytes, up to a whole receive frame. Whatever a reply holds,
+// its values land on its own port only: a port reply changes no other port's cells, and any
+// other reply changes none.
 #include "FakeControls.h"
 #include "RecordingFeedback.h"
 #include "core/AppContext.h"
 #include "core/Clock.h"
+#include "core/ControlIds.h"
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "links/serial/ReplyApplier.h"
@@ -14,9 +17,30 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+namespace
+{
+
+// The cells a port reply fills, for every port.
+constexpr std::array<int, 6> PortCells{ctl::PowerBase,      ctl::VoltageBase,      ctl::CurrentBase,
+                                       ctl::DiscoveryRBase, ctl::ClassCurrentBase, ctl::PortDescriptionBase};
+
+using CellTexts = std::array<std::array<QString, PortCells.size()>, MaxPorts + 1>;
+
+CellTexts cellTexts(const FakeControls& controls)
+{
+    CellTexts texts;
+    for (int k = 1; k <= MaxPorts; ++k)
+        for (std::size_t cell = 0; cell < PortCells.size(); ++cell)
+            texts[std::size_t(k)][cell] = controls.text(PortCells[cell] + k);
+    return texts;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -44,6 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         data += Header + body;
         size -= Header + body;
 
+        const CellTexts before = cellTexts(controls);
         switch (kind) {
         case 0:
             applier.applyIdentity();
@@ -61,8 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             serialproto::replyChecksumOk(link, link.rxFrame[0] % (SerialLink::FrameSize - 1));
             break;
         }
-        if (state.portCount < 0 || state.portCount > MaxPorts)
-            std::abort();
+        const bool portReply = kind == 2 || kind == 3;
+        const CellTexts after = cellTexts(controls);
+        for (int k = 1; k <= MaxPorts; ++k)
+            if (after[std::size_t(k)] != before[std::size_t(k)] &&
+                !(portReply && k == link.serialPortIndex + 1))
+                std::abort();
     }
     return 0;
 }

@@ -29,10 +29,6 @@ program=$(realpath -m "$1")
 name=${2:-Spanmon}
 presses=("${@:3}")
 scripts/install-deps.sh
-for p in at-spi2-core python3-pyatspi dbus-x11; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$p"
-done
 [ -x "$program" ] || scripts/build.sh build
 
 workdir=$(mktemp -d)
@@ -50,7 +46,7 @@ fi
 
 xvfb-run -a dbus-run-session -- bash -c '
     /usr/libexec/at-spi-bus-launcher --launch-immediately &
-    (cd "$1" && QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 exec "$0") >/dev/null 2>&1 &
+    (cd "$1" && QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 exec "$0") >/dev/null 2>&1 &
     program=$!
     /usr/bin/python3 scripts/accessibility.py "${@:2}"
     status=$?

@@ -11,6 +11,7 @@ packages=(
     fonts-crosextra-carlito fonts-liberation
     iproute2 xvfb xauth xdg-utils
     librsvg2-bin desktop-file-utils appstream
+    at-spi2-core python3-pyatspi dbus-x11
     "$@"
 )
 

@@ -10,6 +10,4 @@ export ASAN_OPTIONS=detect_leaks=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Most tests wait on simulators, pauses and time-outs rather than compute: more of them than there
 # are cores run at once.
-# A test that fails is run once more before it counts: some end-to-end tests still depend on the
-# load of a 2-core machine (scaled time-outs); a second failure fails the run.
-ctest --test-dir build-test --output-on-failure -j4 --repeat until-pass:2 "$@"
+ctest --test-dir build-test --output-on-failure -j4 "$@"

@@ -20,10 +20,10 @@ const QString CommunityError = QStringLiteral(" 'Set Community' Error !  Please 
 constexpr int CheckSteps = 4;
 constexpr int PortPause = 100; // ms after the last object of each port
 
-// The other of the two values of an on/off object; anything else stays as it was.
-int opposite(int value, int unchanged)
+// The other of the two values of an on/off object.
+int opposite(int value)
 {
-    return value == mib::Off ? mib::On : value == mib::On ? mib::Off : unchanged;
+    return value == mib::Off ? mib::On : mib::Off;
 }
 
 } // namespace
@@ -114,6 +114,14 @@ void NetworkSession::checkWriteCommunity()
     case 1:
         view.showProgress(CheckingCommunity);
         view.setProgress(CheckSteps, 1);
+        if (read != mib::Off && read != mib::On) {
+            // Nothing to flip: writing back what is there would prove nothing. Stalls as a
+            // refused write does.
+            s.snmpPhase = 4;
+            ctx_.feedback.error(CommunityError);
+            view.hideProgress();
+            return;
+        }
         s.snmpPhase = 2;
         s.readBack = read;
         s.setValue = opposite(read, s.setValue);

@@ -103,6 +103,23 @@ private slots:
         QTest::qWait(30);
         QCOMPARE(expired.count(), 1);
     }
+
+    // A reply time-out on a fast clock still waits its real minimum, and reads its own time.
+    void shortestRealTimeHoldsATimerBack()
+    {
+        Clock clock(0.001);
+        clock.setShortestRealTime(TimerId::PollReply, 300);
+        QSignalSpy expired(&clock, &Clock::expired);
+        QElapsedTimer real;
+        real.start();
+        clock.start(TimerId::PollReply, 1000);
+        clock.start(TimerId::IdentifyReply, 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(expired.count(), 2, 5000);
+        QCOMPARE(expired.at(0).first().value<TimerId>(), TimerId::IdentifyReply);
+        QCOMPARE(expired.at(1).first().value<TimerId>(), TimerId::PollReply);
+        QVERIFY(real.elapsed() >= 300);
+        QCOMPARE(clock.now(), 1000);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_Clock)

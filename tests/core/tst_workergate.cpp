@@ -1,5 +1,6 @@
 #include "core/WorkerGate.h"
 
+#include <QMutex>
 #include <QTest>
 #include <QThread>
 
@@ -16,13 +17,26 @@ public:
     Q_INVOKABLE void handleResult(int exchange)
     {
         gate.pause();
-        log.push_back(QStringLiteral("handled %1").arg(exchange));
+        note(QStringLiteral("handled %1").arg(exchange));
         if (exchange < lastExchange)
             gate.release();
     }
 
+    // Written by both threads; read by this one while the worker may still write.
+    void note(const QString& entry)
+    {
+        const QMutexLocker lock(&logMutex);
+        log.push_back(entry);
+    }
+    std::vector<QString> logSoFar()
+    {
+        const QMutexLocker lock(&logMutex);
+        return log;
+    }
+
     WorkerGate gate;
-    std::vector<QString> log; // written by both threads, only ever in turn
+    QMutex logMutex;
+    std::vector<QString> log;
     int lastExchange = 5;
 
 private slots:
@@ -32,16 +46,16 @@ private slots:
         QThread* worker = QThread::create([this, &exchanges] {
             while (gate.waitForRelease()) {
                 const int n = ++exchanges;
-                log.push_back(QStringLiteral("exchange %1").arg(n));
+                note(QStringLiteral("exchange %1").arg(n));
                 QMetaObject::invokeMethod(this, "handleResult", Qt::BlockingQueuedConnection, Q_ARG(int, n));
-                log.push_back(QStringLiteral("returned %1").arg(n));
+                note(QStringLiteral("returned %1").arg(n));
             }
         });
         worker->start();
         gate.release();
 
         QTRY_COMPARE_WITH_TIMEOUT(exchanges.load(), lastExchange, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(log.size(), size_t(3 * lastExchange), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(logSoFar().size(), size_t(3 * lastExchange), 5000);
         // The last handler did not release: the worker stays paused.
         QTest::qWait(50);
         QCOMPARE(exchanges.load(), lastExchange);
@@ -52,7 +66,7 @@ private slots:
             expected.push_back(QStringLiteral("handled %1").arg(n));
             expected.push_back(QStringLiteral("returned %1").arg(n));
         }
-        QCOMPARE(log, expected);
+        QCOMPARE(logSoFar(), expected);
 
         gate.close();
         QVERIFY(worker->wait(5000));

@@ -12,10 +12,15 @@
 
 #include <memory>
 
-// The real main window on a scaled clock, its serial port list taken from a test directory.
+// The real main window on a scaled clock, its serial port list taken from a test directory. The
+// reply time-outs run at least `replyMs` of real time, so that a loaded machine's late reply
+// does not count as a miss.
 struct SerialWindowRig {
-    explicit SerialWindowRig(const QString& portDirectory, double scale = 0.05) : clock(scale)
+    explicit SerialWindowRig(const QString& portDirectory, double scale = 0.05, int replyMs = 1000)
+        : clock(scale)
     {
+        clock.setShortestRealTime(TimerId::IdentifyReply, replyMs);
+        clock.setShortestRealTime(TimerId::PollReply, replyMs);
         spanmon = std::make_unique<Spanmon>(clock, feedback);
         window = &spanmon->window();
         spanmon->serial().enumerator().setVirtualPorts(portDirectory, QStringLiteral("ttyV*"));

@@ -109,7 +109,7 @@ private slots:
 
         MidspanSimProcess sim;
         QVERIFY(startSim(sim));
-        SerialWindowRig rig(sim.directory(), 0.25); // reply time-out 250 ms real
+        SerialWindowRig rig(sim.directory(), 0.25, 250); // reply time-out 250 ms real
         connectOnTtyV0(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
 
@@ -142,7 +142,7 @@ private slots:
     {
         MidspanSimProcess sim;
         QVERIFY(startSim(sim));
-        SerialWindowRig rig(sim.directory(), 0.25); // reply time-out 250 ms real
+        SerialWindowRig rig(sim.directory(), 0.25, 250); // reply time-out 250 ms real
         connectOnTtyV0(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
 

@@ -3,8 +3,11 @@
 #include <QDeadlineTimer>
 #include <QLocalSocket>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -33,6 +36,8 @@ bool MidspanSimProcess::start(const QStringList& options, bool withSerial)
     if (withSerial)
         arguments << "--serial-link" << serialLinkPath();
     process_.setProcessChannelMode(QProcess::SeparateChannels);
+    // A test that crashes must not leave its simulator holding the addresses the next run needs.
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_.start(MIDSPAN_SIM_PATH, arguments + options);
     const QDeadlineTimer deadline(startTimeout);
     while (!deadline.hasExpired()) {

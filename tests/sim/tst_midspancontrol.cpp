@@ -45,6 +45,10 @@ void tst_MidspanControl::initTestCase()
 
 void tst_MidspanControl::init()
 {
+    // Every test and row starts from a device without faults, whatever the one before left.
+    for (const char* command :
+         {"silent off", "delay 0", "corrupt 0", "report-ports off", "set port 2 enabled 1"})
+        QCOMPARE(sim_.control(command), QByteArray("ok"));
     QVERIFY(sim_.openSerial());
 }
 
@@ -164,7 +168,7 @@ void tst_MidspanControl::getAndSet_data()
                                         << QByteArray("get port 2 description") << QByteArray("Gate");
     QTest::newRow("port 2 disabled reads status 0")
         << QByteArray("set port 2 enabled 0") << QByteArray("get port 2 status") << QByteArray("0");
-    QTest::newRow("system model") << QByteArray("set port 2 enabled 1") << QByteArray("get system model")
+    QTest::newRow("system model") << QByteArray() << QByteArray("get system model")
                                   << QByteArray("POE528U-480-24-N");
     QTest::newRow("system ports") << QByteArray("report-ports 3") << QByteArray("get system ports")
                                   << QByteArray("8");
@@ -175,9 +179,9 @@ void tst_MidspanControl::getAndSet()
     QFETCH(QByteArray, set);
     QFETCH(QByteArray, get);
     QFETCH(QByteArray, value);
-    QCOMPARE(sim_.control(set), QByteArray("ok"));
+    if (!set.isEmpty())
+        QCOMPARE(sim_.control(set), QByteArray("ok"));
     QCOMPARE(sim_.control(get), value);
-    QCOMPARE(sim_.control("report-ports off"), QByteArray("ok"));
 }
 
 void tst_MidspanControl::errors_data()
@@ -205,8 +209,8 @@ void tst_MidspanControl::resetCommand()
 {
     QCOMPARE(sim_.control("reset"), QByteArray("ok"));
     QVERIFY(sim_.exchange(statusRead, 1, 100ms).isEmpty());
-    QTest::qWait(300);
-    QCOMPARE(sim_.exchange(statusRead, 27).size(), 27);
+    // Back once the restart (0.3 s) is over.
+    QTRY_COMPARE_WITH_TIMEOUT(sim_.exchange(statusRead, 27, 100ms).size(), 27, 5000);
 }
 
 QTEST_GUILESS_MAIN(tst_MidspanControl)

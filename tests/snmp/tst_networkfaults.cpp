@@ -20,6 +20,7 @@ constexpr int Ports = 4;
 constexpr int LateMs = 1500; // longer than a search's whole time-out (0.8 s)
 
 const QString ConnectionError = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
+const QString CommunityError = QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !");
 const QString NothingFound = QStringLiteral("No Corvane PoE Device !! \r\nPlease Check IP Address, Community "
                                             "Setting,\r\nor Hardware Disconnected !!");
 
@@ -150,39 +151,53 @@ void tst_NetworkFaults::textWhereANumberIsExpected_data()
 {
     QTest::addColumn<QString>("object");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("ends");
+    QTest::addColumn<bool>("v3");
+    QTest::addColumn<QString>("message"); // none: the passes go on
     // A port count without a number in 1..24 is asked again and ends the session the third time.
     QTest::newRow("port count as text") << "2.2.7.0"
-                                        << "many" << true;
-    QTest::newRow("port count empty") << "2.2.7.0" << QString() << true;
+                                        << "many" << false << ConnectionError;
+    QTest::newRow("port count empty") << "2.2.7.0" << QString() << false << ConnectionError;
     QTest::newRow("admin state as text") << "2.3.1.2.2"
-                                         << "on" << false;
-    QTest::newRow("admin state empty") << "2.3.1.2.2" << QString() << false;
+                                         << "on" << false << QString();
+    QTest::newRow("admin state empty") << "2.3.1.2.2" << QString() << false << QString();
     QTest::newRow("status as text") << "2.3.1.7.3"
-                                    << "fine" << false;
-    QTest::newRow("status empty") << "2.3.1.7.3" << QString() << false;
-    // The check reads the text as 0 and writes nothing the agent takes, then reads 0 again.
+                                    << "fine" << false << QString();
+    QTest::newRow("status empty") << "2.3.1.7.3" << QString() << false << QString();
+    // The write-community check has no other value to write in place of one that is neither on
+    // nor off: it writes nothing, proves nothing and says so.
     QTest::newRow("legacy detection as text") << "2.3.1.18.1"
-                                              << "yes" << false;
-    QTest::newRow("firmware revision empty") << "2.2.10.0" << QString() << false;
+                                              << "yes" << false << CommunityError;
+    // Without the check the pass reads the text as legacy detection off.
+    QTest::newRow("legacy detection as text, SNMPv3") << "2.3.1.18.1"
+                                                      << "yes" << true << QString();
+    QTest::newRow("firmware revision empty") << "2.2.10.0" << QString() << false << QString();
 }
 
 void tst_NetworkFaults::textWhereANumberIsExpected()
 {
     QFETCH(QString, object);
     QFETCH(QString, text);
-    QFETCH(bool, ends);
+    QFETCH(bool, v3);
+    QFETCH(QString, message);
     QCOMPARE(agent_.command("answer " + object + ' ' + text), QStringLiteral("ok"));
     Rig rig(Agent);
+    rig.state().useSnmpV3 = v3;
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.search());
     clickEntry(rig.list(), 0);
-    if (ends) {
+    if (message == ConnectionError) {
         QVERIFY(QTest::qWaitFor([&] { return !rig.state().networkLinked; }, WaitMs));
         QCOMPARE(rig.feedback.texts(), QStringList{ConnectionError});
         QVERIFY(rig.entries().isEmpty());
         QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
         QVERIFY(!agent_.snmpLog().contains(QStringLiteral("get 2.3.1.2.1")));
+    } else if (message == CommunityError) {
+        QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+        QCOMPARE(rig.feedback.texts(), QStringList{CommunityError});
+        QVERIFY(setsIn(agent_.snmpLog()).isEmpty());
+        QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));
+        QVERIFY(rig.state().networkLinked); // stalled until the operator re-links through "Setting"
+        QVERIFY(!agent_.snmpLog().contains(QStringLiteral("get 2.2.10.0")));
     } else {
         QVERIFY(rig.pass());
         QVERIFY(rig.pass());
@@ -200,7 +215,7 @@ void tst_NetworkFaults::refusedCredentialsThenTheRightOnes_data()
     QTest::addColumn<QString>("right");
     QTest::addColumn<QString>("message");
     QTest::newRow("write community") << false << int(ctl::link::WriteCommunity) << "private"
-                                     << " 'Set Community' Error !  Please Check 'Set Community' !";
+                                     << CommunityError;
     QTest::newRow("SNMPv3 pass phrase")
         << true << int(ctl::link::AuthPassword) << "auth-pass" << NothingFound;
 }

@@ -37,6 +37,7 @@ const QString Description = oid("2.2.11.0");
 const QString Legacy1 = portOid(18, 1);
 
 const QString ConnectionLost = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
+const QString Checking = QStringLiteral("Checking 'Set Community'............");
 const QString NoDevice = QStringLiteral("No Corvane PoE Device !! \r\nPlease Check IP Address, Community "
                                         "Setting,\r\nor Hardware Disconnected !!");
 
@@ -111,6 +112,8 @@ private:
                                        if (onResult)
                                            onResult();
                                        handler(result);
+                                       if (afterResult)
+                                           afterResult();
                                    });
                                fakeWorker = fake.get();
                                return fake;
@@ -170,8 +173,9 @@ private:
         Clock clock{0.002};
         RecordingFeedback feedback;
         FakeNetworkWorker* fakeWorker = nullptr;
-        // Runs on every result, before the link takes it.
+        // Run on every result, before and after the link takes it.
         std::function<void()> onResult;
+        std::function<void()> afterResult;
         SpanmonCore core;
         DeviceState& state;
         FakeNetworkWorker& worker;
@@ -370,22 +374,45 @@ void tst_NetworkSession::searchWithoutAddressOpensSettings()
 void tst_NetworkSession::writeCommunityCheck_data()
 {
     QTest::addColumn<QString>("community");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("good write community") << "private" << true;
-    QTest::newRow("refused write community") << "wrong" << false;
+    QTest::addColumn<QString>("legacy"); // port 1's legacy object as the agent has it
+    QTest::addColumn<int>("stepsShown"); // of the four the progress window counts
+    QTest::newRow("good write community") << "private"
+                                          << "1" << 4;
+    QTest::newRow("refused write community") << "wrong"
+                                             << "1" << 2;
+    // Neither on nor off: there is no other value to write, so nothing is proved.
+    QTest::newRow("legacy object reads 0") << "private"
+                                           << "0" << 0;
 }
 
 void tst_NetworkSession::writeCommunityCheck()
 {
     QFETCH(QString, community);
-    QFETCH(bool, accepted);
+    QFETCH(QString, legacy);
+    QFETCH(int, stepsShown);
+    const bool accepted = stepsShown == 4;
     Rig rig;
     rig.ini[QStringLiteral("Community/Set")] = community;
+    // What the progress window shows after each exchange, while it is shown.
+    QStringList progress;
+    rig.controls.setVisible(ctl::ProgressDialog, false); // as the window starts
+    rig.afterResult = [&] {
+        const FakeControls& c = rig.controls;
+        if (c.isVisible(ctl::ProgressDialog))
+            progress << QStringLiteral("%1 %2/%3")
+                            .arg(c.text(ctl::ProgressText))
+                            .arg(c.value(ctl::ProgressBar))
+                            .arg(c.control(ctl::ProgressBar).maximum);
+    };
     const QString address = QStringLiteral("10.0.0.5");
-    QVERIFY(rig.connect(address, midspan(4)));
-    QVERIFY(rig.controls.isVisible(ctl::ProgressDialog) || rig.worker.exchanges > 1);
+    FakeNetworkWorker::Agent agent = midspan(4);
+    agent.objects[Legacy1] = legacy;
+    QVERIFY(rig.connect(address, agent));
     rig.worker.log.clear();
     const qint64 start = rig.clock.now();
+    QStringList steps;
+    for (int step = 1; step <= stepsShown; ++step)
+        steps << Checking + QStringLiteral(" %1/4").arg(step);
 
     if (accepted) {
         QVERIFY(QTest::qWaitFor([&] { return getsOf(rig.worker.log, address).contains(Firmware); }, 5000));
@@ -399,8 +426,11 @@ void tst_NetworkSession::writeCommunityCheck()
         QCOMPARE(rig.worker.agents[address].objects[Legacy1], QStringLiteral("1"));
         QCOMPARE(rig.state.snmpPhase, 999);
         QVERIFY(rig.feedback.shown.isEmpty());
+        QCOMPARE(progress, steps);
     } else {
         QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, 5000));
+        QCOMPARE(progress, steps);
+        QCOMPARE(rig.worker.agents[address].objects[Legacy1], legacy);
         QCOMPARE(rig.feedback.texts(),
                  QStringList{QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !")});
         QVERIFY(!rig.controls.isVisible(ctl::ProgressDialog));

@@ -48,7 +48,7 @@ private slots:
     void valueCellsSpeakWhatTheyAreAndWhatTheyShow();
     void groupsAndCellsFitThePage_data();
     void groupsAndCellsFitThePage();
-    void screenshot();
+    void fullPageShowsEveryValueWhole();
 };
 
 void tst_Info::cellsStartWithTheirTemplateTexts_data()
@@ -247,7 +247,9 @@ void tst_Info::groupsAndCellsFitThePage()
         layout.verifyClearOf(id, groups);
 }
 
-void tst_Info::screenshot()
+// What the page shows with every port's values: each cell its whole text, drawn in its colour
+// where it stands on the page. The pictures stay in the build folder for a look by eye.
+void tst_Info::fullPageShowsEveryValueWhole()
 {
     Rig rig;
     rig.window.state().setPortCount(24);
@@ -264,10 +266,32 @@ void tst_Info::screenshot()
     rig.window.show();
     rig.window.selectTab(1);
     QWidget* page = rig.controls().widget(PageId);
-    QVERIFY(
-        page->grab().save(QDir(QStringLiteral(SCREENSHOT_DIR)).filePath(QStringLiteral("info_page.png"))));
+    const QImage shot = page->grab().toImage();
+    QVERIFY(shot.save(QDir(QStringLiteral(SCREENSHOT_DIR)).filePath(QStringLiteral("info_page.png"))));
     QVERIFY(rig.window.grab().save(
         QDir(QStringLiteral(SCREENSHOT_DIR)).filePath(QStringLiteral("main_window_info.png"))));
+
+    const PageLayout layout(page, rig.controls());
+    for (int k = 1; k <= 24; ++k)
+        for (int base : RowBases) {
+            MyStatic* cell = rig.cell(base, k);
+            const QString where = QStringLiteral("cell %1 (%2)").arg(base + k).arg(cell->text());
+            QVERIFY2(cell->fontMetrics().horizontalAdvance(cell->text()) <= cell->contentsRect().width(),
+                     qPrintable(where + QStringLiteral(" cut off")));
+            // Ink: pixels nearer the text colour than the background.
+            const QRect area = layout.rect(base + k);
+            const QColor ink = cell->textColour();
+            const QColor paper = cell->backgroundColour();
+            const auto distance = [](QColor a, QColor b) {
+                return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue());
+            };
+            int inked = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    if (distance(shot.pixelColor(x, y), ink) < distance(shot.pixelColor(x, y), paper))
+                        ++inked;
+            QVERIFY2(inked >= 5 * cell->text().size(), qPrintable(where + QStringLiteral(" not drawn")));
+        }
 }
 
 QTEST_MAIN(tst_Info)

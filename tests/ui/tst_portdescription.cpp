@@ -1,6 +1,9 @@
-#include "core/Clock.h"
 #include "app/Spanmon.h"
+#include "core/Clock.h"
+#include "core/ControlIds.h"
 #include "ui/EditDes.h"
+#include "ui/LampImages.h"
+#include "ui/MainWindow.h"
 
 #include "PageLayout.h"
 #include "RecordingFeedback.h"
@@ -11,7 +14,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
+
+#include <array>
 
 // Identifiers as the port page's design numbers them; port k uses base + k.
 constexpr int PageId = 135;
@@ -59,6 +66,17 @@ class tst_PortDescription : public QObject
         QVERIFY2(widget->grab().save(path), qPrintable(path));
     }
 
+    // The field's whole text fits where a line edit draws text (inside its frame and its own
+    // margin of 2 pixels a side), so none of it is scrolled out of sight.
+    static bool showsWhole(const QLineEdit* edit)
+    {
+        QStyleOptionFrame frame;
+        frame.initFrom(edit);
+        frame.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, edit);
+        const QRect text = edit->style()->subElementRect(QStyle::SE_LineEditContents, &frame, edit);
+        return edit->fontMetrics().horizontalAdvance(edit->text()) <= text.width() - 2 * 2;
+    }
+
 private slots:
     void designTexts_data();
     void designTexts();
@@ -74,7 +92,7 @@ private slots:
     void enterAndEscapeChangeNothing();
     void portGroupsFitThePage_data();
     void portGroupsFitThePage();
-    void screenshots();
+    void fullPageShowsEveryLampAndWholeDescriptions();
 };
 
 void tst_PortDescription::designTexts_data()
@@ -265,16 +283,26 @@ void tst_PortDescription::editThenCloseSendsNothing()
     QVERIFY(!rig.spanmon.serialLink().pendingPortWrite);
 }
 
+// The window is a dialog: Enter would press a focused button or the default one (which a dialog
+// picks itself when shown), and Escape would close it.
 void tst_PortDescription::enterAndEscapeChangeNothing()
 {
     Rig rig;
     rig.connect(LinkType::Network, 8);
     rig.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    QStringList pressed;
+    for (QAbstractButton* button : rig.window.findChildren<QAbstractButton*>())
+        connect(button, &QAbstractButton::clicked, this, [&pressed, button] { pressed << button->text(); });
     QWidget* page = rig.controls().widget(PageId);
-    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-        QTest::keyClick(page, Qt::Key(key));
-        QTest::keyClick(rig.get<QCheckBox>(EnableBase + 1), Qt::Key(key));
-    }
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+        for (QWidget* focused :
+             {page, rig.controls().widget(EnableBase + 1), rig.controls().widget(SendPortControl),
+              rig.controls().widget(EditBase + 1), rig.controls().widget(ctl::SearchPoe)}) {
+            focused->setFocus();
+            QTest::keyClick(focused, Qt::Key(key));
+        }
+    QCOMPARE(pressed, QStringList());
     QVERIFY(page->isVisible());
     QVERIFY(rig.window.isVisible());
     QCOMPARE(rig.state().pendingRequest, 0);
@@ -332,28 +360,59 @@ void tst_PortDescription::portGroupsFitThePage()
             QDir(QStringLiteral(SCREENSHOT_DIR)).filePath(QStringLiteral("port_page_790.png"))));
 }
 
-void tst_PortDescription::screenshots()
+// What the page shows with a whole device: every lamp its state's image, every description of up
+// to ten characters whole (ten of the widest letter, "WWWWWWWWWW", do not fit the field in the
+// page's font). The pictures stay in the build folder for a look by eye.
+void tst_PortDescription::fullPageShowsEveryLampAndWholeDescriptions()
 {
     Rig rig;
     rig.connect(LinkType::Network, 24);
+    const LampImages& lamps = rig.window.lamps();
+    // Port status by port number modulo 4, and the lamp it shows.
+    const std::array<std::pair<int, Lamp>, 4> statuses{
+        {{8, Lamp::Connected}, {3, Lamp::Detecting}, {7, Lamp::DisabledOrError}, {0, Lamp::DisabledOrError}}};
+    const auto statusOf = [&](int k) { return statuses[std::size_t(k % 4)].first; };
+    const auto lampOf = [&](int k) { return statuses[std::size_t(k % 4)].second; };
+    const auto descriptionOf = [](int k) {
+        return k == 24 ? QStringLiteral("Hallway 24") : QStringLiteral("Camera %1").arg(k);
+    };
     for (int k = 1; k <= 24; ++k) {
-        rig.window.view().setPortLamp(k, k % 4 == 0 ? 8 : k % 4 == 1 ? 3 : k % 4 == 2 ? 7 : 0);
-        rig.controls().setText(DescriptionBase + k,
-                               k == 24 ? QStringLiteral("WWWWWWWWWW") : QStringLiteral("Camera %1").arg(k));
+        rig.window.view().setPortLamp(k, statusOf(k));
+        rig.controls().setText(DescriptionBase + k, descriptionOf(k));
         rig.controls().setChecked(EnableBase + k, k % 3 != 0);
     }
     rig.controls().setChecked(LegacyBox, true);
     rig.controls().setVisible(LegacyNote, true);
     rig.window.show();
     rig.window.selectTab(0);
-    saveScreenshot(rig.controls().widget(PageId), QStringLiteral("port_page.png"));
+    QWidget* page = rig.controls().widget(PageId);
+    const QImage shot = page->grab().toImage();
+    saveScreenshot(page, QStringLiteral("port_page.png"));
     saveScreenshot(&rig.window, QStringLiteral("main_window.png"));
+
+    const PageLayout layout(page, rig.controls());
+    for (int k = 1; k <= 24; ++k) {
+        auto* lamp = rig.get<QLabel>(LampBase + k);
+        const QImage image = lamps.image(lampOf(k)).toImage().convertToFormat(shot.format());
+        const QRect drawn =
+            QStyle::alignedRect(Qt::LeftToRight, lamp->alignment(), image.size(), lamp->contentsRect())
+                .translated(layout.rect(LampBase + k).topLeft());
+        QVERIFY2(shot.copy(drawn) == image, qPrintable(QStringLiteral("lamp of port %1").arg(k)));
+        QVERIFY2(showsWhole(rig.get<QLineEdit>(DescriptionBase + k)),
+                 qPrintable(QStringLiteral("description of port %1 cut off").arg(k)));
+    }
+    QVERIFY(rig.get<QLabel>(LegacyNote)->isVisibleTo(page));
+
     rig.controls().setText(DescriptionBase + 1, QStringLiteral("Lobby"));
     rig.click(EditBase + 1);
     saveScreenshot(rig.dialog(), QStringLiteral("description_dialog.png"));
     rig.click(DialogButton);
-    QTest::keyClicks(rig.get<QLineEdit>(DialogEdit), QStringLiteral("Camera 1"));
+    auto* edit = rig.get<QLineEdit>(DialogEdit);
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("WWWWWWWWWW"));
     saveScreenshot(rig.dialog(), QStringLiteral("description_dialog_save.png"));
+    QCOMPARE(rig.controls().text(DialogButton), QStringLiteral("Save"));
+    QVERIFY2(showsWhole(edit), "the dialog's field cuts ten letters off");
 }
 
 QTEST_MAIN(tst_PortDescription)
