@@ -124,7 +124,7 @@ void NetworkSession::checkWriteCommunity()
         }
         s.snmpPhase = 2;
         s.readBack = read;
-        s.setValue = opposite(read, s.setValue);
+        s.setValue = opposite(read);
         original_ = owed_.value(address_, read);
         releaseAfter(500, [this] {
             // From the write on, the device may hold the other value until phase 4.

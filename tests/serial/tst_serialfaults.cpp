@@ -200,7 +200,7 @@ private slots:
     {
         MidspanSimProcess sim;
         QVERIFY(startSim(sim));
-        SerialWindowRig rig(sim.directory(), 0.25);
+        SerialWindowRig rig(sim.directory(), 0.25, 250); // reply time-out 250 ms real
         connectOnTtyV0(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
 
