@@ -7,6 +7,8 @@
 
 #include <QTest>
 
+#include <memory>
+
 namespace
 {
 
@@ -38,6 +40,18 @@ private:
                 return false;
         }
         return true;
+    }
+    // Starts the simulator and connects a window to it, which is then polling; none on failure.
+    std::unique_ptr<SerialWindowRig> connectedRig(MidspanSimProcess& sim, double scale = 0.05,
+                                                  int replyMs = 1000)
+    {
+        if (!startSim(sim))
+            return nullptr;
+        auto rig = std::make_unique<SerialWindowRig>(sim.directory(), scale, replyMs);
+        connectOnTtyV0(*rig, sim);
+        if (QTest::currentTestFailed())
+            return nullptr;
+        return rig;
     }
     // Chooses the simulator's port, then connects and polls.
     void connectOnTtyV0(SerialWindowRig& rig, MidspanSimProcess& sim)
@@ -108,10 +122,9 @@ private slots:
         QFETCH(bool, sessionLasts);
 
         MidspanSimProcess sim;
-        QVERIFY(startSim(sim));
-        SerialWindowRig rig(sim.directory(), 0.25, 250); // reply time-out 250 ms real
-        connectOnTtyV0(rig, sim);
-        QVERIFY(!QTest::currentTestFailed());
+        const auto connected = connectedRig(sim, 0.25, 250); // reply time-out 250 ms real
+        QVERIFY(connected);
+        SerialWindowRig& rig = *connected;
 
         QCOMPARE(sim.command(fault), QStringLiteral("ok"));
         if (fault.startsWith(QLatin1String("delay")) && !mended.isEmpty()) {
@@ -141,10 +154,9 @@ private slots:
     void lateRepliesNeverLandOnAnotherPort()
     {
         MidspanSimProcess sim;
-        QVERIFY(startSim(sim));
-        SerialWindowRig rig(sim.directory(), 0.25, 250); // reply time-out 250 ms real
-        connectOnTtyV0(rig, sim);
-        QVERIFY(!QTest::currentTestFailed());
+        const auto connected = connectedRig(sim, 0.25, 250); // reply time-out 250 ms real
+        QVERIFY(connected);
+        SerialWindowRig& rig = *connected;
 
         QCOMPARE(sim.command("delay 400"), QStringLiteral("ok"));
         QDeadlineTimer late(3000);
@@ -170,10 +182,9 @@ private slots:
     void writeQueuedDuringPortReadLandsOnItsPort()
     {
         MidspanSimProcess sim;
-        QVERIFY(startSim(sim));
-        SerialWindowRig rig(sim.directory(), 0.25);
-        connectOnTtyV0(rig, sim);
-        QVERIFY(!QTest::currentTestFailed());
+        const auto connected = connectedRig(sim, 0.25);
+        QVERIFY(connected);
+        SerialWindowRig& rig = *connected;
         QCOMPARE(sim.command("delay 40"), QStringLiteral("ok")); // a read in flight for most of the cycle
 
         for (int send = 0; send < 6; ++send) {
@@ -199,10 +210,9 @@ private slots:
     void unacknowledgedWriteIsReported()
     {
         MidspanSimProcess sim;
-        QVERIFY(startSim(sim));
-        SerialWindowRig rig(sim.directory(), 0.25, 250); // reply time-out 250 ms real
-        connectOnTtyV0(rig, sim);
-        QVERIFY(!QTest::currentTestFailed());
+        const auto connected = connectedRig(sim, 0.25, 250); // reply time-out 250 ms real
+        QVERIFY(connected);
+        SerialWindowRig& rig = *connected;
 
         QCOMPARE(sim.command("delay 400"), QStringLiteral("ok"));
         rig.click(ctl::SendPortControl);
@@ -232,10 +242,9 @@ private slots:
     void replyForAnotherPortIsAMiss()
     {
         MidspanSimProcess sim;
-        QVERIFY(startSim(sim));
-        SerialWindowRig rig(sim.directory(), 0.25);
-        connectOnTtyV0(rig, sim);
-        QVERIFY(!QTest::currentTestFailed());
+        const auto connected = connectedRig(sim, 0.25);
+        QVERIFY(connected);
+        SerialWindowRig& rig = *connected;
 
         QCOMPARE(sim.command("misroute 100000"), QStringLiteral("ok"));
         const qsizetype from = sim.frames().size(); // every later request is answered for another port
@@ -263,10 +272,9 @@ private slots:
     {
         QFETCH(bool, duringProgress);
         MidspanSimProcess sim;
-        QVERIFY(startSim(sim));
-        SerialWindowRig rig(sim.directory());
-        connectOnTtyV0(rig, sim);
-        QVERIFY(!QTest::currentTestFailed());
+        const auto connected = connectedRig(sim);
+        QVERIFY(connected);
+        SerialWindowRig& rig = *connected;
 
         if (duringProgress) {
             rig.click(ctl::SaveToFlash);
