@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QListWidget>
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -26,8 +25,10 @@ inline void prepareWindowBenchmark()
     QLoggingCategory::setFilterRules(QStringLiteral("spanmon.controls.warning=false"));
 }
 
-// The operator's click on the entry in this row: the window acts on clicks and keys only.
-inline void chooseEntry(QListWidget* list, int row)
+// The operator's click on the entry in this row: the window acts on clicks and keys only. A
+// template, so that benchmarks without widgets need not see QListWidget.
+template <typename ListWidget>
+void chooseEntry(ListWidget* list, int row)
 {
     list->setCurrentRow(row);
     emit list->itemClicked(list->item(row));

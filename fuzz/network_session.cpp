@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     const QString legacy1 = oid(QStringLiteral("2.3.1.18.1"));
-    for (const QString& line : worker.log) {
+    for (const QString& line : worker->log) {
         if (!line.startsWith(QLatin1String("set ")))
             continue;
         const QString value = line.section(u' ', 3);

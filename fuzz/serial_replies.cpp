@@ -1,6 +1,6 @@
 // Serial replies of any content, for any port index, through the reply appliers into the device
-// record and the controls. The input is a run of records: a reply kind, a 0-based port index
-// (any signed byte) and the reply's bytes, up to a whole receive frame. Whatever a reply holds,
+// record and the controls. The input is a run of records: a reply kind, the 0-based port index
+// the request named (any byte) and the reply's bytes, up to a whole receive frame. Whatever a reply holds,
 // its values land on its own port only: a port reply changes no other port's cells, and any
 // other reply changes none.
 #include "FakeControls.h"
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr std::size_t Header = 2;
     while (size > Header) {
         const int kind = data[0] % 5;
-        link.serialPortIndex = static_cast<std::int8_t>(data[1]);
+        link.txFrame[1] = data[1];
         const std::size_t body = std::min<std::size_t>(size - Header, SerialLink::FrameSize);
         link.rxFrame.fill(0);
         std::memcpy(link.rxFrame.data(), data + Header, body);
@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const CellTexts after = cellTexts(controls);
         for (int k = 1; k <= MaxPorts; ++k)
             if (after[std::size_t(k)] != before[std::size_t(k)] &&
-                !(portReply && k == link.serialPortIndex + 1))
+                !(portReply && k == link.txFrame[1] + 1))
                 std::abort();
     }
     return 0;

@@ -112,7 +112,7 @@ int main(int argc, char* argv[])
     window.view().watch(counter);
     if (!searchSimulator(spanmon, sim))
         return 1;
-    window.controls().get<QListWidget>(ctl::FoundDevices)->setCurrentRow(0);
+    bench::chooseEntry(window.controls().get<QListWidget>(ctl::FoundDevices), 0);
     // The first pass fills the pages for the first time; it is not counted.
     if (!bench::waitUntil([&] { return counter.passes >= 2; }, 20000)) {
         std::fprintf(stderr, "no pass\n");
