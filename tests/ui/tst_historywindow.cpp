@@ -111,13 +111,16 @@ private slots:
     // A full day is drawn with a bounded number of points that keep its lowest and highest power.
     void aDayIsDrawnWithBoundedPointsKeepingThePeaks()
     {
-        Rig rig(1e-6);
+        // Ten seconds of the clock are 100 microseconds: a machine that stalls the fill for a few
+        // milliseconds leaves only minutes of the day without samples.
+        Rig rig(1e-5);
         fill(rig.history, rig.clock, {1}, 23);
         rig.window.setRangeIndex(2);
         QVERIFY(rig.window.series(1));
         const QList<QPointF> points = rig.window.series(1)->points();
+        // At most the lowest and highest of each of 400 stretches; most stretches hold samples.
         QVERIFY2(points.size() <= 800, qPrintable(QString::number(points.size())));
-        QVERIFY2(points.size() >= 400, qPrintable(QString::number(points.size())));
+        QVERIFY2(points.size() >= 300, qPrintable(QString::number(points.size())));
         float low = 1e9;
         float high = 0;
         rig.history.forEach(1, rig.window.drawnSince(), [&](const PowerSample& s) {
