@@ -10,10 +10,9 @@ endif()
 
 # One precompiled header of the Qt and standard headers the sources use most, built once and
 # shared by every target: one for targets with widgets, one for those with Qt Core only, so that
-# Qt Core code does not see the widget classes. GCC only: Clang refuses a header precompiled
-# with other macros than the file's, and GCC simply compiles without it then. QtTest's headers
-# stay out, as they depend on macros that differ from test to test.
-option(SPANMON_PRECOMPILED_HEADERS "Precompile the common Qt and standard headers once (GCC)" ON)
+# Qt Core code does not see the widget classes. QtTest's headers stay out, as they depend on
+# macros that differ from test to test.
+option(SPANMON_PRECOMPILED_HEADERS "Precompile the common Qt and standard headers once" ON)
 
 set(SPANMON_PCH_CORE
     <algorithm> <array> <chrono> <cstdio> <functional> <map> <memory> <optional> <string> <vector>
@@ -77,6 +76,12 @@ function(_spanmon_share_precompiled_headers)
     add_library(spanmon_pch_widgets OBJECT ${CMAKE_BINARY_DIR}/pch/anchor.cpp)
     target_link_libraries(spanmon_pch_widgets PRIVATE Qt6::Widgets)
     target_precompile_headers(spanmon_pch_widgets PRIVATE ${SPANMON_PCH_WIDGETS})
+    # Clang records the headers' times in the file, which a header taken from ccache for another
+    # checkout would not match.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        target_compile_options(spanmon_pch_core PRIVATE -Xclang -fno-pch-timestamp)
+        target_compile_options(spanmon_pch_widgets PRIVATE -Xclang -fno-pch-timestamp)
+    endif()
 
     _spanmon_targets(${CMAKE_SOURCE_DIR} targets)
     foreach(target IN LISTS targets)
@@ -95,6 +100,6 @@ function(_spanmon_share_precompiled_headers)
     endforeach()
 endfunction()
 
-if(SPANMON_PRECOMPILED_HEADERS AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+if(SPANMON_PRECOMPILED_HEADERS AND CMAKE_CXX_COMPILER_ID MATCHES "^(GNU|Clang)$")
     cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _spanmon_share_precompiled_headers)
 endif()
