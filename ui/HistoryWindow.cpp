@@ -45,6 +45,26 @@ const QString EmptyNote = QStringLiteral("No samples yet in this session.");
 const QString KeptNote =
     QStringLiteral("Each port is sampled at most every 10 s from the passes; the last 24 hours are kept.");
 
+// The power axis: up to four steps of 1, 2 or 5 times a power of ten, the fewest that reach
+// `top`, so that the labels' one decimal shows them exactly.
+struct PowerScale {
+    double top;
+    int ticks;
+};
+PowerScale powerScale(double top)
+{
+    const double rough = top / 4;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
+    double step = 10 * magnitude;
+    for (double factor : {1.0, 2.0, 5.0})
+        if (factor * magnitude >= rough) {
+            step = factor * magnitude;
+            break;
+        }
+    const int steps = int(std::ceil(top / step - 1e-9));
+    return {steps * step, steps + 1};
+}
+
 QString portName(int port)
 {
     return QStringLiteral("Port %1").arg(port);
@@ -199,8 +219,12 @@ void HistoryWindow::redraw()
         if (series)
             for (const QPointF& point : series->points())
                 highest = std::max(highest, point.y());
-    powerAxis_->setRange(0, std::max(1.0, highest * 1.1));
-    powerAxis_->applyNiceNumbers();
+    // Every change of an axis redraws every line: the power axis changes only when its scale does.
+    const PowerScale scale = powerScale(std::max(1.0, highest * 1.1));
+    if (scale.top != powerAxis_->max())
+        powerAxis_->setRange(0, scale.top);
+    if (scale.ticks != powerAxis_->tickCount())
+        powerAxis_->setTickCount(scale.ticks);
     describe();
 }
 

@@ -4,12 +4,14 @@
 #include "ui/HistoryWindow.h"
 
 #include <QApplication>
+#include <QChartView>
 #include <QComboBox>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QValueAxis>
 
 #include <cmath>
 
@@ -138,6 +140,34 @@ private slots:
         }
         QCOMPARE(drawnLow, double(low) / 1000);
         QCOMPARE(drawnHigh, double(high) / 1000);
+    }
+
+    // The power axis reaches above the highest line in round steps that one decimal shows exactly.
+    void powerAxisIsRoundAboveTheHighestLine_data()
+    {
+        QTest::addColumn<double>("highestWatts");
+        QTest::addColumn<double>("top");
+        QTest::addColumn<int>("ticks");
+        QTest::newRow("a trickle") << 0.5 << 1.0 << 3;
+        QTest::newRow("a camera") << 4.0 << 6.0 << 4;
+        QTest::newRow("an access point") << 15.4 << 20.0 << 5;
+        QTest::newRow("steps of ten") << 25.0 << 30.0 << 4;
+        QTest::newRow("PoE+ in full") << 30.0 << 40.0 << 5;
+    }
+    void powerAxisIsRoundAboveTheHighestLine()
+    {
+        QFETCH(double, highestWatts);
+        QFETCH(double, top);
+        QFETCH(int, ticks);
+        Rig rig;
+        rig.history.portRead({3, highestWatts * 1000, 53.5, highestWatts * 1000 / 53.5, 8});
+        rig.window.setRangeIndex(0);
+        const auto axes = rig.window.findChild<QChartView*>()->chart()->axes(Qt::Vertical);
+        QCOMPARE(axes.size(), 1);
+        const auto* power = qobject_cast<const QValueAxis*>(axes.constFirst());
+        QCOMPARE(power->min(), 0.0);
+        QCOMPARE(power->max(), top);
+        QCOMPARE(power->tickCount(), ticks);
     }
 
     void exportSuggestsANameAndReportsAFailure()
