@@ -71,6 +71,15 @@ int PowerHistory::sampleCount(int port) const
     return port >= 1 && port <= MaxPorts ? rings_[std::size_t(port)].count : 0;
 }
 
+void PowerHistory::forEach(int port, qint64 sinceMs, const std::function<void(const PowerSample&)>& visit) const
+{
+    if (port < 1 || port > MaxPorts)
+        return;
+    const Ring& ring = rings_[std::size_t(port)];
+    for (int i = firstAtOrAfter(ring, sinceMs); i < ring.count; ++i)
+        visit(ring.at(i));
+}
+
 int PowerHistory::firstAtOrAfter(const Ring& ring, qint64 sinceMs)
 {
     int low = 0;
@@ -93,6 +102,12 @@ qint64 PowerHistory::now() const
 QDateTime PowerHistory::timeOf(qint64 atMs) const
 {
     return epoch_.addMSecs(atMs);
+}
+
+void PowerHistory::watch(QObject* context, std::function<void(int port)> changed) const
+{
+    connect(this, &PowerHistory::sampled, context, changed);
+    connect(this, &PowerHistory::cleared, context, [changed] { changed(0); });
 }
 
 QByteArray PowerHistory::csv() const

@@ -2,23 +2,14 @@
 
 #include "core/DeviceState.h"
 #include "core/PassObserver.h"
+#include "core/PowerSamples.h"
 
-#include <QDateTime>
 #include <QObject>
 
 #include <array>
 #include <vector>
 
 class Clock;
-
-// One sample of a port: when, on the program's clock, and what the pass read.
-struct PowerSample {
-    qint64 atMs = 0;
-    float powerMw = 0;
-    float voltageV = 0;
-    float currentMa = 0;
-    int status = 0;
-};
 
 // The power history of the session: each port's power, voltage, current and status, sampled from
 // the passes, at most once per port every IntervalMs of the program's clock (Clock::elapsed).
@@ -27,12 +18,11 @@ struct PowerSample {
 // taken whole with the port's first sample; the oldest sample makes room for the newest, so the
 // memory is bounded however long the session runs. A new session starts with an empty history;
 // the last session's stays until then, so that it can still be exported after a loss.
-class PowerHistory : public QObject, public PassObserver
+class PowerHistory : public QObject, public PassObserver, public PowerSamples
 {
     Q_OBJECT
 
 public:
-    static constexpr qint64 IntervalMs = 10000;
     static constexpr qint64 KeptMs = 24 * 3600000 + 10 * 60000;
     static constexpr int Capacity = int(KeptMs / IntervalMs);
     static constexpr char CsvHeader[] = "time,port,power_mW,voltage_V,current_mA,status";
@@ -42,21 +32,19 @@ public:
     void portRead(const PortReading& reading) override;
     void displayCleared(bool sessionEnded) override;
 
-    bool isEmpty() const;
-    int sampleCount(int port) const;
-    // Calls visit(const PowerSample&) for the port's samples taken at or after sinceMs, oldest first.
-    template <class Visit> void forEach(int port, qint64 sinceMs, Visit visit) const;
-
-    // The clock's time now, and the date and time (UTC) of a moment on it.
-    qint64 now() const;
-    QDateTime timeOf(qint64 atMs) const;
+    bool isEmpty() const override;
+    int sampleCount(int port) const override;
+    void forEach(int port, qint64 sinceMs, const std::function<void(const PowerSample&)>& visit) const override;
+    qint64 now() const override;
+    QDateTime timeOf(qint64 atMs) const override;
+    void watch(QObject* context, std::function<void(int port)> changed) const override;
 
     // Every port's samples in the order they were taken, one line each after CsvHeader; times in
     // ISO 8601 UTC, values as read, an empty field where the cell held no number.
     QByteArray csv() const;
     // Writes csv() to the file through a temporary file renamed over it, so that an existing file
     // is either replaced whole or left as it was. Returns the reason of a failure, else nothing.
-    QString exportCsv(const QString& path) const;
+    QString exportCsv(const QString& path) const override;
 
 signals:
     void sampled(int port);
@@ -78,12 +66,3 @@ private:
     std::array<Ring, MaxPorts + 1> rings_; // by port
     bool sessionEnded_ = false;
 };
-
-template <class Visit> void PowerHistory::forEach(int port, qint64 sinceMs, Visit visit) const
-{
-    if (port < 1 || port > MaxPorts)
-        return;
-    const Ring& ring = rings_[std::size_t(port)];
-    for (int i = firstAtOrAfter(ring, sinceMs); i < ring.count; ++i)
-        visit(ring.at(i));
-}

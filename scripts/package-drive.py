@@ -2,7 +2,8 @@
 scripts/package-test.sh.
 
   package-drive.py spanmon PORT    choose "USB/soft RS232", pick PORT, press "Search PoE" and wait
-                                   until the found-device list names a midspan on PORT
+                                   until the found-device list names a midspan on PORT; press
+                                   "History..." and wait for the power chart (its module is loaded then)
   package-drive.py ethfind COUNT   wait until Ethfind lists COUNT modules
 
 Prints what the program showed; the exit status is 0 when it showed what was expected."""
@@ -87,7 +88,10 @@ def spanmon(port):
     found = control(app, "list", "Found devices")
     entry = wait_for(lambda: next((i for i in items(found) if i.startswith(port + " *** ")), None))
     print("Spanmon found:", entry or items(found))
-    return 0 if entry else 1
+    control(app, "push button", "Power History").queryAction().doAction(0)
+    chart = wait_for(lambda: next((n for n in descendants(app) if n.name == "Power chart"), None))
+    print("Spanmon's History window:", "drawn" if chart else "not opened")
+    return 0 if entry and chart else 1
 
 
 def ethfind(count):

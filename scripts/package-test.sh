@@ -85,6 +85,7 @@ expected_programs=$(
 /usr/share/spanmon/monitoring/snmp.yml
 /usr/share/spanmon/monitoring/spanmon-budgets.yml
 /usr/share/spanmon/monitoring/spanmon-rules.yml
+/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/spanmon/spanmon-history.so
 EOF
 )
 expected_simulators=$(
@@ -107,6 +108,8 @@ for deb in "$programs_deb" "$simulators_deb"; do
     prints 'libqt6core6' dpkg-deb -f "$deb" Depends || fail "$deb: no Qt dependency found by shlibdeps"
     [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "$deb: version is not $version"
 done
+# Only the History window's module needs Qt Charts; shlibdeps finds it there.
+prints 'libqt6charts6' dpkg-deb -f "$programs_deb" Depends || fail "$programs_deb: no Qt Charts dependency"
 
 step "lintian"
 lintian --fail-on error "$programs_deb" "$simulators_deb" 2>&1 | grep -v 'running with root privileges' ||
@@ -209,7 +212,7 @@ wait_ready "$work/modules.log" || fail "module-sim did not start"
 session "$netns_window" "exec ethfind" ethfind 3 ||
     { cat "$home/program.log" "$home/xvfb.log" >&2; fail "ethfind did not list the three modules"; }
 
-step "spanmon as $user, from its menu entry, finds a simulated midspan on a serial port"
+step "spanmon as $user, from its menu entry, finds a simulated midspan on a serial port and opens the History window"
 # A lock left by a killed program would keep the user off the port.
 rm -f "/run/lock/LCK..$(basename "$link")"
 /usr/bin/midspan-sim --serial-link "$link" --no-line-delay --steady >"$work/midspan.log" 2>&1 &

@@ -1,8 +1,7 @@
 #include "ui/HistoryWindow.h"
 
 #include "core/OperatorFeedback.h"
-#include "core/PowerHistory.h"
-#include "ui/DialogUnits.h"
+#include "core/PowerSamples.h"
 
 #include <QChart>
 #include <QChartView>
@@ -19,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace
 {
@@ -72,19 +72,19 @@ QString portName(int port)
 
 } // namespace
 
-HistoryWindow::HistoryWindow(const PowerHistory& history, OperatorFeedback& feedback, QWidget* parent)
+HistoryWindow::HistoryWindow(const PowerSamples& history, OperatorFeedback& feedback, const QFont& font,
+                             QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                           Qt::WindowCloseButtonHint),
       history_(history), feedback_(feedback)
 {
     setWindowTitle(QStringLiteral("Power History"));
-    setFont(fonts::dialog());
+    setFont(font);
     build();
     redrawTimer_.setSingleShot(true);
     redrawTimer_.setInterval(RedrawDelayMs);
     connect(&redrawTimer_, &QTimer::timeout, this, &HistoryWindow::redraw);
-    connect(&history_, &PowerHistory::sampled, this, &HistoryWindow::markDirty);
-    connect(&history_, &PowerHistory::cleared, this, [this] { markDirty(0); });
+    history_.watch(this, [this](int port) { markDirty(port); });
     dirty_.set();
     redraw();
 }
@@ -187,6 +187,12 @@ void HistoryWindow::setRangeIndex(int index)
     redraw();
 }
 
+QList<QPointF> HistoryWindow::line(int port) const
+{
+    const QLineSeries* series = port >= 1 && port <= MaxPorts ? series_[std::size_t(port)] : nullptr;
+    return series ? series->points() : QList<QPointF>();
+}
+
 QString HistoryWindow::note() const
 {
     return note_->text();
@@ -248,7 +254,7 @@ void HistoryWindow::drawPort(int port, qint64 sinceMs)
         series->attachAxis(powerAxis_);
     }
     const qint64 stretchMs =
-        std::max(PowerHistory::IntervalMs, (history_.now() - sinceMs + MaxStretches - 1) / MaxStretches);
+        std::max(PowerSamples::IntervalMs, (history_.now() - sinceMs + MaxStretches - 1) / MaxStretches);
     const double epochMs = double(history_.timeOf(0).toMSecsSinceEpoch());
     QList<QPointF> points;
     // The lowest and highest power of each stretch, in the order they were read.
@@ -305,3 +311,11 @@ void HistoryWindow::exportCsv()
         feedback_.error(QStringLiteral("The power history could not be written to %1: %2")
                             .arg(QDir::toNativeSeparators(path), reason));
 }
+
+extern "C" Q_DECL_EXPORT HistoryView* spanmon_create_history_view(const PowerSamples& samples,
+                                                                  OperatorFeedback& feedback, const QFont& font,
+                                                                  QWidget* parent)
+{
+    return new HistoryWindow(samples, feedback, font, parent);
+}
+static_assert(std::is_same_v<decltype(&spanmon_create_history_view), CreateHistoryView>);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/DeviceState.h"
+#include "ui/HistoryView.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -8,8 +9,6 @@
 #include <array>
 #include <bitset>
 
-class OperatorFeedback;
-class PowerHistory;
 class QChart;
 class QChartView;
 class QComboBox;
@@ -23,25 +22,23 @@ class QValueAxis;
 // "Power History": the chosen ports' power over the last 10 minutes, hour or 24 hours, drawn
 // from the session's PowerHistory and redrawn as new samples come; "Export CSV..." writes every
 // port's samples. It only draws and forwards: sampling and the file belong to PowerHistory.
-class HistoryWindow : public QDialog
+// Built into the module spanmon-history (HistoryView.h says why).
+class HistoryWindow : public QDialog, public HistoryView
 {
     Q_OBJECT
 
 public:
-    HistoryWindow(const PowerHistory& history, OperatorFeedback& feedback, QWidget* parent = nullptr);
+    HistoryWindow(const PowerSamples& history, OperatorFeedback& feedback, const QFont& font,
+                  QWidget* parent = nullptr);
 
-    // Chooses this port alone (1..MaxPorts) to be drawn.
-    void chooseOnly(int port);
-    void setPortChosen(int port, bool chosen);
-    bool isPortChosen(int port) const;
-    // The span drawn, up to now: 10 minutes, an hour or 24 hours, by the range list's order.
-    void setRangeIndex(int index);
-    // Asks for a file and writes the CSV into it; says why when it cannot.
-    void exportCsv();
-
-    // What is drawn, for tests and screen readers.
-    const QLineSeries* series(int port) const { return series_[std::size_t(port)]; }
-    QString note() const;
+    QWidget* widget() override { return this; }
+    void chooseOnly(int port) override;
+    void setPortChosen(int port, bool chosen) override;
+    bool isPortChosen(int port) const override;
+    void setRangeIndex(int index) override;
+    void exportCsv() override;
+    QList<QPointF> line(int port) const override;
+    QString note() const override;
     // Where the drawn span began, on the clock of the history.
     qint64 drawnSince() const { return drawnSince_; }
 
@@ -52,7 +49,7 @@ private:
     void drawPort(int port, qint64 sinceMs);
     void describe();
 
-    const PowerHistory& history_;
+    const PowerSamples& history_;
     OperatorFeedback& feedback_;
     QListWidget* ports_ = nullptr;
     QComboBox* range_ = nullptr;

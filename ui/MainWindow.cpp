@@ -2,9 +2,9 @@
 
 #include "core/ControlIds.h"
 #include "core/LinkIni.h"
+#include "core/OperatorFeedback.h"
 #include "ui/DialogUnits.h"
 #include "ui/EditDes.h"
-#include "ui/HistoryWindow.h"
 #include "ui/Info.h"
 #include "ui/MyStatic.h"
 #include "ui/PROGRESSDLG.h"
@@ -298,13 +298,20 @@ ParamSetting& MainWindow::settingsDialog()
 
 void MainWindow::showHistory(int port)
 {
-    if (!historyWindow_)
-        historyWindow_ = new HistoryWindow(core_.history(), context().feedback, this);
+    if (!historyWindow_) {
+        QString reason;
+        historyWindow_ = historyModule_.create(core_.history(), context().feedback, fonts::dialog(), this, reason);
+        if (!historyWindow_) {
+            context().feedback.error(QStringLiteral("The History window could not be opened: %1").arg(reason));
+            return;
+        }
+    }
     if (port)
         historyWindow_->chooseOnly(port);
-    historyWindow_->show();
-    historyWindow_->raise();
-    historyWindow_->activateWindow();
+    QWidget* window = historyWindow_->widget();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void MainWindow::runAbout()

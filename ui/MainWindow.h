@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/SpanmonCore.h"
+#include "ui/HistoryModule.h"
 #include "ui/LampImages.h"
 #include "ui/WidgetControls.h"
 
@@ -9,7 +10,6 @@
 
 #include <memory>
 
-class HistoryWindow;
 class QFrame;
 class QTabBar;
 class PictureWindow;
@@ -40,10 +40,12 @@ public:
     // Shows the page of tab 0 (port control) or tab 1 (parametric information).
     void selectTab(int index);
     void runAbout();
-    // Opens "Power History", with this port alone chosen (1..24) or the choice as it was (0).
+    // Opens "Power History", with this port alone chosen (1..24) or the choice as it was (0);
+    // says why when its module cannot be loaded.
     void showHistory(int port);
     const PowerHistory& history() const { return core_.history(); }
-    HistoryWindow* historyWindow() const { return historyWindow_; }
+    HistoryView* historyWindow() const { return historyWindow_; }
+    HistoryModule& historyModule() { return historyModule_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -71,5 +73,6 @@ private:
     PictureWindow* picture_ = nullptr;
     PROGRESSDLG* progress_ = nullptr;
     ParamSetting* settings_ = nullptr;
-    HistoryWindow* historyWindow_ = nullptr;
+    HistoryModule historyModule_;
+    HistoryView* historyWindow_ = nullptr;
 };

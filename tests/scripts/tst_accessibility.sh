@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# What a screen reader finds in Spanmon and its link settings dialog (scripts/accessibility.sh), as
-# part of the suite. It needs the accessibility bus and a virtual X server, which
-# scripts/install-deps.sh installs. Where they are missing the check is skipped, though never as
-# root or in CI: there the suite installs them, and a skip would hide the check.
+# What a screen reader finds in Spanmon, its History window (loaded from the module beside the
+# program) and its link settings dialog (scripts/accessibility.sh), as part of the suite. It needs
+# the accessibility bus and a virtual X server, which scripts/install-deps.sh installs. Where they
+# are missing the check is skipped, though never as root or in CI: there the suite installs them,
+# and a skip would hide the check.
 set -euo pipefail
 program=$1
 missing=()
@@ -16,4 +17,4 @@ if [ ${#missing[@]} -gt 0 ]; then
     fi
     exit 77
 fi
-exec bash "$(dirname "$0")/../../scripts/accessibility.sh" "$program" Spanmon Setting
+exec bash "$(dirname "$0")/../../scripts/accessibility.sh" "$program" Spanmon "Power History" Setting

@@ -66,6 +66,14 @@ check_qt ui "$network|$serial" "a link's I/O"
 charts='QtCharts/[A-Za-z]+|QChart|QChartView|QLineSeries|QValueAxis|QDateTimeAxis|QXYSeries'
 check_qt core "$charts" "Qt Charts"
 check_qt links "$charts" "Qt Charts"
+# The History window is a module Spanmon loads when the window first opens (ui/HistoryView.h): Qt
+# Charts and the window's class stay in its files, or the program would link them again.
+charted=$(grep -rlE "^[[:space:]]*#[[:space:]]*include (<($charts)>|\"ui/HistoryWindow.h\")" core links ui app \
+    --include='*.h' --include='*.cpp' | grep -vxE 'ui/HistoryWindow\.(h|cpp)' || true)
+if [ -n "$charted" ]; then
+    echo "Qt Charts or the History window outside its module: $charted"
+    broken=1
+fi
 
 # net-snmp's headers stay inside the SNMP link's wrapper.
 netsnmp=$(grep -rlE '#include <net-snmp/' --include='*.h' --include='*.cpp' . | grep -v '^./links/snmp/SnmpClient.cpp$' | grep -v '^./sim/' | grep -v '^./bench/' || true)

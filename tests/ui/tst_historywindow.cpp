@@ -1,12 +1,12 @@
 #include "RecordingFeedback.h"
 #include "core/Clock.h"
 #include "core/PowerHistory.h"
+#include "ui/DialogUnits.h"
 #include "ui/HistoryWindow.h"
 
 #include <QApplication>
 #include <QChartView>
 #include <QComboBox>
-#include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -42,7 +42,7 @@ void fill(PowerHistory& history, const Clock& clock, QList<int> ports, double ho
 }
 
 struct Rig {
-    explicit Rig(double scale = 1e-6) : clock(scale), history(clock), window(history, feedback) {}
+    explicit Rig(double scale = 1e-6) : clock(scale), history(clock), window(history, feedback, fonts::dialog()) {}
     Clock clock;
     RecordingFeedback feedback;
     PowerHistory history;
@@ -62,7 +62,7 @@ private slots:
         Rig rig;
         QCOMPARE(rig.window.note(), QStringLiteral("No samples yet in this session."));
         for (int port = 1; port <= 24; ++port)
-            QVERIFY(!rig.window.series(port));
+            QVERIFY(rig.window.line(port).isEmpty());
         QCOMPARE(rig.window.windowTitle(), QStringLiteral("Power History"));
         auto* range = rig.window.findChild<QComboBox*>();
         QCOMPARE(range->accessibleName(), QStringLiteral("Time range"));
@@ -84,30 +84,29 @@ private slots:
             return count;
         };
         rig.window.setRangeIndex(0);
-        QVERIFY(rig.window.series(2));
-        QCOMPARE(rig.window.series(2)->count(), samplesDrawn(2));
+        QCOMPARE(rig.window.line(2).size(), samplesDrawn(2));
         QVERIFY(samplesDrawn(2) > 0 && samplesDrawn(2) <= 61);
         rig.window.setRangeIndex(1);
-        QCOMPARE(rig.window.series(5)->count(), samplesDrawn(5));
+        QCOMPARE(rig.window.line(5).size(), samplesDrawn(5));
         QVERIFY(samplesDrawn(5) > 61 && samplesDrawn(5) <= 361);
         rig.window.setRangeIndex(2);
         // Stretches of 216 s (400 a day): each gives its lowest and highest power.
-        QVERIFY(rig.window.series(9)->count() < samplesDrawn(9));
-        QVERIFY(rig.window.series(9)->count() >= samplesDrawn(9) * 10 / 216);
-        QVERIFY(rig.window.series(9)->count() <= 2 * 400 + 2);
+        const QList<QPointF> points = rig.window.line(9);
+        QVERIFY(points.size() < samplesDrawn(9));
+        QVERIFY(points.size() >= samplesDrawn(9) * 10 / 216);
+        QVERIFY(points.size() <= 2 * 400 + 2);
         QList<PowerSample> samples;
         rig.history.forEach(9, 0, [&](const PowerSample& s) { samples << s; });
-        const QList<QPointF> points = rig.window.series(9)->points();
         QCOMPARE(points.constLast().y(), double(samples.constLast().powerMw) / 1000);
-        QVERIFY(!rig.window.series(1));
+        QVERIFY(rig.window.line(1).isEmpty());
 
         rig.window.chooseOnly(5);
         QVERIFY(rig.window.isPortChosen(5));
         QVERIFY(!rig.window.isPortChosen(2));
-        QVERIFY(!rig.window.series(2) && !rig.window.series(9));
-        QVERIFY(rig.window.series(5));
+        QVERIFY(rig.window.line(2).isEmpty() && rig.window.line(9).isEmpty());
+        QVERIFY(!rig.window.line(5).isEmpty());
         rig.window.setPortChosen(9, true);
-        QTRY_VERIFY(rig.window.series(9));
+        QTRY_VERIFY(!rig.window.line(9).isEmpty());
         QVERIFY(rig.window.note().startsWith(QStringLiteral("Each port is sampled")));
     }
 
@@ -119,8 +118,7 @@ private slots:
         Rig rig(1e-5);
         fill(rig.history, rig.clock, {1}, 23);
         rig.window.setRangeIndex(2);
-        QVERIFY(rig.window.series(1));
-        const QList<QPointF> points = rig.window.series(1)->points();
+        const QList<QPointF> points = rig.window.line(1);
         // At most the lowest and highest of each of 400 stretches; most stretches hold samples.
         QVERIFY2(points.size() <= 800, qPrintable(QString::number(points.size())));
         QVERIFY2(points.size() >= 300, qPrintable(QString::number(points.size())));

@@ -5,7 +5,7 @@
 #include "core/ControlIds.h"
 #include "ui/DialogFeedback.h"
 #include "ui/DialogUnits.h"
-#include "ui/HistoryWindow.h"
+#include "ui/HistoryView.h"
 #include "ui/PortDescription.h"
 
 #include <QAccessible>
@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -326,14 +327,21 @@ private slots:
     void historyOpensFromTheButtonAndFromALampsMenu()
     {
         Window w;
+        w.window.historyModule().setFolders({QStringLiteral(HISTORY_MODULE_DIR)});
         w.window.show();
         QVERIFY(w.window.controls().isEnabled(ctl::History));
         w.window.controls().get<QPushButton>(ctl::History)->click();
-        HistoryWindow* history = w.window.historyWindow();
-        QVERIFY(history && history->isVisible());
+        HistoryView* history = w.window.historyWindow();
+        QVERIFY2(history && history->widget()->isVisible(), qPrintable(w.feedback.texts().join(u'\n')));
+        QCOMPARE(history->widget()->windowTitle(), QStringLiteral("Power History"));
+        const QList<QWidget*> parts = history->widget()->findChildren<QWidget*>();
+        const auto chart = std::find_if(parts.begin(), parts.end(), [](QWidget* part) {
+            return part->accessibleName() == QStringLiteral("Power chart");
+        });
+        QVERIFY(chart != parts.end() && (*chart)->inherits("QChartView") && (*chart)->isVisible());
         QCOMPARE(history->note(), QStringLiteral("No samples yet in this session."));
         QVERIFY(history->isPortChosen(1) && history->isPortChosen(24));
-        history->hide();
+        history->widget()->hide();
 
         auto* page = w.window.findChild<PortDescription*>();
         QObject owner;
@@ -343,7 +351,7 @@ private slots:
         });
         QVERIFY(entry != actions.end());
         (*entry)->trigger();
-        QVERIFY(history->isVisible());
+        QVERIFY(history->widget()->isVisible());
         QVERIFY(history->isPortChosen(7));
         QVERIFY(!history->isPortChosen(1) && !history->isPortChosen(8));
 
@@ -370,6 +378,42 @@ private slots:
         }
         QCOMPARE(menus, 2);
     }
+    // Without its module the History window says why it cannot open, and nothing else changes;
+    // each request looks for the module again.
+    void historySaysWhyItCannotOpenWithoutItsModule()
+    {
+        Window w;
+        QTemporaryDir folder;
+        w.window.historyModule().setFolders({folder.path()});
+        w.window.show();
+        auto* button = w.window.controls().get<QPushButton>(ctl::History);
+        button->click();
+        QVERIFY(!w.window.historyWindow());
+        QCOMPARE(w.feedback.shown.size(), 1);
+        QCOMPARE(w.feedback.shown[0].title, QStringLiteral("Error"));
+        QCOMPARE(w.feedback.shown[0].text,
+                 QStringLiteral("The History window could not be opened: spanmon-history.so is in none of the "
+                                "folders %1.")
+                     .arg(folder.path()));
+
+        // A file that is no module: the loader's reason.
+        QFile notAModule(folder.filePath(QStringLiteral("spanmon-history.so")));
+        QVERIFY(notAModule.open(QIODevice::WriteOnly) && notAModule.write("no ELF") == 6);
+        notAModule.close();
+        button->click();
+        QVERIFY(!w.window.historyWindow());
+        QCOMPARE(w.feedback.shown.size(), 2);
+        QVERIFY2(w.feedback.shown[1].text.startsWith(QStringLiteral("The History window could not be opened: ")) &&
+                     w.feedback.shown[1].text.contains(notAModule.fileName()),
+                 qPrintable(w.feedback.shown[1].text));
+        QVERIFY(w.window.isVisible() && button->isEnabled());
+
+        w.window.historyModule().setFolders({QStringLiteral(HISTORY_MODULE_DIR)});
+        button->click();
+        QVERIFY(w.window.historyWindow() && w.window.historyWindow()->widget()->isVisible());
+        QCOMPARE(w.feedback.shown.size(), 2);
+    }
+
     // The program's real message boxes. Texts keep the line breaks of the original, a carriage
     // return alone among them (the loader's texts), and each is a line on screen; texts with
     // what a device, a file or the operator wrote show markup as its characters and read no

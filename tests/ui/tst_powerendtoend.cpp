@@ -4,7 +4,7 @@
 #include "MidspanSimProcess.h"
 #include "NetworkRig.h"
 #include "SerialWindowRig.h"
-#include "ui/HistoryWindow.h"
+#include "ui/HistoryView.h"
 #include "ui/PortDescription.h"
 #include "ui/PowerCycleDialog.h"
 
@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
-#include <QLineSeries>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -238,14 +237,15 @@ private slots:
     {
         const auto rig = connectedRig();
         QVERIFY(rig);
+        rig->window().historyModule().setFolders({QStringLiteral(HISTORY_MODULE_DIR)});
         rig->click(ctl::History);
-        HistoryWindow* history = rig->window().historyWindow();
-        QVERIFY(history && history->isVisible());
+        HistoryView* history = rig->window().historyWindow();
+        QVERIFY2(history && history->widget()->isVisible(), qPrintable(rig->feedback().texts().join(u'\n')));
         const PowerHistory& samples = rig->window().history();
         // Two samples of every port, 10 s apart on the clock.
         QTRY_VERIFY_WITH_TIMEOUT(samples.sampleCount(1) >= 2 && samples.sampleCount(Ports) >= 2, WaitMs);
-        QTRY_VERIFY_WITH_TIMEOUT(history->series(3) && history->series(3)->count() >= 2, WaitMs);
-        QCOMPARE(history->series(3)->points().constLast().y(), (1000 + 437 * 3) / 1000.0);
+        QTRY_VERIFY_WITH_TIMEOUT(history->line(3).size() >= 2, WaitMs);
+        QCOMPARE(history->line(3).constLast().y(), (1000 + 437 * 3) / 1000.0);
         QVERIFY(history->note().startsWith(QStringLiteral("Each port is sampled")));
 
         QTemporaryDir dir;
@@ -281,7 +281,7 @@ private slots:
 
         QFETCH(bool, network);
         if (!network) // the same window on either link
-            QVERIFY(history->grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window_session.png")));
+            QVERIFY(history->widget()->grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window_session.png")));
     }
 
     // Port 3 goes off, stays off the off time on the clock (as the simulator saw it), and on again;
