@@ -157,7 +157,7 @@ private slots:
         QFETCH(double, highestWatts);
         QFETCH(double, top);
         QFETCH(int, ticks);
-        Rig rig;
+        Rig rig(1.0); // the sample stays within the last ten minutes however slow the machine
         rig.history.portRead({3, highestWatts * 1000, 53.5, highestWatts * 1000 / 53.5, 8});
         rig.window.setRangeIndex(0);
         const auto axes = rig.window.findChild<QChartView*>()->chart()->axes(Qt::Vertical);
