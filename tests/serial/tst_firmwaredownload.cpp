@@ -396,7 +396,7 @@ private slots:
         sim.clearFrames();
         rig.click(ctl::FirmwareDownload);
         QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count(StatusRead) >= 2, WaitMs);
-        QCOMPARE(rig.feedback.shown.size(), 1);
+        QVERIFY2(rig.feedback.shown.size() == 1, qPrintable(rig.feedback.texts().join(QStringLiteral(" | "))));
         QCOMPARE(rig.feedback.shown[0].title, title);
         const QString shown = rig.feedback.shown[0].text;
         QVERIFY2(shown.startsWith(text) && shown.endsWith(reason), qPrintable(shown));
