@@ -75,10 +75,18 @@ if [ -n "$charted" ]; then
     broken=1
 fi
 
-# net-snmp's headers stay inside the SNMP link's wrapper.
+# net-snmp's headers stay inside the SNMP link's wrapper, which is a module of its own that Spanmon
+# loads at its first exchange over the network (links/snmp/SnmpAgent.h): nothing else includes it,
+# or the program would link it again.
 netsnmp=$(grep -rlE '#include <net-snmp/' --include='*.h' --include='*.cpp' . | grep -v '^./links/snmp/SnmpClient.cpp$' | grep -v '^./sim/' | grep -v '^./bench/' || true)
 if [ -n "$netsnmp" ]; then
     echo "net-snmp included outside links/snmp/SnmpClient.cpp: $netsnmp"
+    broken=1
+fi
+wrapped=$(grep -rlE '#include "links/snmp/SnmpClient.cpp"|NetSnmpAgent|NetSnmpEngine' core links ui app cli \
+    --include='*.h' --include='*.cpp' | grep -vx 'links/snmp/SnmpClient.cpp' || true)
+if [ -n "$wrapped" ]; then
+    echo "net-snmp's wrapper used outside its module: $wrapped"
     broken=1
 fi
 
