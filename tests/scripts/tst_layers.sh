@@ -2,7 +2,8 @@
 # The folders are layers: core/ sees neither links nor widgets; a link sees core/ and itself;
 # ui/ sees core/ and itself; only app/ sees everything. Prints every include that breaks this.
 set -euo pipefail
-root=${1:?usage: tst_layers.sh SOURCE_DIR}
+root=${1:?usage: tst_layers.sh SOURCE_DIR [SPANMON]}
+spanmon=${2:+$(realpath "$2")}
 cd "$root"
 
 allowed() { # folder -> project folders it may include from
@@ -83,11 +84,14 @@ if [ -n "$netsnmp" ]; then
     echo "net-snmp included outside links/snmp/SnmpClient.cpp: $netsnmp"
     broken=1
 fi
-wrapped=$(grep -rlE '#include "links/snmp/SnmpClient.cpp"|NetSnmpAgent|NetSnmpEngine' core links ui app cli \
-    --include='*.h' --include='*.cpp' | grep -vx 'links/snmp/SnmpClient.cpp' || true)
-if [ -n "$wrapped" ]; then
-    echo "net-snmp's wrapper used outside its module: $wrapped"
-    broken=1
+
+# What the modules hold, the program itself must not load at start.
+if [ -n "$spanmon" ]; then
+    loaded=$(readelf -d "$spanmon" | grep NEEDED | grep -oE 'lib(netsnmp|ssl|crypto|Qt6Charts)[^]]*' || true)
+    if [ -n "$loaded" ]; then
+        echo "$spanmon loads at start what its modules hold: $loaded"
+        broken=1
+    fi
 fi
 
 [ $broken -eq 0 ] && echo "layers hold"
