@@ -11,7 +11,7 @@
 namespace
 {
 
-const QString Agent = QStringLiteral("127.0.182.1");
+const QString Agent = QStringLiteral("127.0.183.1");
 
 bool netSnmpLoaded()
 {
