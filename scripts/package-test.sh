@@ -86,6 +86,7 @@ expected_programs=$(
 /usr/share/spanmon/monitoring/spanmon-budgets.yml
 /usr/share/spanmon/monitoring/spanmon-rules.yml
 /usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/spanmon/spanmon-history.so
+/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/spanmon/spanmon-snmp.so
 EOF
 )
 expected_simulators=$(
@@ -110,6 +111,7 @@ for deb in "$programs_deb" "$simulators_deb"; do
 done
 # Only the History window's module needs Qt Charts; shlibdeps finds it there.
 prints 'libqt6charts6' dpkg-deb -f "$programs_deb" Depends || fail "$programs_deb: no Qt Charts dependency"
+prints 'libsnmp40' dpkg-deb -f "$programs_deb" Depends || fail "$programs_deb: no net-snmp dependency"
 
 step "lintian"
 lintian --fail-on error "$programs_deb" "$simulators_deb" 2>&1 | grep -v 'running with root privileges' ||
@@ -226,6 +228,8 @@ menu_command=$(sed -n 's/^Exec=//p' /usr/share/applications/org.spanmon.Spanmon.
 session "" "cd / && exec $menu_command" spanmon "$(basename "$link")" | tee "$work/spanmon.log" ||
     { cat "$home/program.log" "$home/xvfb.log" >&2; fail "spanmon did not find the midspan"; }
 grep -qx "working folder: $home" "$work/spanmon.log" || fail "spanmon did not run in the home folder"
+# net-snmp is loaded from its module at the first exchange over the network, never at start.
+! readelf -d /usr/bin/spanmon | grep -q 'NEEDED.*libnetsnmp' || fail "spanmon loads net-snmp at start"
 
 step "spanmon-cli as $user switches a port of the simulated midspan and reads it back"
 cli() { runuser -u "$user" -- env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 spanmon-cli "$@"; }

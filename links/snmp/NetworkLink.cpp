@@ -92,14 +92,14 @@ void NetworkLink::onResult(const SnmpResult& result)
         return;
     // A paced pause holds the result back until it is over, as a blocking wait would; a fresh
     // start meanwhile makes it stale.
-    ctx_.clock.whenIdle([this, generation = exchanges_.generation()] {
+    ctx_.clock.whenIdle([this, generation = exchanges_.generation(), unavailable = result.unavailable] {
         if (generation != exchanges_.generation())
             return;
         if (ctx_.state.searchDone) {
             session_.handleSessionResult();
             return;
         }
-        search_.handleSearchResult();
+        search_.handleSearchResult(unavailable);
         if (!search_.running())
             connectChosenEntry();
     });

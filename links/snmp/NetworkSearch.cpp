@@ -132,10 +132,14 @@ void NetworkSearch::startSearch()
     exchanges_.release();
 }
 
-void NetworkSearch::handleSearchResult()
+void NetworkSearch::handleSearchResult(const QString& unavailable)
 {
     DeviceState& s = ctx_.state;
     Controls& c = ctx_.controls;
+    if (!unavailable.isEmpty()) {
+        end(unavailable);
+        return;
+    }
     s.networkModel = s.responseText.left(midspanIdentity::ModelLength);
     if (midspanIdentity::isMidspan(s.networkModel)) {
         const QString entry = s.deviceAddress + QStringLiteral(" *** ") + s.responseText;
@@ -152,19 +156,25 @@ void NetworkSearch::handleSearchResult()
         exchanges_.release();
         return;
     }
+    end({});
+}
 
+void NetworkSearch::end(const QString& unavailable)
+{
+    DeviceState& s = ctx_.state;
+    Controls& c = ctx_.controls;
     running_ = false;
     c.setVisible(ctl::SearchProgress, false);
     c.setVisible(ctl::Setting, true);
     c.setVisible(ctl::SearchPoe, true);
-    if (c.itemCount(ctl::FoundDevices) > 0) {
+    if (unavailable.isEmpty() && c.itemCount(ctl::FoundDevices) > 0) {
         s.searchDone = true;
         s.sessionReady = true;
         s.deviceListValid = true;
     } else {
         s.sessionReady = false;
         s.deviceListValid = false;
-        ctx_.feedback.error(NoDevice);
+        ctx_.feedback.error(unavailable.isEmpty() ? NoDevice : unavailable);
         c.setFocus(ctl::Setting);
     }
 }

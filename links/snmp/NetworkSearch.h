@@ -34,8 +34,9 @@ public:
     std::function<void()> openSettings;
 
     void startSearch();
-    // One probe's result, while the search runs.
-    void handleSearchResult();
+    // One probe's result, while the search runs. The search ends at once, telling the operator
+    // why, when SNMP is not available (`unavailable`, SnmpResult).
+    void handleSearchResult(const QString& unavailable);
     bool running() const { return running_; }
     // The operator has chosen the other link: the search stops and every entry goes.
     void stop();
@@ -47,6 +48,8 @@ public:
 
 private:
     bool readRange();
+    // The search is over: with what it found, or telling the operator why SNMP is not available.
+    void end(const QString& unavailable);
     void clearList();
 
     AppContext& ctx_;

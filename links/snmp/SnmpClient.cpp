@@ -1,16 +1,14 @@
-#include "links/snmp/SnmpClient.h"
+#include "links/snmp/SnmpAgent.h"
 
 #include <QDir>
 #include <QMutex>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <list>
 #include <map>
-#include <mutex>
 #include <sys/select.h>
 #include <vector>
 
@@ -23,14 +21,6 @@ namespace
 {
 
 constexpr char appName[] = "spanmon";
-
-// The library insists on a persistent folder (it creates an empty certificate index there even
-// with persistence off); a private one keeps it out of /var/lib and the home folder.
-QTemporaryDir* persistentDir()
-{
-    static QTemporaryDir dir;
-    return &dir;
-}
 
 // Making a key from a pass phrase hashes a megabyte; the keys of the pass phrases in use are
 // kept until forgetUsers().
@@ -181,33 +171,18 @@ bool addValue(netsnmp_pdu* pdu, const std::vector<oid>& name, const SnmpValue& v
     return false;
 }
 
-bool printableText(const QByteArray& octets)
-{
-    for (const char c : octets) {
-        const auto u = static_cast<unsigned char>(c);
-        if ((u < 0x20 || u > 0x7E) && u != '\r' && u != '\n')
-            return false;
-    }
-    return true;
-}
-
-// Starts the library once, on the thread of its first use: in the program the worker's first
+// Starts the library, on the thread of its first use: in the program the worker's first
 // exchange, so that the window comes up without waiting for it.
-void startLibrary()
+void startLibrary(const QString& persistentFolder)
 {
-    static std::once_flag started;
-    std::call_once(started, [] {
-        initSnmpLibrary();
-        QTemporaryDir* dir = persistentDir();
-        QDir(dir->path()).mkdir(QStringLiteral("cert_indexes"));
-        netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_PERSISTENT_DIR, qPrintable(dir->path()));
-        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
-        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
-        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
-        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
-        netsnmp_set_mib_directory("");
-        init_snmp(appName);
-    });
+    QDir(persistentFolder).mkdir(QStringLiteral("cert_indexes"));
+    netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_PERSISTENT_DIR, qPrintable(persistentFolder));
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
+    netsnmp_set_mib_directory("");
+    init_snmp(appName);
 }
 
 // What every session of a target shares: the agent and, in v2c, the read community with the
@@ -308,58 +283,34 @@ netsnmp_pdu* pendingRequest(const SnmpTarget& target, const std::vector<oid>& na
     return request;
 }
 
-} // namespace
-
-void initSnmpLibrary()
+// One session with one agent (SnmpClient).
+class NetSnmpAgent final : public SnmpAgent
 {
-    static std::once_flag readied;
-    // Objects are always numeric; without this the library looks for (and complains about) every
-    // MIB it knows of. The library reads it from the environment, which may change only while no
-    // other thread reads it: at start-up, on the main thread.
-    // The library's folder is made here too, on the main thread, so that every way out of the
-    // program (a signal included) finds it to remove, whether the library has started or not.
-    std::call_once(readied, [] {
-        setenv("MIBS", "", 1);
-        persistentDir();
-    });
-}
+public:
+    explicit NetSnmpAgent(const SnmpTarget& target);
+    ~NetSnmpAgent() override;
+    NetSnmpAgent(const NetSnmpAgent&) = delete;
+    NetSnmpAgent& operator=(const NetSnmpAgent&) = delete;
 
-QString SnmpValue::printable() const
-{
-    switch (syntax) {
-    case Syntax::Integer:
-        return QString::number(number);
-    case Syntax::Counter32:
-    case Syntax::Gauge32:
-    case Syntax::TimeTicks:
-    case Syntax::Counter64:
-        return QString::number(quint64(number));
-    case Syntax::OctetString:
-        if (printableText(octets))
-            return QString::fromLatin1(octets);
-        return QString::fromLatin1(octets.toHex(' ').toUpper());
-    case Syntax::Opaque:
-        return QString::fromLatin1(octets.toHex(' ').toUpper());
-    case Syntax::ObjectId:
-        return QString::fromLatin1(octets);
-    case Syntax::IpAddress: {
-        QStringList parts;
-        for (const char c : octets)
-            parts << QString::number(static_cast<unsigned char>(c));
-        return parts.join(u'.');
-    }
-    case Syntax::Null:
-    case Syntax::NoSuchObject:
-    case Syntax::NoSuchInstance:
-    case Syntax::EndOfMibView:
-        break;
-    }
-    return {};
-}
+    bool isOpen() const override { return session_ != nullptr; }
+    QByteArray engineId() const override { return engineId_; }
+    QString errorText() const override { return error_; }
+    std::optional<std::vector<SnmpValue>> get(const QStringList& oids) override;
+    bool set(const QString& oid, const SnmpValue& value) override;
+    bool answered() const override { return answered_; }
 
-SnmpClient::SnmpClient(const SnmpTarget& target) : target_(target)
+private:
+    void takeError();
+
+    SnmpTarget target_;
+    void* session_ = nullptr;
+    QByteArray engineId_;
+    QString error_;
+    bool answered_ = false;
+};
+
+NetSnmpAgent::NetSnmpAgent(const SnmpTarget& target) : target_(target)
 {
-    startLibrary();
     netsnmp_session settings;
     QByteArray peer;
     QByteArray community;
@@ -413,13 +364,13 @@ SnmpClient::SnmpClient(const SnmpTarget& target) : target_(target)
     }
 }
 
-SnmpClient::~SnmpClient()
+NetSnmpAgent::~NetSnmpAgent()
 {
     if (session_)
         snmp_sess_close(session_);
 }
 
-void SnmpClient::takeError()
+void NetSnmpAgent::takeError()
 {
     char* text = nullptr;
     int libraryError = 0;
@@ -429,15 +380,7 @@ void SnmpClient::takeError()
     std::free(text);
 }
 
-std::optional<SnmpValue> SnmpClient::get(const QString& oidText)
-{
-    const auto values = get(QStringList{oidText});
-    if (!values)
-        return std::nullopt;
-    return values->front();
-}
-
-std::optional<std::vector<SnmpValue>> SnmpClient::get(const QStringList& oids)
+std::optional<std::vector<SnmpValue>> NetSnmpAgent::get(const QStringList& oids)
 {
     answered_ = false;
     std::vector<std::vector<oid>> names;
@@ -487,7 +430,7 @@ std::optional<std::vector<SnmpValue>> SnmpClient::get(const QStringList& oids)
     return values;
 }
 
-bool SnmpClient::set(const QString& oidText, const SnmpValue& value)
+bool NetSnmpAgent::set(const QString& oidText, const SnmpValue& value)
 {
     answered_ = false;
     const auto name = parseOid(oidText);
@@ -522,15 +465,26 @@ bool SnmpClient::set(const QString& oidText, const SnmpValue& value)
     return accepted;
 }
 
-void SnmpClient::setLocalEngineId(const QByteArray& engineId)
+// The library as a whole, started by its making.
+class NetSnmpEngine final : public SnmpEngine
 {
-    startLibrary();
+public:
+    explicit NetSnmpEngine(const QString& persistentFolder) { startLibrary(persistentFolder); }
+
+    SnmpAgent* open(const SnmpTarget& target) override { return new NetSnmpAgent(target); }
+    std::vector<std::optional<SnmpValue>> getFromEach(const std::vector<SnmpTarget>& targets, const QString& oid,
+                                                      int inFlight) override;
+    void setLocalEngineId(const QByteArray& engineId) override;
+    void forgetUsers() override;
+};
+
+void NetSnmpEngine::setLocalEngineId(const QByteArray& engineId)
+{
     set_exact_engineID(reinterpret_cast<const u_char*>(engineId.constData()), size_t(engineId.size()));
 }
 
-void SnmpClient::forgetUsers()
+void NetSnmpEngine::forgetUsers()
 {
-    startLibrary();
     {
         QMutexLocker lock(&keyMutex);
         keyCache.clear();
@@ -544,10 +498,9 @@ void SnmpClient::forgetUsers()
     }
 }
 
-std::vector<std::optional<SnmpValue>> SnmpClient::getFromEach(const std::vector<SnmpTarget>& targets,
-                                                              const QString& oidText, int inFlight)
+std::vector<std::optional<SnmpValue>> NetSnmpEngine::getFromEach(const std::vector<SnmpTarget>& targets,
+                                                                 const QString& oidText, int inFlight)
 {
-    startLibrary();
     std::vector<std::optional<SnmpValue>> values(targets.size());
     std::vector<bool> answered(targets.size());
     const auto name = parseOid(oidText);
@@ -606,9 +559,19 @@ std::vector<std::optional<SnmpValue>> SnmpClient::getFromEach(const std::vector<
 
     for (std::size_t i = 0; i < targets.size(); ++i) {
         if (targets[i].v3 && answered[i]) {
-            SnmpClient client(targets[i]);
-            values[i] = client.get(oidText);
+            NetSnmpAgent agent(targets[i]);
+            if (auto value = agent.get(QStringList{oidText}))
+                values[i] = std::move(value->front());
         }
     }
     return values;
 }
+
+} // namespace
+
+extern "C" Q_DECL_EXPORT SnmpEngine* spanmon_create_snmp_engine(const QString& persistentFolder)
+{
+    static NetSnmpEngine engine(persistentFolder);
+    return &engine;
+}
+static_assert(std::is_same_v<decltype(&spanmon_create_snmp_engine), CreateSnmpEngine>);

@@ -32,4 +32,7 @@ struct SnmpResult {
     QString text;              // the value read, printable; empty after a write
     bool writeRefused = false; // the set was refused
     int generation = 0;        // the job's, handed back
+    // Why SNMP cannot be used (the library could not be loaded); empty when it can. A session
+    // never meets it: the library, once loaded for the search, stays.
+    QString unavailable;
 };

@@ -88,6 +88,11 @@ void SnmpWorker::setUp(const SnmpJob& job)
 
 SnmpResult SnmpWorker::exchange(const SnmpJob& job)
 {
+    SnmpResult result;
+    result.generation = job.generation;
+    result.unavailable = SnmpClient::unavailable();
+    if (!result.unavailable.isEmpty())
+        return result;
     if (job.setUp)
         setUp(job);
 
@@ -114,8 +119,6 @@ SnmpResult SnmpWorker::exchange(const SnmpJob& job)
     }
 
     SnmpClient client(target);
-    SnmpResult result;
-    result.generation = job.generation;
     const std::optional<SnmpValue> read = client.get(job.object);
     if (!read)
         return result;

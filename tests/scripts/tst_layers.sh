@@ -2,7 +2,8 @@
 # The folders are layers: core/ sees neither links nor widgets; a link sees core/ and itself;
 # ui/ sees core/ and itself; only app/ sees everything. Prints every include that breaks this.
 set -euo pipefail
-root=${1:?usage: tst_layers.sh SOURCE_DIR}
+root=${1:?usage: tst_layers.sh SOURCE_DIR [SPANMON]}
+spanmon=${2:+$(realpath "$2")}
 cd "$root"
 
 allowed() { # folder -> project folders it may include from
@@ -75,11 +76,22 @@ if [ -n "$charted" ]; then
     broken=1
 fi
 
-# net-snmp's headers stay inside the SNMP link's wrapper.
+# net-snmp's headers stay inside the SNMP link's wrapper, which is a module of its own that Spanmon
+# loads at its first exchange over the network (links/snmp/SnmpAgent.h): nothing else includes it,
+# or the program would link it again.
 netsnmp=$(grep -rlE '#include <net-snmp/' --include='*.h' --include='*.cpp' . | grep -v '^./links/snmp/SnmpClient.cpp$' | grep -v '^./sim/' | grep -v '^./bench/' || true)
 if [ -n "$netsnmp" ]; then
     echo "net-snmp included outside links/snmp/SnmpClient.cpp: $netsnmp"
     broken=1
+fi
+
+# What the modules hold, the program itself must not load at start.
+if [ -n "$spanmon" ]; then
+    loaded=$(readelf -d "$spanmon" | grep NEEDED | grep -oE 'lib(netsnmp|ssl|crypto|Qt6Charts)[^]]*' || true)
+    if [ -n "$loaded" ]; then
+        echo "$spanmon loads at start what its modules hold: $loaded"
+        broken=1
+    fi
 fi
 
 [ $broken -eq 0 ] && echo "layers hold"
