@@ -12,9 +12,12 @@ namespace moduleLoader
 
 QStringList folders()
 {
-    return {QCoreApplication::applicationDirPath(),
-            QDir::cleanPath(QCoreApplication::applicationDirPath() + u'/' +
-                            QStringLiteral(SPANMON_MODULE_DIR_FROM_BINDIR))};
+    // Worked out at the first call, which the program makes on the main thread at start: Qt works
+    // the program's path out at its first request, which a worker thread must not make.
+    static const QStringList found{QCoreApplication::applicationDirPath(),
+                                   QDir::cleanPath(QCoreApplication::applicationDirPath() + u'/' +
+                                                   QStringLiteral(SPANMON_MODULE_DIR_FROM_BINDIR))};
+    return found;
 }
 
 QFunctionPointer entry(const QStringList& folders, const char* fileName, const char* symbol, QString& reason)

@@ -1,5 +1,7 @@
 #include "links/snmp/SnmpClient.h"
 
+#include "core/ModuleLoader.h"
+
 #include <QMutex>
 #include <QTemporaryDir>
 
@@ -61,6 +63,7 @@ void initSnmpLibrary()
     std::call_once(readied, [] {
         setenv("MIBS", "", 1);
         persistentDir();
+        moduleLoader::folders(); // where the worker thread will look for the library
     });
 }
 
