@@ -2,6 +2,7 @@
 #include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "ui/DialogFeedback.h"
+#include "ui/FontPreload.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -41,6 +42,7 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     answerWithoutWindow(parser, argc, argv);
 
+    fonts::preloadConfiguration();
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("org.spanmon.Spanmon"));
     parser.process(app);

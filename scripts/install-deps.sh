@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config mold
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
-    libsnmp-dev snmp snmpd
+    libsnmp-dev snmp snmpd libfontconfig-dev
     prometheus prometheus-snmp-exporter
     fonts-crosextra-carlito fonts-liberation
     iproute2 xvfb xauth xdg-utils

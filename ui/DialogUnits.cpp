@@ -1,5 +1,7 @@
 #include "ui/DialogUnits.h"
 
+#include "ui/FontPreload.h"
+
 #include <QFontMetrics>
 #include <QHash>
 #include <QStringList>
@@ -30,6 +32,7 @@ QStringList withTwin(const QString& family)
 
 QFont dialog()
 {
+    awaitConfiguration();
     QFont font;
     font.setFamilies(withTwin(QStringLiteral("Calibri")));
     font.setPixelSize(15); // 11 points at 96 dots per inch
@@ -40,6 +43,7 @@ QFont withCellHeight(const QString& family, int cellPixels, int weight)
 {
     // Each size tried loads a font engine, and the window asks for the same few fonts dozens
     // of times while it is built. Widgets live on one thread, so one cache serves them all.
+    awaitConfiguration();
     static QHash<QString, QFont> made;
     const QString key = QStringLiteral("%1/%2/%3").arg(family).arg(cellPixels).arg(weight);
     if (const auto found = made.constFind(key); found != made.cend())

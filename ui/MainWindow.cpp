@@ -222,26 +222,47 @@ void MainWindow::buildTabs()
     tabBar_->addTab(QStringLiteral("Port Description"));
     tabBar_->addTab(QStringLiteral("Parametric Information"));
     portPage_ = new PortDescription(context(), controls_, lamps_, tabControl_);
+    controls_.defer([this] { buildInfoPage(); });
+}
+
+void MainWindow::buildInfoPage()
+{
     infoPage_ = new Info(controls_, tabControl_);
-    infoPage_->hide();
+    infoPage_->setGeometry(pageRect());
+    infoPage_->setVisible(tabBar_->currentIndex() == 1);
+}
+
+QRect MainWindow::pageRect() const
+{
+    // The pages lie inside the tab control below its tabs, as the dialog design places them.
+    const QRect client = tabControl_->rect();
+    return {2, 25, client.width() - 5, client.height() - 27};
 }
 
 void MainWindow::placePages()
 {
-    // The pages lie inside the tab control below its tabs, as the dialog design places them.
     const QRect client = tabControl_->rect();
     const int tabsHeight = std::min(tabBar_->sizeHint().height(), 25);
     tabBar_->setGeometry(0, 0, client.width(), tabsHeight);
     tabPane_->setGeometry(0, tabsHeight - 1, client.width(), client.height() - tabsHeight + 1);
-    for (QWidget* page : std::initializer_list<QWidget*>{portPage_, infoPage_})
-        page->setGeometry(2, 25, client.width() - 5, client.height() - 27);
+    portPage_->setGeometry(pageRect());
 }
 
 void MainWindow::selectTab(int index)
 {
     tabBar_->setCurrentIndex(index);
+    controls_.buildDeferred();
     portPage_->setVisible(index == 0);
     infoPage_->setVisible(index == 1);
+}
+
+void MainWindow::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    // What was left out of the first paint is built once that paint is on screen, before the
+    // operator can ask for it.
+    if (!std::exchange(painted_, true))
+        QMetaObject::invokeMethod(this, [this] { controls_.buildDeferred(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::wire()

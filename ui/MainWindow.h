@@ -50,10 +50,13 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void buildControls();
     void buildTabs();
+    void buildInfoPage();
+    QRect pageRect() const;
     void placePages();
     void wire();
 
@@ -68,7 +71,8 @@ private:
     QTabBar* tabBar_ = nullptr;
     QFrame* tabPane_ = nullptr; // the frame around the page area
     PortDescription* portPage_ = nullptr;
-    QWidget* infoPage_ = nullptr;
+    QWidget* infoPage_ = nullptr; // built after the first paint, or when first wanted
+    bool painted_ = false;
     bool systemEditOpen_ = false; // the description dialog edits the system description
     PictureWindow* picture_ = nullptr;
     PROGRESSDLG* progress_ = nullptr;

@@ -41,7 +41,8 @@ public:
     // "Power-cycle...": opens the dialog with this port ticked (0: none); OK starts the cycle.
     void openPowerCycle(int port);
     PowerCycle& powerCycle() { return cycle_; }
-    PowerCycleDialog* powerCycleDialog() const { return cycleDialog_; }
+    // Built when first opened.
+    PowerCycleDialog* powerCycleDialog();
 
 signals:
     // The operator asked for the power history of this port.

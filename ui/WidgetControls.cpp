@@ -15,6 +15,7 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcControls, "spanmon.controls")
 
@@ -58,9 +59,25 @@ void WidgetControls::add(int id, QWidget* widget)
     widgets_[id] = widget;
 }
 
+void WidgetControls::defer(std::function<void()> build)
+{
+    deferred_.push_back(std::move(build));
+}
+
+void WidgetControls::buildDeferred() const
+{
+    // The builders register their controls through their own reference to this object.
+    for (const auto& build : std::exchange(deferred_, {}))
+        build();
+}
+
 QWidget* WidgetControls::widget(int id) const
 {
     auto it = widgets_.find(id);
+    if (it == widgets_.end() && !deferred_.empty()) {
+        buildDeferred();
+        it = widgets_.find(id);
+    }
     if (it == widgets_.end() || !it->second) {
         qCWarning(lcControls) << "no control" << id;
         return nullptr;

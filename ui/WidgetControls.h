@@ -5,7 +5,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <map>
+#include <vector>
 
 class LampImages;
 
@@ -17,6 +19,10 @@ public:
     explicit WidgetControls(const LampImages& lamps) : lamps_(lamps) {}
 
     void add(int id, QWidget* widget);
+    // Controls the first paint does not need are built later: `build` registers them, and runs
+    // when buildDeferred() is called or when a control not yet registered is asked for.
+    void defer(std::function<void()> build);
+    void buildDeferred() const;
     QWidget* widget(int id) const;
     template <class T> T* get(int id) const { return qobject_cast<T*>(widget(id)); }
 
@@ -46,4 +52,5 @@ public:
 private:
     const LampImages& lamps_;
     std::map<int, QPointer<QWidget>> widgets_;
+    mutable std::vector<std::function<void()>> deferred_;
 };

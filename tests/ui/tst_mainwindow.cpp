@@ -6,6 +6,8 @@
 #include "ui/DialogFeedback.h"
 #include "ui/DialogUnits.h"
 #include "ui/HistoryView.h"
+#include "ui/Info.h"
+#include "ui/MyStatic.h"
 #include "ui/PortDescription.h"
 
 #include <QAccessible>
@@ -289,6 +291,57 @@ private slots:
         w.window.selectTab(0);
         QVERIFY(!portPage->isHidden());
         QVERIFY(infoPage->isHidden());
+    }
+
+    // The parametric page is not part of the first paint: it is built once that paint is done,
+    // or as soon as the program or the operator wants one of its controls.
+    void infoPageIsBuiltAfterTheFirstPaintOrWhenWanted()
+    {
+        {
+            Window w;
+            QVERIFY(!w.window.findChild<Info*>());
+            w.window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+            QTRY_VERIFY(w.window.findChild<Info*>());
+            QVERIFY(w.window.controls().widget(ctl::InfoPage)->isHidden());
+        }
+        {
+            Window w;
+            w.window.controls().setText(ctl::CurrentBase + 3, QStringLiteral("12"));
+            QCOMPARE(w.window.controls().get<MyStatic>(ctl::CurrentBase + 3)->text(), QStringLiteral("12"));
+            QCOMPARE(w.window.findChildren<Info*>().size(), 1);
+        }
+        {
+            Window w;
+            w.window.selectTab(1);
+            auto* page = w.window.findChild<Info*>();
+            QVERIFY(page);
+            QVERIFY(!page->isHidden());
+            QCOMPARE(page->geometry(), w.window.controls().widget(ctl::PortPage)->geometry());
+        }
+    }
+
+    // A lamp with the focus shows a dotted frame; without it, none.
+    void focusedLampShowsAFrame()
+    {
+        Window w;
+        w.window.show();
+        w.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        auto* lamp = w.window.controls().get<QLabel>(ctl::PortLampBase + 12);
+        auto blackOnTheEdge = [lamp] {
+            const QImage image = lamp->grab().toImage();
+            int black = 0;
+            for (int x = 0; x < image.width(); ++x)
+                black += image.pixelColor(x, 0) == Qt::black;
+            return black;
+        };
+        lamp->setFocus();
+        QTRY_VERIFY(lamp->hasFocus());
+        QVERIFY(blackOnTheEdge() > lamp->width() / 4);
+        w.window.controls().widget(ctl::SearchPoe)->setFocus();
+        QTRY_VERIFY(!lamp->hasFocus());
+        QCOMPARE(blackOnTheEdge(), 0);
     }
 
     void noSessionTimer3OnTheNetworkLinkReportsNoDevice()
