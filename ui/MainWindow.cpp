@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabBar>
 
@@ -222,7 +223,11 @@ void MainWindow::buildTabs()
     tabBar_->addTab(QStringLiteral("Port Description"));
     tabBar_->addTab(QStringLiteral("Parametric Information"));
     portPage_ = new PortDescription(context(), controls_, lamps_, tabControl_);
-    controls_.defer([this] { buildInfoPage(); });
+    // The controls may outlive the window, and be asked for while the program winds down.
+    controls_.defer([window = QPointer(this)] {
+        if (window)
+            window->buildInfoPage();
+    });
 }
 
 void MainWindow::buildInfoPage()
