@@ -43,11 +43,11 @@ QFont withCellHeight(const QString& family, int cellPixels, int weight)
 {
     // Each size tried loads a font engine, and the window asks for the same few fonts dozens
     // of times while it is built. Widgets live on one thread, so one cache serves them all.
-    awaitConfiguration();
     static QHash<QString, QFont> made;
     const QString key = QStringLiteral("%1/%2/%3").arg(family).arg(cellPixels).arg(weight);
     if (const auto found = made.constFind(key); found != made.cend())
         return *found;
+    awaitConfiguration();
     QFont font;
     font.setFamilies(withTwin(family));
     font.setWeight(static_cast<QFont::Weight>(weight));
