@@ -10,6 +10,8 @@
 
 #include <cmath>
 
+#include <unistd.h>
+
 namespace
 {
 
@@ -124,7 +126,8 @@ private slots:
         QCOMPARE(lines.size(), 6); // header, four rows, the empty rest after the last line end
         QCOMPARE(lines[0], Header);
         QCOMPARE(lines[5], QByteArray());
-        const QList<QByteArray> expected{",2,1234,48.1,25,8", ",1,0,0,0,0", ",1,15400,53.5,288,8", ",2,,48.2,,9"};
+        const QList<QByteArray> expected{",2,1234,48.1,25,8", ",1,0,0,0,0", ",1,15400,53.5,288,8",
+                                         ",2,,48.2,,9"};
         QDateTime last = before.addMSecs(-1);
         for (int i = 0; i < 4; ++i) {
             const QByteArray& line = lines[i + 1];
@@ -139,7 +142,8 @@ private slots:
             last = at;
         }
         // The clock runs 1000 times fast: 10 s of it lie between the two passes.
-        const QDateTime first = QDateTime::fromString(QString::fromLatin1(lines[1].left(24)), Qt::ISODateWithMs);
+        const QDateTime first =
+            QDateTime::fromString(QString::fromLatin1(lines[1].left(24)), Qt::ISODateWithMs);
         QVERIFY(first.msecsTo(last) >= TenSeconds);
     }
 
@@ -153,12 +157,19 @@ private slots:
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write(QByteArray(100000, 'x'));
         old.close();
+        // A second name for the old file sees it unchanged: the export writes a new file in its
+        // place rather than over it, so a failure half-way loses nothing.
+        const QString kept = dir.filePath(QStringLiteral("kept.csv"));
+        QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(kept).constData()), 0);
 
         QCOMPARE(history.exportCsv(path), QString()); // an empty history: the header alone
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), Header + '\n');
         file.close();
+        QFile keptFile(kept);
+        QVERIFY(keptFile.open(QIODevice::ReadOnly));
+        QCOMPARE(keptFile.readAll(), QByteArray(100000, 'x'));
 
         history.portRead(reading(7, 3500));
         QCOMPARE(history.exportCsv(path), QString());
@@ -171,7 +182,8 @@ private slots:
         QVERIFY(!QFile::exists(missing));
         QVERIFY(!history.exportCsv(dir.path()).isEmpty()); // a folder is no file
         QVERIFY(QDir(dir.path()).exists());
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"power.csv"}); // no temporary left
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 (QStringList{"kept.csv", "power.csv"})); // no temporary left
     }
 };
 

@@ -268,27 +268,32 @@ private slots:
         QVERIFY(rig.feedback.shown.isEmpty());
     }
 
-    // Lines go out as they are in the file, however long, and never with their line ends.
+    // Lines go out as they are in the file, however long, and never with their line ends; each
+    // address size has its own end record.
     void linesSentWhole_data()
     {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<QByteArray>("lineEnd");
-        QTest::newRow("S1, 16 data bytes, LF")
-            << QByteArray("S1131000000102030405060708090A0B0C0D0E0F64") << QByteArray("\n");
-        QTest::newRow("S3, 31 data bytes, CR LF")
+        QTest::addColumn<QByteArray>("end");
+        QTest::newRow("S1, 16 data bytes, LF, S9")
+            << QByteArray("S1131000000102030405060708090A0B0C0D0E0F64") << QByteArray("\n") << End;
+        QTest::newRow("S2, 4 data bytes, CR LF, S8")
+            << QByteArray("S20801000001020304EC") << QByteArray("\r\n") << QByteArray("S804000000FB");
+        QTest::newRow("S3, 31 data bytes, CR LF, S7")
             << QByteArray("S32400010000000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E09")
-            << QByteArray("\r\n");
+            << QByteArray("\r\n") << QByteArray("S70500000000FA");
     }
     void linesSentWhole()
     {
         QFETCH(QByteArray, line);
         QFETCH(QByteArray, lineEnd);
+        QFETCH(QByteArray, end);
         MidspanSimProcess sim;
         QVERIFY(sim.start({"--ports", "2", "--no-line-delay", "--restart-seconds", "0"}));
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
-        answerFileQuestion(rig, writeFile("line.s19", Header + lineEnd + line + lineEnd + End + lineEnd));
+        answerFileQuestion(rig, writeFile("line.s19", Header + lineEnd + line + lineEnd + end + lineEnd));
         sim.clearFrames();
         rig.click(ctl::FirmwareDownload);
         QTRY_COMPARE_WITH_TIMEOUT(rig.text(ctl::FirmwareRevision), QStringLiteral("2.7"), WaitMs);
@@ -396,7 +401,8 @@ private slots:
         sim.clearFrames();
         rig.click(ctl::FirmwareDownload);
         QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count(StatusRead) >= 2, WaitMs);
-        QVERIFY2(rig.feedback.shown.size() == 1, qPrintable(rig.feedback.texts().join(QStringLiteral(" | "))));
+        QVERIFY2(rig.feedback.shown.size() == 1,
+                 qPrintable(rig.feedback.texts().join(QStringLiteral(" | "))));
         QCOMPARE(rig.feedback.shown[0].title, title);
         const QString shown = rig.feedback.shown[0].text;
         QVERIFY2(shown.startsWith(text) && shown.endsWith(reason), qPrintable(shown));

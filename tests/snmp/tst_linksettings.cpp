@@ -134,6 +134,9 @@ void tst_LinkSettings::ok_data()
         << true << with({{6, "privpas"}}) << false << false << true
         << QStringList{"'PrivPassword' must have at least 8 characters !!"} << PrivPassword << false << 0 << 0
         << false << false;
+    QTest::newRow("SNMPv3 pass phrases of 8 characters")
+        << true << with({{5, "authpas8"}, {6, "privpas8"}}) << false << false << true << none << 0 << true
+        << 20 << 20 << false << false;
     QTest::newRow("SNMPv3 empty before short")
         << true << with({{5, "a"}, {6, ""}}) << false << false << true
         << QStringList{"Can not find 'PrivPassword' !!"} << PrivPassword << false << 0 << 0 << false << false;

@@ -48,9 +48,9 @@ QStringList simOptions(const QString& address)
             "--v3-user",
             "midspan",
             "--v3-auth",
-            "auth-pass",
+            "auth-pas", // pass phrases of the shortest length SNMPv3 allows
             "--v3-priv",
-            "priv-pass",
+            "priv-pas",
             "--ports",
             "4",
             "--steady"};
@@ -115,7 +115,7 @@ private slots:
 
 private:
     void useV2c(const QString& address, const QString& writeCommunity = "wr-comm");
-    void useV3(const QString& address, const QString& authPassphrase = "auth-pass");
+    void useV3(const QString& address, const QString& authPassphrase = "auth-pas");
     // Releases the worker and waits for its result; false when none came in time.
     bool exchange(std::chrono::milliseconds timeout = 10s);
     bool startDebianAgent(const QString& program);
@@ -205,7 +205,7 @@ void tst_SnmpWorker::useV3(const QString& address, const QString& authPassphrase
     job.jobAddress = address;
     job.jobUser = "midspan";
     job.jobAuthPassword = authPassphrase;
-    job.jobPrivPassword = "priv-pass";
+    job.jobPrivPassword = "priv-pas";
     job.jobUseV3 = true;
 }
 
@@ -407,6 +407,7 @@ void tst_SnmpWorker::correctedPassPhraseWorks_data()
     QTest::newRow("at the next search") << false << "wrong-pass";
     QTest::newRow("within a session") << true << "wrong-pass";
     QTest::newRow("after one too short for a key") << false << "short";
+    QTest::newRow("after one a character short for a key") << false << "auth-pa";
 }
 
 void tst_SnmpWorker::correctedPassPhraseWorks()
@@ -424,7 +425,7 @@ void tst_SnmpWorker::correctedPassPhraseWorks()
     QCOMPARE(state_.networkFailures, 1);
     QCOMPARE(state_.responseText, "");
 
-    useV3(agentA, "auth-pass");
+    useV3(agentA, "auth-pas");
     QVERIFY(exchange());
     QCOMPARE(state_.networkFailures, 0);
     QCOMPARE(state_.responseText, "POE528U-480-24-N");

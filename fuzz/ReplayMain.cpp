@@ -1,0 +1,48 @@
+// Runs a fuzz target once on each input, without libFuzzer: the test command replays the
+// corpus kept in the repository, so that an input that once broke a parser stays tried on every
+// build, compiler and sanitizer alike.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+int main(int argc, char** argv)
+{
+    namespace fs = std::filesystem;
+    std::vector<fs::path> inputs;
+    for (int i = 1; i < argc; ++i) {
+        if (!fs::is_directory(argv[i])) {
+            inputs.emplace_back(argv[i]);
+            continue;
+        }
+        for (const auto& entry : fs::directory_iterator(argv[i]))
+            if (entry.is_regular_file())
+                inputs.push_back(entry.path());
+    }
+    if (inputs.empty()) {
+        std::fprintf(stderr, "usage: %s CORPUS-FOLDER-OR-FILE...: no inputs found\n", argv[0]);
+        return 2;
+    }
+    std::sort(inputs.begin(), inputs.end());
+    for (const fs::path& path : inputs) {
+        std::ifstream file(path, std::ios::binary);
+        if (!file) {
+            std::fprintf(stderr, "%s: cannot read\n", path.c_str());
+            return 1;
+        }
+        const std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        // A buffer of exactly the input's size, as libFuzzer gives, so a read past its end is caught.
+        const auto data = std::make_unique<std::uint8_t[]>(bytes.size());
+        std::copy(bytes.begin(), bytes.end(), data.get());
+        std::fprintf(stderr, "%s\n", path.filename().c_str());
+        LLVMFuzzerTestOneInput(data.get(), bytes.size());
+    }
+    std::printf("%zu inputs replayed\n", inputs.size());
+    return 0;
+}
