@@ -18,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
-#include <QUrlQuery>
 
 #include <algorithm>
 #include <array>
@@ -451,7 +450,7 @@ scrape_configs:
             .arg(target(Small), "midspanPortDescription", hexText("Renamed"));
     QCOMPARE(awaitQuery(port, renamed, {target(Small) + " port 1 1"}),
              QStringList{target(Small) + " port 1 1"});
-    QTest::qWait(2000); // two more scrapes
+    // The scrape that brought the new description brought the port's power with it.
     QCOMPARE(query(port, QString("count(count_over_time(midspanPortPowerWatts%1[1h]))").arg(portOne)),
              QStringList{" 1"});
     QCOMPARE(query(port, QString("count(count_over_time(midspanPortDescription%1[1h]))").arg(portOne)),
