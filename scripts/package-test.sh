@@ -82,9 +82,15 @@ expected_programs=$(
 /usr/share/man/man1/spanmon.1.gz
 /usr/share/metainfo/org.spanmon.Ethfind.metainfo.xml
 /usr/share/metainfo/org.spanmon.Spanmon.metainfo.xml
+/usr/share/snmp/mibs/SPANMON-MIDSPAN-MIB.txt
+/usr/share/spanmon/monitoring/alertmanager-example.yml
+/usr/share/spanmon/monitoring/generator.yml
+/usr/share/spanmon/monitoring/snmp-0.23-and-later.yml
 /usr/share/spanmon/monitoring/snmp.yml
 /usr/share/spanmon/monitoring/spanmon-budgets.yml
+/usr/share/spanmon/monitoring/spanmon-dashboard.json
 /usr/share/spanmon/monitoring/spanmon-rules.yml
+/usr/share/spanmon/monitoring/spanmon-targets.yml
 /usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/spanmon/spanmon-history.so
 /usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/spanmon/spanmon-snmp.so
 EOF
@@ -148,8 +154,8 @@ prints "--count" "${headless[@]}" /usr/bin/module-sim --help || fail "module-sim
 
 step "the monitoring files where the README says, accepted by Debian's exporter and promtool"
 monitoring=$(sed -n '/^## Monitoring many midspans/,/^## /p' README.md |
-    grep -o '/usr/share/spanmon/monitoring/[A-Za-z0-9._-]*' | sort -u)
-[ "$monitoring" = "$(files "$programs_deb" | grep '^/usr/share/spanmon/monitoring/')" ] ||
+    grep -o -E '/usr/share/(spanmon/monitoring|snmp/mibs)/[A-Za-z0-9._-]*[A-Za-z0-9]' | sort -u)
+[ "$monitoring" = "$(files "$programs_deb" | grep -E '^/usr/share/(spanmon/monitoring|snmp/mibs)/')" ] ||
     fail "the README names other monitoring files than the package holds: $monitoring"
 for file in $monitoring; do
     [ -f "$file" ] || fail "$file is not installed"
@@ -158,6 +164,8 @@ prometheus-snmp-exporter --dry-run --config.file=/usr/share/spanmon/monitoring/s
     { cat "$work/exporter.log" >&2; fail "the exporter refuses the installed snmp.yml"; }
 promtool check rules /usr/share/spanmon/monitoring/spanmon-rules.yml /usr/share/spanmon/monitoring/spanmon-budgets.yml \
     >"$work/promtool.log" 2>&1 || { cat "$work/promtool.log" >&2; fail "promtool refuses the installed rules"; }
+amtool check-config /usr/share/spanmon/monitoring/alertmanager-example.yml >"$work/amtool.log" 2>&1 ||
+    { cat "$work/amtool.log" >&2; fail "amtool refuses the installed Alertmanager example"; }
 
 step "a normal user"
 id "$user" >/dev/null 2>&1 && userdel --force --remove "$user"

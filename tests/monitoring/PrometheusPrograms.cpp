@@ -20,9 +20,24 @@ QString exporterConfig()
     return QDir(MONITORING_DIR).filePath("snmp.yml");
 }
 
+QString newFormatConfig()
+{
+    return QDir(MONITORING_DIR).filePath("snmp-0.23-and-later.yml");
+}
+
 QString rulesFile()
 {
     return QDir(MONITORING_DIR).filePath("spanmon-rules.yml");
+}
+
+QString budgetsFile()
+{
+    return QDir(MONITORING_DIR).filePath("spanmon-budgets.yml");
+}
+
+QString dashboardFile()
+{
+    return QDir(MONITORING_DIR).filePath("spanmon-dashboard.json");
 }
 
 quint16 freeTcpPort(const QString& address)
@@ -143,13 +158,12 @@ bool ServerProcess::start(const QString& program, const QStringList& arguments, 
     return false;
 }
 
-bool startExporter(ServerProcess& exporter, const QString& address, quint16 port)
+bool startExporter(ServerProcess& exporter, const QString& address, quint16 port, const QString& config)
 {
     const QString listen = address + ':' + QString::number(port);
-    return exporter.start(
-        exporterProgram,
-        {"--config.file=" + exporterConfig(), "--web.listen-address=" + listen, "--log.level=warn"},
-        QUrl("http://" + listen + "/"));
+    return exporter.start(exporterProgram,
+                          {"--config.file=" + config, "--web.listen-address=" + listen, "--log.level=warn"},
+                          QUrl("http://" + listen + "/"));
 }
 
 QUrl scrapeUrl(const QString& exporterAddress, quint16 exporterPort, const QString& module,

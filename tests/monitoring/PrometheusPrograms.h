@@ -17,9 +17,13 @@ namespace monitoring
 inline const QString exporterProgram = QStringLiteral("prometheus-snmp-exporter");
 inline const QString prometheusProgram = QStringLiteral("prometheus");
 
-// The exporter's configuration with the midspan modules.
+// The exporter's configuration with the midspan modules (0.21 format), the same in the format of
+// 0.23 and later, and the other files under monitoring/.
 QString exporterConfig();
+QString newFormatConfig();
 QString rulesFile();
+QString budgetsFile();
+QString dashboardFile();
 
 // A port nobody listens on at that address now, found by binding port 0.
 quint16 freeTcpPort(const QString& address);
@@ -58,8 +62,9 @@ private:
     QString error_;
 };
 
-// The exporter with the midspan modules, listening on address:port.
-bool startExporter(ServerProcess& exporter, const QString& address, quint16 port);
+// The exporter with the given configuration, listening on address:port.
+bool startExporter(ServerProcess& exporter, const QString& address, quint16 port,
+                   const QString& config = exporterConfig());
 
 // The exporter's URL for one scrape of a midspan.
 QUrl scrapeUrl(const QString& exporterAddress, quint16 exporterPort, const QString& module,

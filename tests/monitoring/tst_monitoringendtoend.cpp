@@ -1,20 +1,23 @@
 // Many midspans through Debian's SNMP exporter and Prometheus: two simulated midspans (24 and 8
-// ports) on this program's loopback addresses, the exporter with monitoring/snmp.yml, and
-// Prometheus with monitoring/spanmon-rules.yml, all started here. What the midspans hold is read
-// from their control sockets.
+// ports) and a silent address on this program's loopback addresses, the exporter with
+// monitoring/snmp.yml and with monitoring/snmp-0.23-and-later.yml turned back into the 0.21 format,
+// and Prometheus with the rules, the example budgets and the dashboard's queries, all started here.
+// What the midspans hold is read from their control sockets.
 #include "MidspanSimProcess.h"
 #include "PrometheusPrograms.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
-#include <QUrlQuery>
 
 #include <algorithm>
 #include <array>
@@ -37,31 +40,40 @@ const QStringList Credentials{"--read-community", "public",           "--v3-user
 // The lamp of each status code: 8 connected; 1 to 5 and 9 detecting; 0, 6, 7 and above 9 disabled
 // or error. Ports 1 to 13 of the big midspan report codes 0 to 12.
 const std::array<const char*, 13> LampStates{
-    "disabled_or_error", // 0
-    "detecting",         // 1
-    "detecting",         // 2
-    "detecting",         // 3
-    "detecting",         // 4
-    "detecting",         // 5
-    "disabled_or_error", // 6
-    "disabled_or_error", // 7
-    "connected",         // 8
-    "detecting",         // 9
-    "disabled_or_error", // 10
-    "disabled_or_error", // 11
-    "disabled_or_error", // 12
+    "DisabledOrError", // 0
+    "Detecting",       // 1
+    "Detecting",       // 2
+    "Detecting",       // 3
+    "Detecting",       // 4
+    "Detecting",       // 5
+    "DisabledOrError", // 6
+    "DisabledOrError", // 7
+    "Connected",       // 8
+    "Detecting",       // 9
+    "DisabledOrError", // 10
+    "DisabledOrError", // 11
+    "DisabledOrError", // 12
 };
+
+// A port description in Latin-1, as the CLI and the window write it: not UTF-8.
+const QByteArray Latin1Description("Caf\xe9 1");
 
 QString number(double value)
 {
     return QString::number(value, 'g', 12);
 }
 
-// What the test compares for one port: its description, then power (mW), voltage (V), current
-// (mA), detection resistance (ohm), status code, lamp state, admin state and legacy detection.
+// How the exporter renders a description: hex of its bytes, nothing for none.
+QString hexText(const QByteArray& bytes)
+{
+    return bytes.isEmpty() ? QString() : "0x" + QString::fromLatin1(bytes.toHex().toUpper());
+}
+
+// What the test compares for one port: its description, then power (W), voltage (V), current
+// (A), detection resistance (ohm), status code, lamp state, admin state and legacy detection.
 QString portLine(int port, const QString& description, const QStringList& figures)
 {
-    return QString("port %1 \"%2\": %3 mW, %4 V, %5 mA, %6 ohm, status %7 %8, %9, legacy %10")
+    return QString("port %1 \"%2\": %3 W, %4 V, %5 A, %6 ohm, status %7 %8, %9, legacy %10")
         .arg(port)
         .arg(description)
         .arg(figures.value(0), figures.value(1), figures.value(2), figures.value(3), figures.value(4),
@@ -80,24 +92,30 @@ private slots:
     void scrapeMatchesMidspan();
     void silentAddressFailsScrape_data();
     void silentAddressFailsScrape();
-    void prometheusSumsPowerPerUnit();
+    void prometheusServesDashboard();
 
 private:
     MidspanSimProcess& sim(const QString& address) { return address == Big ? big_ : small_; }
     QString target(const QString& address) const;
     // One line per port, as the midspan's control socket tells it.
     QStringList expectedPorts(MidspanSimProcess& midspan);
-    // The same lines from a scrape; the state is the state series that read 1.
+    // The same lines from a scrape; the lamp is the lamp series that read 1.
     QStringList scrapedPorts(const QList<Sample>& samples, int ports);
-    // Total power per unit ("127.0.60.1:port 67500") from a Prometheus query.
-    QStringList queryTotals(quint16 prometheusPort, const QString& query);
+    // "instance port value" per series of a Prometheus query, sorted; the port only where the
+    // series has one.
+    QStringList query(quint16 prometheusPort, const QString& expression);
+    // Waits until query() gives expected, up to a minute, and tells what it gave.
+    QStringList awaitQuery(quint16 prometheusPort, const QString& expression, const QStringList& expected);
 
     MidspanSimProcess big_;
     MidspanSimProcess small_;
     QUdpSocket silent_;
     QMap<QString, quint16> snmpPorts_;
+    QTemporaryDir dir_;
     ServerProcess exporter_;
+    ServerProcess newFormatExporter_; // with the 0.23 file turned back into the 0.21 format
     quint16 exporterPort_ = 0;
+    quint16 newFormatExporterPort_ = 0;
 };
 
 void tst_MonitoringEndToEnd::initTestCase()
@@ -124,7 +142,7 @@ void tst_MonitoringEndToEnd::initTestCase()
                                     false),
                  qPrintable(sim(address).errorText()));
     }
-    // Every status code up to 12, and descriptions that need escaping in the exposition.
+    // Every status code up to 12, and descriptions with bytes that need care in the exposition.
     for (int p = 1; p <= 13; ++p) {
         QCOMPARE(big_.control(QString("set port %1 enabled 1").arg(p).toUtf8()), QByteArray("ok"));
         QCOMPARE(big_.control(QString("set port %1 status %2").arg(p).arg(p - 1).toUtf8()), QByteArray("ok"));
@@ -132,15 +150,27 @@ void tst_MonitoringEndToEnd::initTestCase()
     for (const char* command :
          {"set system firmware 0x47", "set system hardware 0x1B", "set system description Rack A",
           "set port 2 description Cam \"A\"", "set port 14 description Door\\1", "set port 24 power 29999",
-          "set port 6 legacy 1"})
+          "set port 6 legacy 1", "set port 7 current 5"})
         QCOMPARE(big_.control(command), QByteArray("ok"));
     for (const char* command : {"set system description Rack B", "set port 1 description AP 1",
                                 "set port 8 enabled 1", "set port 8 status 8", "set port 8 power 15400",
-                                "set port 8 voltage 523", "set port 8 current 294"})
+                                "set port 8 voltage 523", "set port 8 current 294", "set port 2 power 50"})
         QCOMPARE(small_.control(command), QByteArray("ok"));
+    QCOMPARE(small_.control("set port 3 description " + Latin1Description), QByteArray("ok"));
 
     exporterPort_ = freeTcpPort(Servers);
     QVERIFY2(startExporter(exporter_, Servers, exporterPort_), qPrintable(exporter_.errorText()));
+
+    QVERIFY(dir_.isValid());
+    QProcess convert;
+    convert.setStandardOutputFile(dir_.filePath("snmp-0.21.yml"));
+    convert.start("/usr/bin/python3", {QFINDTESTDATA("exporter-formats.py"), "to-0.21", newFormatConfig()});
+    QVERIFY(convert.waitForFinished(30000));
+    QVERIFY2(convert.exitCode() == 0, convert.readAllStandardError().constData());
+    newFormatExporterPort_ = freeTcpPort(Servers);
+    QVERIFY2(
+        startExporter(newFormatExporter_, Servers, newFormatExporterPort_, dir_.filePath("snmp-0.21.yml")),
+        qPrintable(newFormatExporter_.errorText()));
 }
 
 QString tst_MonitoringEndToEnd::target(const QString& address) const
@@ -157,11 +187,11 @@ QStringList tst_MonitoringEndToEnd::expectedPorts(MidspanSimProcess& midspan)
             return midspan.control(QString("get port %1 %2").arg(p).arg(name).toUtf8()).toDouble();
         };
         const int status = int(field("status"));
-        // Control units: 0.1 V and 2 ohm.
-        lines << portLine(p, midspan.command(QString("get port %1 description").arg(p)),
-                          {number(field("power")), number(field("voltage") / 10), number(field("current")),
-                           number(field("resistance") * 2), number(status),
-                           status < int(LampStates.size()) ? LampStates.at(status) : "disabled_or_error",
+        // Control units: mW, 0.1 V, mA and 2 ohm.
+        lines << portLine(p, hexText(midspan.control(QString("get port %1 description").arg(p).toUtf8())),
+                          {number(field("power") / 1000), number(field("voltage") / 10),
+                           number(field("current") / 1000), number(field("resistance") * 2), number(status),
+                           status < int(LampStates.size()) ? LampStates.at(status) : "DisabledOrError",
                            field("enabled") == 1 ? "enabled" : "disabled",
                            field("legacy") == 1 ? "on" : "off"});
     }
@@ -173,11 +203,11 @@ QStringList tst_MonitoringEndToEnd::scrapedPorts(const QList<Sample>& samples, i
     QMap<QString, const Sample*> series; // "name [state] port"
     for (const Sample& sample : samples) {
         QString key = sample.name;
-        for (const char* stateLabel : {"spanmon_port_admin_state", "spanmon_port_legacy_detection"}) {
+        for (const char* stateLabel : {"midspanPortAdminState", "midspanPortLegacyDetection"}) {
             if (sample.labels.contains(stateLabel))
                 key += ' ' + sample.labels.value(stateLabel);
         }
-        series.insert(key + ' ' + sample.labels.value("port"), &sample);
+        series.insert(key + ' ' + sample.labels.value("midspanPortIndex"), &sample);
     }
     QStringList lines;
     for (int p = 1; p <= ports; ++p) {
@@ -187,19 +217,18 @@ QStringList tst_MonitoringEndToEnd::scrapedPorts(const QList<Sample>& samples, i
             return sample ? number(sample->value) : QStringLiteral("missing");
         };
         const auto isOne = [&](const QString& key) { return value(key) == "1"; };
-        QStringList states;
-        for (const char* state : {"connected", "detecting", "disabled_or_error"}) {
-            if (isOne(QString("spanmon_port_status_") + state))
-                states << state;
+        QStringList lamps;
+        for (const char* lamp : {"Connected", "Detecting", "DisabledOrError"}) {
+            if (isOne(QString("midspanPortStatus") + lamp))
+                lamps << lamp;
         }
-        const Sample* power = series.value("spanmon_port_power_milliwatts " + port);
-        lines << portLine(p, power ? power->labels.value("description") : "missing",
-                          {value("spanmon_port_power_milliwatts"), value("spanmon_port_voltage_volts"),
-                           value("spanmon_port_current_milliamperes"),
-                           value("spanmon_port_detection_resistance_ohms"), value("spanmon_port_status"),
-                           states.join('+'),
-                           isOne("spanmon_port_admin_state enabled") ? "enabled" : "disabled",
-                           isOne("spanmon_port_legacy_detection on") ? "on" : "off"});
+        const Sample* description = series.value("midspanPortDescription " + port);
+        lines << portLine(p, description ? description->labels.value("midspanPortDescription") : "missing",
+                          {value("midspanPortPowerWatts"), value("midspanPortVoltageVolts"),
+                           value("midspanPortCurrentAmperes"), value("midspanPortResistanceOhms"),
+                           value("midspanPortStatus"), lamps.join('+'),
+                           isOne("midspanPortAdminState enabled") ? "enabled" : "disabled",
+                           isOne("midspanPortLegacyDetection on") ? "on" : "off"});
     }
     return lines;
 }
@@ -207,45 +236,54 @@ QStringList tst_MonitoringEndToEnd::scrapedPorts(const QList<Sample>& samples, i
 void tst_MonitoringEndToEnd::scrapeMatchesMidspan_data()
 {
     QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("newFormat");
     QTest::addColumn<QString>("module");
-    QTest::addColumn<QStringList>("unit"); // the labels of spanmon_unit_info
+    QTest::addColumn<QStringList>("unit"); // identity, firmware, hardware, ports, description
 
-    const QStringList big{"Rack A", "4.7", "3.3", "POE528U-480-24-N", "24"};
-    const QStringList small{"Rack B", "2.3", "1.2", "POE914U-8HP", "8"};
-    QTest::newRow("24 ports, v2c") << Big << "spanmon_v2c" << big;
-    QTest::newRow("24 ports, SNMPv3") << Big << "spanmon_v3" << big;
-    QTest::newRow("8 ports, v2c") << Small << "spanmon_v2c" << small;
-    QTest::newRow("8 ports, SNMPv3") << Small << "spanmon_v3" << small;
+    const QStringList big{"POE528U-480-24-N", "4.7", "3.3", "24", hexText("Rack A")};
+    const QStringList small{"POE914U-8HP", "2.3", "1.2", "8", hexText("Rack B")};
+    QTest::newRow("24 ports, v2c") << Big << false << "spanmon_v2c" << big;
+    QTest::newRow("24 ports, SNMPv3") << Big << false << "spanmon_v3" << big;
+    QTest::newRow("8 ports, Latin-1 description, v2c") << Small << false << "spanmon_v2c" << small;
+    QTest::newRow("8 ports, Latin-1 description, SNMPv3") << Small << false << "spanmon_v3" << small;
+    QTest::newRow("0.23 file, 24 ports, SNMPv3") << Big << true << "spanmon_v3" << big;
+    QTest::newRow("0.23 file, 8 ports, v2c") << Small << true << "spanmon_v2c" << small;
 }
 
-// Every port's figures, status and lamp state, and the unit's identity, as the midspan holds them.
+// A whole scrape (HTTP 200) in watts, volts, amperes and ohms: every port's figures, status, lamp
+// and description, and the unit's identity, as the midspan holds them, a Latin-1 description
+// included; the same from the 0.23 file.
 void tst_MonitoringEndToEnd::scrapeMatchesMidspan()
 {
     QFETCH(QString, address);
+    QFETCH(bool, newFormat);
     QFETCH(QString, module);
     QFETCH(QStringList, unit);
 
-    const HttpReply reply = httpGet(scrapeUrl(Servers, exporterPort_, module, target(address)), 30s);
-    QVERIFY2(reply.status == 200, qPrintable(reply.error + '\n' + reply.body));
+    const quint16 port = newFormat ? newFormatExporterPort_ : exporterPort_;
+    const HttpReply reply = httpGet(scrapeUrl(Servers, port, module, target(address)), 30s);
+    QVERIFY2(reply.status == 200,
+             qPrintable(QString::number(reply.status) + reply.error + '\n' + reply.body));
     const QList<Sample> samples = parseExposition(reply.body);
 
     const QStringList expected = expectedPorts(sim(address));
     QCOMPARE(scrapedPorts(samples, int(expected.size())), expected);
     // No series for ports the midspan does not have.
-    const qsizetype powerSeries = std::count_if(samples.cbegin(), samples.cend(), [](const Sample& s) {
-        return s.name == "spanmon_port_power_milliwatts";
-    });
+    const qsizetype powerSeries = std::count_if(
+        samples.cbegin(), samples.cend(), [](const Sample& s) { return s.name == "midspanPortPowerWatts"; });
     QCOMPARE(powerSeries, expected.size());
 
-    QStringList info;
+    QMap<QString, QString> scalars;
     for (const Sample& sample : samples) {
-        if (sample.name == "spanmon_unit_info")
-            info << QStringList{sample.labels.value("description"), sample.labels.value("firmware"),
-                                sample.labels.value("hardware"),    sample.labels.value("model"),
-                                sample.labels.value("ports"),       number(sample.value)}
-                        .join('|');
+        if (sample.name == "midspanPortCount")
+            scalars.insert(sample.name, number(sample.value));
+        else if (sample.labels.size() == 1 && sample.labels.contains(sample.name))
+            scalars.insert(sample.name, sample.labels.value(sample.name));
     }
-    QCOMPARE(info, QStringList{(unit + QStringList{"1"}).join('|')});
+    QCOMPARE((QStringList{scalars.value("midspanIdentity"), scalars.value("midspanFirmwareRevision"),
+                          scalars.value("midspanHardwareRevision"), scalars.value("midspanPortCount"),
+                          scalars.value("midspanSystemDescription")}),
+             unit);
 }
 
 void tst_MonitoringEndToEnd::silentAddressFailsScrape_data()
@@ -265,56 +303,68 @@ void tst_MonitoringEndToEnd::silentAddressFailsScrape()
     QVERIFY2(reply.body.contains("timeout"), reply.body.constData());
 }
 
-QStringList tst_MonitoringEndToEnd::queryTotals(quint16 prometheusPort, const QString& query)
+QStringList tst_MonitoringEndToEnd::query(quint16 prometheusPort, const QString& expression)
 {
     QUrl url("http://" + Servers + ':' + QString::number(prometheusPort) + "/api/v1/query");
-    QUrlQuery parameters;
-    parameters.addQueryItem("query", query);
-    url.setQuery(parameters);
+    // Encoded whole: a "+" left as it is would reach Prometheus as a blank.
+    url.setQuery("query=" + QString::fromLatin1(QUrl::toPercentEncoding(expression)));
     const HttpReply reply = httpGet(url, 10s);
-    QStringList totals;
+    QStringList series;
     const QJsonArray result = QJsonDocument::fromJson(reply.body)["data"]["result"].toArray();
-    for (const QJsonValue& entry : result)
-        totals << entry["metric"]["instance"].toString() + ' ' + entry["value"][1].toString();
-    totals.sort();
-    return totals;
+    for (const QJsonValue& entry : result) {
+        const QJsonObject metric = entry["metric"].toObject();
+        QString line = metric["instance"].toString();
+        if (metric.contains("midspanPortIndex"))
+            line += " port " + metric["midspanPortIndex"].toString();
+        // Sums in floating point: to 12 digits, as the figures from the midspans.
+        series << line + ' ' + number(entry["value"][1].toString().toDouble());
+    }
+    series.sort();
+    return series;
 }
 
-// Prometheus scrapes both midspans through the exporter, one in v2c and one in SNMPv3, as the
-// README's job does; total power per unit, by the README's query and by the recording rule, equals
-// the sum of the ports' power in each midspan.
-void tst_MonitoringEndToEnd::prometheusSumsPowerPerUnit()
+QStringList tst_MonitoringEndToEnd::awaitQuery(quint16 prometheusPort, const QString& expression,
+                                               const QStringList& expected)
 {
-    QStringList expected;
-    for (const QString& address : {Big, Small}) {
-        double sum = 0;
-        const int ports = sim(address).command("get system ports").toInt();
-        for (int p = 1; p <= ports; ++p)
-            sum += sim(address).control(QString("get port %1 power").arg(p).toUtf8()).toDouble();
-        expected << target(address) + ' ' + number(sum);
-    }
-    expected.sort();
+    // The first scrapes and rule evaluations come within a few intervals.
+    QStringList series;
+    const QDeadlineTimer deadline(60s);
+    while ((series = query(prometheusPort, expression)) != expected && !deadline.hasExpired())
+        QTest::qWait(200);
+    return series;
+}
 
-    QTemporaryDir dir;
-    QFile config(dir.filePath("prometheus.yml"));
+// Prometheus scrapes the midspans of the example targets file through the exporter with the
+// README's job, with the rules and example budgets: every query of the dashboard returns the
+// series its panel shows, as the midspans hold them; a renamed port keeps its power series.
+void tst_MonitoringEndToEnd::prometheusServesDashboard()
+{
+    // The example's midspans become the test's: two read with the community, one as the user.
+    QFile example(QDir(QFileInfo(exporterConfig()).path()).filePath("spanmon-targets.yml"));
+    QVERIFY(example.open(QIODevice::ReadOnly));
+    QByteArray targets = example.readAll();
+    targets.replace("192.168.1.20", target(Big).toUtf8())
+        .replace("192.168.1.21", target(Silent).toUtf8())
+        .replace("192.168.1.30", target(Small).toUtf8());
+    QFile targetsFile(dir_.filePath("targets.yml"));
+    QVERIFY(targetsFile.open(QIODevice::WriteOnly));
+    targetsFile.write(targets);
+    targetsFile.close();
+
+    QFile config(dir_.filePath("prometheus.yml"));
     QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write(
-        QString(R"(global:
+    config.write(QString(R"(global:
   scrape_interval: 1s
   scrape_timeout: 1s
   evaluation_interval: 1s
 rule_files:
 - %1
+- %2
 scrape_configs:
 - job_name: spanmon
   metrics_path: /snmp
-  static_configs:
-  - targets: ['%2']
-    labels:
-      __param_module: spanmon_v2c
-  - targets: ['%3']
-    labels:
-      __param_module: spanmon_v3
+  file_sd_configs:
+  - files: ['%3']
   relabel_configs:
   - source_labels: [__address__]
     target_label: __param_target
@@ -323,28 +373,88 @@ scrape_configs:
   - target_label: __address__
     replacement: %4
 )")
-            .arg(rulesFile(), target(Big), target(Small), Servers + ':' + QString::number(exporterPort_))
-            .toUtf8());
+                     .arg(rulesFile(), budgetsFile(), targetsFile.fileName(),
+                          Servers + ':' + QString::number(exporterPort_))
+                     .toUtf8());
     config.close();
 
     const quint16 port = freeTcpPort(Servers);
     ServerProcess prometheus;
     QVERIFY2(prometheus.start(
                  prometheusProgram,
-                 {"--config.file=" + config.fileName(), "--storage.tsdb.path=" + dir.filePath("data"),
+                 {"--config.file=" + config.fileName(), "--storage.tsdb.path=" + dir_.filePath("data"),
                   "--web.listen-address=" + Servers + ':' + QString::number(port), "--log.level=warn"},
                  QUrl("http://" + Servers + ':' + QString::number(port) + "/-/ready")),
              qPrintable(prometheus.errorText()));
 
-    for (const QString& query : {QStringLiteral("sum by (instance) (spanmon_port_power_milliwatts)"),
-                                 QStringLiteral("instance:spanmon_port_power_milliwatts:sum")}) {
-        // The first scrapes and rule evaluations come within a few intervals.
-        QStringList totals;
-        const QDeadlineTimer deadline(60s);
-        while ((totals = queryTotals(port, query)) != expected && !deadline.hasExpired())
-            QTest::qWait(200);
-        QCOMPARE(totals, expected);
+    // What each panel should show, from the midspans' control sockets.
+    QStringList totals, budgets, power, lamps, inError;
+    for (const QString& address : {Big, Small}) {
+        double sum = 0;
+        const int ports = sim(address).command("get system ports").toInt();
+        for (int p = 1; p <= ports; ++p) {
+            const auto field = [&](const char* name) {
+                return sim(address).control(QString("get port %1 %2").arg(p).arg(name).toUtf8()).toInt();
+            };
+            const QString series = target(address) + " port " + QString::number(p) + ' ';
+            const int status = field("status");
+            const QString lamp = status < int(LampStates.size()) ? LampStates.at(status) : "DisabledOrError";
+            sum += field("power");
+            power << series + number(field("power") / 1000.0);
+            lamps << series + (lamp == "Connected" ? "2" : lamp == "Detecting" ? "1" : "0");
+            if (lamp == "DisabledOrError" && field("enabled") == 1)
+                inError << series + QString::number(status);
+        }
+        totals << target(address) + ' ' + number(sum / 1000);
+        // The example budgets by model: 480 W and 120 W.
+        budgets << target(address) + (address == Big ? " 480" : " 120");
     }
+    for (QStringList* list : {&totals, &budgets, &power, &lamps, &inError})
+        list->sort();
+    QVERIFY(!inError.isEmpty());
+
+    // Panel title and query number: the series expected.
+    QMap<QString, QStringList> expected{
+        {"Total power per unit against its budget 0", totals},
+        {"Total power per unit against its budget 1", budgets},
+        {"Power per port 0", power},
+        {"Lamps 0", lamps},
+        {"Ports in error 0", inError},
+        {"Units down 0", {target(Silent) + " 0"}},
+    };
+    QFile dashboardJson(dashboardFile());
+    QVERIFY(dashboardJson.open(QIODevice::ReadOnly));
+    const QJsonObject dashboard = QJsonDocument::fromJson(dashboardJson.readAll()).object();
+    QStringList panelsSeen;
+    for (const QJsonValue& panel : dashboard["panels"].toArray()) {
+        const QJsonArray targetsOfPanel = panel["targets"].toArray();
+        for (qsizetype i = 0; i < targetsOfPanel.size(); ++i) {
+            const QString key = panel["title"].toString() + ' ' + QString::number(i);
+            panelsSeen << key;
+            // The unit selector set to all units.
+            const QString expression = targetsOfPanel.at(i)["expr"].toString().replace("$instance", ".*");
+            const QStringList series = awaitQuery(port, expression, expected.value(key));
+            QVERIFY2(series == expected.value(key),
+                     qPrintable(key + ": " + expression + "\ngave: " + series.join(", ") +
+                                "\nexpected: " + expected.value(key).join(", ")));
+        }
+    }
+    panelsSeen.sort();
+    QCOMPARE(panelsSeen, expected.keys());
+
+    // Renaming a port changes its description series alone: its power series goes on as one.
+    const QString portOne = QString("{instance=\"%1\",midspanPortIndex=\"1\"}").arg(target(Small));
+    QCOMPARE(small_.control("set port 1 description Renamed"), QByteArray("ok"));
+    const QString renamed =
+        QString("midspanPortDescription{instance=\"%1\",midspanPortIndex=\"1\",%2=\"%3\"}")
+            .arg(target(Small), "midspanPortDescription", hexText("Renamed"));
+    QCOMPARE(awaitQuery(port, renamed, {target(Small) + " port 1 1"}),
+             QStringList{target(Small) + " port 1 1"});
+    // The scrape that brought the new description brought the port's power with it.
+    QCOMPARE(query(port, QString("count(count_over_time(midspanPortPowerWatts%1[1h]))").arg(portOne)),
+             QStringList{" 1"});
+    QCOMPARE(query(port, QString("count(count_over_time(midspanPortDescription%1[1h]))").arg(portOne)),
+             QStringList{" 2"});
 }
 
 QTEST_GUILESS_MAIN(tst_MonitoringEndToEnd)
