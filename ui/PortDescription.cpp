@@ -1,6 +1,7 @@
 #include "ui/PortDescription.h"
 
 #include "core/ControlIds.h"
+#include "ui/CaptionFit.h"
 #include "core/DeviceView.h"
 #include "ui/DialogUnits.h"
 #include "ui/LampImages.h"
@@ -251,6 +252,7 @@ void PortDescription::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     arrange();
+    fitCaptions(this);
 }
 
 void PortDescription::keyPressEvent(QKeyEvent* event)
