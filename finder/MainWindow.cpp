@@ -102,6 +102,7 @@ MainWindow::MainWindow(Messages& messages, double timeScale, QWidget* parent)
     connect(&finder_, &ModuleFinder::moduleListed, this, &MainWindow::listModule);
     connect(&finder_, &ModuleFinder::countChanged, this,
             [this](int count) { count_->setText(QString::number(count)); });
+    connect(&finder_, &ModuleFinder::sendFailed, this, [this](const QString& reason) { messages_.show(reason); });
     connect(&finder_, &ModuleFinder::searchWindowClosed, this, [this](int count) {
         if (count > 0)
             list_->setCurrentRow(0);

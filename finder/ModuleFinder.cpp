@@ -3,9 +3,12 @@
 #include "finder/Datagrams.h"
 
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace finder
 {
@@ -65,8 +68,38 @@ void ModuleFinder::search()
 
 void ModuleFinder::broadcast(const QByteArray& datagram)
 {
-    if (open_)
-        socket_.writeDatagram(datagram, QHostAddress::Broadcast, modulePort);
+    if (!open_)
+        return;
+    QStringList failures;
+    int sent = 0;
+    for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
+        const auto flags = interface.flags();
+        const bool hasIpv4 =
+            std::any_of(interface.addressEntries().cbegin(), interface.addressEntries().cend(),
+                        [](const QNetworkAddressEntry& entry) {
+                            return entry.ip().protocol() == QAbstractSocket::IPv4Protocol;
+                        });
+        if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::IsRunning) ||
+            !(flags & QNetworkInterface::CanBroadcast) || (flags & QNetworkInterface::IsLoopBack) || !hasIpv4)
+            continue;
+        // The interface index goes with the datagram (IP_PKTINFO): out of that interface, whatever
+        // the routes say, still to 255.255.255.255 so that a module on a foreign subnet hears it.
+        QNetworkDatagram out(datagram, QHostAddress::Broadcast, modulePort);
+        out.setInterfaceIndex(static_cast<uint>(interface.index()));
+        if (socket_.writeDatagram(out) == datagram.size())
+            ++sent;
+        else
+            failures.append(
+                QStringLiteral("%1: %2").arg(interface.humanReadableName(), socket_.errorString()));
+    }
+    QString failure;
+    if (!failures.isEmpty())
+        failure =
+            QStringLiteral("Sending to the modules failed on %1.").arg(failures.join(QStringLiteral("; ")));
+    else if (sent == 0)
+        failure = QStringLiteral("No network interface is up to search on.");
+    if (failure != std::exchange(lastFailure_, failure) && !failure.isEmpty())
+        emit sendFailed(failure);
 }
 
 void ModuleFinder::readPending()

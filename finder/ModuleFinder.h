@@ -34,7 +34,9 @@ public:
     quint16 localPort() const { return socket_.localPort(); }
 
     void search();
-    // Sends to every module (255.255.255.255, port 36); send errors are not reported.
+    // Sends to every module (255.255.255.255, port 36) out of every interface that is up and can
+    // broadcast: Linux sends a plain broadcast out of the default route's interface alone, which
+    // need not be the one the modules are on. A failure is told through sendFailed.
     void broadcast(const QByteArray& datagram);
     void scheduleRescan(int ticks) { state_.scheduleRescan(ticks); }
 
@@ -46,6 +48,8 @@ signals:
     void moduleListed(const QString& line, int index);
     void countChanged(int count);
     void searchWindowClosed(int count);
+    // Why a broadcast did not go out on one interface or more; said once until it changes.
+    void sendFailed(const QString& reason);
 
 private:
     void readPending();
@@ -58,6 +62,7 @@ private:
     DeviceTable table_;
     SearchState state_;
     bool open_ = false;
+    QString lastFailure_;
 };
 
 } // namespace finder
