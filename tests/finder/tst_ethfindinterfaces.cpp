@@ -5,6 +5,7 @@
 #include "finder/Messages.h"
 
 #include "NetnsLab.h"
+#include "RecordedMessages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,13 +19,6 @@ namespace
 
 constexpr double timeScale = 0.1;
 constexpr int listTimeoutMs = 10000;
-
-class RecordedMessages : public finder::Messages
-{
-public:
-    void show(const QString& text) override { shown.append(text); }
-    QStringList shown;
-};
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "finder/Messages.h"
 
 #include "NetnsLab.h"
+#include "RecordedMessages.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -28,13 +29,6 @@ namespace
 constexpr double timeScale = 0.1;
 constexpr int tickMs = 50;
 constexpr int listTimeoutMs = 10000;
-
-class RecordedMessages : public finder::Messages
-{
-public:
-    void show(const QString& text) override { shown.append(text); }
-    QStringList shown;
-};
 
 } // namespace
 
