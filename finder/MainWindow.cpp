@@ -102,7 +102,9 @@ MainWindow::MainWindow(Messages& messages, double timeScale, QWidget* parent)
     connect(&finder_, &ModuleFinder::moduleListed, this, &MainWindow::listModule);
     connect(&finder_, &ModuleFinder::countChanged, this,
             [this](int count) { count_->setText(QString::number(count)); });
-    connect(&finder_, &ModuleFinder::sendFailed, this, [this](const QString& reason) { messages_.show(reason); });
+    connect(&finder_, &ModuleFinder::changeRefused, this, &MainWindow::sayRefused);
+    connect(&finder_, &ModuleFinder::sendFailed, this,
+            [this](const QString& reason) { messages_.show(reason); });
     connect(&finder_, &ModuleFinder::searchWindowClosed, this, [this](int count) {
         if (count > 0)
             list_->setCurrentRow(0);
@@ -148,8 +150,8 @@ void MainWindow::setAddressOfSelected()
     const auto module = selectedRecord();
     if (!module)
         return;
-    const auto entry =
-        askForAddress({DottedAddress::format(module->ip), DottedAddress::format(module->mask), password_});
+    const auto entry = askForAddress({DottedAddress::format(module->ip), DottedAddress::format(module->mask),
+                                      password_, module->macText()});
     if (!entry)
         return;
     password_ = entry->password.left(Datagrams::maxPasswordLength);
@@ -167,9 +169,25 @@ void MainWindow::setAddressOfSelected()
     case AddressChange::Verdict::Send:
         break;
     }
+    changing_ = module->mac;
     for (const QByteArray& datagram : plan.datagrams)
         finder_.broadcast(datagram);
     finder_.scheduleRescan(SearchState::rescanAfterAddressChange);
+}
+
+void MainWindow::sayRefused(const Datagrams::Refusal& refusal)
+{
+    // Said once for the change sent last: its set-address and set-mask are refused alike.
+    if (!changing_ || *changing_ != refusal.mac)
+        return;
+    changing_.reset();
+    ModuleRecord module;
+    module.mac = refusal.mac;
+    messages_.show(refusal.wrongPassword
+                       ? QStringLiteral("The module %1 refused the password: its address was not changed.")
+                             .arg(module.macText())
+                       : QStringLiteral("The module %1 needs its password: its address was not changed.")
+                             .arg(module.macText()));
 }
 
 void MainWindow::openWebPageOfSelected()

@@ -109,6 +109,11 @@ void ModuleFinder::readPending()
         // Past 255 the rest of a burst is read and dropped, so it neither lingers into the next search
         // nor stalls the socket's notifications.
         const QNetworkDatagram datagram = socket_.receiveDatagram();
+        // Never a search reply: the list would ignore it, the operator hears of it.
+        if (const auto refused = Datagrams::refusal(datagram.data())) {
+            emit changeRefused(*refused);
+            continue;
+        }
         if (table_.full())
             continue;
         const auto outcome = table_.offer(datagram.data());

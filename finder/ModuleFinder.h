@@ -1,5 +1,6 @@
 #pragma once
 
+#include "finder/Datagrams.h"
 #include "finder/DeviceTable.h"
 #include "finder/SearchState.h"
 
@@ -48,6 +49,8 @@ signals:
     void moduleListed(const QString& line, int index);
     void countChanged(int count);
     void searchWindowClosed(int count);
+    // A module refused a password or an address change.
+    void changeRefused(const finder::Datagrams::Refusal& refusal);
     // Why a broadcast did not go out on one interface or more; said once until it changes.
     void sendFailed(const QString& reason);
 
