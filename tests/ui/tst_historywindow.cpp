@@ -43,7 +43,10 @@ void fill(PowerHistory& history, const Clock& clock, QList<int> ports, double ho
 }
 
 struct Rig {
-    explicit Rig(double scale = 1e-6) : clock(scale), history(clock), window(history, feedback, fonts::dialog()) {}
+    explicit Rig(double scale = 1e-6)
+        : clock(scale), history(clock), window(history, feedback, fonts::dialog())
+    {
+    }
     Clock clock;
     RecordingFeedback feedback;
     PowerHistory history;
@@ -131,7 +134,8 @@ private slots:
         });
         // The lowest and highest of each stretch with samples, up to 400 stretches (their bounds move
         // by a few milliseconds while the test reads them).
-        const QString counts = QStringLiteral("%1 points, %2 stretches").arg(points.size()).arg(stretches.size());
+        const QString counts =
+            QStringLiteral("%1 points, %2 stretches").arg(points.size()).arg(stretches.size());
         QVERIFY2(stretches.size() >= 20, qPrintable(counts));
         QVERIFY2(points.size() >= stretches.size() - 2, qPrintable(counts));
         QVERIFY2(points.size() <= 2 * stretches.size() + 2, qPrintable(counts));
@@ -208,6 +212,9 @@ private slots:
         rig.window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
         QVERIFY(rig.window.grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window.png")));
+        const QImage small =
+            rig.window.grab().toImage().convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+        QVERIFY(small.save(QStringLiteral(PACKAGE_SCREENSHOT_DIR "/power-history.png")));
     }
 };
 
