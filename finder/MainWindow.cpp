@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace finder
@@ -103,8 +104,13 @@ MainWindow::MainWindow(Messages& messages, double timeScale, QWidget* parent)
     connect(&finder_, &ModuleFinder::countChanged, this,
             [this](int count) { count_->setText(QString::number(count)); });
     connect(&finder_, &ModuleFinder::changeRefused, this, &MainWindow::sayRefused);
-    connect(&finder_, &ModuleFinder::sendFailed, this,
-            [this](const QString& reason) { messages_.show(reason); });
+    // In the window rather than in a message box: the searches repeat by themselves, and a box
+    // would stop them until it is answered.
+    connect(&finder_, &ModuleFinder::sendProblemChanged, this, [this](const QString& reason) {
+        // The status bar appears with the first problem.
+        if (!reason.isEmpty() || findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly))
+            statusBar()->showMessage(reason);
+    });
     connect(&finder_, &ModuleFinder::searchWindowClosed, this, [this](int count) {
         if (count > 0)
             list_->setCurrentRow(0);

@@ -98,8 +98,8 @@ void ModuleFinder::broadcast(const QByteArray& datagram)
             QStringLiteral("Sending to the modules failed on %1.").arg(failures.join(QStringLiteral("; ")));
     else if (sent == 0)
         failure = QStringLiteral("No network interface is up to search on.");
-    if (failure != std::exchange(lastFailure_, failure) && !failure.isEmpty())
-        emit sendFailed(failure);
+    if (failure != std::exchange(lastFailure_, failure))
+        emit sendProblemChanged(failure);
 }
 
 void ModuleFinder::readPending()

@@ -37,7 +37,7 @@ public:
     void search();
     // Sends to every module (255.255.255.255, port 36) out of every interface that is up and can
     // broadcast: Linux sends a plain broadcast out of the default route's interface alone, which
-    // need not be the one the modules are on. A failure is told through sendFailed.
+    // need not be the one the modules are on. A failure is told through sendProblemChanged.
     void broadcast(const QByteArray& datagram);
     void scheduleRescan(int ticks) { state_.scheduleRescan(ticks); }
 
@@ -51,8 +51,9 @@ signals:
     void searchWindowClosed(int count);
     // A module refused a password or an address change.
     void changeRefused(const finder::Datagrams::Refusal& refusal);
-    // Why a broadcast did not go out on one interface or more; said once until it changes.
-    void sendFailed(const QString& reason);
+    // Why broadcasts do not go out on one interface or more, when that changes; empty once they
+    // go out again.
+    void sendProblemChanged(const QString& reason);
 
 private:
     void readPending();
