@@ -240,6 +240,25 @@ private slots:
             saveScreenshot(&w.window, QStringLiteral("spanmon-scale-1.5.png"));
     }
 
+    // A progress (the power-cycle's count-down among them) leaves the page's commands in sight.
+    void progressLeavesThePortCommandsInSight()
+    {
+        Window w;
+        w.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        w.window.view().showProgress(QStringLiteral("Port 3 off, on again in 5 s"));
+        QWidget* progress = w.window.controls().widget(ctl::ProgressDialog);
+        QTRY_VERIFY(progress->isVisible());
+        const QRect shown = progress->frameGeometry();
+        for (int id : {ctl::SendPortControl, ctl::LedKeyGroup, ctl::PortCommandsGroup}) {
+            QWidget* control = w.window.controls().widget(id);
+            const QRect onScreen(control->mapToGlobal(QPoint(0, 0)), control->size());
+            QVERIFY2(!shown.intersects(onScreen), qPrintable(QString::number(id)));
+        }
+        // Still over the window, where the operator looks.
+        QVERIFY(w.window.frameGeometry().contains(shown.center()));
+    }
+
     void lightScreenshot()
     {
         Window w;
