@@ -14,6 +14,7 @@ struct AddressEntry {
     QString ip;
     QString mask;
     QString password;
+    QString mac; // of the module to change, shown in the dialog and not edited
 };
 
 // Turns an entry for one module into the datagrams to send, or into the reason nothing is sent.

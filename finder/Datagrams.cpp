@@ -55,6 +55,20 @@ QByteArray Datagrams::setAddress(const Ipv4& ip, const Mac& mac)
     return d;
 }
 
+std::optional<Datagrams::Refusal> Datagrams::refusal(QByteArrayView d)
+{
+    constexpr char wrongPassword = 1;
+    constexpr char notAuthorised = 2;
+    if (d.size() != shortSize || d[2] != char(authoriseCommand >> 8) ||
+        d[3] != char(authoriseCommand & 0xFF) || (d[4] != wrongPassword && d[4] != notAuthorised))
+        return std::nullopt;
+    Refusal refused;
+    for (std::size_t i = 0; i < refused.mac.size(); ++i)
+        refused.mac[i] = static_cast<std::uint8_t>(d[12 + static_cast<qsizetype>(i)]);
+    refused.wrongPassword = d[4] == wrongPassword;
+    return refused;
+}
+
 QByteArray Datagrams::setMask(const Ipv4& ip, const Ipv4& mask, const Mac& mac)
 {
     QByteArray d = header(setMaskCommand, shortSize);

@@ -22,6 +22,14 @@ public:
     static QByteArray authorisation(const Mac& mac, const QByteArray& password);
     static QByteArray setAddress(const Ipv4& ip, const Mac& mac);
     static QByteArray setMask(const Ipv4& ip, const Ipv4& mask, const Mac& mac);
+
+    // A module that refuses a password or a change answers its sender with 20 bytes: magic,
+    // 0x303F, the reason at 4, its MAC at 12. Empty for any other datagram.
+    struct Refusal {
+        Mac mac{};
+        bool wrongPassword = false; // else the change came without the module's password
+    };
+    static std::optional<Refusal> refusal(QByteArrayView datagram);
 };
 
 } // namespace finder

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace finder
@@ -102,6 +103,14 @@ MainWindow::MainWindow(Messages& messages, double timeScale, QWidget* parent)
     connect(&finder_, &ModuleFinder::moduleListed, this, &MainWindow::listModule);
     connect(&finder_, &ModuleFinder::countChanged, this,
             [this](int count) { count_->setText(QString::number(count)); });
+    connect(&finder_, &ModuleFinder::changeRefused, this, &MainWindow::sayRefused);
+    // In the window rather than in a message box: the searches repeat by themselves, and a box
+    // would stop them until it is answered.
+    connect(&finder_, &ModuleFinder::sendProblemChanged, this, [this](const QString& reason) {
+        // The status bar appears with the first problem.
+        if (!reason.isEmpty() || findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly))
+            statusBar()->showMessage(reason);
+    });
     connect(&finder_, &ModuleFinder::searchWindowClosed, this, [this](int count) {
         if (count > 0)
             list_->setCurrentRow(0);
@@ -147,8 +156,8 @@ void MainWindow::setAddressOfSelected()
     const auto module = selectedRecord();
     if (!module)
         return;
-    const auto entry =
-        askForAddress({DottedAddress::format(module->ip), DottedAddress::format(module->mask), password_});
+    const auto entry = askForAddress({DottedAddress::format(module->ip), DottedAddress::format(module->mask),
+                                      password_, module->macText()});
     if (!entry)
         return;
     password_ = entry->password.left(Datagrams::maxPasswordLength);
@@ -166,9 +175,25 @@ void MainWindow::setAddressOfSelected()
     case AddressChange::Verdict::Send:
         break;
     }
+    changing_ = module->mac;
     for (const QByteArray& datagram : plan.datagrams)
         finder_.broadcast(datagram);
     finder_.scheduleRescan(SearchState::rescanAfterAddressChange);
+}
+
+void MainWindow::sayRefused(const Datagrams::Refusal& refusal)
+{
+    // Said once for the change sent last: its set-address and set-mask are refused alike.
+    if (!changing_ || *changing_ != refusal.mac)
+        return;
+    changing_.reset();
+    ModuleRecord module;
+    module.mac = refusal.mac;
+    messages_.show(refusal.wrongPassword
+                       ? QStringLiteral("The module %1 refused the password: its address was not changed.")
+                             .arg(module.macText())
+                       : QStringLiteral("The module %1 needs its password: its address was not changed.")
+                             .arg(module.macText()));
 }
 
 void MainWindow::openWebPageOfSelected()

@@ -49,12 +49,14 @@ private:
     std::optional<ModuleRecord> selectedRecord() const;
     std::optional<AddressEntry> askForAddress(const AddressEntry& initial);
     void listModule(const QString& line, int index);
+    void sayRefused(const Datagrams::Refusal& refusal);
 
     Messages& messages_;
     ModuleFinder finder_;
     QListWidget* list_;
     QLineEdit* count_;
     QString password_;
+    std::optional<Mac> changing_; // the module whose address was sent last
     AddressPrompt prompt_;
     UrlOpener openUrl_;
 };

@@ -3,9 +3,12 @@
 #include "finder/Datagrams.h"
 
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace finder
 {
@@ -65,8 +68,38 @@ void ModuleFinder::search()
 
 void ModuleFinder::broadcast(const QByteArray& datagram)
 {
-    if (open_)
-        socket_.writeDatagram(datagram, QHostAddress::Broadcast, modulePort);
+    if (!open_)
+        return;
+    QStringList failures;
+    int sent = 0;
+    for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
+        const auto flags = interface.flags();
+        const bool hasIpv4 =
+            std::any_of(interface.addressEntries().cbegin(), interface.addressEntries().cend(),
+                        [](const QNetworkAddressEntry& entry) {
+                            return entry.ip().protocol() == QAbstractSocket::IPv4Protocol;
+                        });
+        if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::IsRunning) ||
+            !(flags & QNetworkInterface::CanBroadcast) || (flags & QNetworkInterface::IsLoopBack) || !hasIpv4)
+            continue;
+        // The interface index goes with the datagram (IP_PKTINFO): out of that interface, whatever
+        // the routes say, still to 255.255.255.255 so that a module on a foreign subnet hears it.
+        QNetworkDatagram out(datagram, QHostAddress::Broadcast, modulePort);
+        out.setInterfaceIndex(static_cast<uint>(interface.index()));
+        if (socket_.writeDatagram(out) == datagram.size())
+            ++sent;
+        else
+            failures.append(
+                QStringLiteral("%1: %2").arg(interface.humanReadableName(), socket_.errorString()));
+    }
+    QString failure;
+    if (!failures.isEmpty())
+        failure =
+            QStringLiteral("Sending to the modules failed on %1.").arg(failures.join(QStringLiteral("; ")));
+    else if (sent == 0)
+        failure = QStringLiteral("No network interface is up to search on.");
+    if (failure != std::exchange(lastFailure_, failure))
+        emit sendProblemChanged(failure);
 }
 
 void ModuleFinder::readPending()
@@ -76,6 +109,11 @@ void ModuleFinder::readPending()
         // Past 255 the rest of a burst is read and dropped, so it neither lingers into the next search
         // nor stalls the socket's notifications.
         const QNetworkDatagram datagram = socket_.receiveDatagram();
+        // Never a search reply: the list would ignore it, the operator hears of it.
+        if (const auto refused = Datagrams::refusal(datagram.data())) {
+            emit changeRefused(*refused);
+            continue;
+        }
         if (table_.full())
             continue;
         const auto outcome = table_.offer(datagram.data());

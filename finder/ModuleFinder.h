@@ -1,5 +1,6 @@
 #pragma once
 
+#include "finder/Datagrams.h"
 #include "finder/DeviceTable.h"
 #include "finder/SearchState.h"
 
@@ -34,7 +35,9 @@ public:
     quint16 localPort() const { return socket_.localPort(); }
 
     void search();
-    // Sends to every module (255.255.255.255, port 36); send errors are not reported.
+    // Sends to every module (255.255.255.255, port 36) out of every interface that is up and can
+    // broadcast: Linux sends a plain broadcast out of the default route's interface alone, which
+    // need not be the one the modules are on. A failure is told through sendProblemChanged.
     void broadcast(const QByteArray& datagram);
     void scheduleRescan(int ticks) { state_.scheduleRescan(ticks); }
 
@@ -46,6 +49,11 @@ signals:
     void moduleListed(const QString& line, int index);
     void countChanged(int count);
     void searchWindowClosed(int count);
+    // A module refused a password or an address change.
+    void changeRefused(const finder::Datagrams::Refusal& refusal);
+    // Why broadcasts do not go out on one interface or more, when that changes; empty once they
+    // go out again.
+    void sendProblemChanged(const QString& reason);
 
 private:
     void readPending();
@@ -58,6 +66,7 @@ private:
     DeviceTable table_;
     SearchState state_;
     bool open_ = false;
+    QString lastFailure_;
 };
 
 } // namespace finder

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFontMetrics>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -13,7 +14,7 @@ namespace finder
 
 SetAddressDialog::SetAddressDialog(const AddressEntry& initial, QWidget* parent)
     : QDialog(parent), ip_(new QLineEdit(initial.ip, this)), mask_(new QLineEdit(initial.mask, this)),
-      password_(new QLineEdit(initial.password, this))
+      password_(new QLineEdit(initial.password, this)), mac_(initial.mac)
 {
     setWindowTitle(QStringLiteral("Set IP Address"));
     setObjectName(QStringLiteral("132"));
@@ -29,6 +30,11 @@ SetAddressDialog::SetAddressDialog(const AddressEntry& initial, QWidget* parent)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* form = new QFormLayout(this);
+    // Which module is about to change, as the list shows it.
+    auto* mac = new QLabel(initial.mac, this);
+    mac->setObjectName(QStringLiteral("mac"));
+    mac->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    form->addRow(QStringLiteral("MAC Address"), mac);
     form->addRow(QStringLiteral("IP Address"), ip_);
     form->addRow(QStringLiteral("Subnet Mask"), mask_);
     form->addRow(QStringLiteral("Password"), password_);
@@ -40,7 +46,7 @@ SetAddressDialog::SetAddressDialog(const AddressEntry& initial, QWidget* parent)
 
 AddressEntry SetAddressDialog::entry() const
 {
-    return {ip_->text(), mask_->text(), password_->text()};
+    return {ip_->text(), mask_->text(), password_->text(), mac_};
 }
 
 } // namespace finder

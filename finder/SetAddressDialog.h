@@ -23,6 +23,7 @@ private:
     QLineEdit* ip_;
     QLineEdit* mask_;
     QLineEdit* password_;
+    QString mac_;
 };
 
 } // namespace finder

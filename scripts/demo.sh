@@ -4,21 +4,34 @@
 # "USB/soft RS232"; the 8-port one answers SNMP on 127.0.0.3. Spanmon runs in build/demo, whose
 # Link.ini covers both addresses, so "Search PoE" on the default link lists both. The simulators
 # stop when Spanmon exits.
+#
+# It builds and runs Spanmon as the user who runs it: only the simulators need root (SNMP on port
+# 161, the link at /dev/ttyV0), and get it through sudo, so no root-owned build/ is left behind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-link=/dev/ttyV0
+# Started with sudo: the build is still the user's.
+if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
+    exec sudo -u "$SUDO_USER" --preserve-env=DISPLAY,WAYLAND_DISPLAY,XAUTHORITY,XDG_RUNTIME_DIR \
+        bash "$0" "$@"
+fi
+as_root=()
 if [ "$(id -u)" -ne 0 ]; then
-    echo "demo: the simulated midspan's port is linked at $link and answers SNMP on port 161," >&2
-    echo "demo: both of which need root: run it as  sudo -E bash scripts/demo.sh" >&2
-    exit 1
+    as_root=(sudo)
+    echo "demo: the simulated midspans answer SNMP on port 161 and link their serial port at /dev/ttyV0;"
+    echo "demo: sudo starts them (and installs missing packages)"
+    sudo -v
 fi
 
+link=/dev/ttyV0
 scripts/install-deps.sh
 scripts/build.sh build
 
 pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done; wait 2>/dev/null || true; }
+cleanup() {
+    if [ ${#pids[@]} -gt 0 ]; then "${as_root[@]}" kill "${pids[@]}" 2>/dev/null || true; fi
+    wait 2>/dev/null || true
+}
 trap cleanup EXIT
 
 # Communities public (read) and private (set); SNMPv3 user spanmon, MD5 "authpass1", DES "privpass1".
@@ -28,11 +41,12 @@ credentials=(--read-community public --write-community private
 start_sim() {
     local log
     log=$(mktemp)
-    build/sim/midspan/midspan-sim "$@" "${credentials[@]}" >"$log" 2>&1 &
+    "${as_root[@]}" build/sim/midspan/midspan-sim "$@" "${credentials[@]}" >"$log" 2>&1 &
     pids+=($!)
     for _ in $(seq 100); do
         grep -q '^ready' "$log" && return 0
-        kill -0 "${pids[-1]}" 2>/dev/null || { cat "$log" >&2; exit 1; }
+        # ps rather than kill -0: a simulator started through sudo is root's.
+        ps -p "${pids[-1]}" >/dev/null || { cat "$log" >&2; exit 1; }
         sleep 0.1
     done
     echo "demo: a midspan simulator did not come up" >&2
@@ -40,6 +54,8 @@ start_sim() {
 }
 
 start_sim --serial-link "$link" --snmp udp:127.0.0.2:161 --ports 24
+# The simulator's end of the line is root's; Spanmon opens it as this user.
+"${as_root[@]}" chown "$(id -u)" "$(readlink -f "$link")"
 start_sim --snmp udp:127.0.0.3:161 --ports 8 --model POE914U-8HP
 
 # Spanmon keeps Link.ini (and the SNMPv3 boot counter) in the folder it runs in.

@@ -118,6 +118,9 @@ done
 # Only the History window's module needs Qt Charts; shlibdeps finds it there.
 prints 'libqt6charts6' dpkg-deb -f "$programs_deb" Depends || fail "$programs_deb: no Qt Charts dependency"
 prints 'libsnmp40' dpkg-deb -f "$programs_deb" Depends || fail "$programs_deb: no net-snmp dependency"
+for font in fonts-crosextra-carlito fonts-liberation; do
+    prints "$font" dpkg-deb -f "$programs_deb" Depends || fail "$programs_deb: does not depend on $font"
+done
 
 step "lintian"
 lintian --fail-on error "$programs_deb" "$simulators_deb" 2>&1 | grep -v 'running with root privileges' ||

@@ -27,11 +27,12 @@ struct RangeChoice {
     const char* text;
     qint64 spanMs;
     const char* timeFormat;
+    qint64 tickMs; // time ticks fall on whole multiples of this (in local time)
 };
 constexpr std::array<RangeChoice, 3> Ranges{{
-    {"Last 10 minutes", 600'000, "hh:mm:ss"},
-    {"Last hour", 3'600'000, "hh:mm"},
-    {"Last 24 hours", 86'400'000, "ddd hh:mm"},
+    {"Last 10 minutes", 600'000, "hh:mm", 120'000},
+    {"Last hour", 3'600'000, "hh:mm", 600'000},
+    {"Last 24 hours", 86'400'000, "ddd hh:mm", 14'400'000},
 }};
 
 // A day of samples would be 8640 points a line: each line is drawn from at most this many
@@ -68,6 +69,14 @@ PowerScale powerScale(double top)
 QString portName(int port)
 {
     return QStringLiteral("Port %1").arg(port);
+}
+
+// A colour of its own for each of the 24 ports: twelve hues, bright for ports 1-12 and dark for
+// 13-24, so that lines and their legend entries tell every port apart.
+QColor portColour(int port)
+{
+    const int hue = ((port - 1) % 12) * 30;
+    return port <= 12 ? QColor::fromHsv(hue, 255, 225) : QColor::fromHsv((hue + 15) % 360, 255, 140);
 }
 
 } // namespace
@@ -127,7 +136,6 @@ void HistoryWindow::build()
     chart_->setMargins(QMargins(4, 4, 4, 4));
     timeAxis_ = new QDateTimeAxis;
     timeAxis_->setTitleText(QStringLiteral("Time"));
-    timeAxis_->setTickCount(7);
     powerAxis_ = new QValueAxis;
     powerAxis_->setTitleText(QStringLiteral("Power (W)"));
     powerAxis_->setLabelFormat(QStringLiteral("%.1f"));
@@ -218,8 +226,16 @@ void HistoryWindow::redraw()
         if (dirty_.test(std::size_t(port)))
             drawPort(port, drawnSince_);
     dirty_.reset();
-    timeAxis_->setFormat(QString::fromLatin1(Ranges[std::size_t(std::max(0, range_->currentIndex()))].timeFormat));
-    timeAxis_->setRange(history_.timeOf(drawnSince_), history_.timeOf(now));
+    const RangeChoice& choice = Ranges[std::size_t(std::max(0, range_->currentIndex()))];
+    timeAxis_->setFormat(QString::fromLatin1(choice.timeFormat));
+    // The axis reaches out to whole ticks on both sides, so that every tick reads round.
+    const QDateTime from = history_.timeOf(drawnSince_);
+    const qint64 offsetMs = qint64(from.offsetFromUtc()) * 1000;
+    auto roundDown = [&](qint64 utcMs) { return (utcMs + offsetMs) / choice.tickMs * choice.tickMs - offsetMs; };
+    const qint64 first = roundDown(from.toMSecsSinceEpoch());
+    const qint64 last = roundDown(history_.timeOf(now).toMSecsSinceEpoch() + choice.tickMs - 1);
+    timeAxis_->setTickCount(int((last - first) / choice.tickMs) + 1);
+    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
     double highest = 0;
     for (const QLineSeries* series : series_)
         if (series)
@@ -249,6 +265,7 @@ void HistoryWindow::drawPort(int port, qint64 sinceMs)
     if (!series) {
         series = new QLineSeries;
         series->setName(portName(port));
+        series->setColor(portColour(port));
         chart_->addSeries(series);
         series->attachAxis(timeAxis_);
         series->attachAxis(powerAxis_);

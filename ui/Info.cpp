@@ -1,6 +1,7 @@
 #include "ui/Info.h"
 
 #include "core/ControlIds.h"
+#include "ui/CaptionFit.h"
 #include "ui/DialogUnits.h"
 #include "ui/WidgetControls.h"
 #include "ui/DialogKeys.h"
@@ -114,6 +115,7 @@ void Info::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     arrange();
+    fitCaptions(this);
 }
 
 void Info::keyPressEvent(QKeyEvent* event)

@@ -3,11 +3,13 @@
 #include "core/ControlIds.h"
 #include "core/LinkIni.h"
 #include "core/OperatorFeedback.h"
+#include "ui/CaptionFit.h"
 #include "ui/DialogUnits.h"
 #include "ui/EditDes.h"
 #include "ui/Info.h"
 #include "ui/MyStatic.h"
 #include "ui/PROGRESSDLG.h"
+#include "ui/PanelPalette.h"
 #include "ui/ParamSetting.h"
 #include "ui/PictureWindow.h"
 #include "ui/PortDescription.h"
@@ -25,15 +27,17 @@
 #include <QProgressBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShowEvent>
 #include <QTabBar>
+#include <QVBoxLayout>
 
 #include <functional>
 #include <utility>
 
 namespace
 {
-
-const QColor PanelGrey(0xDA, 0xDA, 0xDA);
 
 // Tabs of one fixed width, narrowed only when two of them would not fit the control.
 class FixedWidthTabBar : public QTabBar
@@ -91,10 +95,17 @@ MainWindow::MainWindow(SpanmonCore& core, WidgetControls& controls, const LampIm
     setWindowTitle(QStringLiteral("Spanmon"));
     setWindowIcon(programIcon());
     setFont(fonts::dialog());
-    QPalette grey = palette();
-    grey.setColor(QPalette::Window, PanelGrey);
-    setPalette(grey);
+    setPalette(panelPalette());
     setAutoFillBackground(true);
+    // The design is one fixed canvas; the window around it scrolls where the screen is smaller
+    // (a large scale factor, a small laptop screen).
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    canvas_ = new QWidget;
+    scroll_->setWidget(canvas_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll_);
 
     auto* about = new QAction(QStringLiteral("About Spanmon(&A)..."), this);
     connect(about, &QAction::triggered, this, &MainWindow::runAbout);
@@ -108,6 +119,8 @@ MainWindow::MainWindow(SpanmonCore& core, WidgetControls& controls, const LampIm
     normalFont_ = fonts::withCellHeight(QStringLiteral("Arial"), 15, 400);
     valueFont_ = boldFont_;
     buildControls();
+    // The pages fit their own captions as they arrange them.
+    fitCaptions(canvas_, Qt::FindDirectChildrenOnly);
     progress_ = new PROGRESSDLG(controls_, this);
     wire();
     core_.start();
@@ -116,7 +129,10 @@ MainWindow::MainWindow(SpanmonCore& core, WidgetControls& controls, const LampIm
 void MainWindow::buildControls()
 {
     const DialogUnits du(font());
-    setFixedSize(du.size(466, 303));
+    canvas_->setFixedSize(du.size(466, 303));
+    resize(canvas_->size());
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    setMaximumSize(canvas_->size() + QSize(bar, bar));
 
     auto place = [&](int id, auto* widget, QRect rect) {
         widget->setGeometry(rect);
@@ -125,18 +141,18 @@ void MainWindow::buildControls()
         return widget;
     };
     auto group = [&](int id, const QString& title, QRect rect) {
-        return place(id, new QGroupBox(title, this), rect);
+        return place(id, new QGroupBox(title, canvas_), rect);
     };
     auto button = [&](int id, const QString& text, QRect rect) {
-        auto* b = place(id, new QPushButton(text, this), rect);
+        auto* b = place(id, new QPushButton(text, canvas_), rect);
         b->setAutoDefault(false); // Enter presses no button
         return b;
     };
     auto label = [&](int id, const QString& text, QRect rect) {
-        return place(id, new QLabel(text, this), rect);
+        return place(id, new QLabel(text, canvas_), rect);
     };
     auto value = [&](int id, const QString& text, const QString& name, QRect rect) {
-        auto* cell = place(id, new MyStatic(text, this), rect);
+        auto* cell = place(id, new MyStatic(text, canvas_), rect);
         cell->setAlignment(Qt::AlignCenter);
         cell->setAccessibleName(name);
         return cell;
@@ -149,8 +165,8 @@ void MainWindow::buildControls()
     group(ctl::InfoGroup, QStringLiteral("System Information"), du.rect(72, 46, 226, 48));
     group(ctl::ConnectionGroup, QStringLiteral("Connection Information"), du.rect(308, 2, 154, 95));
 
-    auto* frame = place(ctl::PictureFrame, new QFrame(this), du.rect(10, 13, 56, 44));
-    picture_ = new PictureWindow(this);
+    auto* frame = place(ctl::PictureFrame, new QFrame(canvas_), du.rect(10, 13, 56, 44));
+    picture_ = new PictureWindow(canvas_);
     picture_->setGeometry(frame->geometry());
     picture_->showPicture(PictureWindow::productPicture());
 
@@ -185,25 +201,25 @@ void MainWindow::buildControls()
     button(ctl::History, QStringLiteral("History..."), du.rect(256, 67, 36, 13))
         ->setAccessibleName(QStringLiteral("Power History"));
     label(ctl::SystemIdLabel, QStringLiteral("System ID  (Description)"), du.rect(78, 81, 82, 9));
-    auto* description = place(ctl::SystemDescription, new QLineEdit(this), du.rect(160, 80, 96, 11));
+    auto* description = place(ctl::SystemDescription, new QLineEdit(canvas_), du.rect(160, 80, 96, 11));
     description->setReadOnly(true);
     description->setAccessibleName(QStringLiteral("System ID  (Description)"));
     button(ctl::EditSystemDescription, QStringLiteral("Edit"), du.rect(260, 80, 32, 11))
         ->setAccessibleName(QStringLiteral("Edit System ID"));
 
     label(ctl::ConnectionTypeLabel, QStringLiteral("Connection Type"), du.rect(314, 14, 56, 9));
-    auto* link = place(ctl::LinkCombo, new QComboBox(this), du.rect(372, 12, 84, 12));
+    auto* link = place(ctl::LinkCombo, new QComboBox(canvas_), du.rect(372, 12, 84, 12));
     link->addItems({QStringLiteral("SNMP/LAN & WAN"), QStringLiteral("USB/soft RS232")});
     link->setAccessibleName(QStringLiteral("Connection Type"));
     button(ctl::Setting, QStringLiteral("Setting"), du.rect(314, 28, 64, 13));
-    place(ctl::ComPortCombo, new QComboBox(this), du.rect(314, 28, 64, 13))
+    place(ctl::ComPortCombo, new QComboBox(canvas_), du.rect(314, 28, 64, 13))
         ->setAccessibleName(QStringLiteral("COM Port"));
     button(ctl::SearchPoe, QStringLiteral("Search PoE"), du.rect(384, 28, 72, 13));
-    auto* searching = place(ctl::SearchProgress, new QProgressBar(this), du.rect(314, 28, 142, 13));
+    auto* searching = place(ctl::SearchProgress, new QProgressBar(canvas_), du.rect(314, 28, 142, 13));
     searching->setTextVisible(false);
     searching->setAccessibleName(QStringLiteral("Search progress"));
     auto* found = place(ctl::FoundDevices,
-                        new FoundDeviceList([this] { core_.controller().selectFoundDevice(); }, this),
+                        new FoundDeviceList([this] { core_.controller().selectFoundDevice(); }, canvas_),
                         du.rect(314, 45, 142, 48));
     found->setAccessibleName(QStringLiteral("Found devices"));
 
@@ -213,7 +229,7 @@ void MainWindow::buildControls()
 
 void MainWindow::buildTabs()
 {
-    tabControl_ = new QFrame(this);
+    tabControl_ = new QFrame(canvas_);
     controls_.add(ctl::Tabs, tabControl_);
     tabPane_ = new QFrame(tabControl_);
     tabPane_->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
@@ -251,6 +267,31 @@ void MainWindow::placePages()
     tabBar_->setGeometry(0, 0, client.width(), tabsHeight);
     tabPane_->setGeometry(0, tabsHeight - 1, client.width(), client.height() - tabsHeight + 1);
     portPage_->setGeometry(pageRect());
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        fitToScreen();
+}
+
+void MainWindow::fitToScreen()
+{
+    // The window manager adds a title bar, which is not known before the window is on screen.
+    constexpr int titleBarAllowance = 40;
+    const QRect available = screen()->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();
+    const QSize room(available.width() - frame.width(),
+                     available.height() - std::max(frame.height(), titleBarAllowance));
+    QSize wanted = canvas_->size();
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    // A cut in one direction costs a scroll bar across the other.
+    if (wanted.height() > room.height())
+        wanted.rwidth() += bar;
+    if (wanted.width() > room.width())
+        wanted.rheight() += bar;
+    resize(wanted.boundedTo(room));
 }
 
 void MainWindow::selectTab(int index)

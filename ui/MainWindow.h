@@ -11,6 +11,7 @@
 #include <memory>
 
 class QFrame;
+class QScrollArea;
 class QTabBar;
 class PictureWindow;
 class PortDescription;
@@ -51,6 +52,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildControls();
@@ -59,6 +61,8 @@ private:
     QRect pageRect() const;
     void placePages();
     void wire();
+    // Shrinks the window to the screen it opens on; the canvas then scrolls.
+    void fitToScreen();
 
     SpanmonCore& core_;
     WidgetControls& controls_;
@@ -67,6 +71,8 @@ private:
     QFont boldFont_;
     QFont normalFont_;
     QFont valueFont_;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* canvas_ = nullptr; // every control, at its designed place and size
     QWidget* tabControl_ = nullptr;
     QTabBar* tabBar_ = nullptr;
     QFrame* tabPane_ = nullptr; // the frame around the page area

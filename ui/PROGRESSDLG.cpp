@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QShowEvent>
 
 PROGRESSDLG::PROGRESSDLG(WidgetControls& controls, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -30,6 +31,15 @@ void PROGRESSDLG::closeEvent(QCloseEvent* event)
 {
     // Only the command that showed it hides it again.
     event->ignore();
+}
+
+void PROGRESSDLG::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QWidget* owner = parentWidget(); owner && !event->spontaneous()) {
+        const QRect area = owner->geometry();
+        move(area.center().x() - width() / 2, area.bottom() - area.height() / 5 - height() / 2);
+    }
 }
 
 void PROGRESSDLG::keyPressEvent(QKeyEvent* event)

@@ -18,6 +18,9 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Opens over the lower part of its owner, where the port groups are, leaving the page's
+    // commands ("Send Port Control") and the LED key in sight while it counts.
+    void showEvent(QShowEvent* event) override;
 
 private:
     QLabel* text_;

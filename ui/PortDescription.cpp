@@ -1,6 +1,7 @@
 #include "ui/PortDescription.h"
 
 #include "core/ControlIds.h"
+#include "ui/CaptionFit.h"
 #include "core/DeviceView.h"
 #include "ui/DialogUnits.h"
 #include "ui/LampImages.h"
@@ -251,6 +252,7 @@ void PortDescription::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     arrange();
+    fitCaptions(this);
 }
 
 void PortDescription::keyPressEvent(QKeyEvent* event)
@@ -295,7 +297,10 @@ QList<QAction*> PortDescription::lampActions(int port, QObject* owner)
 void PortDescription::openPowerCycle(int port)
 {
     PowerCycleDialog* dialog = powerCycleDialog();
-    dialog->offer(cycle_.offeredPorts(), port);
+    std::array<QString, MaxPorts + 1> descriptions;
+    for (int k = 1; k <= MaxPorts; ++k)
+        descriptions[std::size_t(k)] = ports_[std::size_t(k)].description->text();
+    dialog->offer(cycle_.offeredPorts(), port, descriptions);
     dialog->open();
 }
 

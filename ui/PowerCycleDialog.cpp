@@ -18,7 +18,7 @@
 namespace
 {
 
-constexpr int Columns = 6;
+constexpr int Columns = 4; // of a tick box and its description
 
 } // namespace
 
@@ -32,15 +32,17 @@ PowerCycleDialog::PowerCycleDialog(QWidget* parent)
     layout->addWidget(new QLabel(QStringLiteral("Switch off, and on again after the off time:"), this));
 
     auto* group = new QGroupBox(QStringLiteral("Ports switched on"), this);
-    auto* grid = new QGridLayout(group);
+    grid_ = new QGridLayout(group);
     for (int port = 1; port <= MaxPorts; ++port) {
         auto* box = new QCheckBox(QStringLiteral("Port %1").arg(port), group);
-        grid->addWidget(box, (port - 1) / Columns, (port - 1) % Columns);
         connect(box, &QCheckBox::toggled, this, &PowerCycleDialog::updateOk);
         boxes_[std::size_t(port)] = box;
+        auto* description = new QLabel(group);
+        description->setBuddy(box);
+        descriptions_[std::size_t(port)] = description;
     }
     noPorts_ = new QLabel(QStringLiteral("No port is switched on."), group);
-    grid->addWidget(noPorts_, Columns, 0, 1, Columns);
+    grid_->addWidget(noPorts_, MaxPorts, 0, 1, 2 * Columns);
     layout->addWidget(group);
 
     auto* form = new QFormLayout;
@@ -63,12 +65,25 @@ QPushButton* PowerCycleDialog::okButton() const
     return buttons_->button(QDialogButtonBox::Ok);
 }
 
-void PowerCycleDialog::offer(const std::vector<int>& ports, int ticked)
+void PowerCycleDialog::offer(const std::vector<int>& ports, int ticked,
+                             const std::array<QString, MaxPorts + 1>& descriptions)
 {
+    int cell = 0;
     for (int port = 1; port <= MaxPorts; ++port) {
         QCheckBox* box = boxes_[std::size_t(port)];
-        box->setVisible(std::find(ports.begin(), ports.end(), port) != ports.end());
-        box->setChecked(port == ticked && box->isVisibleTo(this));
+        QLabel* description = descriptions_[std::size_t(port)];
+        grid_->removeWidget(box);
+        grid_->removeWidget(description);
+        const bool offered = std::find(ports.begin(), ports.end(), port) != ports.end();
+        box->setVisible(offered);
+        description->setVisible(offered);
+        box->setChecked(port == ticked && offered);
+        description->setText(descriptions[std::size_t(port)]);
+        if (offered) {
+            grid_->addWidget(box, cell / Columns, 2 * (cell % Columns));
+            grid_->addWidget(description, cell / Columns, 2 * (cell % Columns) + 1);
+            ++cell;
+        }
     }
     noPorts_->setVisible(ports.empty());
     offTime_->setValue(rememberedSeconds_);

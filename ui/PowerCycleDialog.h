@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QDialogButtonBox;
+class QGridLayout;
 class QLabel;
 class QSpinBox;
 
@@ -21,13 +22,16 @@ class PowerCycleDialog : public QDialog
 public:
     explicit PowerCycleDialog(QWidget* parent = nullptr);
 
-    // Offers these ports, with `ticked` (one of them) ticked, or none for 0.
-    void offer(const std::vector<int>& ports, int ticked);
+    // Offers these ports, each with its description beside it, with `ticked` (one of them)
+    // ticked, or none for 0. The offered ports fill the grid in order, without gaps.
+    void offer(const std::vector<int>& ports, int ticked,
+               const std::array<QString, MaxPorts + 1>& descriptions = {});
     std::vector<int> chosenPorts() const;
     int offSeconds() const;
 
     // The controls, for tests.
     QCheckBox* portBox(int port) const { return boxes_[std::size_t(port)]; }
+    QLabel* portDescription(int port) const { return descriptions_[std::size_t(port)]; }
     QSpinBox* offTime() const { return offTime_; }
     QPushButton* okButton() const;
 
@@ -37,6 +41,8 @@ private:
     void updateOk();
 
     std::array<QCheckBox*, MaxPorts + 1> boxes_{}; // by port
+    std::array<QLabel*, MaxPorts + 1> descriptions_{};
+    QGridLayout* grid_ = nullptr;
     QLabel* noPorts_ = nullptr;
     QSpinBox* offTime_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;

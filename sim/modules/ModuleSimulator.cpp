@@ -8,6 +8,9 @@
 namespace
 {
 
+constexpr char wrongPassword = 1;
+constexpr char notAuthorised = 2;
+
 void log(const QString& line)
 {
     std::printf("%s\n", qPrintable(line));
@@ -46,12 +49,14 @@ void ModuleSimulator::readPending()
                 break;
             case SimulatedModule::Event::AuthorisationRefused:
                 log(QStringLiteral("wrong password ") + module.describe());
+                refuse(module, wrongPassword, datagram);
                 break;
             case SimulatedModule::Event::Applied:
                 log(QStringLiteral("applied ") + module.describe());
                 break;
             case SimulatedModule::Event::Refused:
                 log(QStringLiteral("refused ") + module.describe());
+                refuse(module, notAuthorised, datagram);
                 break;
             case SimulatedModule::Event::None:
                 break;
@@ -75,6 +80,18 @@ QByteArray ModuleSimulator::reply(const SimulatedModule& module) const
         r[3] = 0x3A;
     r.resize(faults_.replySize, '\0');
     return r;
+}
+
+void ModuleSimulator::refuse(const SimulatedModule& module, char reason, const QNetworkDatagram& request)
+{
+    if (faults_.silentRefusal)
+        return;
+    QByteArray refusal = module.record();
+    refusal[3] = 0x3F;
+    refusal[4] = reason;
+    refusal.replace(5, 7, QByteArray(7, '\0'));
+    refusal.replace(18, 2, QByteArray(2, '\0'));
+    socket_.writeDatagram(refusal, request.senderAddress(), static_cast<quint16>(request.senderPort()));
 }
 
 void ModuleSimulator::answer(const QHostAddress& to, quint16 port)

@@ -30,6 +30,8 @@ NetnsLab::NetnsLab(QString prefix, QString simulatorPath)
 NetnsLab::~NetnsLab()
 {
     stopAll();
+    if (!emptyNetns_.isEmpty())
+        removeNamespace(emptyNetns_);
 }
 
 QString NetnsLab::unavailableReason()
@@ -127,6 +129,20 @@ int NetnsLab::startModules(const QString& hostAddress, const QStringList& simArg
         h.log += h.process->readAllStandardOutput();
     }
     return number;
+}
+
+bool NetnsLab::addEmptyInterface()
+{
+    const QString netns = QStringLiteral("%1-%2-empty").arg(prefix_).arg(getpid());
+    if (!ip({"netns", "add", netns}))
+        return false;
+    emptyNetns_ = netns;
+    return ip({"link", "add", emptyInterface, "type", "veth", "peer", "name", "eth0", "netns", netns}) &&
+           ip({"addr", "add", "10.88.0.1/24", "dev", emptyInterface}) &&
+           ip({"link", "set", emptyInterface, "up"}) &&
+           ip({"-n", netns, "addr", "add", "10.88.0.2/24", "dev", "eth0"}) &&
+           ip({"-n", netns, "link", "set", "eth0", "up"}) &&
+           ip({"route", "del", "255.255.255.255/32", "dev", QString::fromLatin1(bridge)});
 }
 
 QByteArray NetnsLab::log(int host)

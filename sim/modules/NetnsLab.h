@@ -17,6 +17,7 @@ class NetnsLab
 {
 public:
     static constexpr const char* bridgeAddress = "10.77.0.1";
+    static constexpr const char* emptyInterface = "efempty0";
 
     NetnsLab(QString prefix, QString simulatorPath);
     ~NetnsLab();
@@ -35,6 +36,12 @@ public:
     int startModules(const QString& hostAddress, const QStringList& simArguments);
     void stopModules(int host);
     void stopAll();
+
+    // A second interface with no modules behind it (10.88.0.1/24, a veth to an empty namespace),
+    // as a laptop's Wi-Fi beside the cable to the modules; the bridge loses its broadcast route.
+    bool addEmptyInterface();
+    // Runs "ip" in the calling process's namespace (routes and links of the test).
+    bool run(const QStringList& arguments) { return ip(arguments); }
 
     // Everything the host's module-sim has printed so far.
     QByteArray log(int host);
@@ -57,4 +64,5 @@ private:
     QString error_;
     std::vector<Host> hosts_;
     int nextSerial_ = 0;
+    QString emptyNetns_;
 };

@@ -120,8 +120,11 @@ int main(int argc, char* argv[])
                                    QStringLiteral("Answer with command 0x303A instead of 0x3039."));
     const QCommandLineOption delay({QStringLiteral("delay")}, QStringLiteral("Answer this many ms late."),
                                    QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption silent({QStringLiteral("silent-refusal")},
+                                    QStringLiteral("Refuse a wrong password or an unauthorised change "
+                                                   "without answering."));
     parser.addOptions(
-        {bind, port, count, firstIp, mask, firstMac, deviceId, password, twice, size, wrong, delay});
+        {bind, port, count, firstIp, mask, firstMac, deviceId, password, twice, size, wrong, delay, silent});
     parser.process(app);
 
     const QHostAddress listenAddress =
@@ -153,8 +156,8 @@ int main(int argc, char* argv[])
     for (int i = 0; i < modules; ++i)
         list.emplace_back(plus(*ip, i), *maskValue, plus(*mac, i), static_cast<std::uint16_t>(id), secret);
 
-    ModuleSimulator simulator(std::move(list),
-                              {parser.isSet(twice), replySize, parser.isSet(wrong), delayMs});
+    ModuleSimulator simulator(std::move(list), {parser.isSet(twice), replySize, parser.isSet(wrong), delayMs,
+                                                parser.isSet(silent)});
     if (!simulator.listen(listenAddress, static_cast<quint16>(portNumber)))
         return fail(
             QStringLiteral("cannot listen on UDP port %1: %2").arg(portNumber).arg(simulator.errorString()));

@@ -4,9 +4,11 @@
 #include "finder/Messages.h"
 
 #include "NetnsLab.h"
+#include "RecordedMessages.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -29,13 +31,6 @@ constexpr double timeScale = 0.1;
 constexpr int tickMs = 50;
 constexpr int listTimeoutMs = 10000;
 
-class RecordedMessages : public finder::Messages
-{
-public:
-    void show(const QString& text) override { shown.append(text); }
-    QStringList shown;
-};
-
 } // namespace
 
 class tst_EthfindWindow : public QObject
@@ -50,6 +45,8 @@ private slots:
     void dropOfModulesSearchesAgain();
     void addressChangeWithPassword();
     void wrongPasswordLeavesModule();
+    void refusalIsSaid_data();
+    void refusalIsSaid();
     void maskOnlySendsSetMask();
     void refusedOrUnchangedSendsNothing_data();
     void refusedOrUnchangedSendsNothing();
@@ -308,6 +305,50 @@ void tst_EthfindWindow::wrongPasswordLeavesModule()
     QVERIFY(lines().first().startsWith("10.77.1.22 "));
 }
 
+void tst_EthfindWindow::refusalIsSaid_data()
+{
+    QTest::addColumn<QStringList>("module");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("logged");
+    QTest::addColumn<QStringList>("said");
+    const QStringList secret{"--password", "secret", "--first-mac", "00-1E-C0-00-03-01"};
+    QTest::newRow("wrong password") << secret << "guess"
+                                    << "wrong password 10.77.1.30"
+                                    << QStringList{"The module 00-1E-C0-00-03-01 refused the password: its "
+                                                   "address was not changed."};
+    QTest::newRow("no password for a module that has one")
+        << secret << ""
+        << "refused 10.77.1.30"
+        << QStringList{"The module 00-1E-C0-00-03-01 needs its password: its address was not changed."};
+    QTest::newRow("module that refuses without answering")
+        << (secret + QStringList{"--silent-refusal"}) << "guess"
+        << "wrong password 10.77.1.30" << QStringList{};
+    QTest::newRow("right password") << secret << "secret"
+                                    << "applied 10.77.1.31" << QStringList{};
+}
+
+void tst_EthfindWindow::refusalIsSaid()
+{
+    QFETCH(QStringList, module);
+    QFETCH(QString, password);
+    QFETCH(QString, logged);
+    QFETCH(QStringList, said);
+    const int host = startModule("10.77.1.30", module);
+    QVERIFY(host >= 0);
+    QVERIFY(openWindowListing(1));
+    QString macShown;
+    window_->setAddressPrompt([&](const AddressEntry& initial) -> std::optional<AddressEntry> {
+        macShown = initial.mac;
+        return AddressEntry{QStringLiteral("10.77.1.31"), initial.mask, password};
+    });
+    window_->setAddressOfSelected();
+    QCOMPARE(macShown, QStringLiteral("00-1E-C0-00-03-01"));
+    QTRY_VERIFY_WITH_TIMEOUT(lab_->log(host).contains(logged.toLatin1()), listTimeoutMs);
+    // Whatever the module answered has arrived once it has logged the next search.
+    QVERIFY(!logAfterNextSearch(host).isEmpty());
+    QCOMPARE(messages_.shown, said);
+}
+
 void tst_EthfindWindow::maskOnlySendsSetMask()
 {
     const int host = startModule("10.77.1.30");
@@ -372,8 +413,12 @@ void tst_EthfindWindow::dialogOffersRecordAndRememberedPassword()
             auto* ipEdit = dialog->findChild<QLineEdit*>(QStringLiteral("1001"));
             auto* maskEdit = dialog->findChild<QLineEdit*>(QStringLiteral("1002"));
             auto* passwordEdit = dialog->findChild<QLineEdit*>(QStringLiteral("1003"));
-            *seen = {dialog->windowTitle(), ipEdit->text(), maskEdit->text(), passwordEdit->text(),
-                     QString::number(passwordEdit->maxLength())};
+            *seen = {dialog->windowTitle(),
+                     ipEdit->text(),
+                     maskEdit->text(),
+                     passwordEdit->text(),
+                     QString::number(passwordEdit->maxLength()),
+                     dialog->findChild<QLabel*>(QStringLiteral("mac"))->text()};
             ipEdit->setText(ip);
             passwordEdit->setText(password);
             QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("1")), Qt::LeftButton);
@@ -382,11 +427,13 @@ void tst_EthfindWindow::dialogOffersRecordAndRememberedPassword()
     QStringList seen;
     answer(QStringLiteral("127.0.0.5"), QStringLiteral("0123456789ABCDEFG"), &seen);
     window_->setAddressOfSelected();
-    QCOMPARE(seen, (QStringList{"Set IP Address", "10.77.1.50", "255.255.240.0", "", "15"}));
+    QCOMPARE(seen,
+             (QStringList{"Set IP Address", "10.77.1.50", "255.255.240.0", "", "15", "00-1E-C0-00-00-01"}));
     QCOMPARE(messages_.shown, QStringList{"Invalid IP address"});
     answer(QStringLiteral("10.77.1.50"), QStringLiteral("0123456789ABCDE"), &seen);
     window_->setAddressOfSelected();
-    QCOMPARE(seen, (QStringList{"Set IP Address", "10.77.1.50", "255.255.240.0", "0123456789ABCDE", "15"}));
+    QCOMPARE(seen, (QStringList{"Set IP Address", "10.77.1.50", "255.255.240.0", "0123456789ABCDE", "15",
+                                "00-1E-C0-00-00-01"}));
     QCOMPARE(messages_.shown.size(), 1);
     QCOMPARE(logAfterNextSearch(host).count("rx "), 2);
 }

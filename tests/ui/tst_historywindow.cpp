@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QChartView>
 #include <QComboBox>
+#include <QDateTimeAxis>
+#include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSet>
@@ -198,6 +200,61 @@ private slots:
         QCOMPARE(rig.feedback.shown.size(), 1);
     }
 
+    // Time ticks fall on round local times: every 2 minutes, 10 minutes or 4 hours.
+    void timeTicksAreRound_data()
+    {
+        QTest::addColumn<int>("range");
+        QTest::addColumn<qint64>("stepMs");
+        QTest::newRow("last 10 minutes") << 0 << qint64(120'000);
+        QTest::newRow("last hour") << 1 << qint64(600'000);
+        QTest::newRow("last 24 hours") << 2 << qint64(14'400'000);
+    }
+    void timeTicksAreRound()
+    {
+        QFETCH(int, range);
+        QFETCH(qint64, stepMs);
+        Rig rig(1e-4);
+        fill(rig.history, rig.clock, {3}, 0.5);
+        rig.window.setRangeIndex(range);
+        const auto axes = rig.window.findChild<QChartView*>()->chart()->axes(Qt::Horizontal);
+        QCOMPARE(axes.size(), 1);
+        const auto* axis = static_cast<QDateTimeAxis*>(axes.first());
+        const qint64 offsetMs = qint64(axis->min().offsetFromUtc()) * 1000;
+        for (int tick = 0; tick < axis->tickCount(); ++tick) {
+            const qint64 at = axis->min().toMSecsSinceEpoch() +
+                              tick * (axis->max().toMSecsSinceEpoch() - axis->min().toMSecsSinceEpoch()) /
+                                  (axis->tickCount() - 1);
+            QCOMPARE((at + offsetMs) % stepMs, qint64(0));
+        }
+        // The span drawn lies within the axis.
+        QVERIFY(axis->min() <= rig.history.timeOf(rig.window.drawnSince()));
+        QVERIFY(axis->max() >= rig.history.timeOf(rig.history.now()));
+    }
+
+    // Every port's line has a colour of its own, far enough from every other to tell them apart.
+    void everyPortHasItsOwnColour()
+    {
+        Rig rig(1e-4);
+        QList<int> all;
+        for (int port = 1; port <= 24; ++port)
+            all << port;
+        fill(rig.history, rig.clock, all, 0.2);
+        rig.window.setRangeIndex(1);
+        const QList<QAbstractSeries*> drawn = rig.window.findChild<QChartView*>()->chart()->series();
+        QCOMPARE(drawn.size(), 24);
+        QStringList close;
+        for (int i = 0; i < drawn.size(); ++i)
+            for (int j = i + 1; j < drawn.size(); ++j) {
+                const QColor a = static_cast<QLineSeries*>(drawn[i])->color();
+                const QColor b = static_cast<QLineSeries*>(drawn[j])->color();
+                const int distance = std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                                     std::abs(a.blue() - b.blue());
+                if (distance < 60)
+                    close << drawn[i]->name() + QStringLiteral(" ~ ") + drawn[j]->name();
+            }
+        QVERIFY2(close.isEmpty(), qPrintable(close.join(QStringLiteral(", "))));
+    }
+
     // For a look by eye, and the README: four ports, the last hour drawn.
     void screenshot()
     {
@@ -208,6 +265,9 @@ private slots:
         rig.window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
         QVERIFY(rig.window.grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window.png")));
+        const QImage small =
+            rig.window.grab().toImage().convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+        QVERIFY(small.save(QStringLiteral(PACKAGE_SCREENSHOT_DIR "/power-history.png")));
     }
 };
 
