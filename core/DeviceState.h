@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/RequestOutcome.h"
+
 #include <QString>
 
 #include <array>
@@ -51,7 +53,8 @@ struct DeviceState {
     QString v3PrivPassword;
     QString requestOid;
     QString responseText;
-    bool writeRefused = false; // the worker's set was refused by the agent since the session cleared it
+    // How the worker's sets ended since the session last looked: the first that did not take.
+    RequestOutcome writeOutcome = RequestOutcome::Answered;
 
     // Device identity and system information
     QString modelName;
@@ -65,10 +68,10 @@ struct DeviceState {
     QString newPortDescription;
 
     // Per-port state
-    std::array<int, MaxPorts + 1> portAdminState{};  // by port; 2 = enabled
-    std::array<int, MaxPorts> portEnableWanted{};    // by port - 1; serial 0/1, network 1/2
-    std::array<int, MaxPorts + 1> portStatus{};      // by port
-    std::array<quint8, MaxPorts> portStaticRead{};   // by port - 1
+    std::array<int, MaxPorts + 1> portAdminState{}; // by port; 2 = enabled
+    std::array<int, MaxPorts> portEnableWanted{};   // by port - 1; serial 0/1, network 1/2
+    std::array<int, MaxPorts + 1> portStatus{};     // by port
+    std::array<quint8, MaxPorts> portStaticRead{};  // by port - 1
     int pollPort = 0;
     int editPort = 0;
     int portReadStep = 0;

@@ -63,6 +63,3 @@ private:
     std::vector<int> notOff_;             // cycled ports the device did not switch off
     int offSeconds_ = DefaultOffSeconds;
 };
-
-// "3", "3 and 5", "3, 5 and 7".
-QString portList(const std::vector<int>& ports);

@@ -30,7 +30,8 @@ std::optional<SnmpValue> ExchangePlanner::valueOfSet(const DeviceState& state)
     }
     if (request == Request::SystemDescription)
         value = SnmpValue::text(state.newSystemDescription.toLatin1());
-    if (request == Request::PortDescription && state.descriptionPort >= 0 && state.descriptionPort <= MaxPorts)
+    if (request == Request::PortDescription && state.descriptionPort >= 0 &&
+        state.descriptionPort <= MaxPorts)
         value = SnmpValue::text(state.descriptionOut[std::size_t(state.descriptionPort)].toLatin1());
     return value;
 }
@@ -84,14 +85,16 @@ bool ExchangePlanner::take(const SnmpResult& result)
         return false;
     }
     DeviceState& s = state_;
+    // A write whose get went unanswered was never made: the device did not answer it either.
+    const RequestOutcome set = result.answered ? result.set : RequestOutcome::Unanswered;
+    if (job_.write && s.writeOutcome == RequestOutcome::Answered)
+        s.writeOutcome = set;
     if (!result.answered) {
         ++s.networkFailures;
         s.responseText.clear();
         return true;
     }
     s.networkFailures = 0;
-    if (result.writeRefused)
-        s.writeRefused = true;
     if (writtenPort_ != 0)
         s.pollPort = writtenPort_ + 1;
     if (!job_.write)
@@ -99,7 +102,8 @@ bool ExchangePlanner::take(const SnmpResult& result)
     return true;
 }
 
-bool ExchangePlanner::setNow(const QString& address, const QString& object, int value, QDeadlineTimer deadline)
+bool ExchangePlanner::setNow(const QString& address, const QString& object, int value,
+                             QDeadlineTimer deadline)
 {
     const SnmpJob planned = job_;
     startOver();
@@ -116,7 +120,7 @@ bool ExchangePlanner::setNow(const QString& address, const QString& object, int 
     while (!awaited_ && worker_.awaitResult(deadline)) {
     }
     awaiting_ = false;
-    const bool taken = awaited_ && awaited_->answered && !awaited_->writeRefused;
+    const bool taken = awaited_ && awaited_->answered && awaited_->set == RequestOutcome::Answered;
     startOver(); // an answer after the deadline is dropped
     job_ = planned;
     return taken;

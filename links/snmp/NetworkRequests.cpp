@@ -11,6 +11,7 @@
 #include "links/snmp/PrivateMib.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace
 {
@@ -34,11 +35,11 @@ QString operationName(int code, int port)
 {
     switch (code) {
     case Request::SystemReset:
-        return QStringLiteral("System Reset");
+        return text::SystemResetWrite;
     case Request::FactoryDefaults:
-        return QStringLiteral("Restore Factory Defaults");
+        return text::FactoryDefaultsWrite;
     case Request::SaveToFlash:
-        return QStringLiteral("Save Parameters to Flash");
+        return text::SaveToFlashWrite;
     case Request::SystemDescription:
         return text::SystemDescriptionWrite;
     case Request::PortDescription:
@@ -86,7 +87,7 @@ void NetworkRequests::handleWriteRequest()
     const int code = s.pendingRequest;
     const bool firstVisit = s.activeRequest != code;
     if (firstVisit && code != Request::LegacyDetection) {
-        s.writeRefused = false;
+        s.writeOutcome = RequestOutcome::Answered;
         operation_ = operationName(code, s.savedPort);
     }
     switch (code) {
@@ -170,7 +171,7 @@ void NetworkRequests::allPorts(int code)
         release();
         return;
     }
-    if (s.legacyDetect != s.deviceLegacyDetect) {
+    if (legacyChanges()) {
         enterLegacyLoop();
         return;
     }
@@ -201,12 +202,18 @@ void NetworkRequests::portWalk(bool firstVisit)
         }
     }
     ctx_.view.hideProgress();
-    if (s.legacyDetect != s.deviceLegacyDetect) {
+    if (legacyChanges()) {
         enterLegacyLoop();
         return;
     }
     s.pollPort = 1;
     finish();
+}
+
+bool NetworkRequests::legacyChanges() const
+{
+    const DeviceState& s = ctx_.state;
+    return (s.legacyDetectWanted == mib::On) != (s.deviceLegacyDetect != 0);
 }
 
 void NetworkRequests::enterLegacyLoop()
@@ -252,9 +259,17 @@ bool NetworkRequests::deviceLost()
 void NetworkRequests::finish()
 {
     DeviceState& s = ctx_.state;
-    if (s.writeRefused) {
-        s.writeRefused = false;
+    switch (std::exchange(s.writeOutcome, RequestOutcome::Answered)) {
+    case RequestOutcome::Refused:
         ctx_.feedback.error(text::writeError(operation_, QStringLiteral("The device refused the write.")));
+        break;
+    case RequestOutcome::Unanswered:
+        ctx_.feedback.error(s.pendingRequest == Request::SaveToFlash ? text::storeUnanswered(operation_)
+                                                                     : text::writeUnanswered(operation_));
+        break;
+    case RequestOutcome::Answered:
+    case RequestOutcome::Stale:
+        break;
     }
     s.pendingRequest = s.activeRequest = Request::None;
     s.refreshPass = 0;

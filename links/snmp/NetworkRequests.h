@@ -36,6 +36,8 @@ private:
     void singleObject(int code);
     void allPorts(int code);
     void portWalk(bool firstVisit);
+    // The legacy wish sent differs from the device's state: the legacy loop follows the ports.
+    bool legacyChanges() const;
     void enterLegacyLoop();
     void legacyLoop();
     // Closes the request: both codes cleared, the refresh resumes at the system objects.

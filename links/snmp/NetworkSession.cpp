@@ -6,8 +6,8 @@
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
-#include "links/snmp/NetworkSearch.h"
 #include "links/snmp/ExchangePlanner.h"
+#include "links/snmp/NetworkSearch.h"
 #include "links/snmp/PrivateMib.h"
 
 #include <algorithm>
@@ -110,6 +110,18 @@ void NetworkSession::checkWriteCommunity()
     DeviceView& view = ctx_.view;
     const int read = mib::leadingNumber(s.responseText);
     s.requestOid = mib::portObject(mib::Column::Legacy, 1);
+    if (s.networkFailures > 0 && s.snmpPhase != CheckSteps) {
+        // A silent device says nothing about the community: the phase is tried again, and
+        // the session ends as every lost connection does. The last phase has its own tries.
+        if (s.networkFailures < FailureLimit) {
+            releaseAfter(500);
+            return;
+        }
+        view.hideProgress();
+        s.snmpPhase = 999;
+        endSession();
+        return;
+    }
     switch (s.snmpPhase) {
     case 1:
         view.showProgress(CheckingCommunity);
@@ -151,7 +163,7 @@ void NetworkSession::checkWriteCommunity()
         }
         s.setValue = original_;
         restoreTries_ = 0;
-        releaseAfter(500, [this] { ctx_.state.writeRefused = false; });
+        releaseAfter(500, [this] { ctx_.state.writeOutcome = RequestOutcome::Answered; });
         return;
     default: // 4: the first value is back
         if (!restoredAfterCheck())
@@ -170,13 +182,13 @@ bool NetworkSession::restoredAfterCheck()
     DeviceState& s = ctx_.state;
     if (!owed_.contains(address_))
         return true; // nothing to restore
-    const bool failed = s.networkFailures > 0 || s.writeRefused;
+    const bool failed = s.networkFailures > 0 || s.writeOutcome != RequestOutcome::Answered;
     if (!failed) {
         owed_.remove(address_);
         return true;
     }
     if (++restoreTries_ < FailureLimit) {
-        releaseAfter(500, [this] { ctx_.state.writeRefused = false; });
+        releaseAfter(500, [this] { ctx_.state.writeOutcome = RequestOutcome::Answered; });
         return false;
     }
     reportNotRestored(address_, original_);

@@ -1,10 +1,12 @@
 #include "links/snmp/SnmpClient.h"
 
+#include "core/DisplayFormats.h"
 #include "core/ModuleLoader.h"
 
 #include <QMutex>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
@@ -40,16 +42,6 @@ SnmpEngine* engine(QString& unavailable)
     return loadedEngine;
 }
 
-bool printableText(const QByteArray& octets)
-{
-    for (const char c : octets) {
-        const auto u = static_cast<unsigned char>(c);
-        if ((u < 0x20 || u > 0x7E) && u != '\r' && u != '\n')
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 void initSnmpLibrary()
@@ -67,6 +59,16 @@ void initSnmpLibrary()
     });
 }
 
+QByteArray credentialOctets(const QString& text)
+{
+    return text.toLatin1();
+}
+
+bool credentialFits(const QString& text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+}
+
 QString SnmpValue::printable() const
 {
     switch (syntax) {
@@ -78,9 +80,7 @@ QString SnmpValue::printable() const
     case Syntax::Counter64:
         return QString::number(quint64(number));
     case Syntax::OctetString:
-        if (printableText(octets))
-            return QString::fromLatin1(octets);
-        return QString::fromLatin1(octets.toHex(' ').toUpper());
+        return fmt::deviceOctets(octets);
     case Syntax::Opaque:
         return QString::fromLatin1(octets.toHex(' ').toUpper());
     case Syntax::ObjectId:

@@ -56,7 +56,7 @@ std::optional<bool> onOff(const SnmpValue& value)
     return std::nullopt;
 }
 
-QString text(const SnmpValue& value)
+QString textOf(const SnmpValue& value)
 {
     return mib::trimBlanks(value.printable());
 }
@@ -129,10 +129,10 @@ std::optional<UnitReading> SnmpMidspan::readStatus()
         return std::nullopt;
     }
     UnitReading unit;
-    unit.firmware = text(unitValues->at(0));
-    unit.hardware = text(unitValues->at(1));
+    unit.firmware = textOf(unitValues->at(0));
+    unit.hardware = textOf(unitValues->at(1));
     unit.portCount = *count;
-    unit.description = text(unitValues->at(3));
+    unit.description = textOf(unitValues->at(3));
 
     for (int first = 1; first <= unit.portCount; first += PortsPerRequest) {
         const int last = std::min(first + PortsPerRequest - 1, unit.portCount);
@@ -153,7 +153,7 @@ std::optional<UnitReading> SnmpMidspan::readStatus()
             reading.powerMw = wholeNumberIn(v[2]);
             reading.voltageV = numberIn(v[3]);
             reading.currentMa = wholeNumberIn(v[4]);
-            reading.description = text(v[5]);
+            reading.description = textOf(v[5]);
             unit.ports.push_back(reading);
         }
     }
@@ -198,8 +198,8 @@ WriteResult SnmpMidspan::writeText(const QString& object, const QString& text)
     const QString wanted = mib::trimBlanks(text);
     return write(
         object, SnmpValue::text(wanted.toLatin1()),
-        [wanted](const SnmpValue& read) { return ::text(read) == wanted; },
-        [](const SnmpValue& read) { return QLatin1Char('"') + ::text(read) + QLatin1Char('"'); });
+        [wanted](const SnmpValue& read) { return textOf(read) == wanted; },
+        [](const SnmpValue& read) { return QLatin1Char('"') + textOf(read) + QLatin1Char('"'); });
 }
 
 WriteResult SnmpMidspan::setPortDescription(int port, const QString& text)

@@ -283,7 +283,8 @@ void MidspanModel::enableLocked(int index, bool on)
     if (live_.ports[index].enabled == on)
         return;
     live_.ports[index].enabled = on;
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - born_);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - born_);
     portLog_.append(QByteArray::number(qint64(ms.count())) + " port " + QByteArray::number(index + 1) +
                     (on ? " on" : " off"));
 }
@@ -356,6 +357,24 @@ void MidspanModel::setSetsRefused(bool refused)
 {
     std::scoped_lock lock(mutex_);
     setsRefused_ = refused;
+}
+
+bool MidspanModel::setUnanswered(const QByteArray& object) const
+{
+    std::scoped_lock lock(mutex_);
+    return unansweredSets_.contains(object);
+}
+
+void MidspanModel::leaveSetsUnanswered(const QByteArray& object)
+{
+    std::scoped_lock lock(mutex_);
+    unansweredSets_.insert(object);
+}
+
+void MidspanModel::answerAllSets()
+{
+    std::scoped_lock lock(mutex_);
+    unansweredSets_.clear();
 }
 
 int MidspanModel::maxObjects() const
