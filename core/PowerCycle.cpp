@@ -157,6 +157,27 @@ void PowerCycle::end(const QString& problem)
         ctx_.feedback.error(problem);
 }
 
+std::vector<int> PowerCycle::portsOff() const
+{
+    return step_ == Step::Idle ? std::vector<int>{} : cycled_;
+}
+
+QString PowerCycle::endAtExit(bool& failed)
+{
+    const std::vector<int> off = portsOff();
+    if (off.empty())
+        return {};
+    step_ = Step::Idle;
+    const std::vector<int> stayedOff = ctx_.link ? ctx_.link->switchOnNow(off) : off;
+    failed = !stayedOff.empty();
+    if (failed)
+        return QStringLiteral(
+                   "%1 could not be switched back on after the interrupted power-cycle: the device did not "
+                   "answer. Please switch %2 on on the port page.")
+            .arg(ports(stayedOff), stayedOff.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+    return QStringLiteral("%1 switched back on: the power-cycle was interrupted.").arg(ports(off));
+}
+
 void PowerCycle::displayCleared(bool sessionEnded)
 {
     if (!sessionEnded || step_ == Step::Idle)

@@ -22,8 +22,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProgressBar>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
 
@@ -57,7 +57,8 @@ protected:
 class FoundDeviceList : public QListWidget
 {
 public:
-    FoundDeviceList(std::function<void()> chosen, QWidget* parent) : QListWidget(parent), chosen_(std::move(chosen))
+    FoundDeviceList(std::function<void()> chosen, QWidget* parent)
+        : QListWidget(parent), chosen_(std::move(chosen))
     {
         connect(this, &QListWidget::itemClicked, this, [this] { chosen_(); });
         connect(this, &QListWidget::itemActivated, this, [this] { chosen_(); });
@@ -88,7 +89,8 @@ MainWindow::MainWindow(SpanmonCore& core, WidgetControls& controls, const LampIm
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       core_(core), controls_(controls), lamps_(lamps)
 {
-    setWindowTitle(QStringLiteral("Spanmon"));
+    setWindowTitle(AppTitle);
+    controls_.add(ctl::MainWindow, this);
     setWindowIcon(programIcon());
     setFont(fonts::dialog());
     QPalette grey = palette();
@@ -267,7 +269,8 @@ void MainWindow::paintEvent(QPaintEvent* event)
     // What was left out of the first paint is built once that paint is on screen, before the
     // operator can ask for it.
     if (!std::exchange(painted_, true))
-        QMetaObject::invokeMethod(this, [this] { controls_.buildDeferred(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { controls_.buildDeferred(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::wire()
@@ -326,9 +329,11 @@ void MainWindow::showHistory(int port)
 {
     if (!historyWindow_) {
         QString reason;
-        historyWindow_ = historyModule_.create(core_.history(), context().feedback, fonts::dialog(), this, reason);
+        historyWindow_ =
+            historyModule_.create(core_.history(), context().feedback, fonts::dialog(), this, reason);
         if (!historyWindow_) {
-            context().feedback.error(QStringLiteral("The History window could not be opened: %1").arg(reason));
+            context().feedback.error(
+                QStringLiteral("The History window could not be opened: %1").arg(reason));
             return;
         }
     }

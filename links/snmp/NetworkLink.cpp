@@ -15,7 +15,8 @@
 NetworkLink::NetworkLink(AppContext& context, const WorkerFactory& makeWorker)
     : ctx_(context),
       worker_(makeWorker(&resultContext_, [this](const SnmpResult& result) { onResult(result); })),
-      exchanges_(context.state, *worker_), search_(context, exchanges_), session_(context, exchanges_, search_)
+      exchanges_(context.state, *worker_), search_(context, exchanges_),
+      session_(context, exchanges_, search_)
 {
     search_.readSetting = [](const QString& section, const QString& key) {
         return LinkIni::inWorkingDirectory().value(section, key); // the folder of this moment
@@ -161,6 +162,18 @@ void NetworkLink::settingsClosed(bool accepted, bool relink)
     c.clearItems(ctl::FoundDevices);
     for (int id : {ctl::SearchPoe, ctl::Setting, ctl::Tabs})
         c.setEnabled(id, true);
+}
+
+std::vector<int> NetworkLink::switchOnNow(const std::vector<int>& ports)
+{
+    std::vector<int> failed;
+    if (!ctx_.state.networkLinked)
+        return ports;
+    for (const int port : ports)
+        if (!exchanges_.setNow(exchanges_.job().jobAddress, mib::portObject(mib::Column::Admin, port),
+                               mib::On, QDeadlineTimer(NetworkSession::WriteBackLimit)))
+            failed.push_back(port);
+    return failed;
 }
 
 void NetworkLink::close()

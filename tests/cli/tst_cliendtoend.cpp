@@ -332,9 +332,9 @@ void tst_CliEndToEnd::signalDuringCycleSwitchesThePortBackOn()
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 128 + signal);
     QCOMPARE(sim_.command("get port 8 enabled"), QString("1"));
-    QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
-             QString("spanmon-cli: %1: %2 during the power-cycle: port 8 switched back on\n")
-                 .arg(agentWithPort, name));
+    QCOMPARE(
+        QString::fromUtf8(process.readAllStandardError()),
+        QString("spanmon-cli: %1: %2 during the power-cycle: port 8 switched back on\n").arg(agent, name));
     QCOMPARE(enableWrites(link), (QStringList{"8 off", "8 on"}));
 }
 
