@@ -7,9 +7,9 @@
 #include "BenchSupport.h"
 #include "MidspanSimProcess.h"
 #include "RecordingFeedback.h"
+#include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "app/Spanmon.h"
 #include "links/snmp/SnmpClient.h"
 
 #include <QApplication>
@@ -162,8 +162,8 @@ void silentAddresses(bool v3)
     std::printf("snmp_pass %-6s silent address during a search: %.3f s (specified %.1f s, off by %.1f%%, "
                 "target within 5%%)\n",
                 v3 ? "SNMPv3" : "v2c", perAddress, specified, 100 * (perAddress - specified) / specified);
-    bench::figure(prefix(v3) + "silent_address_off_by", 100 * std::abs(perAddress - specified) / specified, "%",
-                  "<=5");
+    bench::figure(prefix(v3) + "silent_address_off_by", 100 * std::abs(perAddress - specified) / specified,
+                  "%", "<=5");
 }
 
 void pass(bool v3, double plainMs, bool withReset)
@@ -201,7 +201,7 @@ void pass(bool v3, double plainMs, bool withReset)
 
     w.window.controls().get<QPushButton>(ctl::SystemReset)->click();
     watch.resetStall();
-    runUntil([&] { return state.pendingRequest == 0; }, 60000);
+    runUntil([&] { return state.pendingRequest == Request::None; }, 60000);
     std::printf("snmp_pass %-6s System Reset, 2 s wait and 12.6 s animation: longest stall %.1f ms (target < "
                 "20 ms)\n",
                 v3 ? "SNMPv3" : "v2c", double(watch.longestStallNs) / 1e6);

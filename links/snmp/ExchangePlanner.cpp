@@ -6,15 +6,16 @@
 
 bool ExchangePlanner::writeDue(const DeviceState& state)
 {
-    return state.activeRequest != Request::None || state.snmpPhase == 2 || state.snmpPhase == 4;
+    return state.activeRequest != Request::None || state.snmpPhase == CheckPhase::WriteOther ||
+           state.snmpPhase == CheckPhase::Restore;
 }
 
 std::optional<SnmpValue> ExchangePlanner::valueOfSet(const DeviceState& state)
 {
     // Later rules win over earlier ones.
     std::optional<SnmpValue> value;
-    const int request = state.activeRequest;
-    if (state.snmpPhase == 2 || state.snmpPhase == 4)
+    const Request request = state.activeRequest;
+    if (state.snmpPhase == CheckPhase::WriteOther || state.snmpPhase == CheckPhase::Restore)
         value = SnmpValue::integer(state.setValue);
     if (request == Request::SystemReset || request == Request::FactoryDefaults ||
         request == Request::SaveToFlash || request == Request::AllPortsOff)

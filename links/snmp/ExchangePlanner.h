@@ -18,6 +18,10 @@ class NetworkWorker;
 class ExchangePlanner
 {
 public:
+    // Failed exchanges in a row (or answers of no use) after which the session ends, wherever
+    // the session is: refresh, write-community check, write request.
+    static constexpr int FailureLimit = 3;
+
     ExchangePlanner(DeviceState& state, NetworkWorker& worker) : state_(state), worker_(worker) {}
 
     // The agent and the credentials of the exchanges to come.

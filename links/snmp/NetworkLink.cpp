@@ -150,7 +150,7 @@ void NetworkLink::settingsClosed(bool accepted, bool relink)
             session_.writeBackNow();
         }
         // New credentials start from a clean handshake: no check phase, no write under way.
-        s.snmpPhase = 999;
+        s.snmpPhase = CheckPhase::Done;
         s.pendingRequest = s.activeRequest = Request::None;
         if (!s.deviceListValid)
             s.sessionReady = false; // the worker sets itself up again with the new values

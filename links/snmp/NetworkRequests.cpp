@@ -16,7 +16,6 @@
 namespace
 {
 
-constexpr int FailureLimit = 3;
 const QString ProcessingDone = QStringLiteral("Processing............  ");
 
 // Each ends with a short step after the dialog has gone.
@@ -31,7 +30,7 @@ const ProgressAnimation Medium{
     {{0, 6}, {1500, 11}, {1500, 17}, {1500, 21}, {1500, 24}, {500, Keep, true}, {100, Keep, true}}};
 const QString ProcessingLegacy = QStringLiteral("Processing (Legacy Detection)............");
 
-QString operationName(int code, int port)
+QString operationName(Request code, int port)
 {
     switch (code) {
     case Request::SystemReset:
@@ -84,7 +83,7 @@ void NetworkRequests::requestSystemDescription()
 void NetworkRequests::handleWriteRequest()
 {
     DeviceState& s = ctx_.state;
-    const int code = s.pendingRequest;
+    const Request code = s.pendingRequest;
     const bool firstVisit = s.activeRequest != code;
     if (firstVisit && code != Request::LegacyDetection) {
         s.writeOutcome = RequestOutcome::Answered;
@@ -95,17 +94,20 @@ void NetworkRequests::handleWriteRequest()
     case Request::FactoryDefaults:
     case Request::SaveToFlash:
     case Request::SystemDescription:
-    case Request::PortDescription:
+    case Request::PortDescription: {
         if (firstVisit) {
             singleObject(code);
             return;
         }
-        animate(code <= Request::FactoryDefaults ? Long : Short, [this, code] {
-            if (code >= Request::SaveToFlash)
+        // The device restarts after these; the controls stay locked until the next full pass.
+        const bool restarts = code == Request::SystemReset || code == Request::FactoryDefaults;
+        animate(restarts ? Long : Short, [this, restarts] {
+            if (!restarts)
                 ctx_.view.unlockControls();
             finish();
         });
         return;
+    }
     case Request::AllPortsOn:
     case Request::AllPortsOff:
         allPorts(code);
@@ -128,7 +130,7 @@ void NetworkRequests::handleWriteRequest()
     }
 }
 
-void NetworkRequests::singleObject(int code)
+void NetworkRequests::singleObject(Request code)
 {
     DeviceState& s = ctx_.state;
     s.portPhase = 0;
@@ -159,7 +161,7 @@ void NetworkRequests::singleObject(int code)
     release();
 }
 
-void NetworkRequests::allPorts(int code)
+void NetworkRequests::allPorts(Request code)
 {
     DeviceState& s = ctx_.state;
     if (s.activeRequest != code) {
@@ -246,7 +248,7 @@ void NetworkRequests::legacyLoop()
 bool NetworkRequests::deviceLost()
 {
     DeviceState& s = ctx_.state;
-    if (s.networkFailures < FailureLimit)
+    if (s.networkFailures < ExchangePlanner::FailureLimit)
         return false;
     // Without this the walk would ask the silent port again and again with the controls locked.
     s.pendingRequest = s.activeRequest = Request::None;

@@ -21,7 +21,6 @@ class ExchangePlanner;
 class NetworkSession
 {
 public:
-    static constexpr int FailureLimit = 3;
     // How long a write-back may take: the exchange in flight (up to 4.2 s), then a get and a set.
     static constexpr std::chrono::milliseconds WriteBackLimit{8000};
 

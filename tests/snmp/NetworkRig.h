@@ -6,9 +6,9 @@
 #include "MidspanSimProcess.h"
 #include "RecordingFeedback.h"
 #include "WorkingDirectory.h"
+#include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "app/Spanmon.h"
 
 #include <QFile>
 #include <QListWidget>
@@ -61,7 +61,8 @@ inline bool needsRoot()
 inline QString startAgent(MidspanSimProcess& sim, const QStringList& options, bool withSerial = false)
 {
     if (needsRoot())
-        return qgetenv("CI") == "true" ? QStringLiteral("the agent needs UDP port 161, which needs root") : QString();
+        return qgetenv("CI") == "true" ? QStringLiteral("the agent needs UDP port 161, which needs root")
+                                       : QString();
     return sim.start(options, withSerial) ? QString() : sim.errorText();
 }
 
@@ -126,7 +127,7 @@ struct Rig {
             [&] {
                 if (s.portPhase == 1)
                     seenPorts = true;
-                return seenPorts && s.portPhase == 0 && s.pendingRequest == 0 &&
+                return seenPorts && s.portPhase == 0 && s.pendingRequest == Request::None &&
                        controls().isEnabled(ctl::SendPortControl);
             },
             WaitMs);
