@@ -236,7 +236,7 @@ void NetworkSession::systemStep()
     } else if (s.requestOid == mib::portObject(mib::Column::Legacy, 1)) {
         // The operator's unsent legacy choice survives all but the first pass of a session.
         if (s.refreshPass == 1 && !text.isEmpty()) {
-            const bool on = text == QStringLiteral("2");
+            const bool on = mib::onOff(text).value_or(false);
             c.setChecked(ctl::LegacyDetect, on);
             s.deviceLegacyDetect = on;
             s.legacyDetect = on;
@@ -269,9 +269,8 @@ bool NetworkSession::takePortCount()
     const QString& text = s.responseText;
     if (!text.isEmpty())
         ctx_.controls.setText(ctl::PortNumber, text);
-    const int reported = mib::leadingNumber(text);
-    if (reported >= 1 && reported <= MaxPorts) {
-        s.portCount = reported;
+    if (const auto reported = mib::portCount(text)) {
+        s.portCount = *reported;
         badPortCounts_ = 0;
         return true;
     }
@@ -302,11 +301,9 @@ void NetworkSession::portStep()
     // The object of each step, in the order of PortStep.
     static constexpr Column Read[] = {Column::Admin,      Column::Power,  Column::Voltage,    Column::Current,
                                       Column::Resistance, Column::Status, Column::Description};
-    // The agent's text goes into the parametric cell as it is.
-    const auto showValue = [&](int cellBase) {
-        if (!text.isEmpty())
-            c.setText(cellBase + p, text);
-    };
+    // The parametric cells of the steps that read a measured value, by PortStep.
+    static constexpr int ValueCellBase[] = {0, ctl::PowerBase, ctl::VoltageBase, ctl::CurrentBase,
+                                            ctl::DiscoveryRBase};
     switch (s.portReadStep) {
     case PortStep::Admin:
         if (!text.isEmpty())
@@ -315,16 +312,12 @@ void NetworkSession::portStep()
             c.setChecked(ctl::PortEnableBase + p, s.portAdminState[p] == mib::On);
         break;
     case PortStep::Power:
-        showValue(ctl::PowerBase);
-        break;
     case PortStep::Voltage:
-        showValue(ctl::VoltageBase);
-        break;
     case PortStep::Current:
-        showValue(ctl::CurrentBase);
-        break;
     case PortStep::Resistance:
-        showValue(ctl::DiscoveryRBase);
+        // The agent's text goes into the parametric cell as it is.
+        if (!text.isEmpty())
+            c.setText(ValueCellBase[int(s.portReadStep)] + p, text);
         break;
     case PortStep::Status:
         if (!text.isEmpty()) {

@@ -46,16 +46,6 @@ std::optional<int> wholeNumberIn(const SnmpValue& value)
     return int(std::lround(*number));
 }
 
-std::optional<bool> onOff(const SnmpValue& value)
-{
-    const auto number = wholeNumberIn(value);
-    if (number == mib::On)
-        return true;
-    if (number == mib::Off)
-        return false;
-    return std::nullopt;
-}
-
 QString textOf(const SnmpValue& value)
 {
     return mib::trimBlanks(value.printable());
@@ -110,8 +100,8 @@ std::optional<int> SnmpMidspan::readPortCount()
     const auto values = read({mib::PortCount});
     if (!values)
         return std::nullopt;
-    const auto count = wholeNumberIn(values->front());
-    if (!count || *count < 1 || *count > MaxPorts) {
+    const auto count = mib::portCount(values->front().printable());
+    if (!count) {
         error_ = QStringLiteral("the midspan reports \"%1\" ports").arg(values->front().printable());
         return std::nullopt;
     }
@@ -123,8 +113,8 @@ std::optional<UnitReading> SnmpMidspan::readStatus()
     const auto unitValues = read({mib::Firmware, mib::Hardware, mib::PortCount, mib::SystemDescription});
     if (!unitValues)
         return std::nullopt;
-    const auto count = wholeNumberIn(unitValues->at(2));
-    if (!count || *count < 1 || *count > MaxPorts) {
+    const auto count = mib::portCount(unitValues->at(2).printable());
+    if (!count) {
         error_ = QStringLiteral("the midspan reports \"%1\" ports").arg(unitValues->at(2).printable());
         return std::nullopt;
     }
@@ -148,7 +138,7 @@ std::optional<UnitReading> SnmpMidspan::readStatus()
             const SnmpValue* v = values->data() + (port - first) * PortObjectCount;
             PortReading reading;
             reading.port = port;
-            reading.enabled = onOff(v[0]);
+            reading.enabled = mib::onOff(v[0].printable());
             reading.status = wholeNumberIn(v[1]);
             reading.powerMw = wholeNumberIn(v[2]);
             reading.voltageV = numberIn(v[3]);
@@ -186,9 +176,9 @@ WriteResult SnmpMidspan::setPortEnabled(int port, bool enabled)
     const int wanted = enabled ? mib::On : mib::Off;
     return write(
         mib::portObject(Column::Admin, port), SnmpValue::integer(wanted),
-        [wanted](const SnmpValue& read) { return wholeNumberIn(read) == wanted; },
+        [enabled](const SnmpValue& read) { return mib::onOff(read.printable()) == enabled; },
         [](const SnmpValue& read) {
-            const auto on = onOff(read);
+            const auto on = mib::onOff(read.printable());
             return on ? QString::fromLatin1(*on ? "on" : "off") : read.printable();
         });
 }
