@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 
 namespace fmt
@@ -56,6 +57,11 @@ QString deviceOctets(const QByteArray& octets)
             return QString::fromLatin1(octets.toHex(' ').toUpper());
     }
     return QString::fromLatin1(octets);
+}
+
+bool fitsLatin1(const QString& text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
 }
 
 } // namespace fmt

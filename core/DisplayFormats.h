@@ -29,6 +29,8 @@ QString deviceText(const char* bytes, int size);
 // both links. Octets with a control byte (below 0x20 but CR and LF, 0x7F, 0x80 to 0x9F) are no
 // text and show as hex ("01 FF").
 QString deviceOctets(const QByteArray& octets);
+// Whether every character of the text has a Latin-1 octet.
+bool fitsLatin1(const QString& text);
 
 } // namespace fmt
 

@@ -110,16 +110,8 @@ void NetworkSession::checkWriteCommunity()
     DeviceView& view = ctx_.view;
     const int read = mib::leadingNumber(s.responseText);
     s.requestOid = mib::portObject(mib::Column::Legacy, 1);
-    if (s.networkFailures > 0 && s.snmpPhase != CheckPhase::Restore) {
-        // A silent device says nothing about the community: the phase is tried again, and
-        // the session ends as every lost connection does. The last phase has its own tries.
-        if (s.networkFailures < ExchangePlanner::FailureLimit) {
-            releaseAfter(500);
-            return;
-        }
-        view.hideProgress();
-        s.snmpPhase = CheckPhase::Done;
-        endSession();
+    if (s.networkFailures > 0 && s.snmpPhase != CheckPhase::Restore) { // it has its own tries
+        checkUnanswered();
         return;
     }
     switch (s.snmpPhase) {
@@ -176,6 +168,19 @@ void NetworkSession::checkWriteCommunity()
         releaseAfter(2000, [this] { ctx_.view.hideProgress(); });
         return;
     }
+}
+
+void NetworkSession::checkUnanswered()
+{
+    // A silent device says nothing about the community: the phase is tried again, and the
+    // session ends as every lost connection does.
+    if (ctx_.state.networkFailures < ExchangePlanner::FailureLimit) {
+        releaseAfter(500);
+        return;
+    }
+    ctx_.view.hideProgress();
+    ctx_.state.snmpPhase = CheckPhase::Done;
+    endSession();
 }
 
 bool NetworkSession::restoredAfterCheck()

@@ -38,6 +38,8 @@ public:
 
 private:
     void checkWriteCommunity();
+    // A phase of the check whose exchange went unanswered.
+    void checkUnanswered();
     // The check's last phase: whether the first value went back, and what follows when not.
     bool restoredAfterCheck();
     void reportNotRestored(const QString& address, int value);

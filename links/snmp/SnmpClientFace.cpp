@@ -6,7 +6,6 @@
 #include <QMutex>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
@@ -66,7 +65,7 @@ QByteArray credentialOctets(const QString& text)
 
 bool credentialFits(const QString& text)
 {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+    return fmt::fitsLatin1(text);
 }
 
 QString SnmpValue::printable() const
