@@ -117,16 +117,17 @@ void MainController::searchPoe()
 void MainController::selectFoundDevice()
 {
     Controls& c = ctx_.controls;
-    if (ctx_.link->sessionRuns()) {
-        // Nothing starts, and the pages still show the connected unit: so does the highlight.
-        for (int row = 0; row < c.itemCount(ctl::FoundDevices); ++row)
-            if (c.itemText(ctl::FoundDevices, row) == connectedEntry_)
-                c.setCurrentIndex(ctl::FoundDevices, row);
+    const bool running = ctx_.link->sessionRuns();
+    const int row = c.currentIndex(ctl::FoundDevices);
+    ctx_.link->connectEntry(row); // during a session the link starts nothing
+    if (!running) {
+        connectedEntry_ = c.itemText(ctl::FoundDevices, row);
         return;
     }
-    const int row = c.currentIndex(ctl::FoundDevices);
-    connectedEntry_ = c.itemText(ctl::FoundDevices, row);
-    ctx_.link->connectEntry(row);
+    // The pages still show the connected unit: so does the highlight.
+    for (int r = 0; r < c.itemCount(ctl::FoundDevices); ++r)
+        if (c.itemText(ctl::FoundDevices, r) == connectedEntry_)
+            c.setCurrentIndex(ctl::FoundDevices, r);
 }
 
 bool MainController::sessionForOperation()
