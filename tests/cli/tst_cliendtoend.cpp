@@ -105,6 +105,10 @@ void tst_CliEndToEnd::initTestCase()
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write("[IPAdress]\r\nIP=127.0.0.1\r\nEndIP=254\r\n[Community]\r\nRead=rd-comm\r\nSet=wr-comm\r\n"
               "[SNMPv3]\r\nVersion=\r\nUser=midspan\r\nAuthPassword=auth-pass\r\nPrivPassword=priv-pass\r\n");
+    // A set community SNMP cannot carry to the midspan as it is written.
+    QFile euro(workDir_.filePath("euro.ini"));
+    QVERIFY(euro.open(QIODevice::WriteOnly));
+    euro.write("[IPAdress]\r\nIP=127.0.0.1\r\n[Community]\r\nRead=rd-comm\r\nSet=wr-comm\xE2\x82\xAC\r\n");
 }
 
 void tst_CliEndToEnd::init()
@@ -454,6 +458,9 @@ void tst_CliEndToEnd::usageErrors_data()
     QTest::newRow("no settings file")
         << QStringList{"status", "--snmp", agentWithPort, "--settings", "none.ini"}
         << "none.ini: no settings file";
+    QTest::newRow("credential beyond Latin-1")
+        << QStringList{"describe-system", "Rack", "--snmp", agentWithPort, "--settings", "euro.ini"}
+        << "euro.ini: a community, user or pass phrase in Link.ini has a character beyond Latin-1";
     QTest::newRow("port beyond the midspan's")
         << QStringList{"port", "9", "on", "--snmp", secondAgent + ':' + udpPort}
         << "port 9: the midspan has 8 ports";
