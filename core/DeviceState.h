@@ -89,10 +89,10 @@ struct DeviceState {
     QString newPortDescription;
 
     // Per-port state
-    std::array<int, MaxPorts + 1> portAdminState{}; // by port; 2 = enabled
-    std::array<int, MaxPorts> portEnableWanted{};   // by port - 1; serial 0/1, network 1/2
-    std::array<int, MaxPorts + 1> portStatus{};     // by port
-    std::array<quint8, MaxPorts> portStaticRead{};  // by port - 1
+    std::array<int, MaxPorts + 1> portAdminState{};  // by port; 2 = enabled
+    std::array<int, MaxPorts> portEnableWanted{};    // by port - 1; serial 0/1, network 1/2
+    std::array<int, MaxPorts + 1> portStatus{};      // by port
+    std::array<quint8, MaxPorts> portStaticRead{};   // by port - 1
     int pollPort = 0;
     int editPort = 0;
     PortStep portReadStep = PortStep::Admin;
