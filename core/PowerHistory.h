@@ -34,8 +34,7 @@ public:
 
     bool isEmpty() const override;
     int sampleCount(int port) const override;
-    void forEach(int port, qint64 sinceMs,
-                 const std::function<void(const PowerSample&)>& visit) const override;
+    void forEach(int port, qint64 sinceMs, const std::function<void(const PowerSample&)>& visit) const override;
     qint64 now() const override;
     QDateTime timeOf(qint64 atMs) const override;
     void watch(QObject* context, std::function<void(int port)> changed) const override;
@@ -63,7 +62,7 @@ private:
     static int firstAtOrAfter(const Ring& ring, qint64 sinceMs);
 
     const Clock& clock_;
-    QDateTime epoch_;                      // the date and time at the clock's zero
+    QDateTime epoch_; // the date and time at the clock's zero
     std::array<Ring, MaxPorts + 1> rings_; // by port
     bool sessionEnded_ = false;
 };

@@ -27,8 +27,7 @@ public:
     virtual bool isEmpty() const = 0;
     virtual int sampleCount(int port) const = 0;
     // Calls visit for the port's samples taken at or after sinceMs, oldest first.
-    virtual void forEach(int port, qint64 sinceMs,
-                         const std::function<void(const PowerSample&)>& visit) const = 0;
+    virtual void forEach(int port, qint64 sinceMs, const std::function<void(const PowerSample&)>& visit) const = 0;
 
     // The clock's time now, and the date and time (UTC) of a moment on it.
     virtual qint64 now() const = 0;

@@ -472,8 +472,8 @@ public:
     explicit NetSnmpEngine(const QString& persistentFolder) { startLibrary(persistentFolder); }
 
     SnmpAgent* open(const SnmpTarget& target) override { return new NetSnmpAgent(target); }
-    std::vector<std::optional<SnmpValue>> getFromEach(const std::vector<SnmpTarget>& targets,
-                                                      const QString& oid, int inFlight) override;
+    std::vector<std::optional<SnmpValue>> getFromEach(const std::vector<SnmpTarget>& targets, const QString& oid,
+                                                      int inFlight) override;
     void setLocalEngineId(const QByteArray& engineId) override;
     void forgetUsers() override;
 };

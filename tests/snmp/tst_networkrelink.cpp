@@ -19,9 +19,8 @@ constexpr double CheckScale = 0.5;
 
 const QString Relink = QStringLiteral("Do You Want To Re-Link ?");
 const QString CommunityError = QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !");
-const QString NotRestored =
-    QStringLiteral("Legacy Detection of port 1 of 127.0.181.1 could not be set back to "
-                   "'%1' after the 'Set Community' check !  Please set it on the port page.");
+const QString NotRestored = QStringLiteral("Legacy Detection of port 1 of 127.0.181.1 could not be set back to "
+                                           "'%1' after the 'Set Community' check !  Please set it on the port page.");
 
 } // namespace
 

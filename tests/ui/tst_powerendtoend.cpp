@@ -78,10 +78,9 @@ public:
     // Starts the simulator; distinct values on every port, port 6 switched off.
     bool startSimulator()
     {
-        const QStringList options = network_
-                                        ? simOptions(Address, Ports)
-                                        : QStringList{"--ports",  QString::number(Ports), "--no-line-delay",
-                                                      "--steady", "--restart-seconds",    "0.2"};
+        const QStringList options = network_ ? simOptions(Address, Ports)
+                                             : QStringList{"--ports", QString::number(Ports), "--no-line-delay",
+                                                           "--steady", "--restart-seconds", "0.2"};
         if (!sim.start(options, !network_))
             return false;
         for (int p = 1; p <= Ports; ++p) {
@@ -147,10 +146,7 @@ public:
         dialog().okButton()->click();
         return cycle().step() != PowerCycle::Step::Idle;
     }
-    bool cycleEnded()
-    {
-        return QTest::qWaitFor([&] { return cycle().step() == PowerCycle::Step::Idle; }, WaitMs);
-    }
+    bool cycleEnded() { return QTest::qWaitFor([&] { return cycle().step() == PowerCycle::Step::Idle; }, WaitMs); }
     // Runs `then` once the cycle waits with its ports off.
     void whenOff(std::function<void()> then)
     {
@@ -286,8 +282,7 @@ private slots:
 
         QFETCH(bool, network);
         if (!network) // the same window on either link
-            QVERIFY(
-                history->widget()->grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window_session.png")));
+            QVERIFY(history->widget()->grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window_session.png")));
     }
 
     // Port 3 goes off, stays off the off time on the clock (as the simulator saw it), and on again;
@@ -301,8 +296,8 @@ private slots:
         QVERIFY(rig);
         rig->sim.clearPortLog();
         QList<std::pair<qint64, QString>> countdown;
-        QObject::connect(rig->controls().get<QProgressBar>(ctl::ProgressBar), &QProgressBar::valueChanged,
-                         this, [&] {
+        QObject::connect(rig->controls().get<QProgressBar>(ctl::ProgressBar), &QProgressBar::valueChanged, this,
+                         [&] {
                              if (rig->cycle().step() == PowerCycle::Step::Off)
                                  countdown.append({rig->clock().now(), rig->text(ctl::ProgressText)});
                          });
