@@ -1,73 +1,12 @@
 #include "app/ExitOnSignals.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace
+ExitOnSignals::ExitOnSignals(std::function<void()> ending)
+    : notice_([ending = std::move(ending)](int) {
+          if (ending)
+              ending();
+          QCoreApplication::exit(0);
+      })
 {
-
-constexpr int Signals[] = {SIGTERM, SIGINT, SIGHUP};
-
-// [0] is read by the event loop, [1] written by the handler.
-int wakeUp[2] = {-1, -1};
-
-void handle(int signal)
-{
-    const int saved = errno;
-    const char byte = char(signal);
-    [[maybe_unused]] const ssize_t written = ::write(wakeUp[1], &byte, 1);
-    errno = saved;
-}
-
-void setHandler(void (*handler)(int))
-{
-    struct sigaction action = {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signal : Signals)
-        ::sigaction(signal, &action, nullptr);
-}
-
-} // namespace
-
-ExitOnSignals::ExitOnSignals(std::function<void()> ending, QObject* parent)
-    : QObject(parent), ending_(std::move(ending))
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, wakeUp) != 0)
-        return; // the signals keep their default action
-    // The handler must never block, even on a full socket.
-    ::fcntl(wakeUp[1], F_SETFL, ::fcntl(wakeUp[1], F_GETFL) | O_NONBLOCK);
-    notifier_ = new QSocketNotifier(wakeUp[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &ExitOnSignals::onSignal);
-    setHandler(handle);
-}
-
-ExitOnSignals::~ExitOnSignals()
-{
-    if (!notifier_)
-        return;
-    setHandler(SIG_DFL);
-    delete notifier_;
-    for (int& fd : wakeUp) {
-        ::close(fd);
-        fd = -1;
-    }
-}
-
-void ExitOnSignals::onSignal()
-{
-    char byte = 0;
-    [[maybe_unused]] const ssize_t read = ::read(wakeUp[0], &byte, 1);
-    notifier_->setEnabled(false);
-    setHandler(SIG_DFL);
-    if (ending_)
-        ending_();
-    QCoreApplication::exit(0);
 }

@@ -2,12 +2,15 @@
 
 #include "core/Clock.h"
 #include "core/Controls.h"
+#include "core/DisplayFormats.h"
+#include "core/SignalNotice.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -208,6 +211,12 @@ int Commands::finishWrites(MidspanAccess& midspan)
     return ok ? Done : Failed;
 }
 
+namespace
+{
+// How long a signal may wait for the off time to notice it.
+constexpr qint64 SignalLatencyMs = 100;
+} // namespace
+
 int Commands::switchPorts(MidspanAccess& midspan, const std::vector<int>& ports, Invocation::Action action,
                           double offSeconds)
 {
@@ -222,12 +231,28 @@ int Commands::switchPorts(MidspanAccess& midspan, const std::vector<int>& ports,
                 return;
         }
     };
-    switchAll(action == Invocation::Action::On);
-    if (action == Invocation::Action::Cycle) {
-        clock_.wait(int(std::lround(offSeconds * 1000)));
-        switchAll(true);
+    if (action != Invocation::Action::Cycle) {
+        switchAll(action == Invocation::Action::On);
+        return finishWrites(midspan);
     }
-    return finishWrites(midspan);
+    // A signal ends the off time at once: the ports go on again before the program ends.
+    const SignalNotice notice({});
+    switchAll(false);
+    const qint64 onAt = clock_.now() + std::lround(offSeconds * 1000);
+    while (!notice.caught() && clock_.now() < onAt)
+        clock_.wait(int(std::min<qint64>(onAt - clock_.now(), SignalLatencyMs)));
+    switchAll(true);
+    const int result = finishWrites(midspan);
+    if (!notice.caught())
+        return result;
+    const QString which =
+        (ports.size() == 1 ? QStringLiteral("port ") : QStringLiteral("ports ")) + portList(ports);
+    return fail(midspan.name(),
+                SignalNotice::name(notice.caught()) + QStringLiteral(" during the power-cycle: ") +
+                    (result == Done
+                         ? which + QStringLiteral(" switched back on")
+                         : which + QStringLiteral(" asked to switch back on; not every write took")),
+                128 + notice.caught());
 }
 
 int Commands::describePort(MidspanAccess& midspan, int port, const QString& text)

@@ -30,7 +30,9 @@ public:
 
     int status(MidspanAccess& midspan);
     // Switches the ports in the order given. A cycle switches them all off, waits, and switches
-    // them all on again, also those whose switching off failed, so that none stays off.
+    // them all on again, also those whose switching off failed, so that none stays off. A
+    // SIGTERM, SIGINT or SIGHUP during a cycle ends the off time: the ports go on again, and the
+    // exit code is 128 + the signal's number.
     int switchPorts(MidspanAccess& midspan, const std::vector<int>& ports, Invocation::Action action,
                     double offSeconds);
     int describePort(MidspanAccess& midspan, int port, const QString& text);

@@ -88,6 +88,12 @@ int runOnSerial(const Invocation& inv, Clock& clock, Commands& commands)
 // The credentials the command needs, from the settings file; the reason when they are missing.
 std::optional<QString> missingCredentials(const Invocation& inv, const LinkSettings& s)
 {
+    for (const QString* text :
+         {&s.readCommunity, &s.writeCommunity, &s.user, &s.authPassword, &s.privPassword})
+        if (!credentialFits(*text))
+            return QStringLiteral(
+                "a community, user or pass phrase in Link.ini has a character beyond Latin-1, "
+                "which SNMP cannot carry for the midspan");
     if (inv.v3) {
         if (s.user.isEmpty())
             return QStringLiteral("no SNMPv3 user ([SNMPv3] User)");
@@ -119,11 +125,11 @@ int runOnSnmp(const Invocation& inv, Clock& clock, Commands& commands)
 
     SnmpTarget target;
     target.v3 = inv.v3;
-    target.readCommunity = settings.readCommunity.toUtf8();
-    target.writeCommunity = settings.writeCommunity.toUtf8();
-    target.user = settings.user.toUtf8();
-    target.authPassphrase = settings.authPassword.toUtf8();
-    target.privPassphrase = settings.privPassword.toUtf8();
+    target.readCommunity = credentialOctets(settings.readCommunity);
+    target.writeCommunity = credentialOctets(settings.writeCommunity);
+    target.user = credentialOctets(settings.user);
+    target.authPassphrase = credentialOctets(settings.authPassword);
+    target.privPassphrase = credentialOctets(settings.privPassword);
     target.timeout = SnmpWorker::requestTimeout;
     target.discoveryTimeout = SnmpWorker::discoveryTimeout;
     target.retries = SessionRetries;

@@ -7,6 +7,7 @@ class Controls;
 class DeviceView;
 class MidspanLink;
 class OperatorFeedback;
+class PowerCycle;
 struct DeviceState;
 
 // What links, pages and operations share: the device record, the controls by identifier with
@@ -18,6 +19,8 @@ struct AppContext {
     Clock& clock;
     OperatorFeedback& feedback;
     MidspanLink* link = nullptr;
+    // The port page's power-cycle, once the page exists.
+    PowerCycle* powerCycle = nullptr;
     // Opens the link settings dialog without waiting for it to close.
     std::function<void()> openSettings;
 };

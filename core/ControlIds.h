@@ -70,6 +70,9 @@ inline constexpr int ClassCurrentBase = 1249;
 inline constexpr int ClassBase = 1273;
 inline constexpr int InfoGroupBase = 1297;
 
+// The main window itself: its text is its title.
+inline constexpr int MainWindow = 1610;
+
 // Progress dialog
 inline constexpr int ProgressBar = 1481;
 inline constexpr int ProgressText = 1482;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/RequestOutcome.h"
+
 #include <QString>
 
 #include <array>
@@ -14,6 +16,27 @@ inline constexpr int MaxPorts = 24;
 
 enum class LinkType { None = 0, Network = 1, Serial = 2 };
 
+// The write-community check of a network session: the legacy object of port 1 is read, written
+// to its other value, read back and restored, one phase per exchange; Done outside the check.
+enum class CheckPhase { Read = 1, WriteOther = 2, ReadBack = 3, Restore = 4, Done = 999 };
+
+// Network write requests queued in DeviceState::pendingRequest, by their codes.
+enum class Request {
+    None = 0,
+    SystemReset = 1,
+    FactoryDefaults = 2,
+    SaveToFlash = 3,
+    SystemDescription = 4,
+    PortDescription = 5,
+    PortEnable = 6,
+    AllPortsOn = 61,
+    AllPortsOff = 62,
+    LegacyDetection = 63,
+};
+
+// The object of the current port a network pass reads, in the order it reads them.
+enum class PortStep { Admin, Power, Voltage, Current, Resistance, Status, Description };
+
 struct DeviceState {
     // Link and session
     LinkType linkType = LinkType::Network;
@@ -23,7 +46,7 @@ struct DeviceState {
     bool serialLinked = false;
     bool useSnmpV3 = false;
     int refreshPass = 0;
-    int snmpPhase = 999; // 1..4 while the write community is checked, 999 otherwise
+    CheckPhase snmpPhase = CheckPhase::Done;
     int networkFailures = 0;
     int serialFailures = 0;
     QString settingsPath;
@@ -51,7 +74,8 @@ struct DeviceState {
     QString v3PrivPassword;
     QString requestOid;
     QString responseText;
-    bool writeRefused = false; // the worker's set was refused by the agent since the session cleared it
+    // How the worker's sets ended since the session last looked: the first that did not take.
+    RequestOutcome writeOutcome = RequestOutcome::Answered;
 
     // Device identity and system information
     QString modelName;
@@ -71,7 +95,7 @@ struct DeviceState {
     std::array<quint8, MaxPorts> portStaticRead{};   // by port - 1
     int pollPort = 0;
     int editPort = 0;
-    int portReadStep = 0;
+    PortStep portReadStep = PortStep::Admin;
 
     // Description dialog bookkeeping of the main window
     int descriptionEditMode = 1; // 1 port, 0 system
@@ -79,8 +103,8 @@ struct DeviceState {
     bool descriptionSaved = false;
 
     // Request queue of the network link
-    int pendingRequest = 0;
-    int activeRequest = 0;
+    Request pendingRequest = Request::None;
+    Request activeRequest = Request::None;
     int portPhase = 0;
     int descriptionPort = 0;
     std::array<QString, MaxPorts + 1> descriptionOut; // by port
@@ -92,18 +116,3 @@ struct DeviceState {
 
     void clearPortStaticRead() { portStaticRead.fill(0); }
 };
-
-// Network request codes queued in DeviceState::pendingRequest.
-namespace Request
-{
-inline constexpr int None = 0;
-inline constexpr int SystemReset = 1;
-inline constexpr int FactoryDefaults = 2;
-inline constexpr int SaveToFlash = 3;
-inline constexpr int SystemDescription = 4;
-inline constexpr int PortDescription = 5;
-inline constexpr int PortEnable = 6;
-inline constexpr int AllPortsOn = 61;
-inline constexpr int AllPortsOff = 62;
-inline constexpr int LegacyDetection = 63;
-} // namespace Request

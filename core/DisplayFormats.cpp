@@ -1,5 +1,8 @@
 #include "core/DisplayFormats.h"
 
+#include <QStringList>
+
+#include <algorithm>
 #include <array>
 
 namespace fmt
@@ -45,7 +48,34 @@ QString deviceText(const char* bytes, int size)
     return QString::fromLatin1(bytes, n).trimmed();
 }
 
+QString deviceOctets(const QByteArray& octets)
+{
+    for (const char c : octets) {
+        const auto u = static_cast<unsigned char>(c);
+        const bool control = (u < 0x20 && u != '\r' && u != '\n') || (u >= 0x7F && u <= 0x9F);
+        if (control)
+            return QString::fromLatin1(octets.toHex(' ').toUpper());
+    }
+    return QString::fromLatin1(octets);
+}
+
+bool fitsLatin1(const QString& text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+}
+
 } // namespace fmt
+
+QString portList(const std::vector<int>& ports)
+{
+    QStringList numbers;
+    for (int port : ports)
+        numbers << QString::number(port);
+    if (numbers.size() < 2)
+        return numbers.join(QString());
+    const QString last = numbers.takeLast();
+    return numbers.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
 
 std::optional<QString> modelForLegacyCode(quint8 a, quint8 b)
 {

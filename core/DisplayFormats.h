@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
 #include <array>
 #include <optional>
+#include <vector>
 
 #include "core/DeviceState.h"
 
@@ -23,8 +25,17 @@ QString detectionResistance(quint16 v); // units of 2 ohm: whole ohms
 QString classCurrent(quint16 v);
 // A fixed-width text field from the device: cut at the first zero byte, blanks trimmed.
 QString deviceText(const char* bytes, int size);
+// The octets of a description or identity as text: Latin-1, the midspan's character set, on
+// both links. Octets with a control byte (below 0x20 but CR and LF, 0x7F, 0x80 to 0x9F) are no
+// text and show as hex ("01 FF").
+QString deviceOctets(const QByteArray& octets);
+// Whether every character of the text has a Latin-1 octet.
+bool fitsLatin1(const QString& text);
 
 } // namespace fmt
+
+// "3", "3 and 5", "3, 5 and 7".
+QString portList(const std::vector<int>& ports);
 
 // Model text for the code pair of the older identification reply; nothing when unknown.
 std::optional<QString> modelForLegacyCode(quint8 a, quint8 b);

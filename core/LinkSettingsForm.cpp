@@ -2,6 +2,7 @@
 
 #include "core/Controls.h"
 #include "core/DeviceState.h"
+#include "core/DisplayFormats.h"
 #include "core/OperatorFeedback.h"
 
 #include <algorithm>
@@ -119,6 +120,11 @@ bool LinkSettingsForm::credentialsComplete(bool v3)
             if (controls_.text(field.id).isEmpty())
                 return refuse(field.id,
                               QStringLiteral("Can not find '%1' !!").arg(QLatin1String(field.name)));
+        // They go to the midspan as Latin-1; another character would be sent altered.
+        for (const Required& field : fields)
+            if (!fmt::fitsLatin1(controls_.text(field.id)))
+                return refuse(field.id, QStringLiteral("'%1' can hold Latin-1 characters only !!")
+                                            .arg(QLatin1String(field.name)));
         return true;
     };
     if (!v3)

@@ -3,8 +3,13 @@
 #include "core/ControlIds.h"
 #include "core/Controls.h"
 #include "core/DeviceState.h"
+#include "core/DeviceView.h"
+#include "core/DisplayFormats.h"
 #include "core/MidspanLink.h"
 #include "core/OperatorFeedback.h"
+#include "core/PowerCycle.h"
+
+#include <QDebug>
 
 #include <algorithm>
 
@@ -12,6 +17,24 @@ MainController::MainController(AppContext& context, std::vector<MidspanLink*> li
     : ctx_(context), links_(std::move(links))
 {
     ctx_.link = links_.front();
+    ctx_.view.watch(*this);
+}
+
+void MainController::portRead(const PortReading&)
+{
+    if (!ctx_.link->sessionRuns() || connectedEntry_.isEmpty())
+        return;
+    // An entry is the address or the COM port, " *** " and the model or identity text.
+    const QString separator = QStringLiteral(" *** ");
+    ctx_.controls.setText(ctl::MainWindow, QStringLiteral("%1 - %2, %3")
+                                               .arg(AppTitle, connectedEntry_.section(separator, 0, 0),
+                                                    connectedEntry_.section(separator, 1)));
+}
+
+void MainController::displayCleared(bool sessionEnded)
+{
+    if (sessionEnded)
+        ctx_.controls.setText(ctl::MainWindow, AppTitle);
 }
 
 void MainController::initialise()
@@ -94,7 +117,18 @@ void MainController::searchPoe()
 
 void MainController::selectFoundDevice()
 {
-    ctx_.link->connectEntry(ctx_.controls.currentIndex(ctl::FoundDevices));
+    Controls& c = ctx_.controls;
+    const bool running = ctx_.link->sessionRuns();
+    const int row = c.currentIndex(ctl::FoundDevices);
+    ctx_.link->connectEntry(row); // during a session the link starts nothing
+    if (!running) {
+        connectedEntry_ = c.itemText(ctl::FoundDevices, row);
+        return;
+    }
+    // The pages still show the connected unit: so does the highlight.
+    for (int r = 0; r < c.itemCount(ctl::FoundDevices); ++r)
+        if (c.itemText(ctl::FoundDevices, r) == connectedEntry_)
+            c.setCurrentIndex(ctl::FoundDevices, r);
 }
 
 bool MainController::sessionForOperation()
@@ -145,17 +179,31 @@ void MainController::endSystemDescriptionEdit(bool saved)
 
 bool MainController::confirmExit()
 {
-    const Message question{QStringLiteral("Corvane MIDSPAN PoE GUI Monitor"),
-                           QStringLiteral("Exit Corvane MIDSPAN PoE GUI Monitor ?"), Message::Icon::Question,
+    QString text = QStringLiteral("Exit Corvane MIDSPAN PoE GUI Monitor ?");
+    const std::vector<int> off = ctx_.powerCycle ? ctx_.powerCycle->portsOff() : std::vector<int>{};
+    if (!off.empty())
+        text += QStringLiteral("\r\n\r\n%1 %2 %3 off for a power-cycle and will be switched back on first.")
+                    .arg(off.size() == 1 ? QStringLiteral("Port") : QStringLiteral("Ports"), portList(off))
+                    .arg(off.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"));
+    const Message question{QStringLiteral("Corvane MIDSPAN PoE GUI Monitor"), text, Message::Icon::Question,
                            Message::Buttons::OkCancel};
     if (!ctx_.feedback.present(question))
         return false;
+    bool failed = false;
+    const QString cycle = ctx_.powerCycle ? ctx_.powerCycle->endAtExit(failed) : QString();
+    if (failed)
+        ctx_.feedback.error(cycle);
     stopLinks();
     return true;
 }
 
 void MainController::stopLinks()
 {
+    // Without a window to answer (a signal), what came of an interrupted cycle goes to stderr.
+    bool failed = false;
+    if (const QString cycle = ctx_.powerCycle ? ctx_.powerCycle->endAtExit(failed) : QString();
+        !cycle.isEmpty())
+        qWarning().noquote() << cycle;
     for (MidspanLink* link : links_)
         link->close();
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "core/AppContext.h"
+#include "core/PassObserver.h"
+
+#include <QString>
 
 #include <vector>
 
@@ -9,7 +12,7 @@ class MidspanLink;
 // What the main window does with the operator's input, apart from drawing: start-up state,
 // the choice of link and COM port, search and device choice, the system operations and the
 // exit question. It works on the link the operator chose and never asks which one that is.
-class MainController
+class MainController : public PassObserver
 {
 public:
     // The links in the order of the link choice list.
@@ -44,6 +47,10 @@ public:
     // Stops every link, as at every exit.
     void stopLinks();
 
+    // The title names the connected unit from its first pass on, and no more once it is gone.
+    void portRead(const PortReading& reading) override;
+    void displayCleared(bool sessionEnded) override;
+
 private:
     bool anySessionRuns() const;
     // Whether a session runs for a system operation; says so when none does.
@@ -51,4 +58,5 @@ private:
 
     AppContext& ctx_;
     std::vector<MidspanLink*> links_;
+    QString connectedEntry_; // the found-device entry the operator chose last
 };

@@ -3,6 +3,7 @@
 #include "core/DeviceState.h"
 
 #include <array>
+#include <vector>
 
 // The operator's wishes for the ports, as "Send Port Control" takes them from the page. Each
 // link encodes them in its own way.
@@ -58,6 +59,10 @@ public:
     virtual void settingsClosed(bool /*accepted*/, bool /*relink*/) {}
     // A search another link started has gone unanswered after the operator chose this link.
     virtual void searchTimedOut() {}
+
+    // At exit, before close(): switches the ports on at once, waiting for the device within the
+    // link's time-outs. The ports it could not switch on.
+    virtual std::vector<int> switchOnNow(const std::vector<int>& ports) { return ports; }
 
     // At exit: the link stops and lets go of the line; nothing more is sent.
     virtual void close() = 0;

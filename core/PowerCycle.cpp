@@ -2,6 +2,7 @@
 
 #include "core/Clock.h"
 #include "core/DeviceView.h"
+#include "core/DisplayFormats.h"
 #include "core/MidspanLink.h"
 #include "core/OperatorFeedback.h"
 
@@ -18,17 +19,6 @@ QString ports(const std::vector<int>& list)
 }
 
 } // namespace
-
-QString portList(const std::vector<int>& ports)
-{
-    QStringList numbers;
-    for (int port : ports)
-        numbers << QString::number(port);
-    if (numbers.size() < 2)
-        return numbers.join(QString());
-    const QString last = numbers.takeLast();
-    return numbers.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
-}
 
 bool PowerCycle::sessionRuns() const
 {
@@ -75,8 +65,9 @@ bool PowerCycle::start(const std::vector<int>& ports, int offSeconds)
 
 void PowerCycle::writePorts(bool cycledOn)
 {
-    // The legacy wish goes as its tick box shows, as with "Send Port Control".
-    PortWishes wishes = ports_.wishes();
+    // Legacy detection stays as the device has it: an unsent choice on the page is not the cycle's.
+    PortWishes wishes;
+    wishes.legacyDetection = ctx_.state.deviceLegacyDetect != 0;
     wishes.enabled = before_;
     for (int port : cycled_)
         wishes.enabled[std::size_t(port - 1)] = cycledOn;
@@ -164,6 +155,27 @@ void PowerCycle::end(const QString& problem)
     ctx_.view.unlockControls();
     if (!problem.isEmpty())
         ctx_.feedback.error(problem);
+}
+
+std::vector<int> PowerCycle::portsOff() const
+{
+    return step_ == Step::Idle ? std::vector<int>{} : cycled_;
+}
+
+QString PowerCycle::endAtExit(bool& failed)
+{
+    const std::vector<int> off = portsOff();
+    if (off.empty())
+        return {};
+    step_ = Step::Idle;
+    const std::vector<int> stayedOff = ctx_.link ? ctx_.link->switchOnNow(off) : off;
+    failed = !stayedOff.empty();
+    if (failed)
+        return QStringLiteral(
+                   "%1 could not be switched back on after the interrupted power-cycle: the device did not "
+                   "answer. Please switch %2 on on the port page.")
+            .arg(ports(stayedOff), stayedOff.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+    return QStringLiteral("%1 switched back on: the power-cycle was interrupted.").arg(ports(off));
 }
 
 void PowerCycle::displayCleared(bool sessionEnded)

@@ -38,6 +38,11 @@ public:
     bool start(const std::vector<int>& ports, int offSeconds);
 
     Step step() const { return step_; }
+    // The ports a running cycle has switched off or is switching; none when no cycle runs.
+    std::vector<int> portsOff() const;
+    // At exit: switches the cycled ports on again at once, through the link. What the operator
+    // is told of it; empty when no cycle ran.
+    QString endAtExit(bool& failed);
 
     void portRead(const PortReading& reading) override;
     void displayCleared(bool sessionEnded) override;
@@ -63,6 +68,3 @@ private:
     std::vector<int> notOff_;             // cycled ports the device did not switch off
     int offSeconds_ = DefaultOffSeconds;
 };
-
-// "3", "3 and 5", "3, 5 and 7".
-QString portList(const std::vector<int>& ports);

@@ -24,8 +24,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProgressBar>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -92,7 +92,8 @@ MainWindow::MainWindow(SpanmonCore& core, WidgetControls& controls, const LampIm
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       core_(core), controls_(controls), lamps_(lamps)
 {
-    setWindowTitle(QStringLiteral("Spanmon"));
+    setWindowTitle(AppTitle);
+    controls_.add(ctl::MainWindow, this);
     setWindowIcon(programIcon());
     setFont(fonts::dialog());
     setPalette(panelPalette());

@@ -3,12 +3,12 @@
 #include "core/ControlIds.h"
 #include "ui/CaptionFit.h"
 #include "core/DeviceView.h"
-#include "ui/DialogUnits.h"
-#include "ui/LampImages.h"
-#include "ui/WidgetControls.h"
 #include "ui/DialogKeys.h"
+#include "ui/DialogUnits.h"
 #include "ui/EditDes.h"
+#include "ui/LampImages.h"
 #include "ui/PowerCycleDialog.h"
+#include "ui/WidgetControls.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -76,6 +76,7 @@ PortDescription::PortDescription(AppContext& context, WidgetControls& controls, 
     : QWidget(parent), logic_(context), cycle_(context)
 {
     context.view.watch(cycle_);
+    context.powerCycle = &cycle_;
     setFont(fonts::dialog());
     QPalette grey = palette();
     grey.setColor(QPalette::Window, PanelGrey);

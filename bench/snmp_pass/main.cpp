@@ -7,9 +7,9 @@
 #include "BenchSupport.h"
 #include "MidspanSimProcess.h"
 #include "RecordingFeedback.h"
+#include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "app/Spanmon.h"
 #include "links/snmp/SnmpClient.h"
 
 #include <QApplication>
@@ -201,7 +201,7 @@ void pass(bool v3, double plainMs, bool withReset)
 
     w.window.controls().get<QPushButton>(ctl::SystemReset)->click();
     watch.resetStall();
-    runUntil([&] { return state.pendingRequest == 0; }, 60000);
+    runUntil([&] { return state.pendingRequest == Request::None; }, 60000);
     std::printf("snmp_pass %-6s System Reset, 2 s wait and 12.6 s animation: longest stall %.1f ms (target < "
                 "20 ms)\n",
                 v3 ? "SNMPv3" : "v2c", double(watch.longestStallNs) / 1e6);

@@ -408,8 +408,7 @@ void SerialSession::sendPortWrite()
         sendNextRequest();
         return;
     }
-    serialproto::buildWritePortSettings(link, index, s.legacyDetect != 0,
-                                        s.portEnableWanted[std::size_t(index)] != 0,
+    serialproto::buildWritePortSettings(link, index, legacyWish_, s.portEnableWanted[std::size_t(index)] != 0,
                                         s.portDescription[std::size_t(index + 1)]);
     if (index == 0) {
         ctx_.view.lockControls();
@@ -552,6 +551,7 @@ void SerialSession::queuePortWrite(const QString& name, const PortWishes& wishes
     // A missing reply to a write is no failure of the session.
     link_.userCommandActive = true;
     writeName_ = name;
+    legacyWish_ = wishes.legacyDetection;
     for (int k = 1; k <= s.portCount; ++k)
         s.portEnableWanted[k - 1] = wishes.enabled[k - 1] ? 1 : 0;
     link_.raiseOnly(&SerialLink::pendingPortWrite);

@@ -82,5 +82,6 @@ private:
     FirmwareDownload download_;
     QHash<QString, QString> portPaths_; // COM port list entry -> device path
     QString writeName_;                 // the operator's write under way
+    bool legacyWish_ = false;           // legacy detection the port write sends
     QString unacknowledgedWrite_;       // a write given up, told once the device answers again
 };

@@ -6,15 +6,16 @@
 
 bool ExchangePlanner::writeDue(const DeviceState& state)
 {
-    return state.activeRequest != Request::None || state.snmpPhase == 2 || state.snmpPhase == 4;
+    return state.activeRequest != Request::None || state.snmpPhase == CheckPhase::WriteOther ||
+           state.snmpPhase == CheckPhase::Restore;
 }
 
 std::optional<SnmpValue> ExchangePlanner::valueOfSet(const DeviceState& state)
 {
     // Later rules win over earlier ones.
     std::optional<SnmpValue> value;
-    const int request = state.activeRequest;
-    if (state.snmpPhase == 2 || state.snmpPhase == 4)
+    const Request request = state.activeRequest;
+    if (state.snmpPhase == CheckPhase::WriteOther || state.snmpPhase == CheckPhase::Restore)
         value = SnmpValue::integer(state.setValue);
     if (request == Request::SystemReset || request == Request::FactoryDefaults ||
         request == Request::SaveToFlash || request == Request::AllPortsOff)
@@ -84,14 +85,16 @@ bool ExchangePlanner::take(const SnmpResult& result)
         return false;
     }
     DeviceState& s = state_;
+    // A write whose get went unanswered was never made: the device did not answer it either.
+    const RequestOutcome set = result.answered ? result.set : RequestOutcome::Unanswered;
+    if (job_.write && s.writeOutcome == RequestOutcome::Answered)
+        s.writeOutcome = set;
     if (!result.answered) {
         ++s.networkFailures;
         s.responseText.clear();
         return true;
     }
     s.networkFailures = 0;
-    if (result.writeRefused)
-        s.writeRefused = true;
     if (writtenPort_ != 0)
         s.pollPort = writtenPort_ + 1;
     if (!job_.write)
@@ -116,7 +119,7 @@ bool ExchangePlanner::setNow(const QString& address, const QString& object, int 
     while (!awaited_ && worker_.awaitResult(deadline)) {
     }
     awaiting_ = false;
-    const bool taken = awaited_ && awaited_->answered && !awaited_->writeRefused;
+    const bool taken = awaited_ && awaited_->answered && awaited_->set == RequestOutcome::Answered;
     startOver(); // an answer after the deadline is dropped
     job_ = planned;
     return taken;

@@ -18,6 +18,10 @@ class NetworkWorker;
 class ExchangePlanner
 {
 public:
+    // Failed exchanges in a row (or answers of no use) after which the session ends, wherever
+    // the session is: refresh, write-community check, write request.
+    static constexpr int FailureLimit = 3;
+
     ExchangePlanner(DeviceState& state, NetworkWorker& worker) : state_(state), worker_(worker) {}
 
     // The agent and the credentials of the exchanges to come.
@@ -31,7 +35,7 @@ public:
     // What the worker does now belongs to before: its result will be dropped.
     void startOver();
     // The worker's result, as the first thing its handler does; the worker stays paused unless
-    // released again. Takes the text read, the count of failures in a row, a refused set, and
+    // released again. Takes the text read, the count of failures in a row, a set that did not take, and
     // the next port of a port-enable walk once a port has been written. False when the result
     // is none of the search's or the session's: stale, or the answer to setNow.
     bool take(const SnmpResult& result);

@@ -149,7 +149,7 @@ void NetworkLink::settingsClosed(bool accepted, bool relink)
             session_.writeBackNow();
         }
         // New credentials start from a clean handshake: no check phase, no write under way.
-        s.snmpPhase = 999;
+        s.snmpPhase = CheckPhase::Done;
         s.pendingRequest = s.activeRequest = Request::None;
         if (!s.deviceListValid)
             s.sessionReady = false; // the worker sets itself up again with the new values
@@ -161,6 +161,18 @@ void NetworkLink::settingsClosed(bool accepted, bool relink)
     c.clearItems(ctl::FoundDevices);
     for (int id : {ctl::SearchPoe, ctl::Setting, ctl::Tabs})
         c.setEnabled(id, true);
+}
+
+std::vector<int> NetworkLink::switchOnNow(const std::vector<int>& ports)
+{
+    std::vector<int> failed;
+    if (!ctx_.state.networkLinked)
+        return ports;
+    for (const int port : ports)
+        if (!exchanges_.setNow(exchanges_.job().jobAddress, mib::portObject(mib::Column::Admin, port),
+                               mib::On, QDeadlineTimer(NetworkSession::WriteBackLimit)))
+            failed.push_back(port);
+    return failed;
 }
 
 void NetworkLink::close()

@@ -42,6 +42,7 @@ public:
     bool writeUnderway() const override { return ctx_.state.pendingRequest != Request::None; }
     void settingsClosed(bool accepted, bool relink) override;
     void searchTimedOut() override;
+    std::vector<int> switchOnNow(const std::vector<int>& ports) override;
     void close() override;
 
     NetworkSearch& searcher() { return search_; }

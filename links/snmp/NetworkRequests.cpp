@@ -11,11 +11,11 @@
 #include "links/snmp/PrivateMib.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace
 {
 
-constexpr int FailureLimit = 3;
 const QString ProcessingDone = QStringLiteral("Processing............  ");
 
 // Each ends with a short step after the dialog has gone.
@@ -30,15 +30,15 @@ const ProgressAnimation Medium{
     {{0, 6}, {1500, 11}, {1500, 17}, {1500, 21}, {1500, 24}, {500, Keep, true}, {100, Keep, true}}};
 const QString ProcessingLegacy = QStringLiteral("Processing (Legacy Detection)............");
 
-QString operationName(int code, int port)
+QString operationName(Request code, int port)
 {
     switch (code) {
     case Request::SystemReset:
-        return QStringLiteral("System Reset");
+        return text::SystemResetWrite;
     case Request::FactoryDefaults:
-        return QStringLiteral("Restore Factory Defaults");
+        return text::FactoryDefaultsWrite;
     case Request::SaveToFlash:
-        return QStringLiteral("Save Parameters to Flash");
+        return text::SaveToFlashWrite;
     case Request::SystemDescription:
         return text::SystemDescriptionWrite;
     case Request::PortDescription:
@@ -83,10 +83,10 @@ void NetworkRequests::requestSystemDescription()
 void NetworkRequests::handleWriteRequest()
 {
     DeviceState& s = ctx_.state;
-    const int code = s.pendingRequest;
+    const Request code = s.pendingRequest;
     const bool firstVisit = s.activeRequest != code;
     if (firstVisit && code != Request::LegacyDetection) {
-        s.writeRefused = false;
+        s.writeOutcome = RequestOutcome::Answered;
         operation_ = operationName(code, s.savedPort);
     }
     switch (code) {
@@ -94,17 +94,20 @@ void NetworkRequests::handleWriteRequest()
     case Request::FactoryDefaults:
     case Request::SaveToFlash:
     case Request::SystemDescription:
-    case Request::PortDescription:
+    case Request::PortDescription: {
         if (firstVisit) {
             singleObject(code);
             return;
         }
-        animate(code <= Request::FactoryDefaults ? Long : Short, [this, code] {
-            if (code >= Request::SaveToFlash)
+        // The device restarts after these; the controls stay locked until the next full pass.
+        const bool restarts = code == Request::SystemReset || code == Request::FactoryDefaults;
+        animate(restarts ? Long : Short, [this, restarts] {
+            if (!restarts)
                 ctx_.view.unlockControls();
             finish();
         });
         return;
+    }
     case Request::AllPortsOn:
     case Request::AllPortsOff:
         allPorts(code);
@@ -127,7 +130,7 @@ void NetworkRequests::handleWriteRequest()
     }
 }
 
-void NetworkRequests::singleObject(int code)
+void NetworkRequests::singleObject(Request code)
 {
     DeviceState& s = ctx_.state;
     s.portPhase = 0;
@@ -158,7 +161,7 @@ void NetworkRequests::singleObject(int code)
     release();
 }
 
-void NetworkRequests::allPorts(int code)
+void NetworkRequests::allPorts(Request code)
 {
     DeviceState& s = ctx_.state;
     if (s.activeRequest != code) {
@@ -170,7 +173,7 @@ void NetworkRequests::allPorts(int code)
         release();
         return;
     }
-    if (s.legacyDetect != s.deviceLegacyDetect) {
+    if (legacyChanges()) {
         enterLegacyLoop();
         return;
     }
@@ -201,12 +204,18 @@ void NetworkRequests::portWalk(bool firstVisit)
         }
     }
     ctx_.view.hideProgress();
-    if (s.legacyDetect != s.deviceLegacyDetect) {
+    if (legacyChanges()) {
         enterLegacyLoop();
         return;
     }
     s.pollPort = 1;
     finish();
+}
+
+bool NetworkRequests::legacyChanges() const
+{
+    const DeviceState& s = ctx_.state;
+    return (s.legacyDetectWanted == mib::On) != (s.deviceLegacyDetect != 0);
 }
 
 void NetworkRequests::enterLegacyLoop()
@@ -239,7 +248,7 @@ void NetworkRequests::legacyLoop()
 bool NetworkRequests::deviceLost()
 {
     DeviceState& s = ctx_.state;
-    if (s.networkFailures < FailureLimit)
+    if (s.networkFailures < ExchangePlanner::FailureLimit)
         return false;
     // Without this the walk would ask the silent port again and again with the controls locked.
     s.pendingRequest = s.activeRequest = Request::None;
@@ -252,9 +261,17 @@ bool NetworkRequests::deviceLost()
 void NetworkRequests::finish()
 {
     DeviceState& s = ctx_.state;
-    if (s.writeRefused) {
-        s.writeRefused = false;
+    switch (std::exchange(s.writeOutcome, RequestOutcome::Answered)) {
+    case RequestOutcome::Refused:
         ctx_.feedback.error(text::writeError(operation_, QStringLiteral("The device refused the write.")));
+        break;
+    case RequestOutcome::Unanswered:
+        ctx_.feedback.error(s.pendingRequest == Request::SaveToFlash ? text::storeUnanswered(operation_)
+                                                                     : text::writeUnanswered(operation_));
+        break;
+    case RequestOutcome::Answered:
+    case RequestOutcome::Stale:
+        break;
     }
     s.pendingRequest = s.activeRequest = Request::None;
     s.refreshPass = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AppContext.h"
+#include "core/DeviceState.h"
 
 #include <QString>
 
@@ -33,9 +34,11 @@ public:
     void handleWriteRequest();
 
 private:
-    void singleObject(int code);
-    void allPorts(int code);
+    void singleObject(Request code);
+    void allPorts(Request code);
     void portWalk(bool firstVisit);
+    // The legacy wish sent differs from the device's state: the legacy loop follows the ports.
+    bool legacyChanges() const;
     void enterLegacyLoop();
     void legacyLoop();
     // Closes the request: both codes cleared, the refresh resumes at the system objects.

@@ -97,7 +97,7 @@ void NetworkSearch::startSearch()
     // An exchange still in flight is no probe of this search, and nothing of an earlier session
     // may make a probe write: no check phase, no write request.
     exchanges_.startOver();
-    s.snmpPhase = 999;
+    s.snmpPhase = CheckPhase::Done;
     s.pendingRequest = s.activeRequest = Request::None;
 
     s.searchCurrent = s.searchFirst;

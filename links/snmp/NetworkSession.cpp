@@ -6,8 +6,8 @@
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
-#include "links/snmp/NetworkSearch.h"
 #include "links/snmp/ExchangePlanner.h"
+#include "links/snmp/NetworkSearch.h"
 #include "links/snmp/PrivateMib.h"
 
 #include <algorithm>
@@ -17,7 +17,7 @@ namespace
 
 const QString CheckingCommunity = QStringLiteral("Checking 'Set Community'............");
 const QString CommunityError = QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !");
-constexpr int CheckSteps = 4;
+constexpr int CheckSteps = 4;  // positions of the check's progress bar
 constexpr int PortPause = 100; // ms after the last object of each port
 
 // The other of the two values of an on/off object.
@@ -51,15 +51,15 @@ void NetworkSession::startNetworkSession(int row)
     s.networkLinked = true;
     // A new session takes the device's static data over in its first pass.
     s.portPhase = 0;
-    s.portReadStep = 0;
+    s.portReadStep = PortStep::Admin;
     s.refreshPass = 1;
     s.pendingRequest = s.activeRequest = Request::None;
     badPortCounts_ = 0;
     if (s.useSnmpV3) {
-        s.snmpPhase = 999;
+        s.snmpPhase = CheckPhase::Done;
         s.requestOid = mib::Firmware;
     } else {
-        s.snmpPhase = 1;
+        s.snmpPhase = CheckPhase::Read;
         s.requestOid = mib::portObject(mib::Column::Legacy, 1);
     }
     exchanges_.release();
@@ -83,7 +83,7 @@ void NetworkSession::handleSessionResult()
     DeviceState& s = ctx_.state;
     if (!s.networkLinked)
         return;
-    if (!s.useSnmpV3 && s.snmpPhase >= 1 && s.snmpPhase <= CheckSteps) {
+    if (!s.useSnmpV3 && s.snmpPhase != CheckPhase::Done) {
         checkWriteCommunity();
         return;
     }
@@ -94,7 +94,7 @@ void NetworkSession::handleSessionResult()
     // Hiding a hidden window is not free; this runs at every exchange.
     if (ctx_.controls.isVisible(ctl::ProgressDialog))
         ctx_.view.hideProgress();
-    if (s.networkFailures >= FailureLimit) {
+    if (s.networkFailures >= ExchangePlanner::FailureLimit) {
         endSession();
         return;
     }
@@ -110,19 +110,23 @@ void NetworkSession::checkWriteCommunity()
     DeviceView& view = ctx_.view;
     const int read = mib::leadingNumber(s.responseText);
     s.requestOid = mib::portObject(mib::Column::Legacy, 1);
+    if (s.networkFailures > 0 && s.snmpPhase != CheckPhase::Restore) { // it has its own tries
+        checkUnanswered();
+        return;
+    }
     switch (s.snmpPhase) {
-    case 1:
+    case CheckPhase::Read:
         view.showProgress(CheckingCommunity);
         view.setProgress(CheckSteps, 1);
         if (read != mib::Off && read != mib::On) {
             // Nothing to flip: writing back what is there would prove nothing. Stalls as a
             // refused write does.
-            s.snmpPhase = 4;
+            s.snmpPhase = CheckPhase::Restore;
             ctx_.feedback.error(CommunityError);
             view.hideProgress();
             return;
         }
-        s.snmpPhase = 2;
+        s.snmpPhase = CheckPhase::WriteOther;
         s.readBack = read;
         s.setValue = opposite(read);
         original_ = owed_.value(address_, read);
@@ -132,14 +136,14 @@ void NetworkSession::checkWriteCommunity()
                 owed_.insert(address_, original_);
         });
         return;
-    case 2: // the worker has written setValue
+    case CheckPhase::WriteOther: // the worker has written setValue
         view.setProgressPosition(2);
-        s.snmpPhase = 3;
+        s.snmpPhase = CheckPhase::ReadBack;
         releaseAfter(3000);
         return;
-    case 3:
+    case CheckPhase::ReadBack:
         view.setProgressPosition(3);
-        s.snmpPhase = 4;
+        s.snmpPhase = CheckPhase::Restore;
         s.readBack = read;
         if (read == owed_.value(address_, 0))
             owed_.remove(address_); // the write did not take: the device holds its first value
@@ -151,13 +155,14 @@ void NetworkSession::checkWriteCommunity()
         }
         s.setValue = original_;
         restoreTries_ = 0;
-        releaseAfter(500, [this] { ctx_.state.writeRefused = false; });
+        releaseAfter(500, [this] { ctx_.state.writeOutcome = RequestOutcome::Answered; });
         return;
-    default: // 4: the first value is back
+    case CheckPhase::Restore: // the first value is back
+    case CheckPhase::Done:
         if (!restoredAfterCheck())
             return;
         view.setProgressPosition(4);
-        s.snmpPhase = 999;
+        s.snmpPhase = CheckPhase::Done;
         s.networkLinked = true;
         s.requestOid = mib::Firmware;
         releaseAfter(2000, [this] { ctx_.view.hideProgress(); });
@@ -165,25 +170,38 @@ void NetworkSession::checkWriteCommunity()
     }
 }
 
+void NetworkSession::checkUnanswered()
+{
+    // A silent device says nothing about the community: the phase is tried again, and the
+    // session ends as every lost connection does.
+    if (ctx_.state.networkFailures < ExchangePlanner::FailureLimit) {
+        releaseAfter(500);
+        return;
+    }
+    ctx_.view.hideProgress();
+    ctx_.state.snmpPhase = CheckPhase::Done;
+    endSession();
+}
+
 bool NetworkSession::restoredAfterCheck()
 {
     DeviceState& s = ctx_.state;
     if (!owed_.contains(address_))
         return true; // nothing to restore
-    const bool failed = s.networkFailures > 0 || s.writeRefused;
+    const bool failed = s.networkFailures > 0 || s.writeOutcome != RequestOutcome::Answered;
     if (!failed) {
         owed_.remove(address_);
         return true;
     }
-    if (++restoreTries_ < FailureLimit) {
-        releaseAfter(500, [this] { ctx_.state.writeRefused = false; });
+    if (++restoreTries_ < ExchangePlanner::FailureLimit) {
+        releaseAfter(500, [this] { ctx_.state.writeOutcome = RequestOutcome::Answered; });
         return false;
     }
     reportNotRestored(address_, original_);
     if (s.networkFailures == 0)
         return true; // the agent answers but refuses: the session goes on, the value stays owed
     ctx_.view.hideProgress();
-    s.snmpPhase = 999;
+    s.snmpPhase = CheckPhase::Done;
     endSession();
     return false;
 }
@@ -223,7 +241,7 @@ void NetworkSession::systemStep()
     } else if (s.requestOid == mib::portObject(mib::Column::Legacy, 1)) {
         // The operator's unsent legacy choice survives all but the first pass of a session.
         if (s.refreshPass == 1 && !text.isEmpty()) {
-            const bool on = text == QStringLiteral("2");
+            const bool on = mib::onOff(text).value_or(false);
             c.setChecked(ctl::LegacyDetect, on);
             s.deviceLegacyDetect = on;
             s.legacyDetect = on;
@@ -242,7 +260,7 @@ void NetworkSession::systemStep()
         ctx_.view.showPowerLimits(s.networkModel);
         s.portPhase = 1;
         s.pollPort = 1;
-        s.portReadStep = 0;
+        s.portReadStep = PortStep::Admin;
         s.requestOid = mib::portObject(mib::Column::Admin, 1);
     } else {
         return; // not an object of the cycle: the worker stays paused
@@ -256,15 +274,14 @@ bool NetworkSession::takePortCount()
     const QString& text = s.responseText;
     if (!text.isEmpty())
         ctx_.controls.setText(ctl::PortNumber, text);
-    const int reported = mib::leadingNumber(text);
-    if (reported >= 1 && reported <= MaxPorts) {
-        s.portCount = reported;
+    if (const auto reported = mib::portCount(text)) {
+        s.portCount = *reported;
         badPortCounts_ = 0;
         return true;
     }
     // The port step needs 1..MaxPorts ports. Such an answer counts as a failed exchange and
     // the count is asked again; the last good count stays.
-    if (++badPortCounts_ >= FailureLimit) {
+    if (++badPortCounts_ >= ExchangePlanner::FailureLimit) {
         endSession();
         return false;
     }
@@ -286,40 +303,41 @@ void NetworkSession::portStep()
         return;
     }
     using mib::Column;
-    static constexpr Column Order[] = {Column::Admin,      Column::Power,      Column::Voltage,
-                                       Column::Current,    Column::Resistance, Column::Status,
-                                       Column::Description};
+    // The object of each step, in the order of PortStep.
+    static constexpr Column Read[] = {Column::Admin,      Column::Power,  Column::Voltage,    Column::Current,
+                                      Column::Resistance, Column::Status, Column::Description};
+    // The parametric cells of the steps that read a measured value, by PortStep.
     static constexpr int ValueCellBase[] = {0, ctl::PowerBase, ctl::VoltageBase, ctl::CurrentBase,
                                             ctl::DiscoveryRBase};
     switch (s.portReadStep) {
-    case 0:
+    case PortStep::Admin:
         if (!text.isEmpty())
             s.portAdminState[p] = mib::leadingNumber(text);
         if (s.refreshPass == 1)
             c.setChecked(ctl::PortEnableBase + p, s.portAdminState[p] == mib::On);
         break;
-    case 1:
-    case 2:
-    case 3:
-    case 4:
+    case PortStep::Power:
+    case PortStep::Voltage:
+    case PortStep::Current:
+    case PortStep::Resistance:
         // The agent's text goes into the parametric cell as it is.
         if (!text.isEmpty())
-            c.setText(ValueCellBase[s.portReadStep] + p, text);
+            c.setText(ValueCellBase[int(s.portReadStep)] + p, text);
         break;
-    case 5:
+    case PortStep::Status:
         if (!text.isEmpty()) {
             s.portStatus[p] = mib::leadingNumber(text);
             ctx_.view.setPortLamp(p, s.portStatus[p]);
         }
         break;
-    default:
+    case PortStep::Description:
         if (s.refreshPass == 1 && !text.isEmpty())
             c.setText(ctl::PortDescriptionBase + p, mib::trimBlanks(text));
         releaseAfter(PortPause, [this, p] {
             DeviceState& s = ctx_.state;
             s.pollPort = p + 1;
             if (p < s.portCount) {
-                s.portReadStep = 0;
+                s.portReadStep = PortStep::Admin;
                 s.requestOid = mib::portObject(Column::Admin, p + 1);
                 return;
             }
@@ -331,8 +349,8 @@ void NetworkSession::portStep()
         });
         return;
     }
-    ++s.portReadStep;
-    s.requestOid = mib::portObject(Order[s.portReadStep], p);
+    s.portReadStep = PortStep(int(s.portReadStep) + 1);
+    s.requestOid = mib::portObject(Read[int(s.portReadStep)], p);
     exchanges_.release();
 }
 

@@ -21,7 +21,6 @@ class ExchangePlanner;
 class NetworkSession
 {
 public:
-    static constexpr int FailureLimit = 3;
     // How long a write-back may take: the exchange in flight (up to 4.2 s), then a get and a set.
     static constexpr std::chrono::milliseconds WriteBackLimit{8000};
 
@@ -39,6 +38,8 @@ public:
 
 private:
     void checkWriteCommunity();
+    // A phase of the check whose exchange went unanswered.
+    void checkUnanswered();
     // The check's last phase: whether the first value went back, and what follows when not.
     bool restoredAfterCheck();
     void reportNotRestored(const QString& address, int value);

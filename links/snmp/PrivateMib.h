@@ -1,6 +1,10 @@
 #pragma once
 
+#include "core/DeviceState.h"
+
 #include <QString>
+
+#include <optional>
 
 // The midspan's private MIB under enterprise 24852, as Spanmon reads and writes it. Scalars end
 // in ".0"; per-port objects end in the 1-based port number.
@@ -59,6 +63,29 @@ inline int leadingNumber(const QString& text)
     for (; i < text.size() && text[i].isDigit() && value < 1'000'000'000; ++i)
         value = value * 10 + text[i].digitValue();
     return int(negative ? -value : value);
+}
+
+// What the values mean, read from their text one way for the window's session and for
+// SnmpMidspan alike.
+
+// An on/off object (admin state, legacy detection): on for 2, off for 1, neither otherwise.
+inline std::optional<bool> onOff(const QString& text)
+{
+    const int value = leadingNumber(text);
+    if (value == On)
+        return true;
+    if (value == Off)
+        return false;
+    return std::nullopt;
+}
+
+// The port count .2.2.7.0 reports, when the port pages and arrays can hold it.
+inline std::optional<int> portCount(const QString& text)
+{
+    const int count = leadingNumber(text);
+    if (count < 1 || count > MaxPorts)
+        return std::nullopt;
+    return count;
 }
 
 // A value's text without leading and trailing blanks.

@@ -17,6 +17,13 @@ void initSnmpLibrary();
 // program's choice: SnmpModule.cpp loads the module, SnmpLinked.cpp has its objects linked in.
 CreateSnmpEngine snmpEngineEntry(QString& reason);
 
+// Communities, the SNMPv3 user and its pass phrases go on the wire as Latin-1, the midspan's
+// character set, as its descriptions do: the same octets from the window and from spanmon-cli,
+// and from a Link.ini kept in UTF-8 or in a Windows code page alike. A text with a character
+// beyond Latin-1 has no such octets (credentialFits says so): it is refused, never sent altered.
+QByteArray credentialOctets(const QString& text);
+bool credentialFits(const QString& text);
+
 // One session with one agent, opened by the constructor and closed by the destructor. SNMPv3
 // sessions learn the agent's engine ID while opening. Use a client on one thread only.
 class SnmpClient

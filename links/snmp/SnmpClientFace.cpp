@@ -1,5 +1,6 @@
 #include "links/snmp/SnmpClient.h"
 
+#include "core/DisplayFormats.h"
 #include "core/ModuleLoader.h"
 
 #include <QMutex>
@@ -40,16 +41,6 @@ SnmpEngine* engine(QString& unavailable)
     return loadedEngine;
 }
 
-bool printableText(const QByteArray& octets)
-{
-    for (const char c : octets) {
-        const auto u = static_cast<unsigned char>(c);
-        if ((u < 0x20 || u > 0x7E) && u != '\r' && u != '\n')
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 void initSnmpLibrary()
@@ -67,6 +58,16 @@ void initSnmpLibrary()
     });
 }
 
+QByteArray credentialOctets(const QString& text)
+{
+    return text.toLatin1();
+}
+
+bool credentialFits(const QString& text)
+{
+    return fmt::fitsLatin1(text);
+}
+
 QString SnmpValue::printable() const
 {
     switch (syntax) {
@@ -78,9 +79,7 @@ QString SnmpValue::printable() const
     case Syntax::Counter64:
         return QString::number(quint64(number));
     case Syntax::OctetString:
-        if (printableText(octets))
-            return QString::fromLatin1(octets);
-        return QString::fromLatin1(octets.toHex(' ').toUpper());
+        return fmt::deviceOctets(octets);
     case Syntax::Opaque:
         return QString::fromLatin1(octets.toHex(' ').toUpper());
     case Syntax::ObjectId:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/RequestOutcome.h"
 #include "links/snmp/SnmpClient.h"
 
 #include <QString>
@@ -28,10 +29,10 @@ struct SnmpJob {
 
 // What came of an exchange.
 struct SnmpResult {
-    bool answered = false;     // the get was answered
-    QString text;              // the value read, printable; empty after a write
-    bool writeRefused = false; // the set was refused
-    int generation = 0;        // the job's, handed back
+    bool answered = false;                         // the get was answered
+    QString text;                                  // the value read, printable; empty after a write
+    RequestOutcome set = RequestOutcome::Answered; // how the set ended, when one was made
+    int generation = 0;                            // the job's, handed back
     // Why SNMP cannot be used (the library could not be loaded); empty when it can. A session
     // never meets it: the library, once loaded for the search, stays.
     QString unavailable;

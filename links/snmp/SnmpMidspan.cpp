@@ -46,17 +46,7 @@ std::optional<int> wholeNumberIn(const SnmpValue& value)
     return int(std::lround(*number));
 }
 
-std::optional<bool> onOff(const SnmpValue& value)
-{
-    const auto number = wholeNumberIn(value);
-    if (number == mib::On)
-        return true;
-    if (number == mib::Off)
-        return false;
-    return std::nullopt;
-}
-
-QString text(const SnmpValue& value)
+QString textOf(const SnmpValue& value)
 {
     return mib::trimBlanks(value.printable());
 }
@@ -110,8 +100,8 @@ std::optional<int> SnmpMidspan::readPortCount()
     const auto values = read({mib::PortCount});
     if (!values)
         return std::nullopt;
-    const auto count = wholeNumberIn(values->front());
-    if (!count || *count < 1 || *count > MaxPorts) {
+    const auto count = mib::portCount(values->front().printable());
+    if (!count) {
         error_ = QStringLiteral("the midspan reports \"%1\" ports").arg(values->front().printable());
         return std::nullopt;
     }
@@ -123,16 +113,16 @@ std::optional<UnitReading> SnmpMidspan::readStatus()
     const auto unitValues = read({mib::Firmware, mib::Hardware, mib::PortCount, mib::SystemDescription});
     if (!unitValues)
         return std::nullopt;
-    const auto count = wholeNumberIn(unitValues->at(2));
-    if (!count || *count < 1 || *count > MaxPorts) {
+    const auto count = mib::portCount(unitValues->at(2).printable());
+    if (!count) {
         error_ = QStringLiteral("the midspan reports \"%1\" ports").arg(unitValues->at(2).printable());
         return std::nullopt;
     }
     UnitReading unit;
-    unit.firmware = text(unitValues->at(0));
-    unit.hardware = text(unitValues->at(1));
+    unit.firmware = textOf(unitValues->at(0));
+    unit.hardware = textOf(unitValues->at(1));
     unit.portCount = *count;
-    unit.description = text(unitValues->at(3));
+    unit.description = textOf(unitValues->at(3));
 
     for (int first = 1; first <= unit.portCount; first += PortsPerRequest) {
         const int last = std::min(first + PortsPerRequest - 1, unit.portCount);
@@ -148,12 +138,12 @@ std::optional<UnitReading> SnmpMidspan::readStatus()
             const SnmpValue* v = values->data() + (port - first) * PortObjectCount;
             PortReading reading;
             reading.port = port;
-            reading.enabled = onOff(v[0]);
+            reading.enabled = mib::onOff(v[0].printable());
             reading.status = wholeNumberIn(v[1]);
             reading.powerMw = wholeNumberIn(v[2]);
             reading.voltageV = numberIn(v[3]);
             reading.currentMa = wholeNumberIn(v[4]);
-            reading.description = text(v[5]);
+            reading.description = textOf(v[5]);
             unit.ports.push_back(reading);
         }
     }
@@ -186,9 +176,9 @@ WriteResult SnmpMidspan::setPortEnabled(int port, bool enabled)
     const int wanted = enabled ? mib::On : mib::Off;
     return write(
         mib::portObject(Column::Admin, port), SnmpValue::integer(wanted),
-        [wanted](const SnmpValue& read) { return wholeNumberIn(read) == wanted; },
+        [enabled](const SnmpValue& read) { return mib::onOff(read.printable()) == enabled; },
         [](const SnmpValue& read) {
-            const auto on = onOff(read);
+            const auto on = mib::onOff(read.printable());
             return on ? QString::fromLatin1(*on ? "on" : "off") : read.printable();
         });
 }
@@ -198,8 +188,8 @@ WriteResult SnmpMidspan::writeText(const QString& object, const QString& text)
     const QString wanted = mib::trimBlanks(text);
     return write(
         object, SnmpValue::text(wanted.toLatin1()),
-        [wanted](const SnmpValue& read) { return ::text(read) == wanted; },
-        [](const SnmpValue& read) { return QLatin1Char('"') + ::text(read) + QLatin1Char('"'); });
+        [wanted](const SnmpValue& read) { return textOf(read) == wanted; },
+        [](const SnmpValue& read) { return QLatin1Char('"') + textOf(read) + QLatin1Char('"'); });
 }
 
 WriteResult SnmpMidspan::setPortDescription(int port, const QString& text)

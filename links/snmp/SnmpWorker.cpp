@@ -99,11 +99,11 @@ SnmpResult SnmpWorker::exchange(const SnmpJob& job)
     SnmpTarget target;
     target.address = job.jobAddress;
     target.v3 = job.jobUseV3;
-    target.readCommunity = job.jobReadCommunity.toLatin1();
-    target.writeCommunity = job.jobWriteCommunity.toLatin1();
-    target.user = job.jobUser.toLatin1();
-    target.authPassphrase = job.jobAuthPassword.toLatin1();
-    target.privPassphrase = job.jobPrivPassword.toLatin1();
+    target.readCommunity = credentialOctets(job.jobReadCommunity);
+    target.writeCommunity = credentialOctets(job.jobWriteCommunity);
+    target.user = credentialOctets(job.jobUser);
+    target.authPassphrase = credentialOctets(job.jobAuthPassword);
+    target.privPassphrase = credentialOctets(job.jobPrivPassword);
     target.timeout = requestTimeout;
     target.discoveryTimeout = discoveryTimeout;
     target.retries = job.retries;
@@ -124,8 +124,9 @@ SnmpResult SnmpWorker::exchange(const SnmpJob& job)
         return result;
     result.answered = true;
     if (job.write) {
-        // The link reads back what it must know; a refusal is only told, after the request.
-        result.writeRefused = !client.set(job.object, job.value.value_or(*read));
+        // The link reads back what it must know; a failed set is only told, after the request.
+        if (!client.set(job.object, job.value.value_or(*read)))
+            result.set = client.answered() ? RequestOutcome::Refused : RequestOutcome::Unanswered;
         std::this_thread::sleep_for(
             std::chrono::milliseconds(std::lround(double(pauseAfterSet.count()) * timeScale_)));
     } else {

@@ -156,6 +156,14 @@ QByteArray ControlServer::execute(const QByteArray& line)
         model_.setSetsRefused(argument == "on");
         return "ok";
     }
+    if (verb == "unanswered-set" && argument == "off") {
+        model_.answerAllSets();
+        return "ok";
+    }
+    if (verb == "unanswered-set" && !argument.isEmpty()) {
+        model_.leaveSetsUnanswered(argument);
+        return "ok";
+    }
     if (verb == "max-objects" && (argument == "off" || number(argument).value_or(-1) > 0)) {
         model_.setMaxObjects(argument == "off" ? 0 : int(*number(argument)));
         return "ok";

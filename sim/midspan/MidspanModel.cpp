@@ -358,6 +358,24 @@ void MidspanModel::setSetsRefused(bool refused)
     setsRefused_ = refused;
 }
 
+bool MidspanModel::setUnanswered(const QByteArray& object) const
+{
+    std::scoped_lock lock(mutex_);
+    return unansweredSets_.contains(object);
+}
+
+void MidspanModel::leaveSetsUnanswered(const QByteArray& object)
+{
+    std::scoped_lock lock(mutex_);
+    unansweredSets_.insert(object);
+}
+
+void MidspanModel::answerAllSets()
+{
+    std::scoped_lock lock(mutex_);
+    unansweredSets_.clear();
+}
+
 int MidspanModel::maxObjects() const
 {
     std::scoped_lock lock(mutex_);

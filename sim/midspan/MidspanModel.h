@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QSet>
 
 #include <chrono>
 #include <cstdint>
@@ -100,6 +101,11 @@ public:
     // Every SNMP set is refused with notWritable while on.
     bool setsRefused() const;
     void setSetsRefused(bool refused);
+    // A set of such an object ("2.2.3.0") is carried out but never answered, as by an agent that
+    // loses its answer; retries of it too.
+    bool setUnanswered(const QByteArray& object) const;
+    void leaveSetsUnanswered(const QByteArray& object);
+    void answerAllSets();
     // A get of more objects than this is answered tooBig, as agents with small buffers do; 0: any.
     int maxObjects() const;
     void setMaxObjects(int count);
@@ -164,6 +170,7 @@ private:
     int restarts_ = 0;
     bool snmpStopped_ = false;
     bool setsRefused_ = false;
+    QSet<QByteArray> unansweredSets_;
     int maxObjects_ = 0;
     QHash<QByteArray, QByteArray> textAnswers_;
     std::chrono::milliseconds snmpDelay_{0};

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <sys/select.h>
 #include <sys/socket.h>
+#include <utility>
 
 // net-snmp needs its configuration header first.
 #include <net-snmp/net-snmp-config.h>
@@ -83,6 +84,30 @@ QByteArray dotted(const MidspanMib::Suffix& name)
     return parts.join('.');
 }
 
+using Send = int (*)(netsnmp_transport*, const void*, int, void**, int*);
+Send realSend = nullptr;
+bool dropAnswer = false; // the agent's thread only
+
+// The agent's sends go through here, so that the answer to a set may be lost on purpose.
+int sendUnlessDropped(netsnmp_transport* transport, const void* data, int size, void** opaque, int* length)
+{
+    if (std::exchange(dropAnswer, false))
+        return size;
+    return realSend(transport, data, size, opaque, length);
+}
+
+void dropThisAnswer(netsnmp_agent_request_info* reqinfo)
+{
+    netsnmp_transport* transport = snmp_sess_transport(snmp_sess_pointer(reqinfo->asp->session));
+    if (!transport)
+        return;
+    if (transport->f_send != sendUnlessDropped) {
+        realSend = transport->f_send;
+        transport->f_send = sendUnlessDropped;
+    }
+    dropAnswer = true;
+}
+
 int handleRequests(netsnmp_mib_handler* handler, netsnmp_handler_registration*,
                    netsnmp_agent_request_info* reqinfo, netsnmp_request_info* requests)
 {
@@ -138,6 +163,8 @@ int handleRequests(netsnmp_mib_handler* handler, netsnmp_handler_registration*,
                 error = MidspanMib::Error::NotWritable;
             if (error != MidspanMib::Error::None)
                 netsnmp_set_request_error(reqinfo, request, errorStatus(error));
+            else if (agent->model().setUnanswered(dotted(*name)))
+                dropThisAnswer(reqinfo);
             break;
         }
         case MODE_SET_COMMIT: {

@@ -65,6 +65,8 @@ Control socket (--control PATH), one reply line per command, multi-line answers 
   snmp stop|start     stop and resume answering SNMP
   refuse-sets on|off  refuse every SNMP set with notWritable, and leave the serial line's
                       system and port settings unapplied and unanswered
+  unanswered-set <object>|off  carry out sets of the object (as 2.2.3.0) but never answer
+                      them; off: answer every set again
   max-objects <n>|off answer a get of more than n objects with tooBig
   answer <object> [text]|off  answer a get of the object (below 1.3.6.1.4.1.24852, as
                       2.2.7.0) with the text as OCTET STRING, empty without text; off: no more

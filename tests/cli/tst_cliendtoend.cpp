@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 using namespace std::chrono_literals;
 
 namespace
@@ -51,6 +53,10 @@ private slots:
     void switchedOffPortShowsInStatus();
     void cycleSwitchesOffWaitsAndSwitchesOn_data();
     void cycleSwitchesOffWaitsAndSwitchesOn();
+    void signalDuringCycleSwitchesThePortBackOn_data();
+    void signalDuringCycleSwitchesThePortBackOn();
+    void latin1DescriptionReadsBackAsWritten_data();
+    void latin1DescriptionReadsBackAsWritten();
     void descriptionsReachTheMidspan_data();
     void descriptionsReachTheMidspan();
     void refusedWriteNamesThePort_data();
@@ -99,6 +105,10 @@ void tst_CliEndToEnd::initTestCase()
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write("[IPAdress]\r\nIP=127.0.0.1\r\nEndIP=254\r\n[Community]\r\nRead=rd-comm\r\nSet=wr-comm\r\n"
               "[SNMPv3]\r\nVersion=\r\nUser=midspan\r\nAuthPassword=auth-pass\r\nPrivPassword=priv-pass\r\n");
+    // A set community SNMP cannot carry to the midspan as it is written.
+    QFile euro(workDir_.filePath("euro.ini"));
+    QVERIFY(euro.open(QIODevice::WriteOnly));
+    euro.write("[IPAdress]\r\nIP=127.0.0.1\r\n[Community]\r\nRead=rd-comm\r\nSet=wr-comm\xE2\x82\xAC\r\n");
 }
 
 void tst_CliEndToEnd::init()
@@ -297,6 +307,60 @@ void tst_CliEndToEnd::cycleSwitchesOffWaitsAndSwitchesOn()
     QCOMPARE(sim_.command("get port 5 enabled"), QString("1"));
 }
 
+void tst_CliEndToEnd::signalDuringCycleSwitchesThePortBackOn_data()
+{
+    QTest::addColumn<Link>("link");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("SIGTERM, SNMP v2c") << Link::V2c << SIGTERM << "SIGTERM";
+    QTest::newRow("SIGINT, SNMP v2c") << Link::V2c << SIGINT << "SIGINT";
+    QTest::newRow("SIGHUP, SNMP v2c") << Link::V2c << SIGHUP << "SIGHUP";
+    QTest::newRow("SIGTERM, SNMPv3") << Link::V3 << SIGTERM << "SIGTERM";
+}
+
+void tst_CliEndToEnd::signalDuringCycleSwitchesThePortBackOn()
+{
+    QFETCH(Link, link);
+    QFETCH(int, signal);
+    QFETCH(QString, name);
+    QCOMPARE(sim_.control("set port 8 enabled 1"), QByteArray("ok"));
+    QProcess process;
+    process.setWorkingDirectory(workDir_.path());
+    process.start(SPANMON_CLI_PATH,
+                  QStringList{"port", "8", "cycle", "--off-seconds", "30"} + linkOptions(link));
+    QVERIFY(process.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return sim_.command("get port 8 enabled") == "0"; }, 20000));
+    QTest::qWait(300); // into the off time
+    ::kill(pid_t(process.processId()), signal);
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 128 + signal);
+    QCOMPARE(sim_.command("get port 8 enabled"), QString("1"));
+    QCOMPARE(
+        QString::fromUtf8(process.readAllStandardError()),
+        QString("spanmon-cli: %1: %2 during the power-cycle: port 8 switched back on\n").arg(agent, name));
+    QCOMPARE(enableWrites(link), (QStringList{"8 off", "8 on"}));
+}
+
+void tst_CliEndToEnd::latin1DescriptionReadsBackAsWritten_data()
+{
+    addLinkRows(false);
+}
+
+void tst_CliEndToEnd::latin1DescriptionReadsBackAsWritten()
+{
+    QFETCH(Link, link);
+    const Run port =
+        cli(QStringList{"describe", "4", QString::fromUtf8("Caf\u00E9 \u00BD")} + linkOptions(link));
+    QCOMPARE(port.exitCode, 0);
+    QCOMPARE(port.err, QString());
+    // One octet per character, as the midspan keeps Latin-1.
+    QCOMPARE(sim_.control("get port 4 description"), QByteArray("Caf\xE9 \xBD"));
+    const QJsonObject status = statusJson(link);
+    QCOMPARE(status["ports"].toArray().at(3).toObject()["description"].toString(),
+             QString::fromUtf8("Caf\u00E9 \u00BD"));
+}
+
 void tst_CliEndToEnd::descriptionsReachTheMidspan_data()
 {
     addLinkRows();
@@ -394,6 +458,9 @@ void tst_CliEndToEnd::usageErrors_data()
     QTest::newRow("no settings file")
         << QStringList{"status", "--snmp", agentWithPort, "--settings", "none.ini"}
         << "none.ini: no settings file";
+    QTest::newRow("credential beyond Latin-1")
+        << QStringList{"describe-system", "Rack", "--snmp", agentWithPort, "--settings", "euro.ini"}
+        << "euro.ini: a community, user or pass phrase in Link.ini has a character beyond Latin-1";
     QTest::newRow("port beyond the midspan's")
         << QStringList{"port", "9", "on", "--snmp", secondAgent + ':' + udpPort}
         << "port 9: the midspan has 8 ports";

@@ -44,7 +44,7 @@ void FakeNetworkWorker::exchange()
             if (allowed && !agent->second.refuseSets)
                 agent->second.objects[job.object] = value;
             else
-                result.writeRefused = true;
+                result.set = RequestOutcome::Refused;
         } else {
             result.text = read;
         }

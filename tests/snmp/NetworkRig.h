@@ -6,9 +6,9 @@
 #include "MidspanSimProcess.h"
 #include "RecordingFeedback.h"
 #include "WorkingDirectory.h"
+#include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "app/Spanmon.h"
 
 #include <QFile>
 #include <QListWidget>
@@ -126,7 +126,7 @@ struct Rig {
             [&] {
                 if (s.portPhase == 1)
                     seenPorts = true;
-                return seenPorts && s.portPhase == 0 && s.pendingRequest == 0 &&
+                return seenPorts && s.portPhase == 0 && s.pendingRequest == Request::None &&
                        controls().isEnabled(ctl::SendPortControl);
             },
             WaitMs);

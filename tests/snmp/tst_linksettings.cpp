@@ -137,6 +137,18 @@ void tst_LinkSettings::ok_data()
     QTest::newRow("SNMPv3 pass phrases of 8 characters")
         << true << with({{5, "authpas8"}, {6, "privpas8"}}) << false << false << true << none << 0 << true
         << 20 << 20 << false << false;
+    // Credentials go out as Latin-1: "é" does, "€" has no octet there.
+    QTest::newRow("set community with e acute")
+        << false << with({{3, QString::fromUtf8("priv\u00E9")}}) << false << false << true << none << 0
+        << true << 20 << 20 << false << false;
+    QTest::newRow("set community with a euro sign")
+        << false << with({{3, QString::fromUtf8("priv\u20AC")}}) << false << false << true
+        << QStringList{"'Set Community' can hold Latin-1 characters only !!"} << WriteCommunity << false << 0
+        << 0 << false << false;
+    QTest::newRow("SNMPv3 PrivPassword with a euro sign")
+        << true << with({{6, QString::fromUtf8("privpass\u20AC")}}) << false << false << true
+        << QStringList{"'PrivPassword' can hold Latin-1 characters only !!"} << PrivPassword << false << 0
+        << 0 << false << false;
     QTest::newRow("SNMPv3 empty before short")
         << true << with({{5, "a"}, {6, ""}}) << false << false << true
         << QStringList{"Can not find 'PrivPassword' !!"} << PrivPassword << false << 0 << 0 << false << false;

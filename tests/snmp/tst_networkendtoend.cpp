@@ -181,7 +181,7 @@ void tst_NetworkEndToEnd::systemResetLocksUntilThePassAfterTheAnimation()
     QCOMPARE(rig.text(ctl::FirmwareRevision), QStringLiteral("FW Rev"));
     QCOMPARE(rig.controls().lamp(ctl::PortLampBase + 1), Lamp::NoData);
     const qint64 pressed = rig.clock.now();
-    QVERIFY(QTest::qWaitFor([&] { return rig.state().pendingRequest == 0; }, WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return rig.state().pendingRequest == Request::None; }, WaitMs));
     QVERIFY(rig.clock.now() - pressed >= 2000 + 12600);
     QVERIFY(setsIn(small_.snmpLog()).contains(QStringLiteral("2.2.1.0 1")));
     for (int id : {ctl::SystemReset, ctl::SearchPoe, ctl::SendPortControl, ctl::PortEnableBase + 1})
@@ -238,8 +238,11 @@ void tst_NetworkEndToEnd::portDescriptionEdit()
     edit->clear();
     QTest::keyClicks(edit, QStringLiteral("Door 12"));
     rig.click(ctl::DescriptionButton); // Save
-    QVERIFY(QTest::qWaitFor([&] { return rig.state().pendingRequest == 0 && rig.state().activeRequest == 0; },
-                            WaitMs));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return rig.state().pendingRequest == Request::None && rig.state().activeRequest == Request::None;
+        },
+        WaitMs));
     QVERIFY(QTest::qWaitFor([&] { return setsIn(big_.snmpLog()).size() == 1; }, WaitMs));
     QCOMPARE(setsIn(big_.snmpLog()), QStringList{"2.3.1.6.12 Door 12"});
     QCOMPARE(big_.command("get port 12 description"), QStringLiteral("Door 12"));

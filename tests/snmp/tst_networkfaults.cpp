@@ -48,6 +48,12 @@ private slots:
     void refusedCredentialsThenTheRightOnes_data();
     void refusedCredentialsThenTheRightOnes();
     void deviceTextIsShownAsWritten();
+    void unconfirmedWriteIsReported_data();
+    void unconfirmedWriteIsReported();
+    void silentDeviceDuringTheCommunityCheck_data();
+    void silentDeviceDuringTheCommunityCheck();
+    void octetsAboveAsciiReadAsLatin1_data();
+    void octetsAboveAsciiReadAsLatin1();
     void bootCounterThatIsNoFile_data();
     void bootCounterThatIsNoFile();
 
@@ -70,7 +76,8 @@ void tst_NetworkFaults::init()
 {
     if (needsRoot())
         QSKIP("the agent needs UDP port 161, which needs root");
-    for (const char* command : {"snmp start", "snmp-delay 0", "answer off", "refuse-sets off"})
+    for (const char* command :
+         {"snmp start", "snmp-delay 0", "answer off", "refuse-sets off", "unanswered-set off"})
         QCOMPARE(agent_.control(command).trimmed(), QByteArray("ok"));
     for (int p = 1; p <= Ports; ++p)
         agent_.control(QStringLiteral("set port %1 enabled 1").arg(p).toUtf8());
@@ -335,4 +342,85 @@ void tst_NetworkFaults::bootCounterThatIsNoFile()
 }
 
 QTEST_MAIN(tst_NetworkFaults)
+void tst_NetworkFaults::unconfirmedWriteIsReported_data()
+{
+    QTest::addColumn<QByteArray>("object"); // whose sets the agent takes but never answers
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("message");
+    const QString lost = QStringLiteral("The midspan did not answer; the change may not have been made.");
+    QTest::newRow("Save Parameters to Flash") << QByteArray("2.2.3.0") << int(ctl::SaveToFlash)
+                                              << "'Save Parameters to Flash' Error !  The midspan did not "
+                                                 "answer; the settings may not have been saved.";
+    QTest::newRow("Restore Factory Defaults") << QByteArray("2.2.2.0") << int(ctl::FactoryDefaults)
+                                              << "'Restore Factory Defaults' Error !  " + lost;
+    QTest::newRow("System Reset") << QByteArray("2.2.1.0") << int(ctl::SystemReset)
+                                  << "'System Reset' Error !  " + lost;
+    // Port 2 unticked: one set of its admin state.
+    QTest::newRow("Send Port Control")
+        << QByteArray("2.3.1.2.2") << int(ctl::SendPortControl) << "'Send Port Control' Error !  " + lost;
+}
+
+void tst_NetworkFaults::unconfirmedWriteIsReported()
+{
+    QFETCH(QByteArray, object);
+    QFETCH(int, button);
+    QFETCH(QString, message);
+    Rig rig(Agent);
+    QVERIFY(rig.connect(Agent));
+    QCOMPARE(agent_.control("unanswered-set " + object).trimmed(), QByteArray("ok"));
+    if (button == ctl::SendPortControl)
+        rig.controls().setChecked(ctl::PortEnableBase + 2, false);
+    rig.click(button);
+    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+    // Told once, and the session goes on.
+    QCOMPARE(rig.feedback.texts(), QStringList{message});
+    QVERIFY(rig.pass());
+    QVERIFY(rig.state().networkLinked);
+    QCOMPARE(rig.feedback.texts(), QStringList{message});
+}
+
+void tst_NetworkFaults::silentDeviceDuringTheCommunityCheck_data()
+{
+    QTest::addColumn<QByteArray>("away");
+    QTest::newRow("stopped") << QByteArray("snmp stop");
+}
+
+void tst_NetworkFaults::silentDeviceDuringTheCommunityCheck()
+{
+    QFETCH(QByteArray, away);
+    Rig rig(Agent);
+    QVERIFY(rig.search());
+    agent_.control(away);
+    agent_.clearSnmpLog();
+    clickEntry(rig.list(), 0);
+    // A device that does not answer is a lost connection, not a wrong community.
+    QVERIFY(QTest::qWaitFor([&] { return !rig.state().networkLinked; }, 3 * WaitMs));
+    QCOMPARE(rig.feedback.texts(), QStringList{ConnectionError});
+    QVERIFY(setsIn(agent_.snmpLog()).isEmpty());
+    QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));
+    QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
+}
+
+void tst_NetworkFaults::octetsAboveAsciiReadAsLatin1_data()
+{
+    QTest::addColumn<QByteArray>("octets"); // port 2's description as the agent holds it
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("e acute") << QByteArray("Caf\xE9") << QStringLiteral("Caf\u00E9");
+    QTest::newRow("last Latin-1 letter") << QByteArray("\xFF\xA0x") << QStringLiteral("\u00FF\u00A0x");
+    QTest::newRow("a control byte") << QByteArray("A\x01"
+                                                  "B")
+                                    << QStringLiteral("41 01 42");
+    QTest::newRow("C1 control byte") << QByteArray("A\x85") << QStringLiteral("41 85");
+}
+
+void tst_NetworkFaults::octetsAboveAsciiReadAsLatin1()
+{
+    QFETCH(QByteArray, octets);
+    QFETCH(QString, shown);
+    QCOMPARE(agent_.control("answer 2.3.1.6.2 " + octets).trimmed(), QByteArray("ok"));
+    Rig rig(Agent);
+    QVERIFY(rig.connect(Agent));
+    QCOMPARE(rig.text(ctl::PortDescriptionBase + 2), shown);
+}
+
 #include "tst_networkfaults.moc"

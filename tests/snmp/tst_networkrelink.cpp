@@ -104,7 +104,7 @@ void tst_NetworkRelink::searchAfterACheckLeftUnfinished()
     Rig rig(Agent, QString(), writeCommunity, QStringLiteral("auth-pass"), CheckScale);
     choose(rig);
     if (writeCommunity == QLatin1String("private"))
-        QVERIFY(QTest::qWaitFor([&] { return rig.state().snmpPhase == leftInPhase; }, WaitMs));
+        QVERIFY(QTest::qWaitFor([&] { return int(rig.state().snmpPhase) == leftInPhase; }, WaitMs));
     else
         QVERIFY(QTest::qWaitFor([&] { return rig.feedback.texts() == QStringList{CommunityError}; }, WaitMs));
     relink(rig, true);
@@ -138,7 +138,7 @@ void tst_NetworkRelink::checkCutShortPutsTheValueBack()
     agent_.control(on ? "set port 1 legacy 1" : "set port 1 legacy 0");
     Rig rig(Agent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), CheckScale);
     choose(rig);
-    QVERIFY(QTest::qWaitFor([&] { return rig.state().snmpPhase == phase; }, WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return int(rig.state().snmpPhase) == phase; }, WaitMs));
     QCOMPARE(legacyOn(), !on); // the check has written the other value
     if (closing) {
         rig.feedback.answers = {true};
@@ -159,7 +159,7 @@ void tst_NetworkRelink::refusedRestoreIsOwedToTheNextCheck()
 {
     Rig rig(Agent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), CheckScale);
     choose(rig);
-    QVERIFY(QTest::qWaitFor([&] { return rig.state().snmpPhase == 3; }, WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return int(rig.state().snmpPhase) == 3; }, WaitMs));
     agent_.control("refuse-sets on");
     const QStringList told{NotRestored.arg(QStringLiteral("Off"))};
     QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
@@ -187,7 +187,7 @@ void tst_NetworkRelink::unansweredRestoreIsTriedAgain()
 {
     Rig rig(Agent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), CheckScale);
     choose(rig);
-    QVERIFY(QTest::qWaitFor([&] { return rig.state().snmpPhase == 4; }, WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return int(rig.state().snmpPhase) == 4; }, WaitMs));
     agent_.control("snmp stop");
     QVERIFY(QTest::qWaitFor([&] { return rig.state().networkFailures >= 1; }, WaitMs));
     agent_.control("snmp start");
@@ -205,7 +205,10 @@ void tst_NetworkRelink::answerFromBeforeTheRelinkIsDropped()
     QVERIFY(rig.connect(Agent));
     // A port object has just been asked for: its answer is on its way.
     QVERIFY(QTest::qWaitFor(
-        [&] { return rig.state().portPhase == 1 && rig.state().portReadStep >= 1 && rig.state().portReadStep <= 5; },
+        [&] {
+            return rig.state().portPhase == 1 && int(rig.state().portReadStep) >= 1 &&
+                   int(rig.state().portReadStep) <= 5;
+        },
         WaitMs));
     relink(rig);
     rig.feedback.shown.clear();

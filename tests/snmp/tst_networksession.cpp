@@ -166,7 +166,8 @@ private:
         }
         bool idle()
         {
-            return QTest::qWaitFor([this] { return !clock.busy() && state.pendingRequest == 0; }, 20000);
+            return QTest::qWaitFor([this] { return !clock.busy() && state.pendingRequest == Request::None; },
+                                   20000);
         }
 
         FakeControls controls;
@@ -424,7 +425,7 @@ void tst_NetworkSession::writeCommunityCheck()
         // 500, 3000, 500 and 2000 ms between the exchanges.
         QVERIFY(rig.clock.now() - start >= 6000);
         QCOMPARE(rig.worker.agents[address].objects[Legacy1], QStringLiteral("1"));
-        QCOMPARE(rig.state.snmpPhase, 999);
+        QCOMPARE(int(rig.state.snmpPhase), 999);
         QVERIFY(rig.feedback.shown.isEmpty());
         QCOMPARE(progress, steps);
     } else {
@@ -447,7 +448,7 @@ void tst_NetworkSession::relinkDuringAPauseEndsTheSession()
     Rig rig;
     QVERIFY(rig.connect(QStringLiteral("10.0.0.9"), midspan(2)));
     // In the 3 s after the check's write the operator re-links through "Setting".
-    QVERIFY(QTest::qWaitFor([&] { return rig.state.snmpPhase == 3; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return int(rig.state.snmpPhase) == 3; }, 5000));
     rig.controller.settingsClosed(true, true);
     QVERIFY(!rig.state.networkLinked);
     const int exchanges = rig.worker.exchanges;
@@ -697,7 +698,7 @@ void tst_NetworkSession::deviceLostDuringAPortWalkEndsTheSession()
     rig.worker.agents[address].silent = true;
     QVERIFY(QTest::qWaitFor([&] { return !rig.state.networkLinked; }, 5000));
     QCOMPARE(rig.feedback.texts(), QStringList{ConnectionLost});
-    QCOMPARE(rig.state.pendingRequest, 0);
+    QCOMPARE(int(rig.state.pendingRequest), 0);
     QVERIFY(!rig.controls.isVisible(ctl::ProgressDialog));
     const int exchanges = rig.worker.exchanges;
     QTest::qWait(50);

@@ -3,7 +3,6 @@
 
 #include "app/Spanmon.h"
 #include "core/Clock.h"
-#include "ui/AddressEdit.h"
 #include "core/LinkIni.h"
 #include "ui/AddressEdit.h"
 #include "ui/MainWindow.h"
@@ -178,7 +177,7 @@ void tst_ParamSetting::settingStoresTheValuesAndEndsTheListedSearch()
     DeviceState& s = w.window.state();
     s.localAddress = QStringLiteral("127.0.40.2");
     s.deviceListValid = s.sessionReady = true;
-    s.snmpPhase = 4;
+    s.snmpPhase = CheckPhase(4);
     w.window.controls().addItem(FoundDevices, QStringLiteral("127.0.40.30 *** POE midspan"));
     QVERIFY(w.openBySetting());
     QCOMPARE(w.dialog.windowModality(), Qt::WindowModal);
@@ -202,7 +201,7 @@ void tst_ParamSetting::settingStoresTheValuesAndEndsTheListedSearch()
     QCOMPARE(s.writeCommunity, QStringLiteral("private"));
     QVERIFY(!s.deviceListValid);
     QVERIFY(!s.sessionReady);
-    QCOMPARE(s.snmpPhase, 999);
+    QCOMPARE(int(s.snmpPhase), 999);
     QCOMPARE(w.window.controls().itemCount(FoundDevices), 0);
     for (int id : {SearchPoe, Setting, Tabs})
         QVERIFY(w.window.controls().isEnabled(id));

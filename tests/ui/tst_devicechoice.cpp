@@ -30,6 +30,8 @@ private slots:
     void focusChoosesNothing_data();
     void focusChoosesNothing();
     void clickDuringTheSearchIsCarriedOut();
+    void highlightStaysOnTheConnectedUnit_data();
+    void highlightStaysOnTheConnectedUnit();
     void networkSearchLeftForTheSerialLink();
     void lateIdentificationLeftForTheNetworkLink();
 
@@ -157,6 +159,37 @@ void tst_DeviceChoice::clickDuringTheSearchIsCarriedOut()
     QVERIFY(rig->pass());
     QVERIFY(checkedOn(first_));
     QVERIFY(!checkedOn(second_));
+    QVERIFY(rig->feedback.shown.isEmpty());
+}
+
+void tst_DeviceChoice::highlightStaysOnTheConnectedUnit_data()
+{
+    QTest::addColumn<int>("connected");
+    QTest::addColumn<int>("clicked");
+    QTest::newRow("first connected, second clicked") << 0 << 1;
+    QTest::newRow("second connected, first clicked") << 1 << 0;
+}
+
+// During a session a click on another found midspan starts nothing: the highlight stays with the
+// unit the pages show, which the title names.
+void tst_DeviceChoice::highlightStaysOnTheConnectedUnit()
+{
+    QFETCH(int, connected);
+    QFETCH(int, clicked);
+    auto rig = makeRig();
+    QVERIFY(rig->search());
+    QCOMPARE(rig->entries().size(), 2);
+    clickEntry(rig->list(), connected);
+    QVERIFY(rig->pass());
+    const QString address = connected == 0 ? First : Second;
+    QCOMPARE(rig->window->windowTitle(), "Spanmon - " + address + ", POE528U-480-24-N");
+    clickEntry(rig->list(), clicked);
+    QCOMPARE(rig->list()->currentRow(), connected);
+    QVERIFY(rig->list()->item(connected)->isSelected());
+    QVERIFY(!rig->list()->item(clicked)->isSelected());
+    QVERIFY(rig->pass());
+    QCOMPARE(rig->window->windowTitle(), "Spanmon - " + address + ", POE528U-480-24-N");
+    QVERIFY(!checkedOn(connected == 0 ? second_ : first_));
     QVERIFY(rig->feedback.shown.isEmpty());
 }
 

@@ -1,8 +1,11 @@
 // kill, Ctrl+C and the end of a session (SIGTERM, SIGINT, SIGHUP) end Spanmon and Ethfind as
 // closing their windows does: a real signal to a real process, then a look at what it left.
 #include "MidspanSimProcess.h"
+#include "NetworkRig.h"
 #include "SerialWindowRig.h"
 #include "app/ExitOnSignals.h"
+#include "links/snmp/SnmpClient.h"
+#include "ui/PortDescription.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,8 +21,9 @@
 namespace
 {
 
-constexpr int WaitMs = 20000;
 const char WindowChild[] = "--window-child";
+const char CycleChild[] = "--cycle-child";
+const QString CycleAgent = QStringLiteral("127.0.48.1");
 
 void addSignalRows()
 {
@@ -109,6 +113,26 @@ int runWindowChild(int argc, char* argv[])
     return app.exec();
 }
 
+// As runWindowChild, on the network link, with port 3 in the off time of a long power-cycle.
+// Prints "off", then runs until it ends.
+int runCycleChild(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    initSnmpLibrary();
+    Rig rig(CycleAgent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), 1.0);
+    ExitOnSignals exitOnSignals([&rig] { rig.window->controller().stopLinks(); });
+    if (!rig.connect(CycleAgent))
+        return 2;
+    PowerCycle& cycle = rig.window->findChild<PortDescription*>()->powerCycle();
+    if (!cycle.start({3}, PowerCycle::MaxOffSeconds))
+        return 3;
+    if (!QTest::qWaitFor([&cycle] { return cycle.step() == PowerCycle::Step::Off; }, WaitMs))
+        return 4;
+    std::puts("off");
+    std::fflush(stdout);
+    return app.exec();
+}
+
 } // namespace
 
 class tst_ExitSignals : public QObject
@@ -160,6 +184,34 @@ private slots:
         QCOMPARE(leftIn(temporary, snmpFolder), QStringList());
     }
 
+    // The window in the off time of a power-cycle: the port is switched back on before the end.
+    void cycledPortIsSwitchedBackOn_data() { addSignalRows(); }
+    void cycledPortIsSwitchedBackOn()
+    {
+        QFETCH(int, signal);
+        if (needsRoot()) {
+            if (qgetenv("CI") == "true")
+                QFAIL("the agent needs UDP port 161, which needs root");
+            QSKIP("the agent needs UDP port 161, which needs root");
+        }
+        MidspanSimProcess sim;
+        QVERIFY2(sim.start(simOptions(CycleAgent, 4), false), qPrintable(sim.errorText()));
+        QTemporaryDir temporary;
+        Running child;
+        startWith(child, QCoreApplication::applicationFilePath(), {QString::fromLatin1(CycleChild)},
+                  temporary);
+        QVERIFY(!QTest::currentTestFailed());
+        QVERIFY(child.process.waitForReadyRead(2 * WaitMs));
+        QCOMPARE(child.process.readAll().trimmed(), QByteArray("off"));
+        QCOMPARE(sim.command("get port 3 enabled"), QStringLiteral("0"));
+
+        QVERIFY(::kill(pid_t(child.process.processId()), signal) == 0);
+        QVERIFY(child.process.waitForFinished(WaitMs));
+        QCOMPARE(child.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.process.exitCode(), 0);
+        QCOMPARE(sim.command("get port 3 enabled"), QStringLiteral("1"));
+    }
+
     // Ethfind searches at once; in a network namespace of its own (root) its broadcast goes
     // nowhere.
     void ethfindEnds_data() { addSignalRows(); }
@@ -188,6 +240,8 @@ int main(int argc, char* argv[])
 {
     if (argc == 3 && qstrcmp(argv[1], WindowChild) == 0)
         return runWindowChild(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], CycleChild) == 0)
+        return runCycleChild(argc, argv);
     QApplication app(argc, argv);
     tst_ExitSignals test;
     return QTest::qExec(&test, argc, argv);

@@ -152,7 +152,7 @@ private slots:
         QVERIFY(c.isVisible(ctl::Setting));
         QVERIFY(!c.isVisible(ctl::SearchProgress));
         QVERIFY(!c.isVisible(ctl::ProgressDialog));
-        QCOMPARE(w.window.state().snmpPhase, 999);
+        QCOMPARE(int(w.window.state().snmpPhase), 999);
         QCOMPARE(w.window.state().searchRetries, 3);
         QVERIFY(w.window.state().settingsPath.endsWith(QStringLiteral("/Link.ini")));
     }

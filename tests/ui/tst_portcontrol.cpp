@@ -107,7 +107,7 @@ void tst_PortControl::allPortsTicksOnlyTheDevicesPorts()
     for (int k = 1; k <= 24; ++k)
         boxes.append(rig.controls.isChecked(EnableBox + k));
     QCOMPARE(boxes, after);
-    QCOMPARE(rig.state.pendingRequest, 0);
+    QCOMPARE(int(rig.state.pendingRequest), 0);
     QVERIFY(!rig.serial.pendingPortWrite);
 }
 
@@ -147,7 +147,7 @@ void tst_PortControl::networkSendQueuesEnableRequest()
     rig.controls.setChecked(LegacyBox, legacy);
     rig.page.sendPortControl();
 
-    QCOMPARE(rig.state.pendingRequest, request);
+    QCOMPARE(int(rig.state.pendingRequest), request);
     QCOMPARE(rig.wanted(8), wanted);
     QCOMPARE(rig.state.portEnableWanted[8], 0); // ports above the count keep their slots
     QCOMPARE(rig.state.legacyDetectWanted, legacyWanted);
@@ -171,7 +171,7 @@ void tst_PortControl::serialSendRaisesPortWriteAlone()
     QCOMPARE(rig.serial.serialPortIndex, 0);
     QVERIFY(rig.serial.userCommandActive);
     QVERIFY(!rig.clock.isActive(TimerId::PollReply));
-    QCOMPARE(rig.state.pendingRequest, 0);
+    QCOMPARE(int(rig.state.pendingRequest), 0);
 }
 
 void tst_PortControl::sendWithoutLinkQueuesNothing()
@@ -180,7 +180,7 @@ void tst_PortControl::sendWithoutLinkQueuesNothing()
     rig.tick({true, true, true, true, true, true, true, true});
     rig.page.sendPortControl();
 
-    QCOMPARE(rig.state.pendingRequest, 0);
+    QCOMPARE(int(rig.state.pendingRequest), 0);
     QCOMPARE(rig.wanted(8), (Wanted{0, 0, 0, 0, 0, 0, 0, 0}));
     QVERIFY(!rig.serial.pendingPortWrite);
     QVERIFY(!rig.serial.userCommandActive);
@@ -200,7 +200,7 @@ void tst_PortControl::legacyChoiceShowsAtOnceAndSendsNothing()
         rig.page.chooseLegacyDetection();
         QCOMPARE(rig.state.legacyDetect, 0);
         QVERIFY(!rig.controls.isVisible(LegacyNote));
-        QCOMPARE(rig.state.pendingRequest, 0);
+        QCOMPARE(int(rig.state.pendingRequest), 0);
         QVERIFY(!rig.serial.pendingPortWrite);
     }
 }
@@ -254,7 +254,7 @@ void tst_PortControl::descriptionEdit()
     rig.page.endDescriptionEdit(saved, text);
 
     QCOMPARE(rig.controls.text(DescriptionEdit + 12), shown);
-    QCOMPARE(rig.state.pendingRequest, request);
+    QCOMPARE(int(rig.state.pendingRequest), request);
     QCOMPARE(rig.serial.pendingPortWrite, portWrite);
     QCOMPARE(rig.serial.userCommandActive, portWrite);
     QCOMPARE(rig.state.newPortDescription, saved ? text : QStringLiteral("untouched"));

@@ -185,7 +185,7 @@ void tst_PortDescription::allPortsClickTicksOnlyTheDevicesPorts()
     rig.click(AllPorts);
     for (int k = 1; k <= 24; ++k)
         QCOMPARE(rig.controls().isChecked(EnableBase + k), k == 20);
-    QCOMPARE(rig.state().pendingRequest, 0);
+    QCOMPARE(int(rig.state().pendingRequest), 0);
 }
 
 void tst_PortDescription::legacyTickShowsTheNoteAtOnce()
@@ -208,7 +208,7 @@ void tst_PortDescription::sendOnNetworkQueuesAllPortsOn()
     rig.connect(LinkType::Network, 8);
     rig.click(AllPorts);
     rig.click(SendPortControl);
-    QCOMPARE(rig.state().pendingRequest, 61);
+    QCOMPARE(int(rig.state().pendingRequest), 61);
     for (int k = 1; k <= 8; ++k)
         QCOMPARE(rig.state().portEnableWanted[k - 1], 2);
 }
@@ -257,7 +257,7 @@ void tst_PortDescription::editThenSaveShowsAndQueuesTheDescription()
     QCOMPARE(rig.state().newPortDescription, QStringLiteral("Camera 12"));
     QCOMPARE(rig.state().portDescription[12], QStringLiteral("Camera 12"));
     QCOMPARE(rig.state().savedPort, 12);
-    QCOMPARE(rig.state().pendingRequest, 5);
+    QCOMPARE(int(rig.state().pendingRequest), 5);
 }
 
 void tst_PortDescription::editThenCloseSendsNothing()
@@ -273,7 +273,7 @@ void tst_PortDescription::editThenCloseSendsNothing()
     QCOMPARE(rig.controls().text(DescriptionBase + 3), QStringLiteral("Lobby"));
     QVERIFY(!rig.spanmon.serialLink().pendingPortWrite);
     QVERIFY(!rig.spanmon.serialLink().userCommandActive);
-    QCOMPARE(rig.state().pendingRequest, 0);
+    QCOMPARE(int(rig.state().pendingRequest), 0);
 
     // A system description edit through the same dialog is no port edit.
     rig.dialog()->openForSystem();
@@ -305,7 +305,7 @@ void tst_PortDescription::enterAndEscapeChangeNothing()
     QCOMPARE(pressed, QStringList());
     QVERIFY(page->isVisible());
     QVERIFY(rig.window.isVisible());
-    QCOMPARE(rig.state().pendingRequest, 0);
+    QCOMPARE(int(rig.state().pendingRequest), 0);
     QVERIFY(!rig.controls().isChecked(EnableBase + 1));
 }
 

@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <memory>
 
@@ -345,6 +346,51 @@ private slots:
             QVERIFY(rig->dialog().grab().save(QStringLiteral(SCREENSHOT_DIR "/power_cycle_dialog.png")));
             rig->dialog().reject();
         }
+    }
+
+    // A legacy choice ticked on the page but never sent is not the cycle's to send.
+    void unsentLegacyChoiceIsNotSent_data() { links(); }
+    void unsentLegacyChoiceIsNotSent()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        QCOMPARE(rig->sim.command("get port 1 legacy"), QStringLiteral("0"));
+        rig->controls().get<QCheckBox>(ctl::LegacyDetect)->click();
+        QVERIFY(rig->controls().isChecked(ctl::LegacyDetect));
+        QVERIFY(rig->powerCycle({2}, 1));
+        QVERIFY(rig->cycleEnded());
+        QCOMPARE(rig->feedback().texts(), QStringList());
+        for (int port = 1; port <= Ports; ++port)
+            QCOMPARE(rig->sim.command(QStringLiteral("get port %1 legacy").arg(port)), QStringLiteral("0"));
+        QCOMPARE(rig->sim.command("get port 2 enabled"), QStringLiteral("1"));
+    }
+
+    // Closing the window while the ports are off: the question names them, they go on first.
+    void closingDuringACycleSwitchesThePortsBackOn_data()
+    {
+        QTest::addColumn<bool>("network");
+        QTest::newRow("network") << true;
+    }
+    void closingDuringACycleSwitchesThePortsBackOn()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        bool closed = false;
+        // From the event loop, as the operator's close comes.
+        rig->whenOff([&] {
+            QTimer::singleShot(0, &rig->window(), [&] {
+                rig->feedback().answers.push_back(true);
+                closed = rig->window().controller().confirmExit();
+            });
+        });
+        QVERIFY(rig->powerCycle({2, 4}, 60));
+        QVERIFY(QTest::qWaitFor([&] { return closed; }, WaitMs));
+        QCOMPARE(rig->feedback().texts(),
+                 QStringList{
+                     "Exit Corvane MIDSPAN PoE GUI Monitor ?\r\n\r\nPorts 2 and 4 are off for a power-cycle "
+                     "and will be switched back on first."});
+        QCOMPARE(rig->sim.command("get port 2 enabled"), QStringLiteral("1"));
+        QCOMPARE(rig->sim.command("get port 4 enabled"), QStringLiteral("1"));
     }
 
     void twoPortsCycleTogether_data() { links(); }
