@@ -28,18 +28,17 @@ SerialExchange::Result SerialExchange::exchange(const Builder& build, std::chron
         if (timer == TimerId::PollReply)
             loop.quit();
     });
-    driver_.purgeReceive();
-    link_.readerEnabled = true;
-    driver_.resumeReader();
-    driver_.send();
+    driver_.request();
     clock_.start(TimerId::PollReply, int(timeout.count()));
     loop.exec();
     clock_.stop(TimerId::PollReply);
     driver_.pauseReader();
     driver_.replyReady = nullptr;
 
-    if (!replied)
+    if (!replied) {
+        driver_.abandonReply();
         return Result::NoAnswer;
+    }
     const int length = int(link_.expectedLength);
     if (length < 3 || !serialproto::replyChecksumOk(link_, length - 2) || link_.rxFrame[0] != command)
         return Result::BadReply;

@@ -10,8 +10,9 @@ class Clock;
 
 // Request and reply on a serial port, for programs without a window: sends the frame a builder
 // writes and returns once the whole reply is in rxFrame or the reply time-out has passed, with
-// the event loop running meanwhile. The receive queue is purged before each request, so that
-// the late rest of an earlier reply cannot pass for the next one.
+// the event loop running meanwhile. The receive queue is purged before each request, and the
+// reply of a request given up at its time-out is dropped should it still come, so that a late
+// answer cannot pass for the next request's.
 class SerialExchange
 {
 public:
