@@ -75,8 +75,9 @@ bool PowerCycle::start(const std::vector<int>& ports, int offSeconds)
 
 void PowerCycle::writePorts(bool cycledOn)
 {
-    // The legacy wish goes as its tick box shows, as with "Send Port Control".
+    // A cycle step: the link keeps the device's own legacy detection, not the page's unsent tick.
     PortWishes wishes = ports_.wishes();
+    wishes.cycleStep = true;
     wishes.enabled = before_;
     for (int port : cycled_)
         wishes.enabled[std::size_t(port - 1)] = cycledOn;

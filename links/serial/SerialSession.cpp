@@ -411,12 +411,19 @@ void SerialSession::sendPortWrite()
         endWrite(RequestOutcome::Answered);
         return;
     }
-    serialproto::buildWritePortSettings(link, index, s.legacyDetect != 0,
-                                        s.portEnableWanted[std::size_t(index)] != 0,
+    // A power-cycle leaves the legacy detection as the device has it, whatever the page shows.
+    const bool legacy = (cycleStep_ ? s.deviceLegacyDetect : s.legacyDetect) != 0;
+    serialproto::buildWritePortSettings(link, index, legacy, s.portEnableWanted[std::size_t(index)] != 0,
                                         s.portDescription[std::size_t(index + 1)]);
     if (index == 0)
         ctx_.view.lockControls();
     if (index != s.portCount - 1) {
+        transmit();
+        return;
+    }
+    if (cycleStep_) {
+        // The cycle's off time runs from the port's read-back; a pause here would lengthen it.
+        ctx_.state.clearPortStaticRead();
         transmit();
         return;
     }
@@ -547,6 +554,7 @@ void SerialSession::queuePortWrite(const QString& name, const PortWishes& wishes
     if (s.linkType != LinkType::Serial)
         return; // no COM port
     beginWrite(unacknowledged(name));
+    cycleStep_ = wishes.cycleStep;
     for (int k = 1; k <= s.portCount; ++k)
         s.portEnableWanted[k - 1] = wishes.enabled[k - 1] ? 1 : 0;
     link_.raiseOnly(&SerialLink::pendingPortWrite);

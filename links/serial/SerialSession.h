@@ -92,5 +92,6 @@ private:
     FirmwareDownload download_;
     QHash<QString, QString> portPaths_; // COM port list entry -> device path
     QString unansweredText_;            // what to say should the write under way go unconfirmed
+    bool cycleStep_ = false;            // the port write under way is a power-cycle's
     QString untold_;                    // a write given up, told once the device answers again
 };
