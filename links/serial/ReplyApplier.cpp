@@ -36,8 +36,8 @@ bool ReplyApplier::applySystemStatus()
 
 int ReplyApplier::askedPort() const
 {
-    const int index = link_.txFrame[1];
-    return index < MaxPorts ? index + 1 : 0;
+    const int index = link_.request.portIndex;
+    return index >= 0 && index < MaxPorts ? index + 1 : 0;
 }
 
 void ReplyApplier::applyPortStatus()

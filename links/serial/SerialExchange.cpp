@@ -16,7 +16,6 @@ SerialExchange::Result SerialExchange::exchange(const Builder& build, std::chron
 {
     link_.rxFrame.fill(0);
     build(link_);
-    const std::uint8_t command = link_.txFrame[0];
 
     QEventLoop loop;
     bool replied = false;
@@ -40,7 +39,9 @@ SerialExchange::Result SerialExchange::exchange(const Builder& build, std::chron
         return Result::NoAnswer;
     }
     const int length = int(link_.expectedLength);
-    if (length < 3 || !serialproto::replyChecksumOk(link_, length - 2) || link_.rxFrame[0] != command)
+    if (length < 3 || !serialproto::replyChecksumOk(link_, length - 2) ||
+        !link_.request.awaits(link_.rxFrame[0]))
         return Result::BadReply;
+    link_.request.outcome = RequestOutcome::Answered;
     return Result::Reply;
 }

@@ -141,9 +141,10 @@ void SerialPortDriver::abandonReply()
 {
     // A device that has said anything since the send has answered, if not as asked: its bytes
     // go with the next purge, and nothing more is owed.
+    link_.request.outcome = RequestOutcome::Unanswered;
     if (!port_.isOpen() || link_.expectedLength == 0 || heardSinceSend_ || port_.bytesAvailable() > 0)
         return;
-    late_.push_back({link_.expectedLength, link_.txFrame[0], QDeadlineTimer(LateReplyWindowMs)});
+    late_.push_back({link_.expectedLength, link_.request.command, QDeadlineTimer(LateReplyWindowMs)});
 }
 
 bool SerialPortDriver::dropLateReplies()

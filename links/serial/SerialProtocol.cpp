@@ -16,8 +16,10 @@ namespace
 
 constexpr int TextSize = 10;
 
-void frame(SerialLink& link, std::initializer_list<std::uint8_t> bytes, int sendLength, unsigned replyLength)
+void frame(SerialLink& link, std::initializer_list<std::uint8_t> bytes, int sendLength, unsigned replyLength,
+           int portIndex = -1)
 {
+    link.request = {*bytes.begin(), portIndex, std::nullopt};
     int n = 0;
     for (std::uint8_t b : bytes)
         link.txFrame[std::size_t(n++)] = b;
@@ -91,6 +93,7 @@ void buildWriteSystemSettings(SerialLink& link, const QString& description)
     const std::initializer_list<std::uint8_t> head{
         WriteSystemSettings, 0x03, 0x01, 0x90, 0x01, 0x90, 0x01, 0x90};
     std::memcpy(link.txFrame.data(), head.begin(), head.size());
+    link.request = {WriteSystemSettings, -1, std::nullopt};
     putText(link, 8, description);
     appendChecksum(link, 18);
     link.sendLength = 20;
@@ -105,6 +108,7 @@ void buildWritePortSettings(SerialLink& link, int index, bool legacyDetection, b
     const std::initializer_list<std::uint8_t> head{
         WritePortSettings, std::uint8_t(index), 0x3F, config, 0x00, 0x00, 0x07};
     std::memcpy(link.txFrame.data(), head.begin(), head.size());
+    link.request = {WritePortSettings, index, std::nullopt};
     putText(link, 7, description);
     appendChecksum(link, 17);
     link.sendLength = 19;
@@ -118,12 +122,12 @@ void buildReadSystemStatus(SerialLink& link)
 
 void buildReadPortStatus(SerialLink& link, int index)
 {
-    frame(link, {ReadPortStatus, std::uint8_t(index)}, 4, 27);
+    frame(link, {ReadPortStatus, std::uint8_t(index)}, 4, 27, index);
 }
 
 void buildReadPortClassification(SerialLink& link, int index)
 {
-    frame(link, {ReadPortClassification, std::uint8_t(index)}, 4, 16);
+    frame(link, {ReadPortClassification, std::uint8_t(index)}, 4, 16, index);
 }
 
 void buildStoreSettings(SerialLink& link, bool toFlash)

@@ -217,12 +217,13 @@ void SerialSession::handleSerialReply()
     // Only the identification asked for is one: the zero bytes of a restarting midspan look like
     // a legacy identification, and in a session they are a missed reply.
     if ((type == serialproto::Identify || type == serialproto::LegacyIdentify) &&
-        ctx_.clock.isActive(TimerId::IdentifyReply) && type == link_.txFrame[0]) {
+        ctx_.clock.isActive(TimerId::IdentifyReply) && link_.request.awaits(type)) {
         onIdentity(type);
         return;
     }
     if (!serialproto::replyChecksumOk(link_, int(link_.expectedLength) - 2)) {
         ctx_.clock.stop(TimerId::PollReply);
+        link_.request.outcome = RequestOutcome::Unanswered; // a damaged answer confirms nothing
         ctx_.feedback.notice(QStringLiteral("connection error!!"));
         rejectReply();
         return;
@@ -234,11 +235,12 @@ void SerialSession::handleSerialReply()
     }
     // A reply carries the code of the request it answers. Any other is an earlier request's
     // answer come late: it is dropped, and the awaited reply still has its time.
-    if (type != link_.txFrame[0]) {
+    if (!link_.request.awaits(type)) {
         driver_.resumeReader();
         return;
     }
     ctx_.clock.stop(TimerId::PollReply);
+    link_.request.outcome = RequestOutcome::Answered;
     switch (type) {
     case serialproto::ReadSystemStatus:
         if (!applier_.applySystemStatus()) {
