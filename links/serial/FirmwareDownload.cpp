@@ -252,10 +252,7 @@ void FirmwareDownload::sendFrame(const QByteArray& frame, unsigned replyLength)
     std::memcpy(link.txFrame.data(), frame.constData(), std::size_t(frame.size()));
     link.sendLength = int(frame.size());
     link.expectedLength = replyLength;
-    driver_.purgeReceive();
-    driver_.send();
-    link.readerEnabled = true;
-    driver_.resumeReader();
+    driver_.request();
 }
 
 void FirmwareDownload::awaitReply(unsigned length)

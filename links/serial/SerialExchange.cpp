@@ -16,6 +16,13 @@ SerialExchange::Result SerialExchange::exchange(const Builder& build, std::chron
 {
     link_.rxFrame.fill(0);
     build(link_);
+    const QByteArray frame(reinterpret_cast<const char*>(link_.txFrame.data()), link_.sendLength);
+    // A reply given up may still come, and for another request it cannot be told from the
+    // answer: the line is left to go quiet first. A retry of the same request takes either.
+    if (!givenUp_.isEmpty() && frame != givenUp_) {
+        clock_.wait(int(timeout.count()) * 2);
+        givenUp_.clear();
+    }
 
     QEventLoop loop;
     bool replied = false;
@@ -36,6 +43,7 @@ SerialExchange::Result SerialExchange::exchange(const Builder& build, std::chron
 
     if (!replied) {
         driver_.abandonReply();
+        givenUp_ = frame;
         return Result::NoAnswer;
     }
     const int length = int(link_.expectedLength);

@@ -162,7 +162,10 @@ bool SerialPortDriver::dropLateReplies()
             return true;
         char first = 0;
         port_.peek(&first, 1);
-        if (head.command && std::uint8_t(first) != *head.command) {
+        // An answer with the awaited request's command is taken for that request's: after a
+        // silent spell, the device's first answer must not be lost for an abandoned one.
+        if ((head.command && std::uint8_t(first) != *head.command) ||
+            (head.command && *head.command == link_.request.command)) {
             late_.pop_front();
             continue;
         }
@@ -170,6 +173,7 @@ bool SerialPortDriver::dropLateReplies()
         qCDebug(lcSerialFrames) << "late reply dropped" << dropped.toHex(' ');
         head.bytes -= dropped.size();
         head.command.reset();
+        heardSinceSend_ = true;
         if (head.bytes > 0)
             return false;
         late_.pop_front();

@@ -43,9 +43,10 @@ public:
     // Sends the frame built in txFrame and arms the reader for its reply: the receive queue is
     // purged first unless `purge` is false.
     void request(bool purge = true);
-    // The reply to the request in flight did not come in time: should it still come, its bytes
-    // are dropped rather than taken for the answer to a later request. They are told by the
-    // request's command byte at the head of the queue, within a while of the time-out.
+    // The reply to the request in flight did not come in time: should it still come ahead of a
+    // later request's answer, its bytes are dropped rather than read as (part of) that answer.
+    // It is told by its command byte at the head of the queue, within a while of the time-out;
+    // one with the later request's own command cannot be told apart and is not dropped.
     void abandonReply();
 
     // rxFrame holds a whole reply.

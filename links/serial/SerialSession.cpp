@@ -241,6 +241,12 @@ void SerialSession::handleSerialReply()
     }
     ctx_.clock.stop(TimerId::PollReply);
     link_.request.outcome = RequestOutcome::Answered;
+    onAnswer(type);
+}
+
+// The awaited reply, by its type.
+void SerialSession::onAnswer(std::uint8_t type)
+{
     switch (type) {
     case serialproto::ReadSystemStatus:
         if (!applier_.applySystemStatus()) {

@@ -61,6 +61,7 @@ private:
     void onTimer(TimerId timer);
     void onIdentifyTimeout();
     void onIdentity(std::uint8_t type);
+    void onAnswer(std::uint8_t type);
     void nextPortRead(bool SerialLink::*again, bool SerialLink::*after);
     void onAcknowledge(std::uint8_t type);
     // An operator's write is queued: a missing reply is then no failure of the session but a
