@@ -10,6 +10,9 @@
 struct PortWishes {
     std::array<bool, MaxPorts> enabled{}; // by port - 1
     bool legacyDetection = false;
+    // A step of a power-cycle: the legacy detection stays as the device has it, and the cycle
+    // shows its own progress.
+    bool cycleStep = false;
 };
 
 enum class StoreTarget { Flash, FactoryDefaults };

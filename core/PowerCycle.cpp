@@ -65,9 +65,11 @@ bool PowerCycle::start(const std::vector<int>& ports, int offSeconds)
 
 void PowerCycle::writePorts(bool cycledOn)
 {
-    // Legacy detection stays as the device has it: an unsent choice on the page is not the cycle's.
+    // A cycle step keeps legacy detection as the device has it: an unsent choice on the page is
+    // not the cycle's.
     PortWishes wishes;
     wishes.legacyDetection = ctx_.state.deviceLegacyDetect != 0;
+    wishes.cycleStep = true;
     wishes.enabled = before_;
     for (int port : cycled_)
         wishes.enabled[std::size_t(port - 1)] = cycledOn;

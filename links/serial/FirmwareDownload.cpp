@@ -10,6 +10,7 @@
 #include "core/RegularFile.h"
 #include "links/serial/SerialLink.h"
 #include "links/serial/SerialPortDriver.h"
+#include "links/serial/SerialProtocol.h"
 
 #include <algorithm>
 #include <cctype>
@@ -35,13 +36,7 @@ enum Step {
     AwaitEntrAnswer = 11,
 };
 
-// Loader messages, each ended by CR LF.
-constexpr char Ready[] = "TPE\r\n";
-constexpr char EraseStarted[] = "TOE\r\n";
-constexpr char EraseDone[] = "TE\r\n";
-constexpr char ProgramStarted[] = "TOP\r\n";
-constexpr char NextLine[] = "T*\r\n";
-constexpr char Complete[] = "TP\r\n";
+using serialproto::LoaderAnswer;
 
 constexpr unsigned LineReplyLength = 4;
 constexpr unsigned MessageReplyLength = 5;
@@ -257,10 +252,7 @@ void FirmwareDownload::sendFrame(const QByteArray& frame, unsigned replyLength)
     std::memcpy(link.txFrame.data(), frame.constData(), std::size_t(frame.size()));
     link.sendLength = int(frame.size());
     link.expectedLength = replyLength;
-    driver_.purgeReceive();
-    driver_.send();
-    link.readerEnabled = true;
-    driver_.resumeReader();
+    driver_.request();
 }
 
 void FirmwareDownload::awaitReply(unsigned length)
@@ -290,10 +282,9 @@ void FirmwareDownload::sendNextLine()
     showLineCount();
 }
 
-bool FirmwareDownload::replyIs(const char* message) const
+bool FirmwareDownload::replyIs(LoaderAnswer answer) const
 {
-    const std::size_t length = std::strlen(message);
-    return link_.expectedLength >= length && std::memcmp(link_.rxFrame.data(), message, length) == 0;
+    return serialproto::loaderAnswer(link_) == answer;
 }
 
 void FirmwareDownload::flip()
@@ -335,7 +326,7 @@ void FirmwareDownload::onReply()
         break;
     case AwaitGreeting:
     case AwaitEntrAnswer:
-        if (replyIs(Ready)) {
+        if (replyIs(LoaderAnswer::Ready)) {
             sendFrame("E", MessageReplyLength);
             link.downloadStep = AwaitEraseStart;
         } else if (link.downloadStep == AwaitGreeting) {
@@ -350,7 +341,7 @@ void FirmwareDownload::onReply()
         continueIn(100);
         break;
     case AwaitEraseStart:
-        if (!replyIs(EraseStarted))
+        if (!replyIs(LoaderAnswer::EraseStarted))
             return fail(WrongEraseStart);
         link.downloadStep = AwaitEraseEnd;
         flip();
@@ -358,7 +349,7 @@ void FirmwareDownload::onReply()
         continueIn(5000);
         break;
     case AwaitEraseEnd:
-        if (!replyIs(EraseDone))
+        if (!replyIs(LoaderAnswer::EraseDone))
             return fail(WrongEraseEnd);
         link.downloadStep = AwaitReady;
         flip();
@@ -366,7 +357,7 @@ void FirmwareDownload::onReply()
         continueIn(1000);
         break;
     case AwaitReady:
-        if (!replyIs(Ready))
+        if (!replyIs(LoaderAnswer::Ready))
             return fail(WrongReady);
         sendFrame("P", MessageReplyLength);
         link.downloadStep = AwaitProgramStart;
@@ -374,7 +365,7 @@ void FirmwareDownload::onReply()
         continueIn(100);
         break;
     case AwaitProgramStart:
-        if (!replyIs(ProgramStarted))
+        if (!replyIs(LoaderAnswer::ProgramStarted))
             return fail(WrongProgramStart);
         link.downloadStep = SendingLines;
         sendNextLine();
@@ -382,12 +373,19 @@ void FirmwareDownload::onReply()
         continueIn(1000);
         break;
     case SendingLines:
-        if (replyIs(Complete)) {
+        // The loader may call the transfer complete only in answer to the end record, which
+        // is the file's last line: earlier it would restart over a half-written flash.
+        if (replyIs(LoaderAnswer::Complete) && sent_ < lineCount()) {
+            fail(QStringLiteral("The midspan's loader reported the transfer complete after line %1 of "
+                                "%2.\r\nThe download has been stopped.")
+                     .arg(sent_)
+                     .arg(lineCount()));
+        } else if (replyIs(LoaderAnswer::Complete)) {
             link.downloadStep = Transferred;
             ctx_.controls.setVisible(ctl::DownloadIndicator, false);
             ctx_.controls.setVisible(ctl::FirmwareDownload, true);
             continueIn(400);
-        } else if (!replyIs(NextLine)) {
+        } else if (!replyIs(LoaderAnswer::NextLine)) {
             fail(WrongLineAnswer);
         } else if (sent_ >= lineCount()) {
             fail(QStringLiteral("The firmware file has ended, but the midspan's loader asks for more "

@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "links/serial/SerialLink.h"
+#include "links/serial/SerialProtocol.h"
 
 #include <QByteArray>
 #include <QList>
@@ -72,7 +73,7 @@ private:
     void sendFrame(const QByteArray& frame, unsigned replyLength);
     void awaitReply(unsigned length);
     void sendNextLine();
-    bool replyIs(const char* message) const;
+    bool replyIs(serialproto::LoaderAnswer answer) const;
     void flip();
     void continueIn(int ms);
     void showLineCount();

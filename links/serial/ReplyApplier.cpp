@@ -6,98 +6,77 @@
 #include "core/DeviceView.h"
 #include "core/DisplayFormats.h"
 #include "links/serial/SerialLink.h"
-
-namespace
-{
-constexpr std::uint8_t IdentifyType = 0x0E;
-constexpr int ModelFirst = 2;
-constexpr int ModelLast = 24;
-} // namespace
-
-quint16 ReplyApplier::word(int offset) const
-{
-    const auto& rx = link_.rxFrame;
-    return quint16(rx[std::size_t(offset)] << 8 | rx[std::size_t(offset + 1)]);
-}
-
-QString ReplyApplier::text(int offset, int size) const
-{
-    return fmt::deviceText(reinterpret_cast<const char*>(link_.rxFrame.data()) + offset, size);
-}
+#include "links/serial/SerialProtocol.h"
 
 void ReplyApplier::applyIdentity()
 {
-    const auto& rx = link_.rxFrame;
-    if (rx[1] != 0)
+    const auto identity = serialproto::identity(link_);
+    if (!identity)
         return;
     DeviceState& s = ctx_.state;
-    if (rx[0] == IdentifyType) {
-        QByteArray model;
-        for (int i = ModelFirst; i <= ModelLast && rx[std::size_t(i)] != 0; ++i)
-            model.append(char(rx[std::size_t(i)]));
-        s.modelName = QString::fromLatin1(model);
-    } else if (const auto model = modelForLegacyCode(rx[2], rx[3])) {
-        s.modelName = *model;
-    }
+    if (identity->model)
+        s.modelName = *identity->model;
     ctx_.controls.insertItem(ctl::FoundDevices, 0, s.comPortName + QStringLiteral(" *** ") + s.modelName);
 }
 
 bool ReplyApplier::applySystemStatus()
 {
-    const auto& rx = link_.rxFrame;
-    const int ports = rx[14];
-    if (ports < 1 || ports > MaxPorts)
+    const serialproto::SystemStatus status = serialproto::systemStatus(link_);
+    if (!status.usable())
         return false;
     Controls& c = ctx_.controls;
-    c.setText(ctl::FirmwareRevision, fmt::firmwareRevision(rx[12]));
-    c.setText(ctl::HardwareRevision, fmt::hardwareRevision(rx[13]));
-    ctx_.state.setPortCount(ports);
-    c.setText(ctl::PortNumber, QString::number(ports));
+    c.setText(ctl::FirmwareRevision, fmt::firmwareRevision(status.firmware));
+    c.setText(ctl::HardwareRevision, fmt::hardwareRevision(status.hardware));
+    ctx_.state.setPortCount(status.portCount);
+    c.setText(ctl::PortNumber, QString::number(status.portCount));
     // Shown only: the stored description changes through the description dialog alone.
-    c.setText(ctl::SystemDescription, text(15, 10));
+    c.setText(ctl::SystemDescription, status.description);
     return true;
+}
+
+int ReplyApplier::askedPort() const
+{
+    const int index = link_.request.portIndex;
+    return index >= 0 && index < MaxPorts ? index + 1 : 0;
 }
 
 void ReplyApplier::applyPortStatus()
 {
-    SerialLink& link = link_;
-    if (link.downloadActive)
+    if (link_.downloadActive)
         return;
-    const int index = link.txFrame[1];
-    if (index < 0 || index >= MaxPorts)
+    const int k = askedPort();
+    if (k == 0)
         return;
-    const int k = index + 1;
+    const serialproto::PortStatus port = serialproto::portStatus(link_);
     DeviceState& s = ctx_.state;
     Controls& c = ctx_.controls;
-    const std::uint8_t config = link.rxFrame[3];
-    s.portAdminState[std::size_t(k)] = config & 0x01 ? 2 : 1; // as the network link keeps it
-    if (!s.portStaticRead[std::size_t(index)]) {
+    s.portAdminState[std::size_t(k)] = port.enabled ? 2 : 1; // as the network link keeps it
+    if (!s.portStaticRead[std::size_t(k - 1)]) {
         // Enable, legacy and description are taken once, so that unsent choices survive polls.
-        s.portStaticRead[std::size_t(index)] = 1;
-        c.setChecked(ctl::PortEnableBase + k, config & 0x01);
-        const bool legacy = config & 0x20;
-        c.setChecked(ctl::LegacyDetect, legacy);
-        s.legacyDetect = s.deviceLegacyDetect = legacy ? 1 : 0;
-        c.setVisible(ctl::LegacyEnabledNote, legacy);
-        s.portDescription[std::size_t(k)] = text(15, 10);
+        s.portStaticRead[std::size_t(k - 1)] = 1;
+        c.setChecked(ctl::PortEnableBase + k, port.enabled);
+        c.setChecked(ctl::LegacyDetect, port.legacy);
+        s.legacyDetect = s.deviceLegacyDetect = port.legacy ? 1 : 0;
+        c.setVisible(ctl::LegacyEnabledNote, port.legacy);
+        s.portDescription[std::size_t(k)] = port.description;
         c.setText(ctl::PortDescriptionBase + k, s.portDescription[std::size_t(k)]);
         ctx_.view.showPowerLimits(s.modelName);
         ctx_.view.unlockControls();
     }
-    c.setText(ctl::PowerBase + k, fmt::milli(word(6)));
-    c.setText(ctl::VoltageBase + k, fmt::decivolts(word(8)));
-    c.setText(ctl::CurrentBase + k, fmt::milli(word(10)));
+    c.setText(ctl::PowerBase + k, fmt::milli(port.powerMw));
+    c.setText(ctl::VoltageBase + k, fmt::decivolts(port.decivolts));
+    c.setText(ctl::CurrentBase + k, fmt::milli(port.currentMa));
     s.pollPort = k;
-    s.portStatus[std::size_t(k)] = link.rxFrame[14];
+    s.portStatus[std::size_t(k)] = port.status;
     ctx_.view.setPortLamp(k, s.portStatus[std::size_t(k)]);
 }
 
 void ReplyApplier::applyPortClassification()
 {
-    const int index = link_.txFrame[1];
-    if (index < 0 || index >= MaxPorts)
+    const int k = askedPort();
+    if (k == 0)
         return;
-    const int k = index + 1;
-    ctx_.controls.setText(ctl::DiscoveryRBase + k, fmt::detectionResistance(word(3)));
-    ctx_.controls.setText(ctl::ClassCurrentBase + k, fmt::classCurrent(word(11)));
+    const serialproto::PortClassification port = serialproto::portClassification(link_);
+    ctx_.controls.setText(ctl::DiscoveryRBase + k, fmt::detectionResistance(port.resistance));
+    ctx_.controls.setText(ctl::ClassCurrentBase + k, fmt::classCurrent(port.classCurrent));
 }

@@ -5,8 +5,8 @@
 
 #include <QString>
 
-// Turns the replies in rxFrame into the device record and the controls. Called after the
-// checksum of the reply has been tested.
+// Turns the replies in rxFrame, as serialproto decodes them, into the device record and the
+// controls. Called after the checksum of the reply has been tested.
 class ReplyApplier
 {
 public:
@@ -24,8 +24,8 @@ public:
     void applyPortClassification();
 
 private:
-    quint16 word(int offset) const;
-    QString text(int offset, int size) const;
+    // Port number of the port read in flight; 0 for none.
+    int askedPort() const;
 
     AppContext& ctx_;
     SerialLink& link_;

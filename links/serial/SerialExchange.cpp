@@ -16,7 +16,13 @@ SerialExchange::Result SerialExchange::exchange(const Builder& build, std::chron
 {
     link_.rxFrame.fill(0);
     build(link_);
-    const std::uint8_t command = link_.txFrame[0];
+    const QByteArray frame(reinterpret_cast<const char*>(link_.txFrame.data()), link_.sendLength);
+    // A reply given up may still come, and for another request it cannot be told from the
+    // answer: the line is left to go quiet first. A retry of the same request takes either.
+    if (!givenUp_.isEmpty() && frame != givenUp_) {
+        clock_.wait(int(timeout.count()) * 2);
+        givenUp_.clear();
+    }
 
     QEventLoop loop;
     bool replied = false;
@@ -28,20 +34,22 @@ SerialExchange::Result SerialExchange::exchange(const Builder& build, std::chron
         if (timer == TimerId::PollReply)
             loop.quit();
     });
-    driver_.purgeReceive();
-    link_.readerEnabled = true;
-    driver_.resumeReader();
-    driver_.send();
+    driver_.request();
     clock_.start(TimerId::PollReply, int(timeout.count()));
     loop.exec();
     clock_.stop(TimerId::PollReply);
     driver_.pauseReader();
     driver_.replyReady = nullptr;
 
-    if (!replied)
+    if (!replied) {
+        driver_.abandonReply();
+        givenUp_ = frame;
         return Result::NoAnswer;
+    }
     const int length = int(link_.expectedLength);
-    if (length < 3 || !serialproto::replyChecksumOk(link_, length - 2) || link_.rxFrame[0] != command)
+    if (length < 3 || !serialproto::replyChecksumOk(link_, length - 2) ||
+        !link_.request.awaits(link_.rxFrame[0]))
         return Result::BadReply;
+    link_.request.outcome = RequestOutcome::Answered;
     return Result::Reply;
 }

@@ -10,8 +10,9 @@ class Clock;
 
 // Request and reply on a serial port, for programs without a window: sends the frame a builder
 // writes and returns once the whole reply is in rxFrame or the reply time-out has passed, with
-// the event loop running meanwhile. The receive queue is purged before each request, so that
-// the late rest of an earlier reply cannot pass for the next one.
+// the event loop running meanwhile. The receive queue is purged before each request, and after
+// a reply has not come in time the line is left to go quiet before another request, so that a
+// late answer cannot pass for the next request's.
 class SerialExchange
 {
 public:
@@ -33,4 +34,5 @@ private:
     SerialLink link_;
     Clock& clock_;
     SerialPortDriver driver_;
+    QByteArray givenUp_; // the last request whose reply did not come in time; empty once quiet
 };

@@ -1,9 +1,22 @@
 #pragma once
 
+#include "core/RequestOutcome.h"
+
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <optional>
+
+// A request sent on the line: what it asks and, once it has ended, how.
+struct SerialRequest {
+    std::uint8_t command = 0;
+    int portIndex = -1;                    // the 0-based port a per-port request names
+    std::optional<RequestOutcome> outcome; // none while its answer is awaited
+
+    // A reply answers the request when it carries its command and the request still waits.
+    bool awaits(std::uint8_t replyType) const { return !outcome && replyType == command; }
+};
 
 // Process-wide state of the serial link: the frame buffers and what the polling cycle has
 // queued. The port itself and its reader belong to the driver.
@@ -15,6 +28,7 @@ struct SerialLink {
     int sendLength = 0;
     unsigned expectedLength = 0;
     bool readerEnabled = false; // the reader may take a reply off the port
+    SerialRequest request;      // the last request built, in flight once sent
 
     // Requests, served by sendNextRequest in this order of priority.
     bool pendingSystemWrite = false;

@@ -9,8 +9,6 @@ namespace
 {
 
 constexpr int TextSize = 10;
-constexpr std::uint8_t EnabledBit = 0x01;
-constexpr std::uint8_t LegacyBit = 0x20;
 
 // A description as the device keeps it: ten characters, blank-padded, trimmed when read.
 QString asKept(const QString& text)
@@ -51,63 +49,47 @@ bool SerialMidspan::request(const SerialExchange::Builder& build, int tries)
     return false;
 }
 
-quint16 SerialMidspan::word(int offset) const
-{
-    const auto& rx = exchange_.link().rxFrame;
-    return quint16(rx[std::size_t(offset)] << 8 | rx[std::size_t(offset + 1)]);
-}
-
-QString SerialMidspan::text(int offset) const
-{
-    return fmt::deviceText(reinterpret_cast<const char*>(exchange_.link().rxFrame.data()) + offset, TextSize);
-}
-
 std::optional<QString> SerialMidspan::identify()
 {
-    const auto& rx = exchange_.link().rxFrame;
-    if (request(serialproto::buildIdentify, 1)) {
-        if (rx[1] != 0)
-            return std::nullopt;
-        QByteArray model;
-        for (std::size_t i = 2; i <= 24 && rx[i] != 0; ++i)
-            model.append(char(rx[i]));
-        return QString::fromLatin1(model);
-    }
     // Older midspans know only the older identification.
-    if (!request(serialproto::buildLegacyIdentify, 1) || rx[1] != 0)
+    if (!request(serialproto::buildIdentify, 1) && !request(serialproto::buildLegacyIdentify, 1))
         return std::nullopt;
-    return modelForLegacyCode(rx[2], rx[3]).value_or(QString());
+    const auto identity = serialproto::identity(exchange_.link());
+    if (!identity)
+        return std::nullopt;
+    return identity->model.value_or(QString());
 }
 
-bool SerialMidspan::readSystem()
+std::optional<serialproto::SystemStatus> SerialMidspan::readSystem()
 {
     if (!request(serialproto::buildReadSystemStatus))
-        return false;
-    const int ports = exchange_.link().rxFrame[14];
-    if (ports < 1 || ports > MaxPorts) {
-        error_ = QStringLiteral("the midspan reports %1 ports").arg(ports);
-        return false;
+        return std::nullopt;
+    const serialproto::SystemStatus status = serialproto::systemStatus(exchange_.link());
+    if (!status.usable()) {
+        error_ = QStringLiteral("the midspan reports %1 ports").arg(status.portCount);
+        return std::nullopt;
     }
-    return true;
+    return status;
 }
 
 std::optional<int> SerialMidspan::readPortCount()
 {
-    if (!readSystem())
+    const auto status = readSystem();
+    if (!status)
         return std::nullopt;
-    return exchange_.link().rxFrame[14];
+    return status->portCount;
 }
 
 std::optional<UnitReading> SerialMidspan::readStatus()
 {
-    if (!readSystem())
+    const auto status = readSystem();
+    if (!status)
         return std::nullopt;
-    const auto& rx = exchange_.link().rxFrame;
     UnitReading unit;
-    unit.firmware = fmt::firmwareRevision(rx[12]);
-    unit.hardware = fmt::hardwareRevision(rx[13]);
-    unit.portCount = rx[14];
-    unit.description = text(15);
+    unit.firmware = fmt::firmwareRevision(status->firmware);
+    unit.hardware = fmt::hardwareRevision(status->hardware);
+    unit.portCount = status->portCount;
+    unit.description = status->description;
     for (int port = 1; port <= unit.portCount; ++port) {
         const auto settings = readPort(port);
         if (!settings)
@@ -121,17 +103,17 @@ std::optional<SerialMidspan::PortSettings> SerialMidspan::readPort(int port)
 {
     if (!request([port](SerialLink& link) { serialproto::buildReadPortStatus(link, port - 1); }))
         return std::nullopt;
-    const auto& rx = exchange_.link().rxFrame;
+    const serialproto::PortStatus status = serialproto::portStatus(exchange_.link());
     PortSettings settings;
     PortReading& r = settings.reading;
     r.port = port;
-    r.enabled = (rx[3] & EnabledBit) != 0;
-    settings.legacy = (rx[3] & LegacyBit) != 0;
-    r.powerMw = word(6);
-    r.voltageV = fmt::decivolts(word(8)).toDouble();
-    r.currentMa = word(10);
-    r.status = rx[14];
-    r.description = text(15);
+    r.enabled = status.enabled;
+    settings.legacy = status.legacy;
+    r.powerMw = status.powerMw;
+    r.voltageV = fmt::decivolts(status.decivolts).toDouble();
+    r.currentMa = status.currentMa;
+    r.status = status.status;
+    r.description = status.description;
     return settings;
 }
 
@@ -176,15 +158,17 @@ WriteResult SerialMidspan::setPortDescription(int port, const QString& text)
 WriteResult SerialMidspan::setSystemDescription(const QString& description)
 {
     const QString wanted = asKept(description);
-    if (!readSystem())
+    const auto before = readSystem();
+    if (!before)
         return noAnswer();
-    if (text(15) == wanted)
+    if (before->description == wanted)
         return {WriteResult::Outcome::AlreadySo, {}};
     if (!request([&](SerialLink& link) { serialproto::buildWriteSystemSettings(link, wanted); }))
         return noAnswer();
-    if (!readSystem())
+    const auto after = readSystem();
+    if (!after)
         return noAnswer();
-    if (text(15) != wanted)
-        return {WriteResult::Outcome::NotHeld, QLatin1Char('"') + text(15) + QLatin1Char('"')};
+    if (after->description != wanted)
+        return {WriteResult::Outcome::NotHeld, QLatin1Char('"') + after->description + QLatin1Char('"')};
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "core/MidspanAccess.h"
 #include "links/serial/SerialExchange.h"
+#include "links/serial/SerialProtocol.h"
 
 #include <cstdint>
 
@@ -42,12 +43,10 @@ private:
     };
 
     bool request(const SerialExchange::Builder& build, int tries = Tries);
-    bool readSystem();
+    std::optional<serialproto::SystemStatus> readSystem();
     std::optional<PortSettings> readPort(int port);
     WriteResult writePort(int port, const PortSettings& before, bool enabled, const QString& description);
     WriteResult noAnswer() const { return {WriteResult::Outcome::NoAnswer, error_}; }
-    quint16 word(int offset) const;
-    QString text(int offset) const;
 
     QString name_;
     QString devicePath_;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,6 +23,9 @@ constexpr qint32 BaudRate = 19200;
 // Far more than the line brings between two receive purges, and small enough that the port keeps
 // one buffer block from reply to reply instead of taking and releasing 32 KB for each.
 constexpr qint64 ReadBufferBytes = 4096;
+// How long after its time-out an abandoned reply is still looked out for: a device that answers
+// this late has been given up by the session anyway.
+constexpr int LateReplyWindowMs = 2000;
 
 // QSerialPort applies a flow control when it opens the port; keep the hardware handshake the
 // port has. XON/XOFF is never taken over: it would swallow the bytes 11 and 13 of binary
@@ -69,6 +73,7 @@ void SerialPortDriver::close()
 {
     running_ = false;
     wakeAt_ = -1;
+    late_.clear();
     link_.readerEnabled = false;
     if (port_.isOpen())
         port_.close();
@@ -83,16 +88,36 @@ void SerialPortDriver::send()
 void SerialPortDriver::send(const QByteArray& bytes)
 {
     ++sends_;
+    heardSinceSend_ = false;
     if (!port_.isOpen())
         return;
     qCDebug(lcSerialFrames) << "send" << bytes.toHex(' ');
     port_.write(bytes); // goes out when control returns to the event loop
 }
 
+qint64 SerialPortDriver::queuedBytes()
+{
+    int waiting = 0;
+    if (::ioctl(port_.handle(), FIONREAD, &waiting) != 0)
+        waiting = 0;
+    return port_.bytesAvailable() + waiting;
+}
+
 void SerialPortDriver::purgeReceive()
 {
     if (!port_.isOpen())
         return;
+    // What is purged of abandoned replies no longer comes; the rest of one starts mid-reply.
+    qint64 purged = queuedBytes();
+    while (purged > 0 && !late_.empty()) {
+        LateReply& head = late_.front();
+        const qint64 taken = std::min(purged, head.bytes);
+        head.bytes -= taken;
+        head.command.reset();
+        purged -= taken;
+        if (head.bytes == 0)
+            late_.pop_front();
+    }
     if (port_.bytesAvailable() == 0) {
         // Bytes can only wait in the line's own queue: flushing it leaves the port's buffer be.
         ::tcflush(port_.handle(), TCIFLUSH);
@@ -101,6 +126,59 @@ void SerialPortDriver::purgeReceive()
     port_.clear(QSerialPort::Input);
     // A buffer that ran full has stopped the port reading; setting its size starts it again.
     port_.setReadBufferSize(ReadBufferBytes);
+}
+
+void SerialPortDriver::request(bool purge)
+{
+    if (purge)
+        purgeReceive();
+    send();
+    link_.readerEnabled = true;
+    resumeReader();
+}
+
+void SerialPortDriver::abandonReply()
+{
+    // A device that has said anything since the send has answered, if not as asked: its bytes
+    // go with the next purge, and nothing more is owed.
+    link_.request.outcome = RequestOutcome::Unanswered;
+    if (!port_.isOpen() || link_.expectedLength == 0 || heardSinceSend_ || port_.bytesAvailable() > 0)
+        return;
+    late_.push_back({link_.expectedLength, link_.request.command, QDeadlineTimer(LateReplyWindowMs)});
+}
+
+bool SerialPortDriver::dropLateReplies()
+{
+    // The device answers in order: an abandoned reply whose command does not head the queue is
+    // not coming, nor is one past its while.
+    while (!late_.empty()) {
+        LateReply& head = late_.front();
+        const qint64 queued = port_.bytesAvailable();
+        if (head.until.hasExpired()) {
+            late_.pop_front();
+            continue;
+        }
+        if (queued == 0)
+            return true;
+        char first = 0;
+        port_.peek(&first, 1);
+        // An answer with the awaited request's command is taken for that request's: after a
+        // silent spell, the device's first answer must not be lost for an abandoned one.
+        if ((head.command && std::uint8_t(first) != *head.command) ||
+            (head.command && *head.command == link_.request.command)) {
+            late_.pop_front();
+            continue;
+        }
+        const QByteArray dropped = port_.read(std::min(queued, head.bytes));
+        qCDebug(lcSerialFrames) << "late reply dropped" << dropped.toHex(' ');
+        head.bytes -= dropped.size();
+        head.command.reset();
+        heardSinceSend_ = true;
+        if (head.bytes > 0)
+            return false;
+        late_.pop_front();
+    }
+    return true;
 }
 
 void SerialPortDriver::purgeTransmit()
@@ -141,10 +219,15 @@ void SerialPortDriver::readReply()
     const unsigned expected = std::min<unsigned>(link_.expectedLength, unsigned(link_.rxFrame.size()));
     if (!running_ || !link_.readerEnabled || !port_.isOpen() || expected == 0)
         return;
+    if (!dropLateReplies()) {
+        wakeForRestOfReply(unsigned(late_.front().bytes));
+        return;
+    }
     if (port_.bytesAvailable() < qint64(expected)) {
         wakeForRestOfReply(expected);
         return;
     }
+    heardSinceSend_ = true;
     std::memset(link_.rxFrame.data(), 0, expected);
     const qint64 got = port_.read(reinterpret_cast<char*>(link_.rxFrame.data()), expected);
     link_.expectedLength = unsigned(std::max<qint64>(got, 0));

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QSerialPort>
 
+#include <cstdint>
+#include <deque>
 #include <functional>
+#include <optional>
 
 class Clock;
 struct SerialLink;
@@ -36,6 +40,14 @@ public:
 
     void pauseReader() { running_ = false; }
     void resumeReader();
+    // Sends the frame built in txFrame and arms the reader for its reply: the receive queue is
+    // purged first unless `purge` is false.
+    void request(bool purge = true);
+    // The reply to the request in flight did not come in time: should it still come ahead of a
+    // later request's answer, its bytes are dropped rather than read as (part of) that answer.
+    // It is told by its command byte at the head of the queue, within a while of the time-out;
+    // one with the later request's own command cannot be told apart and is not dropped.
+    void abandonReply();
 
     // rxFrame holds a whole reply.
     std::function<void()> replyReady;
@@ -47,6 +59,18 @@ private:
     void onError(QSerialPort::SerialPortError error);
     // Lets the line wake the reader only once the rest of the reply is queued.
     void wakeForRestOfReply(unsigned expected);
+    // Drops the bytes of abandoned replies at the head of the queue; false while some are
+    // still coming.
+    bool dropLateReplies();
+    // Bytes waiting, in the port's buffer and in the line's own queue.
+    qint64 queuedBytes();
+
+    // The bytes of an abandoned reply still owed by the line, and what starts them.
+    struct LateReply {
+        qint64 bytes = 0;
+        std::optional<std::uint8_t> command; // none: the rest of a reply already begun
+        QDeadlineTimer until;                // after it the reply is no longer awaited
+    };
 
     SerialLink& link_;
     Clock& clock_;
@@ -54,6 +78,8 @@ private:
     QString devicePath_;
     bool losing_ = false; // the port has been found gone and is about to close
     bool running_ = false;
-    int wakeAt_ = -1;   // bytes the line queues before it wakes the reader (VMIN), once set
-    quint64 sends_ = 0; // a reply read before a later send is stale
+    int wakeAt_ = -1;             // bytes the line queues before it wakes the reader (VMIN), once set
+    quint64 sends_ = 0;           // a reply read before a later send is stale
+    std::deque<LateReply> late_;  // in the order of their requests
+    bool heardSinceSend_ = false; // a reply has been read since the last send
 };

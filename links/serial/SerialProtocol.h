@@ -4,12 +4,29 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <optional>
+
 // The midspan's serial command set. A frame is a command byte, a fixed payload and the 16-bit
 // sum of all bytes before it, high byte first; no start marker, no length field: the length of
 // a reply follows from the request. Each builder writes txFrame from offset 0 and sets
 // sendLength and expectedLength.
 namespace serialproto
 {
+
+// Command codes; a reply carries the code of the request it answers in byte 0.
+enum Command : std::uint8_t {
+    LegacyIdentify = 0x00,
+    Reset = 0x01,
+    WriteSystemSettings = 0x02,
+    WritePortSettings = 0x03,
+    ReadSystemStatus = 0x04,
+    ReadPortStatus = 0x05,
+    ReadPortClassification = 0x08,
+    StoreSettings = 0x09,
+    EnterDownload = 0x0C,
+    Identify = 0x0E,
+};
 
 // Sum of txFrame[0..n-1] into txFrame[n], txFrame[n+1].
 void appendChecksum(SerialLink& link, int n);
@@ -27,5 +44,40 @@ void buildReadPortStatus(SerialLink& link, int index);
 void buildReadPortClassification(SerialLink& link, int index);
 void buildStoreSettings(SerialLink& link, bool toFlash);
 void buildEnterDownload(SerialLink& link);
+
+// Replies, read from rxFrame once their checksum holds. Which port a port reply is for follows
+// from the request it answers: its bytes 1-2 are left to the device.
+struct Identity {
+    std::optional<QString> model; // none for legacy codes the model table does not know
+};
+struct SystemStatus {
+    std::uint8_t firmware = 0;
+    std::uint8_t hardware = 0;
+    int portCount = 0;
+    QString description;
+    bool usable() const;
+};
+struct PortStatus {
+    bool enabled = false;
+    bool legacy = false;
+    quint16 powerMw = 0;
+    quint16 decivolts = 0;
+    quint16 currentMa = 0;
+    std::uint8_t status = 0;
+    QString description;
+};
+struct PortClassification {
+    quint16 resistance = 0;   // units of 2 ohm
+    quint16 classCurrent = 0; // units of 0.1 mA
+};
+// The loader's messages, each ended by CR LF.
+enum class LoaderAnswer { Ready, EraseStarted, EraseDone, ProgramStarted, NextLine, Complete, Other };
+
+// Identify or LegacyIdentify, by byte 0; none when the device reports a failure.
+std::optional<Identity> identity(const SerialLink& link);
+SystemStatus systemStatus(const SerialLink& link);
+PortStatus portStatus(const SerialLink& link);
+PortClassification portClassification(const SerialLink& link);
+LoaderAnswer loaderAnswer(const SerialLink& link);
 
 } // namespace serialproto

@@ -7,6 +7,7 @@
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
 #include "core/ProgressAnimation.h"
+#include "core/RequestOutcome.h"
 #include "links/serial/ComPortEntry.h"
 #include "links/serial/PortEnumerationError.h"
 #include "links/serial/SerialLink.h"
@@ -17,16 +18,6 @@
 
 namespace
 {
-
-constexpr std::uint8_t LegacyIdentifyType = 0x00;
-constexpr std::uint8_t IdentifyType = 0x0E;
-constexpr std::uint8_t ResetAck = 0x01;
-constexpr std::uint8_t SystemSettingsAck = 0x02;
-constexpr std::uint8_t PortSettingsAck = 0x03;
-constexpr std::uint8_t SystemStatus = 0x04;
-constexpr std::uint8_t PortStatus = 0x05;
-constexpr std::uint8_t PortClassification = 0x08;
-constexpr std::uint8_t StoreAck = 0x09;
 
 constexpr int ClearedBytes = 28; // every frame of the polling cycle fits
 constexpr int FailureLimit = 3;
@@ -44,6 +35,13 @@ const ProgressAnimation PortSetUpAnimation{std::nullopt,
 
 const QString NoDeviceOnPort =
     QStringLiteral("No Corvane PoE Device !! \r\nPlease Check Com Port or Hardware Disconnected !!");
+
+// A description or port write the device did not acknowledge.
+QString unacknowledged(const QString& write)
+{
+    return text::writeError(write, QStringLiteral("The device did not acknowledge the write; the page "
+                                                  "shows what it holds."));
+}
 
 int timeoutMs()
 {
@@ -165,9 +163,7 @@ void SerialSession::startSerialSearch()
     driver_.purgeReceive();
     driver_.purgeTransmit();
     serialproto::buildIdentify(link_);
-    driver_.resumeReader();
-    driver_.send();
-    link_.readerEnabled = true;
+    driver_.request(false);
     ctx_.clock.start(TimerId::IdentifyReply, timeoutMs());
 }
 
@@ -176,6 +172,7 @@ void SerialSession::onIdentifyTimeout()
     SerialLink& link = link_;
     ctx_.clock.stop(TimerId::IdentifyReply);
     driver_.pauseReader();
+    driver_.abandonReply();
     if (ctx_.link != this) {
         // The operator has chosen another link meanwhile: its search is the one that failed.
         if (ctx_.link)
@@ -187,9 +184,7 @@ void SerialSession::onIdentifyTimeout()
         link.legacyProbeTried = true;
         clearFrames();
         serialproto::buildLegacyIdentify(link);
-        driver_.resumeReader();
-        driver_.send();
-        link.readerEnabled = true;
+        driver_.request(false);
         ctx_.clock.start(TimerId::IdentifyReply, timeoutMs());
         return;
     }
@@ -212,122 +207,149 @@ void SerialSession::connectSerialDevice()
 
 void SerialSession::handleSerialReply()
 {
-    SerialLink& link = link_;
-    if (link.downloadMode) {
-        driver_.pauseReader();
+    driver_.pauseReader();
+    if (link_.downloadMode) {
         ctx_.clock.stop(TimerId::Download);
         download_.onReply();
         return;
     }
-    driver_.pauseReader();
-    const std::uint8_t type = link.rxFrame[0];
-
+    const std::uint8_t type = link_.rxFrame[0];
     // Only the identification asked for is one: the zero bytes of a restarting midspan look like
     // a legacy identification, and in a session they are a missed reply.
-    if ((type == IdentifyType || type == LegacyIdentifyType) && ctx_.clock.isActive(TimerId::IdentifyReply) &&
-        type == link.txFrame[0]) {
-        ctx_.state.serialFailures = 0;
-        ctx_.clock.stop(TimerId::IdentifyReply);
-        if (ctx_.link != this)
-            return; // the operator has left the search for the other link, whose list this is
-        const int checked = type == IdentifyType ? 25 : 5;
-        if (serialproto::replyChecksumOk(link, checked))
-            applier_.applyIdentity();
+    if ((type == serialproto::Identify || type == serialproto::LegacyIdentify) &&
+        ctx_.clock.isActive(TimerId::IdentifyReply) && link_.request.awaits(type)) {
+        onIdentity(type);
         return;
     }
-
-    ctx_.clock.stop(TimerId::PollReply);
-    if (!serialproto::replyChecksumOk(link, int(link.expectedLength) - 2)) {
+    if (!serialproto::replyChecksumOk(link_, int(link_.expectedLength) - 2)) {
+        ctx_.clock.stop(TimerId::PollReply);
+        link_.request.outcome = RequestOutcome::Unanswered; // a damaged answer confirms nothing
         ctx_.feedback.notice(QStringLiteral("connection error!!"));
         rejectReply();
         return;
     }
-    if (link.downloadActive) {
+    if (link_.downloadActive) {
+        ctx_.clock.stop(TimerId::PollReply);
         download_.onPollReplyDone();
         return;
     }
     // A reply carries the code of the request it answers. Any other is an earlier request's
-    // answer come late: taken as this one's it would land on the wrong port.
-    if (type != link.txFrame[0]) {
-        rejectReply();
+    // answer come late: it is dropped, and the awaited reply still has its time.
+    if (!link_.request.awaits(type)) {
+        driver_.resumeReader();
         return;
     }
-    // The same holds for another port's reply, which names its port in byte 1.
-    if ((type == PortStatus || type == PortClassification) && link.rxFrame[1] != link.txFrame[1]) {
-        rejectReply();
-        return;
-    }
+    ctx_.clock.stop(TimerId::PollReply);
+    link_.request.outcome = RequestOutcome::Answered;
+    onAnswer(type);
+}
 
-    DeviceState& s = ctx_.state;
-    if (type == SystemStatus && !applier_.applySystemStatus()) {
-        rejectReply(); // no room for that many ports: as good as no reply
-        return;
-    }
-    s.serialFailures = 0;
+// The awaited reply, by its type.
+void SerialSession::onAnswer(std::uint8_t type)
+{
     switch (type) {
-    case ResetAck:
-        ctx_.view.clearDeviceDisplay();
-        // The midspan restarts; nothing may be sent until it is back.
-        playProgress(ctx_.clock, ctx_.view, ResetAnimation, [this] {
-            ctx_.view.unlockControls();
-            link_.pendingStatusRead = true;
-            link_.userCommandActive = false;
-            finishReply();
-        });
-        return;
-    case SystemSettingsAck:
-        ctx_.view.unlockControls();
-        link.pendingStatusRead = true;
-        link.userCommandActive = false;
-        break;
-    case PortSettingsAck:
-        ++link.serialPortIndex;
-        if (link.serialPortIndex >= s.portCount) {
-            ctx_.view.unlockControls();
-            link.pendingStatusRead = true;
-            link.userCommandActive = false;
-        } else {
-            link.raiseOnly(&SerialLink::pendingPortWrite);
+    case serialproto::ReadSystemStatus:
+        if (!applier_.applySystemStatus()) {
+            rejectReply(); // no room for that many ports: as good as no reply
+            return;
         }
+        ctx_.state.serialFailures = 0;
+        link_.serialPortIndex = 0;
+        link_.pendingPortRead = true;
         break;
-    case SystemStatus:
-        link.serialPortIndex = 0;
-        link.pendingPortRead = true;
-        break;
-    case PortStatus:
+    case serialproto::ReadPortStatus:
+        ctx_.state.serialFailures = 0;
         applier_.applyPortStatus();
-        if (!link.pendingPortWrite)
-            ++link.serialPortIndex;
-        if (link.serialPortIndex >= s.portCount) {
-            link.serialPortIndex = 0;
-            link.pendingClassRead = true;
-        } else {
-            link.pendingPortRead = true;
-        }
+        nextPortRead(&SerialLink::pendingPortRead, &SerialLink::pendingClassRead);
         break;
-    case PortClassification:
+    case serialproto::ReadPortClassification:
+        ctx_.state.serialFailures = 0;
         applier_.applyPortClassification();
-        if (!link.pendingPortWrite)
-            ++link.serialPortIndex;
-        if (link.serialPortIndex >= s.portCount)
-            link.pendingStatusRead = true;
-        else
-            link.pendingClassRead = true;
+        nextPortRead(&SerialLink::pendingClassRead, &SerialLink::pendingStatusRead);
         break;
-    case StoreAck:
-        // The midspan writes its flash meanwhile.
-        playProgress(ctx_.clock, ctx_.view, StoreAnimation, [this] {
-            ctx_.view.unlockControls();
-            link_.pendingStatusRead = true;
-            link_.userCommandActive = false;
-            finishReply();
-        });
+    case serialproto::Reset:
+    case serialproto::WriteSystemSettings:
+    case serialproto::WritePortSettings:
+    case serialproto::StoreSettings:
+        ctx_.state.serialFailures = 0;
+        onAcknowledge(type);
         return;
     default:
-        link.pendingStatusRead = true;
+        ctx_.state.serialFailures = 0;
+        link_.pendingStatusRead = true;
         break;
     }
     finishReply();
+}
+
+void SerialSession::onIdentity(std::uint8_t type)
+{
+    ctx_.state.serialFailures = 0;
+    ctx_.clock.stop(TimerId::IdentifyReply);
+    if (ctx_.link != this)
+        return; // the operator has left the search for the other link, whose list this is
+    if (serialproto::replyChecksumOk(link_, type == serialproto::Identify ? 25 : 5))
+        applier_.applyIdentity();
+}
+
+// A port read done: on to the next port, or to `after` past the last. A write queued meanwhile
+// has set the port cursor to its first port, which stays.
+void SerialSession::nextPortRead(bool SerialLink::*again, bool SerialLink::*after)
+{
+    SerialLink& link = link_;
+    if (!link.pendingPortWrite)
+        ++link.serialPortIndex;
+    if (link.serialPortIndex < ctx_.state.portCount) {
+        link.*again = true;
+        return;
+    }
+    if (again == &SerialLink::pendingPortRead)
+        link.serialPortIndex = 0;
+    link.*after = true;
+}
+
+void SerialSession::onAcknowledge(std::uint8_t type)
+{
+    switch (type) {
+    case serialproto::Reset:
+        ctx_.view.clearDeviceDisplay();
+        // The midspan restarts; nothing may be sent until it is back.
+        playProgress(ctx_.clock, ctx_.view, ResetAnimation, [this] { endWrite(RequestOutcome::Answered); });
+        return;
+    case serialproto::StoreSettings:
+        // The midspan writes its flash meanwhile.
+        playProgress(ctx_.clock, ctx_.view, StoreAnimation, [this] { endWrite(RequestOutcome::Answered); });
+        return;
+    case serialproto::WritePortSettings:
+        ++link_.serialPortIndex;
+        if (link_.serialPortIndex < ctx_.state.portCount) {
+            link_.raiseOnly(&SerialLink::pendingPortWrite);
+            finishReply();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    endWrite(RequestOutcome::Answered);
+}
+
+// The one end of an operator's write, confirmed or not: the controls come back and the session
+// reads the device again. An unconfirmed write is told once the device answers again; a device
+// gone silent gets the message of a lost connection alone.
+void SerialSession::endWrite(RequestOutcome outcome)
+{
+    link_.userCommandActive = false;
+    ctx_.view.unlockControls();
+    link_.pendingStatusRead = true;
+    if (outcome == RequestOutcome::Answered) {
+        finishReply();
+        return;
+    }
+    // The page is read again from what the midspan really holds.
+    ctx_.state.clearPortStaticRead();
+    untold_ = unansweredText_;
+    sendNextRequest();
 }
 
 void SerialSession::finishReply()
@@ -336,18 +358,14 @@ void SerialSession::finishReply()
         ctx_.view.hideProgress();
     sendNextRequest();
     // The next request is under way: the session goes on while the message is up.
-    if (!unacknowledgedWrite_.isEmpty())
-        ctx_.feedback.error(text::writeError(
-            std::exchange(unacknowledgedWrite_, QString()),
-            QStringLiteral("The device did not acknowledge the write; the page shows what it holds.")));
+    if (!untold_.isEmpty())
+        ctx_.feedback.error(std::exchange(untold_, QString()));
 }
 
-void SerialSession::transmit()
+void SerialSession::transmit(bool purge)
 {
-    driver_.send();
+    driver_.request(purge);
     ctx_.clock.start(TimerId::PollReply, timeoutMs());
-    link_.readerEnabled = true;
-    driver_.resumeReader();
 }
 
 void SerialSession::sendNextRequest()
@@ -358,15 +376,16 @@ void SerialSession::sendNextRequest()
     if (link.downloadActive)
         return;
 
+    bool purge = true;
     if (link.pendingSystemWrite) {
         link.pendingSystemWrite = false;
         if (link.resetPending) {
             link.resetPending = false;
             ctx_.view.lockControls();
             serialproto::buildReset(link);
-            driver_.purgeReceive();
         } else {
             serialproto::buildWriteSystemSettings(link, s.systemDescription);
+            purge = false;
         }
     } else if (link.pendingPortWrite) {
         link.pendingPortWrite = false;
@@ -375,24 +394,19 @@ void SerialSession::sendNextRequest()
     } else if (link.pendingStore) {
         link.pendingStore = false;
         serialproto::buildStoreSettings(link, link.storeToFlash);
-        driver_.resumeReader();
-        driver_.purgeReceive();
     } else if (link.pendingStatusRead) {
         link.pendingStatusRead = false;
         serialproto::buildReadSystemStatus(link);
-        driver_.purgeReceive();
     } else if (link.pendingPortRead) {
         link.pendingPortRead = false;
         serialproto::buildReadPortStatus(link, link.serialPortIndex);
-        driver_.purgeReceive();
     } else if (link.pendingClassRead) {
         link.pendingClassRead = false;
         serialproto::buildReadPortClassification(link, link.serialPortIndex);
-        driver_.purgeReceive();
     } else {
         return; // nothing asked for: no time-out either
     }
-    transmit();
+    transmit(purge);
 }
 
 void SerialSession::sendPortWrite()
@@ -402,27 +416,26 @@ void SerialSession::sendPortWrite()
     const int index = link.serialPortIndex;
     if (index < 0 || index >= s.portCount) {
         // Every port has been written (or the device has none): back to reading.
-        ctx_.view.unlockControls();
-        link.userCommandActive = false;
-        link.pendingStatusRead = true;
-        sendNextRequest();
+        endWrite(RequestOutcome::Answered);
         return;
     }
     serialproto::buildWritePortSettings(link, index, legacyWish_, s.portEnableWanted[std::size_t(index)] != 0,
                                         s.portDescription[std::size_t(index + 1)]);
-    if (index == 0) {
+    if (index == 0)
         ctx_.view.lockControls();
-        driver_.resumeReader();
-    }
     if (index != s.portCount - 1) {
-        driver_.purgeReceive();
+        transmit();
+        return;
+    }
+    if (cycleStep_) {
+        // The cycle's off time runs from the port's read-back; a pause here would lengthen it.
+        ctx_.state.clearPortStaticRead();
         transmit();
         return;
     }
     // The last port: the midspan applies the whole port set-up when it gets this frame.
     playProgress(ctx_.clock, ctx_.view, PortSetUpAnimation, [this] {
         ctx_.state.clearPortStaticRead();
-        driver_.purgeReceive();
         transmit();
     });
 }
@@ -430,6 +443,7 @@ void SerialSession::sendPortWrite()
 void SerialSession::onPollTimeout()
 {
     ctx_.clock.stop(TimerId::PollReply);
+    driver_.abandonReply();
     rejectReply();
 }
 
@@ -442,20 +456,12 @@ void SerialSession::rejectReply()
         return;
     if (link.userCommandActive) {
         // Nothing is counted while an operator's write is under way. A write still queued goes
-        // out now; one that went unacknowledged is given up, and the session reads the device
-        // again, whose answers reload the page with what the midspan really has.
-        if (link.pendingSystemWrite || link.pendingPortWrite) {
+        // out now; one that went unacknowledged is given up.
+        if (link.pendingSystemWrite || link.pendingPortWrite || link.pendingStore) {
             sendNextRequest();
             return;
         }
-        link.userCommandActive = false;
-        s.clearPortStaticRead();
-        ctx_.view.unlockControls();
-        link.pendingStatusRead = true;
-        // Told once the device answers again; a device gone silent gets the message of a lost
-        // connection alone.
-        unacknowledgedWrite_ = writeName_;
-        sendNextRequest();
+        endWrite(RequestOutcome::Unanswered);
         return;
     }
     ++s.serialFailures;
@@ -479,7 +485,7 @@ void SerialSession::endSession(bool reportLost)
     link.clearRequests();
     link.userCommandActive = false;
     link.resetPending = false;
-    unacknowledgedWrite_.clear();
+    untold_.clear();
     if (reportLost)
         ctx_.feedback.error(text::ConnectionLost);
     ctx_.view.clearDeviceDisplay();
@@ -502,10 +508,17 @@ void SerialSession::restartReplyTimeout()
         ctx_.clock.stop(TimerId::PollReply);
 }
 
+void SerialSession::beginWrite(QString unanswered)
+{
+    restartReplyTimeout();
+    link_.userCommandActive = true;
+    unansweredText_ = std::move(unanswered);
+}
+
 void SerialSession::reset()
 {
     SerialLink& link = link_;
-    restartReplyTimeout();
+    beginWrite(text::writeUnanswered(text::SystemResetWrite));
     link.resetPending = true;
     ctx_.state.clearPortStaticRead();
     ctx_.view.lockControls();
@@ -516,8 +529,9 @@ void SerialSession::reset()
 void SerialSession::store(StoreTarget target)
 {
     SerialLink& link = link_;
-    restartReplyTimeout();
     link.storeToFlash = target == StoreTarget::Flash;
+    beginWrite(link.storeToFlash ? text::storeUnanswered(text::SaveToFlashWrite)
+                                 : text::writeUnanswered(text::FactoryDefaultsWrite));
     ctx_.state.clearPortStaticRead();
     ctx_.view.lockControls();
     link.raiseOnly(&SerialLink::pendingStore);
@@ -526,9 +540,7 @@ void SerialSession::store(StoreTarget target)
 void SerialSession::sendSystemDescription()
 {
     ctx_.controls.setText(ctl::SystemDescription, ctx_.state.systemDescription);
-    restartReplyTimeout();
-    link_.userCommandActive = true;
-    writeName_ = text::SystemDescriptionWrite;
+    beginWrite(unacknowledged(text::SystemDescriptionWrite));
     link_.raiseOnly(&SerialLink::pendingSystemWrite);
 }
 
@@ -547,11 +559,9 @@ void SerialSession::queuePortWrite(const QString& name, const PortWishes& wishes
     DeviceState& s = ctx_.state;
     if (s.linkType != LinkType::Serial)
         return; // no COM port
-    restartReplyTimeout();
-    // A missing reply to a write is no failure of the session.
-    link_.userCommandActive = true;
-    writeName_ = name;
+    beginWrite(unacknowledged(name));
     legacyWish_ = wishes.legacyDetection;
+    cycleStep_ = wishes.cycleStep;
     for (int k = 1; k <= s.portCount; ++k)
         s.portEnableWanted[k - 1] = wishes.enabled[k - 1] ? 1 : 0;
     link_.raiseOnly(&SerialLink::pendingPortWrite);

@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "core/MidspanLink.h"
+#include "core/RequestOutcome.h"
 #include "links/serial/FirmwareDownload.h"
 #include "links/serial/ReplyApplier.h"
 #include "links/serial/SerialLink.h"
@@ -11,6 +12,7 @@
 #include <QHash>
 
 #include <chrono>
+#include <cstdint>
 
 enum class TimerId;
 
@@ -58,6 +60,14 @@ public:
 private:
     void onTimer(TimerId timer);
     void onIdentifyTimeout();
+    void onIdentity(std::uint8_t type);
+    void onAnswer(std::uint8_t type);
+    void nextPortRead(bool SerialLink::*again, bool SerialLink::*after);
+    void onAcknowledge(std::uint8_t type);
+    // An operator's write is queued: a missing reply is then no failure of the session but a
+    // write not confirmed, told with `unanswered`.
+    void beginWrite(QString unanswered);
+    void endWrite(RequestOutcome outcome);
     void onPollTimeout();
     // Every operator request restarts the reply time-out rather than stopping it: should the
     // reply to the request in flight never come, the time-out still sends what was queued.
@@ -66,7 +76,8 @@ private:
     // write in a message about it.
     void queuePortWrite(const QString& name, const PortWishes& wishes);
     void openSerialPort();
-    void transmit();
+    // Sends the frame built, arms the reader and starts the reply time-out.
+    void transmit(bool purge = true);
     void sendPortWrite();
     void finishReply();
     void rejectReply();
@@ -81,7 +92,8 @@ private:
     ReplyApplier applier_;
     FirmwareDownload download_;
     QHash<QString, QString> portPaths_; // COM port list entry -> device path
-    QString writeName_;                 // the operator's write under way
+    QString unansweredText_;            // what to say should the write under way go unconfirmed
     bool legacyWish_ = false;           // legacy detection the port write sends
-    QString unacknowledgedWrite_;       // a write given up, told once the device answers again
+    bool cycleStep_ = false;            // the port write under way is a power-cycle's
+    QString untold_;                    // a write given up, told once the device answers again
 };

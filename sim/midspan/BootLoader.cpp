@@ -47,6 +47,8 @@ QByteArray BootLoader::say(QByteArray message)
     ++messages_;
     if (fault_.kind == Fault::Kind::Silent && messages_ >= fault_.message)
         return {};
+    if (fault_.kind == Fault::Kind::Complete && messages_ == fault_.message)
+        return "TP\r\n";
     if (fault_.kind == Fault::Kind::Wrong && messages_ == fault_.message) {
         for (qsizetype at = 1; at < message.size(); ++at) {
             if ((message.at(at) >= 'A' && message.at(at) <= 'Z') || message.at(at) == '*')

@@ -19,9 +19,10 @@ public:
     static constexpr char waitingForEntr[] = "TLW\r\n";
 
     // A misbehaving loader, for tests: its n-th message (the acknowledgement of EnterDownload is
-    // the first) comes with X for every letter after the T, or it falls silent from there on.
+    // the first) comes with X for every letter after the T, or it falls silent from there on, or
+    // it is "TP\r\n", the end of the transfer, whatever came.
     struct Fault {
-        enum class Kind { None, Wrong, Silent };
+        enum class Kind { None, Wrong, Silent, Complete };
         int message = 0;
         Kind kind = Kind::None;
     };

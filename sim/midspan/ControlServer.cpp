@@ -48,6 +48,18 @@ QByteArray rest(const QByteArray& line, int skip)
 
 } // namespace
 
+std::optional<SerialCommandInterpreter::IgnoredBytes> ignoredBytesFill(const QByteArray& name)
+{
+    using Fill = SerialCommandInterpreter::IgnoredBytes;
+    if (name == "zero")
+        return Fill::Zero;
+    if (name == "random")
+        return Fill::Random;
+    if (name == "port")
+        return Fill::PortIndex;
+    return std::nullopt;
+}
+
 ControlServer::ControlServer(MidspanModel& model, SerialCommandInterpreter& serial, PtyLink* line,
                              QObject* parent)
     : QObject(parent), model_(model), serial_(serial), line_(line)
@@ -99,10 +111,34 @@ QByteArray ControlServer::execute(const QByteArray& line)
             serial_.setLoaderFault({});
             return "ok";
         }
-        if (!message || *message < 1 || (kind != "wrong" && kind != "silent"))
-            return "error loader-fault takes <n> wrong|silent, or off";
-        serial_.setLoaderFault({int(*message), kind == "wrong" ? BootLoader::Fault::Kind::Wrong
-                                                               : BootLoader::Fault::Kind::Silent});
+        using Kind = BootLoader::Fault::Kind;
+        const std::optional<Kind> fault = kind == "wrong"    ? std::optional(Kind::Wrong)
+                                          : kind == "silent" ? std::optional(Kind::Silent)
+                                          : kind == "tp"     ? std::optional(Kind::Complete)
+                                                             : std::nullopt;
+        if (!message || *message < 1 || !fault)
+            return "error loader-fault takes <n> wrong|silent|tp, or off";
+        serial_.setLoaderFault({int(*message), *fault});
+        return "ok";
+    }
+    if (verb == "ignored-bytes") {
+        const auto fill = ignoredBytesFill(argument);
+        if (!fill)
+            return "error ignored-bytes takes zero|random|port";
+        serial_.setIgnoredBytes(*fill);
+        return "ok";
+    }
+    if (verb == "unanswered") {
+        const std::optional<long> command = number("0x" + argument);
+        if (argument == "off" || (command && *command >= 0 && *command <= 0xFF && argument.size() == 2)) {
+            serial_.setUnanswered(argument == "off" ? std::nullopt : std::optional(std::uint8_t(*command)));
+            return "ok";
+        }
+        return "error unanswered takes a command byte in hex (09) or off";
+    }
+    if (verb == "slow" && number(argument).value_or(-1) >= 0 && number(words.value(2)).value_or(-1) >= 0) {
+        if (line_)
+            line_->slowNext(int(*number(argument)), std::chrono::milliseconds(*number(words.value(2))));
         return "ok";
     }
     if (verb == "corrupt" && number(argument).value_or(-1) >= 0) {

@@ -6,11 +6,16 @@
 #include <QObject>
 #include <QString>
 
+#include "SerialCommandInterpreter.h"
+
 #include <functional>
+#include <optional>
 
 class MidspanModel;
 class PtyLink;
-class SerialCommandInterpreter;
+
+// The fill named on the command line or the control socket: zero, random or port.
+std::optional<SerialCommandInterpreter::IgnoredBytes> ignoredBytesFill(const QByteArray& name);
 
 // Line commands on a Unix-domain socket that steer the running simulator; each command gets one
 // reply line, multi-line answers end with a line ".".

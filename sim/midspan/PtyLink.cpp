@@ -135,8 +135,13 @@ void PtyLink::receive(const QByteArray& bytes)
     const QByteArray replies = receiver_(bytes);
     if (replies.isEmpty())
         return;
-    if (replyDelay_.count() > 0) {
-        QTimer::singleShot(replyDelay_, this, [this, replies, generation = generation_] {
+    std::chrono::milliseconds delay = replyDelay_;
+    if (slowReplies_ > 0) {
+        --slowReplies_;
+        delay += slowExtra_;
+    }
+    if (delay.count() > 0) {
+        QTimer::singleShot(delay, this, [this, replies, generation = generation_] {
             if (generation == generation_)
                 send(replies);
         });

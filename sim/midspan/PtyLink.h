@@ -32,6 +32,12 @@ public:
     void setReceiver(Receiver receiver) { receiver_ = std::move(receiver); }
     void setIdleHandler(std::function<void()> handler) { idleHandler_ = std::move(handler); }
     void setReplyDelay(std::chrono::milliseconds delay) { replyDelay_ = delay; }
+    // The next `replies` answers come this much later still.
+    void slowNext(int replies, std::chrono::milliseconds extra)
+    {
+        slowReplies_ = replies;
+        slowExtra_ = extra;
+    }
 
     // Creates the pseudo-terminal and the link; false with errorString() set when it fails.
     bool open();
@@ -72,6 +78,8 @@ private:
     Receiver receiver_;
     std::function<void()> idleHandler_;
     std::chrono::milliseconds replyDelay_{0};
+    int slowReplies_ = 0;
+    std::chrono::milliseconds slowExtra_{0};
     QTimer idleTimer_;
     QTimer pacer_;
     PacedBytes outgoing_;

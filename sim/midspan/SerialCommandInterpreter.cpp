@@ -56,11 +56,6 @@ void putWord(QByteArray& frame, qsizetype at, std::uint16_t value)
     frame[at + 1] = static_cast<char>(value & 0xFF);
 }
 
-QByteArray acknowledge(std::uint8_t command)
-{
-    return QByteArray(1, static_cast<char>(command)) + '\0';
-}
-
 } // namespace
 
 SerialCommandInterpreter::SerialCommandInterpreter(MidspanModel& model, bool loaderWantsEntr)
@@ -169,6 +164,19 @@ QByteArray SerialCommandInterpreter::reply(QByteArray body)
     return body;
 }
 
+QByteArray SerialCommandInterpreter::body(std::uint8_t command, qsizetype size, int port)
+{
+    QByteArray bytes(size, '\0');
+    if (ignoredBytes_ == IgnoredBytes::Random) {
+        for (char& byte : bytes)
+            byte = static_cast<char>(random_() & 0xFF);
+    }
+    bytes[0] = static_cast<char>(command);
+    if (ignoredBytes_ == IgnoredBytes::PortIndex && port >= 0)
+        bytes[1] = static_cast<char>(port);
+    return bytes;
+}
+
 int SerialCommandInterpreter::answeredPort(int index)
 {
     if (misroutedReplies_ == 0)
@@ -181,26 +189,27 @@ QByteArray SerialCommandInterpreter::execute(const QByteArray& frame)
 {
     const auto command = static_cast<std::uint8_t>(frame.at(0));
     const int index = static_cast<std::uint8_t>(frame.at(1));
+    if (unanswered_ == command)
+        return {};
+    const auto acknowledge = [this](std::uint8_t code) { return body(code, 2); };
     switch (command) {
     case Identify: {
         if (model_.legacyCode())
             return {};
         // Model text at offsets 2..24, ended by a zero byte when shorter.
-        QByteArray body(25, '\0');
-        body[0] = static_cast<char>(Identify);
+        QByteArray answer(25, '\0');
+        answer[0] = static_cast<char>(Identify);
         const QByteArray text = model_.modelText().left(23);
-        body.replace(2, text.size(), text);
-        return reply(body);
+        answer.replace(2, text.size(), text);
+        return reply(answer);
     }
     case LegacyIdentify: {
         const auto code = model_.legacyCodeForModel();
-        QByteArray body(5, '\0');
-        body[1] = code ? 0 : 1;
-        if (code) {
-            body[2] = static_cast<char>(code->first);
-            body[3] = static_cast<char>(code->second);
-        }
-        return reply(body);
+        QByteArray answer = body(LegacyIdentify, 5);
+        answer[1] = code ? 0 : 1;
+        answer[2] = static_cast<char>(code ? code->first : 0);
+        answer[3] = static_cast<char>(code ? code->second : 0);
+        return reply(answer);
     }
     case Reset:
         if (frame.mid(1, 5) != "RESET")
@@ -224,41 +233,36 @@ QByteArray SerialCommandInterpreter::execute(const QByteArray& frame)
         return reply(acknowledge(WritePortSettings));
     }
     case ReadSystemStatus: {
-        QByteArray body(25, '\0');
-        body[0] = static_cast<char>(ReadSystemStatus);
-        body[12] = static_cast<char>(model_.firmware());
-        body[13] = static_cast<char>(model_.hardware());
-        body[14] = static_cast<char>(model_.reportedPortCount());
-        body.replace(15, 10, MidspanModel::padded(model_.systemDescription()));
-        return reply(body);
+        QByteArray answer = body(ReadSystemStatus, 25);
+        answer[12] = static_cast<char>(model_.firmware());
+        answer[13] = static_cast<char>(model_.hardware());
+        answer[14] = static_cast<char>(model_.reportedPortCount());
+        answer.replace(15, 10, MidspanModel::padded(model_.systemDescription()));
+        return reply(answer);
     }
     case ReadPortStatus: {
         if (!model_.isPort(index))
             return {};
         const int answered = answeredPort(index);
         const MidspanModel::PortReading port = model_.port(answered);
-        QByteArray body(25, '\0');
-        body[0] = static_cast<char>(ReadPortStatus);
-        body[1] = static_cast<char>(answered);
-        body[3] = static_cast<char>(0xC0 | (port.legacy ? 0x20 : 0) | (port.enabled ? 0x01 : 0));
-        putWord(body, 6, port.power);
-        putWord(body, 8, port.voltage);
-        putWord(body, 10, port.current);
-        body[14] = static_cast<char>(port.status);
-        body.replace(15, 10, MidspanModel::padded(port.description));
-        return reply(body);
+        QByteArray answer = body(ReadPortStatus, 25, answered);
+        answer[3] = static_cast<char>(0xC0 | (port.legacy ? 0x20 : 0) | (port.enabled ? 0x01 : 0));
+        putWord(answer, 6, port.power);
+        putWord(answer, 8, port.voltage);
+        putWord(answer, 10, port.current);
+        answer[14] = static_cast<char>(port.status);
+        answer.replace(15, 10, MidspanModel::padded(port.description));
+        return reply(answer);
     }
     case ReadPortClassification: {
         if (!model_.isPort(index))
             return {};
         const int answered = answeredPort(index);
         const MidspanModel::PortReading port = model_.port(answered);
-        QByteArray body(14, '\0');
-        body[0] = static_cast<char>(ReadPortClassification);
-        body[1] = static_cast<char>(answered);
-        putWord(body, 3, port.resistance);
-        putWord(body, 11, port.classCurrent);
-        return reply(body);
+        QByteArray answer = body(ReadPortClassification, 14, answered);
+        putWord(answer, 3, port.resistance);
+        putWord(answer, 11, port.classCurrent);
+        return reply(answer);
     }
     case StoreSettings:
         if (frame.at(1) == 'S')

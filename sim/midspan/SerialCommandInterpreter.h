@@ -6,7 +6,10 @@
 #include <QByteArray>
 #include <QList>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <random>
 
 // The midspan's serial command interpreter: bytes from the line in, reply bytes out. Frames carry
 // no length, so each request's length comes from its command byte.
@@ -35,6 +38,12 @@ public:
     void zeroNext(int replies) { zeroReplies_ = replies; }
     // The next port status or classification replies answer for the following port.
     void misrouteNext(int replies) { misroutedReplies_ = replies; }
+    // What fills the bytes a reply leaves to the device: zeros, random bytes, or zeros with the
+    // port index in byte 1 of the port replies.
+    enum class IgnoredBytes { Zero, Random, PortIndex };
+    void setIgnoredBytes(IgnoredBytes fill) { ignoredBytes_ = fill; }
+    // Requests with this command byte are neither carried out nor answered; none when empty.
+    void setUnanswered(std::optional<std::uint8_t> command) { unanswered_ = command; }
     bool inLoader() const { return loader_ != nullptr; }
     // Applies to the loader from the next EnterDownload on.
     void setLoaderFault(BootLoader::Fault fault) { loaderFault_ = fault; }
@@ -43,6 +52,8 @@ private:
     QByteArray takeFrame();
     QByteArray execute(const QByteArray& frame);
     QByteArray reply(QByteArray body);
+    // A reply of `size` bytes with its ignored bytes filled; `port` for byte 1 of a port reply.
+    QByteArray body(std::uint8_t command, qsizetype size, int port = -1);
     int answeredPort(int index);
     void flushDiscarded();
     void restart();
@@ -60,5 +71,8 @@ private:
     int zeroReplies_ = 0;
     int misroutedReplies_ = 0;
     bool silent_ = false;
+    IgnoredBytes ignoredBytes_ = IgnoredBytes::Zero;
+    std::optional<std::uint8_t> unanswered_;
+    std::mt19937 random_{28};
     BootLoader::Fault loaderFault_;
 };

@@ -26,7 +26,8 @@ Serial line (19200 8N1, both directions paced at 10 bits per byte unless --no-li
   without an answer. A frame whose checksum is wrong is dropped whole, unanswered. A request
   for a port the device does not have (index >= port count) is not answered. A pause of 50 ms
   inside a frame ends it: the partial frame is discarded. Identify 0E is not answered by a
-  device given --legacy-code.
+  device given --legacy-code. The bytes a reply leaves uninterpreted (byte 1 of the port
+  replies and acknowledgements among them) are zeros unless --ignored-bytes says otherwise.
   After EnterDownload the loader answers "TPE\r\n" (with --loader-wants-entr "TLW\r\n" until it
   gets "ENTR"), "TOE\r\n" "TE\r\n" "TPE\r\n" to "E", "TOP\r\n" to "P", "T*\r\n" to each good
   S-record and "TP\r\n" to S7/S8/S9; a record with a bad checksum or bad hex gets "TX\r\n".
@@ -53,11 +54,15 @@ Control socket (--control PATH), one reply line per command, multi-line answers 
   cut <n>             send only the first half of the next n serial replies
   double <n>          send each of the next n serial replies twice
   zeros <n>           send the next n serial replies as as many zero bytes
+  slow <n> <ms>       answer the next n requests ms later still
   misroute <n>        answer the next n port status or classification reads for the
-                      following port (byte 1 names it)
-  loader-fault <n> wrong|silent|off   from the next EnterDownload, the loader's n-th message
+                      following port (byte 1 names it with --ignored-bytes port)
+  ignored-bytes zero|random|port  what fills the uninterpreted bytes of the replies from now on
+  unanswered <cc>|off neither carry out nor answer requests with command byte cc (hex, as 09)
+  loader-fault <n> wrong|silent|tp|off   from the next EnterDownload, the loader's n-th message
                       (its acknowledgement is the first) has X for each letter after the T,
-                      or the loader falls silent from that message on
+                      or the loader falls silent from that message on, or it is "TP\r\n"
+                      (the transfer complete) whatever the record was
   drop-line           close the pseudo-terminal and remove its link
   restore-line        a new pseudo-terminal at the same link
   report-ports <n>|off  report n ports in the status reply and .2.2.7.0
@@ -116,8 +121,13 @@ int main(int argc, char* argv[])
     const QCommandLineOption control("control", "Unix-domain socket for control commands.", "PATH");
     const QCommandLineOption steady("steady", "Freeze the measured values.");
     const QCommandLineOption wantsEntr("loader-wants-entr", "The loader wants ENTR before its commands.");
+    const QCommandLineOption ignoredBytes(
+        "ignored-bytes",
+        "Fill of the reply bytes left uninterpreted: zero, random, or port (zeros, and the port index in "
+        "byte 1 of the port replies).",
+        "FILL", "zero");
     parser.addOptions({serialLink, snmp, readCommunity, writeCommunity, v3User, v3Auth, v3Priv, ports, model,
-                       legacyCode, noLineDelay, restartSeconds, control, steady, wantsEntr});
+                       legacyCode, noLineDelay, restartSeconds, control, steady, wantsEntr, ignoredBytes});
     parser.process(app);
 
     const auto fail = [](const QString& text) {
@@ -149,8 +159,13 @@ int main(int argc, char* argv[])
     if (parser.isSet(v3User) && (parser.value(v3Auth).size() < 8 || parser.value(v3Priv).size() < 8))
         return fail("--v3-user needs --v3-auth and --v3-priv of at least 8 characters");
 
+    const auto fill = ignoredBytesFill(parser.value(ignoredBytes).toLatin1());
+    if (!fill)
+        return fail("--ignored-bytes takes zero, random or port");
+
     MidspanModel device(config);
     SerialCommandInterpreter interpreter(device, parser.isSet(wantsEntr));
+    interpreter.setIgnoredBytes(*fill);
 
     std::unique_ptr<PtyLink> line;
     if (parser.isSet(serialLink)) {

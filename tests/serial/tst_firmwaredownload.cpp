@@ -206,6 +206,12 @@ private slots:
         row("silent after P", "6 silent", silent.arg("step 6"), plain, silent.arg("step 3"));
         row("silent after the second line", "8 silent", silent.arg("step 7, line 2 of 3"), plain,
             silent.arg("step 3"));
+        // The end of the transfer in answer to any record but the end record leaves a
+        // half-written flash: no RST, no success.
+        const QString early = QStringLiteral("The midspan's loader reported the transfer complete after line "
+                                             "%1 of 3.\r\nThe download has been stopped.");
+        row("TP after the first line", "7 tp", early.arg(1), plain);
+        row("TP after the second line", "8 tp", early.arg(2), plain);
     }
     void loaderFailures()
     {
@@ -237,6 +243,7 @@ private slots:
         QVERIFY(!rig.clock.isActive(TimerId::PollReply)); // no poll went to the loader
         QCOMPARE(rig.foundCount(), 0);
         QCOMPARE(sim.command("get system firmware"), QStringLiteral("35")); // 2.3, as before
+        QVERIFY(!sim.frames().contains(Rst));
         QVERIFY(rig.controls().isVisible(ctl::FirmwareDownload));
         QVERIFY(rig.controls().isEnabled(ctl::FirmwareDownload));
         QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));

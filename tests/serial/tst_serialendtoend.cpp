@@ -2,7 +2,10 @@
 // pseudo-terminal, checked by the frames on the wire and the texts in the controls.
 #include "MidspanSimProcess.h"
 #include "SerialWindowRig.h"
+#include "core/PowerCycle.h"
+#include "ui/PortDescription.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -155,7 +158,8 @@ private slots:
     }
 
     // The reply to the request in flight is lost just as the operator queues a request: the
-    // time-out still sends the queued request, and the session goes on.
+    // time-out still sends the queued request, and the session goes on. The store itself went
+    // out while the midspan was deaf: the operator is told it may not have been saved.
     void requestQueuedAsAReplyIsLostStillGoesOut()
     {
         MidspanSimProcess sim;
@@ -173,7 +177,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
         QVERIFY(rig.state().serialLinked);
         QTRY_VERIFY_WITH_TIMEOUT(rig.controls().isEnabled(ctl::SaveToFlash), WaitMs);
-        QVERIFY(rig.feedback.shown.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(
+            rig.feedback.texts(),
+            QStringList{"'Save Parameters to Flash' Error !  The midspan did not answer; "
+                        "the settings may not have been saved."},
+            WaitMs);
     }
 
     void sendPortControlWithFourPorts()
@@ -417,6 +425,51 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
         QCOMPARE(rig.text(ctl::PortNumber), QStringLiteral("2"));
         QVERIFY(rig.feedback.shown.isEmpty());
+    }
+
+    // A power-cycle keeps the port off for its off time from the port's read-back, not the
+    // writes of the other ports and a progress display besides; and it sends the device's own
+    // legacy detection, not a tick on the page that was never sent.
+    void powerCycleKeepsItsOffTime_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("unsentLegacyTick");
+        QTest::newRow("last port") << 4 << false;
+        QTest::newRow("first port, legacy ticked unsent") << 1 << true;
+    }
+    void powerCycleKeepsItsOffTime()
+    {
+        QFETCH(int, port);
+        QFETCH(bool, unsentLegacyTick);
+        constexpr double Scale = 0.25;
+        MidspanSimProcess sim;
+        QVERIFY(sim.start({"--ports", "4", "--no-line-delay", "--steady"}));
+        for (int k = 1; k <= 4; ++k)
+            QCOMPARE(sim.command(QStringLiteral("set port %1 enabled 1").arg(k)), QStringLiteral("ok"));
+        SerialWindowRig rig(sim.directory(), Scale);
+        connectAndPoll(rig, sim);
+        QVERIFY(!QTest::currentTestFailed());
+        if (unsentLegacyTick)
+            rig.controls().get<QCheckBox>(ctl::LegacyDetect)->click();
+        sim.clearPortLog();
+        sim.clearFrames();
+
+        PowerCycle& cycle = rig.window->findChild<PortDescription*>()->powerCycle();
+        QVERIFY(cycle.start({port}, 2));
+        QTRY_VERIFY_WITH_TIMEOUT(cycle.step() == PowerCycle::Step::Idle, WaitMs);
+        QVERIFY(rig.feedback.shown.isEmpty());
+        const QStringList changes = sim.portLog();
+        QCOMPARE(changes.size(), 2);
+        QVERIFY(changes[0].endsWith(QStringLiteral("port %1 off").arg(port)));
+        QVERIFY(changes[1].endsWith(QStringLiteral("port %1 on").arg(port)));
+        const double offMs =
+            (changes[1].section(u' ', 0, 0).toDouble() - changes[0].section(u' ', 0, 0).toDouble()) / Scale;
+        QVERIFY2(offMs >= 2000 && offMs < 3500, qPrintable(QString::number(offMs)));
+        for (const QString& frame : sim.frames()) {
+            if (frame.startsWith(QLatin1String("03 ")))
+                QVERIFY2((frame.section(u' ', 3, 3).toInt(nullptr, 16) & 0x20) == 0, qPrintable(frame));
+        }
+        QCOMPARE(sim.command("get port 1 legacy"), QStringLiteral("0"));
     }
 
     void portThatCannotBeOpened()

@@ -39,7 +39,8 @@ private:
 
 void tst_MidspanSerial::initTestCase()
 {
-    QVERIFY2(sim_.start({"--no-line-delay", "--steady", "--ports", "8", "--restart-seconds", "0.3"}),
+    QVERIFY2(sim_.start({"--no-line-delay", "--steady", "--ports", "8", "--restart-seconds", "0.3",
+                         "--ignored-bytes", "port"}),
              qPrintable(sim_.errorText()));
     QVERIFY(sim_.openSerial());
     for (const char* command :
