@@ -127,6 +127,7 @@ std::optional<SerialMidspan::PortSettings> SerialMidspan::readPort(int port)
     r.port = port;
     r.enabled = (rx[3] & EnabledBit) != 0;
     settings.legacy = (rx[3] & LegacyBit) != 0;
+    r.legacy = settings.legacy;
     r.powerMw = word(6);
     r.voltageV = fmt::decivolts(word(8)).toDouble();
     r.currentMa = word(10);

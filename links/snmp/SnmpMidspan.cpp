@@ -14,8 +14,8 @@ namespace
 using mib::Column;
 
 // The objects of one port in a status read, in the order of portObjects().
-constexpr Column portColumns[] = {Column::Admin,   Column::Status,  Column::Power,
-                                  Column::Voltage, Column::Current, Column::Description};
+constexpr Column portColumns[] = {Column::Admin,   Column::Status,      Column::Power, Column::Voltage,
+                                  Column::Current, Column::Description, Column::Legacy};
 constexpr int PortObjectCount = int(std::size(portColumns));
 
 std::optional<double> numberIn(const SnmpValue& value)
@@ -105,6 +105,14 @@ WriteResult SnmpMidspan::failure() const
     return {client_->answered() ? WriteResult::Outcome::Refused : WriteResult::Outcome::NoAnswer, error_};
 }
 
+std::optional<QString> SnmpMidspan::readModel()
+{
+    const auto values = read({mib::Identity});
+    if (!values)
+        return std::nullopt;
+    return text(values->front());
+}
+
 std::optional<int> SnmpMidspan::readPortCount()
 {
     const auto values = read({mib::PortCount});
@@ -154,6 +162,7 @@ std::optional<UnitReading> SnmpMidspan::readStatus()
             reading.voltageV = numberIn(v[3]);
             reading.currentMa = wholeNumberIn(v[4]);
             reading.description = text(v[5]);
+            reading.legacy = onOff(v[6]);
             unit.ports.push_back(reading);
         }
     }
