@@ -16,6 +16,8 @@ namespace
 
 using Outcome = WriteResult::Outcome;
 
+const QString NoneAnswered = QStringLiteral("no midspan answered");
+
 QJsonValue json(const std::optional<int>& value)
 {
     return value ? QJsonValue(*value) : QJsonValue();
@@ -224,7 +226,7 @@ void Commands::printDocument(QJsonObject document)
 int Commands::fail(const QString& where, const QString& text, int code)
 {
     QString message = where + QStringLiteral(": ") + text;
-    if (!silenceHint_.isEmpty() && text.startsWith(QStringLiteral("no answer")))
+    if (!silenceHint_.isEmpty() && (text.startsWith(QStringLiteral("no answer")) || text == NoneAnswered))
         message += QStringLiteral(": ") + silenceHint_;
     if (firstFailure_.isEmpty())
         firstFailure_ = message;
@@ -277,8 +279,9 @@ std::optional<int> Commands::refuseMissingPorts(MidspanAccess& midspan, std::vec
             return fail(midspan.name(),
                         QStringLiteral("port %1: the midspan has %2 ports").arg(port).arg(*count), Usage);
     }
-    for (int port = 1; ports.empty() && port <= *count; ++port)
-        ports.push_back(port);
+    if (ports.empty())
+        for (int port = 1; port <= *count; ++port)
+            ports.push_back(port);
     return std::nullopt;
 }
 
@@ -371,7 +374,7 @@ int Commands::listFound(const QString& searched, const QJsonArray& found, const 
     else
         for (const QString& line : format_ == Invocation::Format::Terse ? terse : lines)
             print(line + u'\n');
-    return lines.isEmpty() ? fail(searched, QStringLiteral("no midspan answered")) : Done;
+    return lines.isEmpty() ? fail(searched, NoneAnswered) : Done;
 }
 
 namespace

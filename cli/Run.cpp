@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -53,8 +54,8 @@ QString devicePath(const QString& port)
 // the group that owns serial ports.
 std::optional<int> refuseSerialPort(const QString& port, const QString& path, Commands& commands)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR))
         return commands.fail(port, QStringLiteral("there is no serial port %1").arg(path), Commands::Usage);
     return std::nullopt;
 }
