@@ -585,10 +585,10 @@ void tst_CliEndToEnd::timeOutsAndRetries_data()
     QTest::addColumn<QString>("complaint");
     const QStringList wrong{"--settings", "wrong.ini"};
     const QString community = "or the community of ";
-    // Three tries of 100 ms instead of 21 of 200 ms.
+    // Twenty tries of 50 ms instead of 21 of 200 ms.
     QTest::newRow("silent agent, SNMP v2c")
-        << QStringList{"status", "--snmp", agentWithPort, "--timeout", "0.1", "--retries", "2"}
-        << QByteArray("snmp stop") << qint64(300)
+        << QStringList{"status", "--snmp", agentWithPort, "--timeout", "0.05", "--retries", "19"}
+        << QByteArray("snmp stop") << qint64(1000)
         << ": no answer (Timeout): the agent is down or out of reach, " + community;
     // The engine discovery takes the time-out too.
     QTest::newRow("silent agent, SNMPv3")
