@@ -137,7 +137,7 @@ std::optional<QString> missingCredentials(const Invocation& inv, const LinkSetti
     return std::nullopt;
 }
 
-// Why the file's owner matters: a file that cannot be read is most often another user's.
+// A file that cannot be read is most often another user's, so its owner is named.
 QString readProblem(const QString& path, const QString& problem)
 {
     const QFileInfo info(path);
