@@ -18,15 +18,28 @@ struct Invocation {
     static constexpr double MaxOffSeconds = 86400;
     static constexpr quint16 SnmpPort = 161;
 
+    // How the results are written: a table for people, colon-separated lines for cut and awk,
+    // or one JSON document.
+    enum class Format { Table, Terse, Json };
+
+    static constexpr double MaxTimeoutSeconds = 60;
+    static constexpr int MaxRetries = 100;
+
     Command command = Command::Status;
-    bool json = false;
+    Format format = Format::Table;
+    bool header = true;
+    bool quiet = false;   // nothing written, only the exit code
+    bool verbose = false; // says on stderr which settings file is used
 
     // The link: a serial port, or an SNMP agent with the credentials of the settings file.
     QString serialPort; // as given: a name under /dev or a path
     QString snmpAddress;
     quint16 snmpPort = SnmpPort;
     bool v3 = false;
-    QString settingsPath;
+    QString settingsPath; // --settings; empty: searched for (see SettingsSearch.h)
+    // SNMP: the time each try waits and the tries after the first; the window's when not given.
+    std::optional<double> timeoutSeconds;
+    std::optional<int> retries;
 
     // find
     bool findOnSerial = false;
@@ -35,10 +48,12 @@ struct Invocation {
 
     // port, describe
     std::vector<int> ports;
+    bool allPorts = false; // "all": every port the midspan has
     Action action = Action::On;
     double offSeconds = DefaultOffSeconds;
     QString text;
 
+    bool json() const { return format == Format::Json; }
     bool onSerial() const { return !serialPort.isEmpty() || (command == Command::Find && findOnSerial); }
     bool writes() const { return command != Command::Find && command != Command::Status; }
 };
@@ -46,8 +61,9 @@ struct Invocation {
 // The outcome of reading the command line: what to run, or a text to print and the exit code.
 struct ParsedArguments {
     std::optional<Invocation> invocation;
-    QString message;  // usage error (with the usage), help or version text
-    int exitCode = 0; // when there is no invocation: 0 help and version, 2 a usage error
+    QString message;   // usage error, help or version text
+    int exitCode = 0;  // when there is no invocation: 0 help and version, 2 a usage error
+    bool json = false; // --json was asked for, even when the command line is refused
 };
 
 namespace invocation

@@ -1,6 +1,7 @@
 #include "cli/Run.h"
 
 #include "cli/Commands.h"
+#include "cli/SettingsSearch.h"
 #include "core/LinkIni.h"
 #include "core/LinkSettingsForm.h"
 #include "links/serial/ComPortEntry.h"
@@ -11,7 +12,13 @@
 #include "links/snmp/SnmpMidspan.h"
 #include "links/snmp/SnmpWorker.h"
 
+#include <QDir>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cmath>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -25,7 +32,8 @@ int runOn(MidspanAccess& midspan, const Invocation& inv, Commands& commands)
     case Invocation::Command::Status:
         return commands.status(midspan);
     case Invocation::Command::Port:
-        return commands.switchPorts(midspan, inv.ports, inv.action, inv.offSeconds);
+        return commands.switchPorts(midspan, inv.allPorts ? std::vector<int>() : inv.ports, inv.action,
+                                    inv.offSeconds);
     case Invocation::Command::Describe:
         return commands.describePort(midspan, inv.ports.front(), inv.text);
     case Invocation::Command::DescribeSystem:
@@ -42,10 +50,31 @@ QString devicePath(const QString& port)
     return port.startsWith(u'/') ? port : QStringLiteral("/dev/") + port;
 }
 
+// A port that is not there is a mistake on the command line; one this user may not open needs
+// the group that owns serial ports.
+std::optional<int> refuseSerialPort(const QString& port, const QString& path, Commands& commands)
+{
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR))
+        return commands.fail(port, QStringLiteral("there is no serial port %1").arg(path), Commands::Usage);
+    return std::nullopt;
+}
+
+int failToOpen(const QString& port, const QString& path, const SerialMidspan& midspan, Commands& commands)
+{
+    if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 && errno == EACCES)
+        return commands.fail(port, midspan.errorText() +
+                                       QStringLiteral(": join the dialout group (sudo adduser $USER dialout) "
+                                                      "and log in again"));
+    return commands.fail(port, midspan.errorText());
+}
+
 int findOnSerial(const Invocation& inv, Clock& clock, Commands& commands)
 {
     std::vector<SerialFind> candidates;
     if (!inv.serialPort.isEmpty()) {
+        if (const auto refused = refuseSerialPort(inv.serialPort, devicePath(inv.serialPort), commands))
+            return *refused;
         candidates.push_back({inv.serialPort, devicePath(inv.serialPort), {}});
     } else {
         std::vector<SerialPortInfo> ports;
@@ -63,7 +92,7 @@ int findOnSerial(const Invocation& inv, Clock& clock, Commands& commands)
         if (!midspan.open()) {
             // A port of the machine's list may be busy or gone; one named by the operator must open.
             if (!inv.serialPort.isEmpty())
-                return commands.fail(candidate.port, midspan.errorText());
+                return failToOpen(candidate.port, candidate.devicePath, midspan, commands);
             continue;
         }
         if (const auto model = midspan.identify()) {
@@ -79,9 +108,12 @@ int runOnSerial(const Invocation& inv, Clock& clock, Commands& commands)
 {
     if (inv.command == Invocation::Command::Find)
         return findOnSerial(inv, clock, commands);
-    SerialMidspan midspan(inv.serialPort, devicePath(inv.serialPort), clock);
+    const QString path = devicePath(inv.serialPort);
+    if (const auto refused = refuseSerialPort(inv.serialPort, path, commands))
+        return *refused;
+    SerialMidspan midspan(inv.serialPort, path, clock);
     if (!midspan.open())
-        return commands.fail(inv.serialPort, midspan.errorText());
+        return failToOpen(inv.serialPort, path, midspan, commands);
     return runOn(midspan, inv, commands);
 }
 
@@ -111,17 +143,36 @@ std::optional<QString> missingCredentials(const Invocation& inv, const LinkSetti
     return std::nullopt;
 }
 
+// A file that cannot be read is most often another user's, so its owner is named.
+QString readProblem(const QString& path, const QString& problem)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isSymLink() && info.ownerId() != ::geteuid())
+        return QStringLiteral("cannot read it: %1 (the file belongs to %2)").arg(problem, info.owner());
+    return QStringLiteral("cannot read it: %1").arg(problem);
+}
+
 int runOnSnmp(const Invocation& inv, Clock& clock, Commands& commands)
 {
-    const QFileInfo file(inv.settingsPath);
-    if (!file.isFile())
-        return commands.fail(inv.settingsPath,
-                             QStringLiteral("no settings file: the communities and the SNMPv3 user come "
-                                            "from Link.ini (or --settings FILE)"),
-                             Commands::Usage);
-    const LinkSettings settings = LinkIni(inv.settingsPath).read();
+    const SettingsSource source = findSettings(SettingsPlaces::ofThisProcess(inv.settingsPath));
+    if (source.path.isEmpty())
+        return commands.fail(inv.settingsPath.isEmpty() ? QStringLiteral("settings") : inv.settingsPath,
+                             source.problem, Commands::Usage);
+    if (inv.verbose)
+        commands.note(QStringLiteral("settings from %1").arg(source.path));
+    std::optional<QString> problem;
+    const LinkSettings settings = LinkIni(source.path).read(&problem);
+    if (problem)
+        return commands.fail(source.path, readProblem(source.path, *problem), Commands::Usage);
     if (const auto missing = missingCredentials(inv, settings))
-        return commands.fail(inv.settingsPath, *missing, Commands::Usage);
+        return commands.fail(source.path, *missing, Commands::Usage);
+    commands.setSilenceHint(
+        inv.v3
+            ? QStringLiteral("the agent is down or out of reach, or it does not know the SNMPv3 user of %1")
+                  .arg(source.path)
+            : QStringLiteral("the agent is down or out of reach, or the community of %1 is wrong (an agent "
+                             "does not answer a community it does not know)")
+                  .arg(source.path));
 
     SnmpTarget target;
     target.v3 = inv.v3;
@@ -132,16 +183,27 @@ int runOnSnmp(const Invocation& inv, Clock& clock, Commands& commands)
     target.privPassphrase = credentialOctets(settings.privPassword);
     target.timeout = SnmpWorker::requestTimeout;
     target.discoveryTimeout = SnmpWorker::discoveryTimeout;
-    target.retries = SessionRetries;
+    if (inv.timeoutSeconds) {
+        target.timeout = std::chrono::milliseconds(std::lround(*inv.timeoutSeconds * 1000));
+        target.discoveryTimeout = target.timeout;
+    }
+    const bool find = inv.command == Invocation::Command::Find;
+    target.retries = inv.retries.value_or(find ? rangeSearch::Retries : SessionRetries);
 
     initSnmpLibrary();
-    // In the current folder, as the window keeps it.
-    SnmpMidspan::setUpEngine(inv.v3, QString::fromLatin1(BootCounter::fileName));
+    if (inv.v3) {
+        const QString folder = QFileInfo(source.bootCounterPath).path();
+        if (!QDir().mkpath(folder))
+            return commands.fail(folder, QStringLiteral("cannot make the folder of the SNMPv3 boot counter"));
+        if (inv.verbose)
+            commands.note(QStringLiteral("SNMPv3 boot counter in %1").arg(source.bootCounterPath));
+    }
+    SnmpMidspan::setUpEngine(inv.v3, source.bootCounterPath);
 
-    if (inv.command == Invocation::Command::Find) {
+    if (find) {
         const auto range = inv.range ? inv.range : SearchRange::fromSettings(settings.ip, settings.endIp);
         if (!range)
-            return commands.fail(inv.settingsPath,
+            return commands.fail(source.path,
                                  QStringLiteral("no address range ([IPAdress] IP \"%1\", EndIP \"%2\")")
                                      .arg(settings.ip, settings.endIp),
                                  Commands::Usage);
@@ -160,6 +222,7 @@ int runOnSnmp(const Invocation& inv, Clock& clock, Commands& commands)
 
 int runInvocation(const Invocation& inv, Clock& clock, QTextStream& out, QTextStream& err)
 {
-    Commands commands(clock, out, err, inv.json);
-    return inv.onSerial() ? runOnSerial(inv, clock, commands) : runOnSnmp(inv, clock, commands);
+    Commands commands(clock, out, err, inv.format, inv.header);
+    return commands.finish(inv.onSerial() ? runOnSerial(inv, clock, commands)
+                                          : runOnSnmp(inv, clock, commands));
 }

@@ -13,6 +13,7 @@ struct PortReading {
     std::optional<int> powerMw;
     std::optional<double> voltageV;
     std::optional<int> currentMa;
+    std::optional<bool> legacy; // legacy (pre-standard) signature detection
     QString description;
 };
 
@@ -52,6 +53,8 @@ public:
     // Why the last read failed.
     virtual QString errorText() const = 0;
 
+    // The model the midspan names itself; nothing when it does not answer.
+    virtual std::optional<QString> readModel() = 0;
     virtual std::optional<int> readPortCount() = 0;
     virtual std::optional<UnitReading> readStatus() = 0;
 

@@ -12,6 +12,7 @@ packages=(
     iproute2 xvfb xauth xdg-utils
     librsvg2-bin desktop-file-utils appstream
     at-spi2-core python3-pyatspi dbus-x11
+    python3-jsonschema zsh fish
     "$@"
 )
 

@@ -67,6 +67,8 @@ expected_programs=$(
 /usr/bin/spanmon
 /usr/bin/spanmon-cli
 /usr/share/bash-completion/completions/spanmon-cli
+/usr/share/fish/vendor_completions.d/spanmon-cli.fish
+/usr/share/zsh/vendor-completions/_spanmon-cli
 /usr/share/applications/org.spanmon.Ethfind.desktop
 /usr/share/applications/org.spanmon.Spanmon.desktop
 /usr/share/doc/spanmon/changelog.gz

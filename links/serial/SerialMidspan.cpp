@@ -109,6 +109,7 @@ std::optional<SerialMidspan::PortSettings> SerialMidspan::readPort(int port)
     r.port = port;
     r.enabled = status.enabled;
     settings.legacy = status.legacy;
+    r.legacy = status.legacy;
     r.powerMw = status.powerMw;
     r.voltageV = fmt::decivolts(status.decivolts).toDouble();
     r.currentMa = status.currentMa;

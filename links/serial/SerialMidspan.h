@@ -30,6 +30,7 @@ public:
     QString name() const override { return name_; }
     QString errorText() const override { return error_; }
 
+    std::optional<QString> readModel() override { return identify(); }
     std::optional<int> readPortCount() override;
     std::optional<UnitReading> readStatus() override;
     WriteResult setPortEnabled(int port, bool enabled) override;

@@ -79,7 +79,6 @@ std::vector<FoundMidspan> search(const SearchRange& range, const SnmpTarget& age
     for (int n = range.first; n <= range.last; ++n) {
         SnmpTarget target = agent;
         target.address = range.address(n);
-        target.retries = Retries;
         addresses.push_back(target.address);
         targets.push_back(target);
     }

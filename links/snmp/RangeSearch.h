@@ -33,9 +33,9 @@ struct FoundMidspan {
 };
 
 // Asks every address of the range for the identity object, InFlight addresses at a time with the
-// time-outs and retries of the window's search, recognises midspans as the window does and
-// gives them in the order of the window's list (sorted by entry). `agent` holds the credentials
-// and the agent port; its address is replaced by each address of the range.
+// time-out and retries of `agent` (the window's search: its time-out and Retries), recognises midspans as the
+// window does and gives them in the order of the window's list (sorted by entry). `agent` holds the
+// credentials and the agent port; its address is replaced by each address of the range.
 namespace rangeSearch
 {
 

@@ -14,8 +14,8 @@ namespace
 using mib::Column;
 
 // The objects of one port in a status read, in the order of portObjects().
-constexpr Column portColumns[] = {Column::Admin,   Column::Status,  Column::Power,
-                                  Column::Voltage, Column::Current, Column::Description};
+constexpr Column portColumns[] = {Column::Admin,   Column::Status,      Column::Power, Column::Voltage,
+                                  Column::Current, Column::Description, Column::Legacy};
 constexpr int PortObjectCount = int(std::size(portColumns));
 
 std::optional<double> numberIn(const SnmpValue& value)
@@ -95,6 +95,14 @@ WriteResult SnmpMidspan::failure() const
     return {client_->answered() ? WriteResult::Outcome::Refused : WriteResult::Outcome::NoAnswer, error_};
 }
 
+std::optional<QString> SnmpMidspan::readModel()
+{
+    const auto values = read({mib::Identity});
+    if (!values)
+        return std::nullopt;
+    return text(values->front());
+}
+
 std::optional<int> SnmpMidspan::readPortCount()
 {
     const auto values = read({mib::PortCount});
@@ -144,6 +152,7 @@ std::optional<UnitReading> SnmpMidspan::readStatus()
             reading.voltageV = numberIn(v[3]);
             reading.currentMa = wholeNumberIn(v[4]);
             reading.description = textOf(v[5]);
+            reading.legacy = mib::onOff(v[6].printable());
             unit.ports.push_back(reading);
         }
     }

@@ -15,7 +15,7 @@ class Clock;
 class SnmpMidspan : public MidspanAccess
 {
 public:
-    // Ports whose objects go into one request: 24 objects, an answer of well under 1500 bytes.
+    // Ports whose objects go into one request: 28 objects, an answer of well under 1500 bytes.
     static constexpr int PortsPerRequest = 4;
 
     // The set-up of the window's worker before SNMP requests: the local engine ID and, for
@@ -29,6 +29,7 @@ public:
     QString name() const override { return target_.address; }
     QString errorText() const override { return error_; }
 
+    std::optional<QString> readModel() override;
     std::optional<int> readPortCount() override;
     std::optional<UnitReading> readStatus() override;
     WriteResult setPortEnabled(int port, bool enabled) override;

@@ -3,6 +3,7 @@
 #include "links/snmp/RangeSearch.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
@@ -21,6 +22,11 @@ class FakeMidspan : public MidspanAccess
 public:
     QString name() const override { return "10.0.0.5"; }
     QString errorText() const override { return "no answer (Timeout)"; }
+    std::optional<QString> readModel() override
+    {
+        calls << "model";
+        return model;
+    }
     std::optional<int> readPortCount() override
     {
         calls << "count";
@@ -49,6 +55,7 @@ public:
     }
 
     std::optional<int> portCount = 8;
+    std::optional<QString> model = "POE528U-480-8-N";
     std::optional<UnitReading> unit;
     std::map<QString, WriteResult> outcomes;
     QStringList calls;
@@ -177,14 +184,20 @@ private slots:
     void statusForScripts()
     {
         UnitReading unit{"2.3", "1.2", 2, "Rack A", {}};
-        unit.ports.push_back({1, 8, true, 4660, 52.3, 89, "Cam 1"});
+        unit.ports.push_back({1, 8, true, 4660, 52.3, 89, true, "Cam 1"});
         // What the device did not give as numbers stays empty, and counts nothing.
-        unit.ports.push_back({2, 3, false, std::nullopt, std::nullopt, std::nullopt, ""});
+        unit.ports.push_back({2, 3, false, std::nullopt, std::nullopt, std::nullopt, std::nullopt, ""});
         midspan_.unit = unit;
         Clock clock;
         QCOMPARE(commands(clock, true).status(midspan_), 0);
+        QJsonObject document = QJsonDocument::fromJson(out_.toUtf8()).object();
+        const QDateTime time = QDateTime::fromString(document.take("time").toString(), Qt::ISODate);
+        QVERIFY2(time.timeSpec() == Qt::UTC && qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 60,
+                 qPrintable(time.toString()));
         const QJsonObject expected{
+            {"format_version", 1},
             {"midspan", "10.0.0.5"},
+            {"model", "POE528U-480-8-N"},
             {"firmware", "2.3"},
             {"hardware", "1.2"},
             {"port_count", 2},
@@ -192,22 +205,26 @@ private slots:
             {"total_power_mW", 4660},
             {"ports", QJsonArray{QJsonObject{{"port", 1},
                                              {"status", 8},
+                                             {"state", "connected"},
                                              {"status_text", "Port Connected"},
                                              {"enabled", true},
+                                             {"legacy_detection", true},
                                              {"power_mW", 4660},
                                              {"voltage_V", 52.3},
                                              {"current_mA", 89},
                                              {"description", "Cam 1"}},
                                  QJsonObject{{"port", 2},
                                              {"status", 3},
+                                             {"state", "detecting"},
                                              {"status_text", "Detecting"},
                                              {"enabled", false},
+                                             {"legacy_detection", QJsonValue()},
                                              {"power_mW", QJsonValue()},
                                              {"voltage_V", QJsonValue()},
                                              {"current_mA", QJsonValue()},
                                              {"description", ""}}}},
         };
-        QCOMPARE(QJsonDocument::fromJson(out_.toUtf8()).object(), expected);
+        QCOMPARE(document, expected);
         // Numbers are written as numbers.
         QVERIFY2(out_.contains("\"voltage_V\": 52.3"), qPrintable(out_));
         QVERIFY2(out_.contains("\"power_mW\": 4660"), qPrintable(out_));
@@ -216,8 +233,8 @@ private slots:
     void statusForPeople()
     {
         UnitReading unit{"2.3", "1.2", 2, "Rack A", {}};
-        unit.ports.push_back({1, 8, true, 4660, 52.3, 89, "Cam 1"});
-        unit.ports.push_back({2, 0, false, 0, 0.0, 0, ""});
+        unit.ports.push_back({1, 8, true, 4660, 52.3, 89, true, "Cam 1"});
+        unit.ports.push_back({2, 0, false, 0, 0.0, 0, false, ""});
         midspan_.unit = unit;
         Clock clock;
         QCOMPARE(commands(clock).status(midspan_), 0);
@@ -337,7 +354,8 @@ private slots:
 private:
     Commands commands(Clock& clock, bool json = false)
     {
-        return Commands(clock, outStream_, errStream_, json);
+        return Commands(clock, outStream_, errStream_,
+                        json ? Invocation::Format::Json : Invocation::Format::Table);
     }
 
     FakeMidspan midspan_;

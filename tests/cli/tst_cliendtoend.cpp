@@ -1,5 +1,7 @@
 #include "MidspanSimProcess.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,6 +11,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <map>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -29,6 +33,32 @@ struct Run {
     qint64 ms = 0;
 };
 
+// How the program is started, where a row needs more than the test's folder and environment.
+struct Start {
+    QString workDir; // empty: the test's folder
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QString stdoutFile;        // e.g. /dev/full
+    bool closeStdout = false;  // the reader goes away before the program writes
+    QStringList asAnotherUser; // the command that runs the program as another user
+};
+
+// Rows run as nobody need root to switch users; in CI they never skip.
+bool canRunAsAnotherUser()
+{
+    return ::geteuid() == 0;
+}
+
+const QStringList asNobody{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"};
+
+// Control characters a terminal acts on: C0 but the line end, DEL and C1.
+bool holdsControls(const QString& text)
+{
+    for (const QChar c : text)
+        if ((c < u' ' && c != u'\n') || (c >= u'\x7f' && c < u'\xa0'))
+            return true;
+    return false;
+}
+
 // How a row reaches the midspan: the link options of spanmon-cli.
 enum class Link { V2c, V3, Serial };
 
@@ -45,6 +75,7 @@ class tst_CliEndToEnd : public QObject
 private slots:
     void initTestCase();
     void init();
+    void cleanup();
 
     void statusEqualsTheMidspan_data();
     void statusEqualsTheMidspan();
@@ -67,9 +98,27 @@ private slots:
     void findListsEveryMidspan();
     void usageErrors_data();
     void usageErrors();
+    void versionAndQuiet_data();
+    void versionAndQuiet();
+    void timeOutsAndRetries_data();
+    void timeOutsAndRetries();
+    void settingsAreFoundInOrder_data();
+    void settingsAreFoundInOrder();
+    void everyJsonRunWritesOneDocument_data();
+    void everyJsonRunWritesOneDocument();
+    void findHasOneShapeOnBothLinks_data();
+    void findHasOneShapeOnBothLinks();
+    void portRangesAndAll_data();
+    void portRangesAndAll();
+    void deviceTextReachesNoTerminalRaw_data();
+    void deviceTextReachesNoTerminalRaw();
+    void unwritableOutputFails_data();
+    void unwritableOutputFails();
+    void serialPortProblems_data();
+    void serialPortProblems();
 
 private:
-    Run cli(const QStringList& arguments);
+    Run cli(const QStringList& arguments, const Start& start = {});
     QStringList linkOptions(Link link) const;
     void addLinkRows(bool withSerial = true);
     QJsonObject statusJson(Link link);
@@ -78,6 +127,8 @@ private:
     void clearLogs();
 
     QTemporaryDir workDir_;
+    // The JSON documents of the current test, checked against the schema after it.
+    QStringList documents_;
     MidspanSimProcess sim_;
     MidspanSimProcess second_;
 };
@@ -109,6 +160,48 @@ void tst_CliEndToEnd::initTestCase()
     QFile euro(workDir_.filePath("euro.ini"));
     QVERIFY(euro.open(QIODevice::WriteOnly));
     euro.write("[IPAdress]\r\nIP=127.0.0.1\r\n[Community]\r\nRead=rd-comm\r\nSet=wr-comm\xE2\x82\xAC\r\n");
+    QFile wrong(workDir_.filePath("wrong.ini"));
+    QVERIFY(wrong.open(QIODevice::WriteOnly));
+    wrong.write("[Community]\nRead=public\nSet=private\n[SNMPv3]\nUser=stranger\nAuthPassword=auth-pass\n"
+                "PrivPassword=priv-pass\n");
+}
+
+void tst_CliEndToEnd::cleanup()
+{
+    // Every document a test made answers to the schema that the repository publishes.
+    QTemporaryDir dir;
+    QStringList files;
+    for (const QString& document : std::as_const(documents_)) {
+        QFile file(dir.filePath(QString::number(files.size()) + ".json"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(document.toUtf8());
+        files << file.fileName();
+    }
+    documents_.clear();
+    if (files.isEmpty())
+        return;
+    QProcess python;
+    python.setProcessChannelMode(QProcess::MergedChannels);
+    python.start("python3", QStringList{"-c", R"(import json, sys, jsonschema
+validator = jsonschema.Draft202012Validator(json.load(open(sys.argv[1])))
+bad = 0
+for name in sys.argv[2:]:
+    text = open(name).read()
+    try:
+        document = json.loads(text)
+    except ValueError as error:
+        print(name, "is not one JSON document:", error, repr(text[:300]))
+        bad = 1
+        continue
+    for error in validator.iter_errors(document):
+        print(name, list(error.absolute_path), error.message)
+        bad = 1
+sys.exit(bad))",
+                                        SPANMON_CLI_SCHEMA} +
+                                files);
+    QVERIFY(python.waitForFinished(60000));
+    QVERIFY2(python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0,
+             python.readAll().constData());
 }
 
 void tst_CliEndToEnd::init()
@@ -126,20 +219,36 @@ void tst_CliEndToEnd::clearLogs()
     sim_.clearFrames();
 }
 
-Run tst_CliEndToEnd::cli(const QStringList& arguments)
+Run tst_CliEndToEnd::cli(const QStringList& arguments, const Start& start)
 {
     QProcess process;
-    process.setWorkingDirectory(workDir_.path());
+    process.setWorkingDirectory(start.workDir.isEmpty() ? workDir_.path() : start.workDir);
+    process.setProcessEnvironment(start.environment);
+    if (!start.stdoutFile.isEmpty())
+        process.setStandardOutputFile(start.stdoutFile);
     QElapsedTimer clock;
     clock.start();
-    process.start(SPANMON_CLI_PATH, arguments);
+    if (!start.asAnotherUser.isEmpty())
+        process.start(start.asAnotherUser.first(),
+                      start.asAnotherUser.mid(1) + QStringList{SPANMON_CLI_PATH} + arguments);
+    else if (start.closeStdout) // `true` has gone long before the program writes
+        process.start("bash",
+                      QStringList{"-c", "\"$@\" | true; exit ${PIPESTATUS[0]}", "bash", SPANMON_CLI_PATH} +
+                          arguments);
+    else
+        process.start(SPANMON_CLI_PATH, arguments);
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished(5000);
     }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError()), clock.elapsed()};
+    const Run run{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                  QString::fromUtf8(process.readAllStandardOutput()),
+                  QString::fromUtf8(process.readAllStandardError()), clock.elapsed()};
+    const qsizetype end = arguments.indexOf("--");
+    if (arguments.first(end < 0 ? arguments.size() : end).contains("--json") && start.stdoutFile.isEmpty() &&
+        !start.closeStdout)
+        documents_ << run.out;
+    return run;
 }
 
 QStringList tst_CliEndToEnd::linkOptions(Link link) const
@@ -188,6 +297,10 @@ void tst_CliEndToEnd::statusEqualsTheMidspan()
     QCOMPARE(status["firmware"].toString(), QString("2.3"));
     QCOMPARE(status["hardware"].toString(), QString("1.2"));
     QCOMPARE(status["description"].toString(), sim_.command("get system description"));
+    QCOMPARE(status["model"].toString(), sim_.command("get system model"));
+    QCOMPARE(status["format_version"].toInt(), 1);
+    const QDateTime time = QDateTime::fromString(status["time"].toString(), Qt::ISODate);
+    QVERIFY2(qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 60, qPrintable(status["time"].toString()));
     const int count = sim_.command("get system ports").toInt();
     QCOMPARE(status["port_count"].toInt(), count);
     const QJsonArray ports = status["ports"].toArray();
@@ -208,17 +321,24 @@ void tst_CliEndToEnd::statusEqualsTheMidspan()
         QCOMPARE(port["voltage_V"].toDouble(), field("voltage").toInt() / 10.0);
         QCOMPARE(port["current_mA"].toInt(), field("current").toInt());
         QCOMPARE(port["description"].toString(), field("description"));
+        QCOMPARE(port["legacy_detection"].toBool(), field("legacy") == "1");
         total += field("power").toInt();
     }
     QCOMPARE(ports[6].toObject()["status_text"].toString(), QString("Detecting"));
     QCOMPARE(ports[1].toObject()["status_text"].toString(), QString("Port Connected"));
     QCOMPARE(ports[8].toObject()["status_text"].toString(), QString("Disable/Error"));
+    // Words for scripts that stay whatever the window calls them.
+    QCOMPARE(ports[6].toObject()["state"].toString(), QString("detecting"));
+    QCOMPARE(ports[1].toObject()["state"].toString(), QString("connected"));
+    QCOMPARE(ports[8].toObject()["state"].toString(), QString("disabled_or_error"));
     QCOMPARE(status["total_power_mW"].toInt(), total);
 
-    // A status read writes nothing, not even the check of the set community.
+    // A status read writes nothing, not even the check of the set community; the model comes from
+    // the identification.
     if (link == Link::Serial) {
         for (const QString& frame : sim_.frames())
-            QVERIFY2(frame.startsWith("04") || frame.startsWith("05"), qPrintable(frame));
+            QVERIFY2(frame.startsWith("04") || frame.startsWith("05") || frame == "0E 00 0E",
+                     qPrintable(frame));
     } else {
         for (const QString& request : sim_.snmpLog())
             QVERIFY2(request.startsWith("get "), qPrintable(request));
@@ -237,7 +357,7 @@ void tst_CliEndToEnd::agentWithSmallBuffersIsAskedInParts()
     QCOMPARE(ports[23].toObject()["port"].toInt(), 24);
     // Every object once; a late answer on a loaded machine has the client ask its part again.
     const QStringList asked = sim_.snmpLog();
-    QCOMPARE(QSet<QString>(asked.begin(), asked.end()).size(), 4 + 24 * 6);
+    QCOMPARE(QSet<QString>(asked.begin(), asked.end()).size(), 5 + 24 * 7);
 }
 
 void tst_CliEndToEnd::switchedOffPortShowsInStatus_data()
@@ -455,6 +575,9 @@ void tst_CliEndToEnd::usageErrors_data()
                                     << "not \"dim\"";
     QTest::newRow("unknown option") << QStringList{"status", "--community", "x"} << "community";
     QTest::newRow("no link") << QStringList{"status"} << "--serial PORT or --snmp ADDRESS";
+    QTest::newRow("agent given twice")
+        << QStringList{"status", "--snmp", agentWithPort, "--snmp", secondAgent + ':' + udpPort}
+        << "--snmp is given more than once";
     QTest::newRow("no settings file")
         << QStringList{"status", "--snmp", agentWithPort, "--settings", "none.ini"}
         << "none.ini: no settings file";
@@ -463,6 +586,9 @@ void tst_CliEndToEnd::usageErrors_data()
         << "euro.ini: a community, user or pass phrase in Link.ini has a character beyond Latin-1";
     QTest::newRow("port beyond the midspan's")
         << QStringList{"port", "9", "on", "--snmp", secondAgent + ':' + udpPort}
+        << "port 9: the midspan has 8 ports";
+    QTest::newRow("port range beyond the midspan's, JSON")
+        << QStringList{"port", "7-9", "on", "--json", "--snmp", secondAgent + ':' + udpPort}
         << "port 9: the midspan has 8 ports";
 }
 
@@ -473,9 +599,465 @@ void tst_CliEndToEnd::usageErrors()
     const Run run = cli(arguments);
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
-    QCOMPARE(run.out, QString());
+    if (arguments.contains("--json"))
+        QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8())["error"]["exit_code"].toInt(), 2);
+    else
+        QCOMPARE(run.out, QString());
+    // A mistake on the command line is one line and where to read more, not the whole help.
     if (!complaint.contains(':'))
-        QVERIFY2(run.err.contains("Usage: "), qPrintable(run.err));
+        QCOMPARE(run.err.section('\n', 1), QString("Try 'spanmon-cli --help' for more information.\n"));
+}
+
+void tst_CliEndToEnd::versionAndQuiet_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("silence");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    const QString version = "spanmon-cli " + QString(SPANMON_VERSION) + '\n';
+    const QStringList quickGiveUp{"--timeout", "0.1", "--retries", "0"};
+    QTest::newRow("-V") << QStringList{"-V"} << QByteArray() << 0 << version;
+    QTest::newRow("--version") << QStringList{"--version"} << QByteArray() << 0 << version;
+    QTest::newRow("quiet status, SNMP v2c")
+        << QStringList{"status", "-q", "--snmp", agentWithPort} << QByteArray() << 0 << QString();
+    QTest::newRow("quiet status, serial")
+        << QStringList{"status", "-q", "--serial", sim_.serialLinkPath()} << QByteArray() << 0 << QString();
+    QTest::newRow("quiet silent agent") << QStringList{"status", "-q", "--snmp", agentWithPort} + quickGiveUp
+                                        << QByteArray("snmp stop") << 1 << QString();
+    QTest::newRow("quiet write, SNMPv3")
+        << QStringList{"port", "5", "on", "--quiet", "--v3", "--snmp", agentWithPort} << QByteArray() << 0
+        << QString();
+}
+
+void tst_CliEndToEnd::versionAndQuiet()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, silence);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    if (!silence.isEmpty())
+        QCOMPARE(sim_.control(silence), QByteArray("ok"));
+    const Run run = cli(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.out, out);
+    QCOMPARE(run.err, QString());
+}
+
+void tst_CliEndToEnd::timeOutsAndRetries_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("silence");
+    QTest::addColumn<qint64>("timeOutsMs");
+    QTest::addColumn<QString>("complaint");
+    const QStringList wrong{"--settings", "wrong.ini"};
+    const QString community = "or the community of ";
+    // Twenty tries of 50 ms instead of 21 of 200 ms.
+    QTest::newRow("silent agent, SNMP v2c")
+        << QStringList{"status", "--snmp", agentWithPort, "--timeout", "0.05", "--retries", "19"}
+        << QByteArray("snmp stop") << qint64(1000)
+        << ": no answer (Timeout): the agent is down or out of reach, " + community;
+    // The engine discovery takes the time-out too.
+    QTest::newRow("silent agent, SNMPv3")
+        << QStringList{"status", "--v3", "--snmp", agentWithPort, "--timeout", "0.3"}
+        << QByteArray("snmp stop") << qint64(300) << "does not know the SNMPv3 user of ";
+    QTest::newRow("unknown community")
+        << QStringList{"status", "--snmp", agentWithPort, "--timeout", "0.2", "--retries", "1"} + wrong
+        << QByteArray() << qint64(400) << community + "wrong.ini is wrong";
+    QTest::newRow("unknown community, write")
+        << QStringList{"port", "3", "off", "--snmp", agentWithPort, "--timeout", "0.1", "--retries", "0"} +
+               wrong
+        << QByteArray() << qint64(100) << community + "wrong.ini is wrong";
+    QTest::newRow("find with an unknown community")
+        << QStringList{"find", "--range", agent + ':' + udpPort, "--timeout", "0.5", "--retries", "1"} + wrong
+        << QByteArray() << qint64(1000)
+        << ": no midspan answered: the agent is down or out of reach, " + community;
+}
+
+void tst_CliEndToEnd::timeOutsAndRetries()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, silence);
+    QFETCH(qint64, timeOutsMs);
+    QFETCH(QString, complaint);
+    if (!silence.isEmpty())
+        QCOMPARE(sim_.control(silence), QByteArray("ok"));
+    const Run run = cli(arguments);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
+    QVERIFY2(run.ms >= timeOutsMs && run.ms < timeOutsMs + 2500, qPrintable(QString::number(run.ms)));
+    QCOMPARE(sim_.command("get port 3 enabled"), QString("1"));
+}
+
+void tst_CliEndToEnd::settingsAreFoundInOrder_data()
+{
+    // Places: "given" (--settings), "env" ($SPANMON_SETTINGS), "local" (./Link.ini), "xdg"
+    // ($XDG_CONFIG_HOME/spanmon), "home" (~/.config/spanmon); "state" ($XDG_STATE_HOME/spanmon),
+    // "home state" (~/.local/state/spanmon) for the boot counter.
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<bool>("v3");
+    QTest::addColumn<QString>("used");        // empty: refused
+    QTest::addColumn<QString>("bootCounter"); // where an SNMPv3 run keeps it
+    QTest::addColumn<QString>("complaint");
+    QTest::addColumn<QString>("how"); // "link": ./Link.ini is a symbolic link; "root": root's, read by nobody
+    QTest::newRow("--settings before all") << QStringList{"given", "env", "local", "home"} << true << "given"
+                                           << "state" << QString() << QString();
+    QTest::newRow("$SPANMON_SETTINGS before ./Link.ini")
+        << QStringList{"env", "local", "home"} << false << "env" << QString() << QString() << QString();
+    QTest::newRow("./Link.ini before ~/.config, its boot counter beside it")
+        << QStringList{"local", "xdg", "home"} << true << "local"
+        << "local" << QString() << QString();
+    QTest::newRow("$XDG_CONFIG_HOME before ~/.config") << QStringList{"xdg", "home"} << true << "xdg"
+                                                       << "state" << QString() << QString();
+    QTest::newRow("~/.config, boot counter in ~/.local/state") << QStringList{"home"} << true << "home"
+                                                               << "home state" << QString() << QString();
+    QTest::newRow("nowhere") << QStringList{} << false << QString() << QString()
+                             << "settings: no settings file: the communities and the SNMPv3 user come from "
+                                "Link.ini (--settings FILE, $SPANMON_SETTINGS, ./Link.ini"
+                             << QString();
+    QTest::newRow("$SPANMON_SETTINGS names nothing")
+        << QStringList{"local"} << false << QString() << QString() << "(from $SPANMON_SETTINGS)"
+        << "env missing";
+    QTest::newRow("symbolic link") << QStringList{"local"} << false << QString() << QString()
+                                   << "Link.ini: cannot read it: it is a symbolic link, which is not followed"
+                                   << "link";
+    QTest::newRow("another user's file")
+        << QStringList{"local"} << false << QString() << QString()
+        << "Link.ini: cannot read it: Permission denied (the file belongs to root)"
+        << "root";
+}
+
+void tst_CliEndToEnd::settingsAreFoundInOrder()
+{
+    QFETCH(QStringList, present);
+    QFETCH(bool, v3);
+    QFETCH(QString, used);
+    QFETCH(QString, bootCounter);
+    QFETCH(QString, complaint);
+    QFETCH(QString, how);
+    if (how == "root" && !canRunAsAnotherUser()) {
+        if (qEnvironmentVariable("CI") == "true")
+            QFAIL("reading another user's file needs root to run as nobody");
+        QSKIP("reading another user's file needs root to run as nobody");
+    }
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                          QFileDevice::ExeOther);
+    const std::map<QString, QString> places{
+        {"given", dir.filePath("given/Link.ini")},
+        {"env", dir.filePath("env/settings.ini")},
+        {"local", dir.filePath("cwd/Link.ini")},
+        {"xdg", dir.filePath("xdg/spanmon/Link.ini")},
+        {"home", dir.filePath("home/.config/spanmon/Link.ini")},
+        {"state", dir.filePath("state/spanmon/snmpv3_boot_counter")},
+        {"home state", dir.filePath("home/.local/state/spanmon/snmpv3_boot_counter")}};
+    QVERIFY(QDir().mkpath(dir.filePath("cwd")));
+    QVERIFY(QDir().mkpath(dir.filePath("home")));
+    for (const QString& place : present) {
+        const QString path = places.at(place);
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        if (how == "link" && place == "local")
+            QVERIFY(QFile::link(workDir_.filePath("Link.ini"), path));
+        else
+            QVERIFY(QFile::copy(workDir_.filePath("Link.ini"), path));
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* variable : {"SPANMON_SETTINGS", "XDG_CONFIG_HOME", "XDG_STATE_HOME"})
+        environment.remove(variable);
+    environment.insert("HOME", dir.filePath("home"));
+    if (present.contains("env") || how == "env missing")
+        environment.insert("SPANMON_SETTINGS", places.at("env"));
+    if (present.contains("xdg"))
+        environment.insert("XDG_CONFIG_HOME", dir.filePath("xdg"));
+    if (bootCounter == "state")
+        environment.insert("XDG_STATE_HOME", dir.filePath("state"));
+    Start start{dir.filePath("cwd"), environment, {}, false, {}};
+    if (how == "root") {
+        QVERIFY(QFile::setPermissions(places.at("local"), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QVERIFY(QFile::setPermissions(dir.filePath("cwd"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                               QFileDevice::ExeOwner |
+                                                               QFileDevice::ExeOther));
+        start.asAnotherUser = asNobody;
+    }
+
+    QStringList arguments{"status", "--verbose", "--snmp", agentWithPort};
+    if (v3)
+        arguments << "--v3";
+    if (present.contains("given"))
+        arguments << "--settings" << places.at("given");
+    const Run run = cli(arguments, start);
+    if (used.isEmpty()) {
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
+        // Said as it is, not as a missing community.
+        QVERIFY2(!run.err.contains("no read community"), qPrintable(run.err));
+        return;
+    }
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.err.startsWith("spanmon-cli: settings from " + places.at(used) + '\n'), qPrintable(run.err));
+    // The boot counter goes where the settings say, and nowhere else.
+    for (const QString& place : {"local", "state", "home state"}) {
+        const QString path =
+            place == QString("local") ? dir.filePath("cwd/snmpv3_boot_counter") : places.at(place);
+        QVERIFY2(QFile::exists(path) == (place == bootCounter), qPrintable(place));
+    }
+}
+
+void tst_CliEndToEnd::everyJsonRunWritesOneDocument_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("silence");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message"); // of the error document; empty: none
+    const QStringList quickGiveUp{"--timeout", "0.1", "--retries", "0"};
+    QTest::newRow("status, SNMPv3") << QStringList{"status", "--json", "--v3", "--snmp", agentWithPort}
+                                    << QByteArray() << 0 << QString();
+    QTest::newRow("write, serial") << QStringList{"port",   "5",        "on",
+                                                  "--json", "--serial", sim_.serialLinkPath()}
+                                   << QByteArray() << 0 << QString();
+    QTest::newRow("silent agent") << QStringList{"status", "--json", "--snmp", agentWithPort} + quickGiveUp
+                                  << QByteArray("snmp stop") << 1 << agent + ": no answer (Timeout): ";
+    QTest::newRow("silent agent, write")
+        << QStringList{"describe", "2", "Cam", "--json", "--snmp", agentWithPort} + quickGiveUp
+        << QByteArray("snmp stop") << 1 << agent + ": no answer (Timeout): ";
+    QTest::newRow("silent serial line")
+        << QStringList{"status", "--json", "--serial", sim_.serialLinkPath()} << QByteArray("silent on") << 1
+        << sim_.serialLinkPath() + ": no answer";
+    QTest::newRow("usage") << QStringList{"status", "--json", "--snmp", "a b"} << QByteArray() << 2
+                           << "--snmp \"a b\" is no address";
+    QTest::newRow("settings") << QStringList{"status",      "--json",     "--snmp",
+                                             agentWithPort, "--settings", "none.ini"}
+                              << QByteArray() << 2 << "none.ini: no settings file";
+    QTest::newRow("nothing found") << QStringList{"find", "--json", "--range", "127.0.0.50-51:" + udpPort}
+                                   << QByteArray() << 1 << QString();
+}
+
+void tst_CliEndToEnd::everyJsonRunWritesOneDocument()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, silence);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    if (!silence.isEmpty())
+        QCOMPARE(sim_.control(silence), QByteArray("ok"));
+    const Run run = cli(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QJsonParseError error{};
+    const QJsonObject document = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(run.out));
+    QCOMPARE(document["format_version"].toInt(), 1);
+    if (message.isEmpty()) {
+        QVERIFY2(!document.contains("error"), qPrintable(run.out));
+        return;
+    }
+    QCOMPARE(document["error"]["exit_code"].toInt(), exitCode);
+    QVERIFY2(document["error"]["message"].toString().startsWith(message), qPrintable(run.out));
+    // stderr says the same to a person.
+    QVERIFY2(run.err.startsWith("spanmon-cli: " + document["error"]["message"].toString() + '\n'),
+             qPrintable(run.err));
+}
+
+void tst_CliEndToEnd::findHasOneShapeOnBothLinks_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QJsonObject>("first");
+    const QJsonObject network{
+        {"link", "snmp"}, {"address", agent}, {"device", QJsonValue()}, {"model", "POE528U-480-24-N"}};
+    QTest::newRow("SNMP v2c") << QStringList{"--range", "127.0.0.41-43:" + udpPort} << network;
+    QTest::newRow("SNMPv3") << QStringList{"--range", "127.0.0.41-43:" + udpPort, "--v3"} << network;
+    QTest::newRow("serial") << QStringList{"--serial", sim_.serialLinkPath()}
+                            << QJsonObject{{"link", "serial"},
+                                           {"address", sim_.serialLinkPath()},
+                                           {"device", sim_.serialLinkPath()},
+                                           {"model", "POE528U-480-24-N"}};
+}
+
+void tst_CliEndToEnd::findHasOneShapeOnBothLinks()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QJsonObject, first);
+    const Run run = cli(QStringList{"find", "--json"} + options);
+    QCOMPARE(run.exitCode, 0);
+    // The model whole, as the midspan names itself, on both links.
+    QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8())["midspans"][0].toObject(), first);
+    const Run terse = cli(QStringList{"find", "-t"} + options);
+    QCOMPARE(terse.out.section('\n', 0, 0),
+             first["address"].toString().replace(':', "\\:") + ":POE528U-480-24-N");
+}
+
+void tst_CliEndToEnd::portRangesAndAll_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("eightPorts");
+    QTest::addColumn<QString>("ports");
+    QTest::addColumn<QList<int>>("off");
+    QList<int> all24;
+    for (int p = 1; p <= 24; ++p)
+        all24 << p;
+    QTest::newRow("SNMP v2c, a list with a range")
+        << QStringList{"--snmp", agentWithPort} << false << "3,5-6" << QList<int>{3, 5, 6};
+    QTest::newRow("serial, all") << QStringList{"--serial", sim_.serialLinkPath()} << false << "all" << all24;
+    QTest::newRow("SNMPv3, all of eight") << QStringList{"--v3", "--snmp", secondAgent + ':' + udpPort}
+                                          << true << "all" << QList<int>{1, 2, 3, 4, 5, 6, 7, 8};
+    QTest::newRow("serial, a range") << QStringList{"--serial", sim_.serialLinkPath()} << false << "20-22"
+                                     << QList<int>{20, 21, 22};
+}
+
+void tst_CliEndToEnd::portRangesAndAll()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, eightPorts);
+    QFETCH(QString, ports);
+    QFETCH(QList<int>, off);
+    MidspanSimProcess& sim = eightPorts ? second_ : sim_;
+    const int count = sim.command("get system ports").toInt();
+    QStringList before;
+    for (int p = 1; p <= count; ++p)
+        before << sim.command(QString("get port %1 enabled").arg(p));
+    for (int p : off)
+        QCOMPARE(sim.control(QString("set port %1 enabled 1").arg(p).toUtf8()), QByteArray("ok"));
+
+    const Run run = cli(QStringList{"port", ports, "off", "-t"} + options);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QStringList lines;
+    for (int p : off)
+        lines << QString("%1:off:done").arg(p);
+    QCOMPARE(run.out, lines.join("\n") + "\n");
+    for (int p = 1; p <= count; ++p)
+        QCOMPARE(sim.command(QString("get port %1 enabled").arg(p)),
+                 off.contains(p) ? QString("0") : before[p - 1]);
+    for (int p = 1; p <= count; ++p)
+        QCOMPARE(sim.control(QString("set port %1 enabled %2").arg(p).arg(before[p - 1]).toUtf8()),
+                 QByteArray("ok"));
+}
+
+void tst_CliEndToEnd::deviceTextReachesNoTerminalRaw_data()
+{
+    QTest::addColumn<Link>("link");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("expected"); // lines, or parts of lines, in the output
+    // Port 2: CR and LF written by another manager; port 3: an escape sequence, BEL and a C1
+    // control; port 4: the separator and the escape of terse fields.
+    const QStringList shown{"a?b?c", "x:y\\z"};
+    for (const auto& [link, name] : {std::pair{Link::V2c, "SNMP v2c"}, std::pair{Link::Serial, "serial"}}) {
+        const QStringList serial = link == Link::Serial ? QStringList{"?[2J??X"} : QStringList{};
+        QTest::addRow("%s, table", name) << link << "" << QStringList{"Description  "} + shown + serial;
+        QTest::addRow("%s, no header", name) << link << "--no-header" << shown + serial;
+        QTest::addRow("%s, terse", name)
+            << link << "-t"
+            << QStringList{"2:8:connected:yes:no:4660:52.3:89:a?b?c\n", ":x\\:y\\\\z\n"} +
+                   (link == Link::Serial ? QStringList{":?[2J??X\n"} : QStringList{});
+    }
+}
+
+void tst_CliEndToEnd::deviceTextReachesNoTerminalRaw()
+{
+    QFETCH(Link, link);
+    QFETCH(QString, format);
+    QFETCH(QStringList, expected);
+    const QString description2 = sim_.command("get port 2 description");
+    // Another manager writes what the window and spanmon-cli never would.
+    QProcess snmpset;
+    snmpset.start("snmpset",
+                  {"-v2c", "-c", "wr-comm", agentWithPort, "1.3.6.1.4.1.24852.2.3.1.6.2", "s", "a\rb\nc"});
+    QVERIFY(snmpset.waitForFinished(10000));
+    QVERIFY2(snmpset.exitCode() == 0, snmpset.readAllStandardError().constData());
+    QCOMPARE(sim_.control("set port 3 description \x1b[2J\x07\x9bX"), QByteArray("ok"));
+    QCOMPARE(sim_.control("set port 4 description x:y\\z"), QByteArray("ok"));
+
+    QStringList arguments = QStringList{"status"} + linkOptions(link);
+    if (!format.isEmpty())
+        arguments << format;
+    const Run run = cli(arguments);
+
+    QCOMPARE(sim_.control("set port 2 description " + description2.toUtf8()), QByteArray("ok"));
+    for (const char* command : {"set port 3 description ", "set port 4 description "})
+        QCOMPARE(sim_.control(command), QByteArray("ok"));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(!holdsControls(run.out), qPrintable(run.out));
+    for (const QString& part : expected)
+        QVERIFY2(run.out.contains(part), qPrintable(part + " in\n" + run.out));
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    if (!format.isEmpty()) {
+        // Nothing but a line per port, for cut and awk.
+        QCOMPARE(lines.size(), 24);
+        for (int p = 1; p <= 24; ++p)
+            QVERIFY2(
+                lines[p - 1].startsWith(format == "-t" ? QString("%1:").arg(p) : QString("%1  ").arg(p, 4)),
+                qPrintable(lines[p - 1]));
+    }
+}
+
+void tst_CliEndToEnd::unwritableOutputFails_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("closedPipe");
+    QTest::addColumn<QString>("complaint");
+    QTest::newRow("status to a full disk, SNMP v2c, JSON")
+        << QStringList{"status", "--json", "--snmp", agentWithPort} << false << "No space left on device";
+    QTest::newRow("status to a full disk, serial")
+        << QStringList{"status", "--serial", sim_.serialLinkPath()} << false << "No space left on device";
+    QTest::newRow("find into a closed pipe, SNMPv3")
+        << QStringList{"find", "--v3", "--range", agent + ':' + udpPort} << true << "cannot write the output";
+    QTest::newRow("status into a closed pipe, serial, terse")
+        << QStringList{"status", "-t", "--serial", sim_.serialLinkPath()} << true
+        << "cannot write the output";
+}
+
+void tst_CliEndToEnd::unwritableOutputFails()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, closedPipe);
+    QFETCH(QString, complaint);
+    Start start;
+    if (closedPipe)
+        start.closeStdout = true;
+    else
+        start.stdoutFile = "/dev/full";
+    const Run run = cli(arguments, start);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.startsWith("spanmon-cli: cannot write the output: ") && run.err.contains(complaint),
+             qPrintable(run.err));
+}
+
+void tst_CliEndToEnd::serialPortProblems_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("asNobody");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("complaint");
+    QTest::newRow("no such port") << QStringList{"status", "--serial", "ttyNoSuch9"} << false << 2
+                                  << "ttyNoSuch9: there is no serial port /dev/ttyNoSuch9";
+    QTest::newRow("no such port to search") << QStringList{"find", "--serial", "/dev/ttyNoSuch9"} << false
+                                            << 2 << "there is no serial port /dev/ttyNoSuch9";
+    QTest::newRow("not this user's port") << QStringList{"status", "--serial", sim_.serialLinkPath()} << true
+                                          << 1 << "Permission denied): join the dialout group";
+    QTest::newRow("not this user's port to search, JSON")
+        << QStringList{"find", "--json", "--serial", sim_.serialLinkPath()} << true << 1
+        << "join the dialout group";
+}
+
+void tst_CliEndToEnd::serialPortProblems()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, asNobody);
+    QFETCH(int, exitCode);
+    QFETCH(QString, complaint);
+    Start start;
+    if (asNobody) {
+        if (!canRunAsAnotherUser()) {
+            if (qEnvironmentVariable("CI") == "true")
+                QFAIL("a port another user may not open needs root to run as nobody");
+            QSKIP("a port another user may not open needs root to run as nobody");
+        }
+        start.asAnotherUser = ::asNobody;
+        start.workDir = "/";
+    }
+    const Run run = cli(arguments, start);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
+    QCOMPARE(sim_.frames(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_CliEndToEnd)
