@@ -100,7 +100,7 @@ std::optional<QString> SnmpMidspan::readModel()
     const auto values = read({mib::Identity});
     if (!values)
         return std::nullopt;
-    return text(values->front());
+    return textOf(values->front());
 }
 
 std::optional<int> SnmpMidspan::readPortCount()
