@@ -1,5 +1,7 @@
 #include "ui/LampImages.h"
 
+#include "ui/DevicePixels.h"
+
 #include <QPainter>
 #include <QRadialGradient>
 
@@ -8,7 +10,7 @@ namespace
 
 QPixmap drawLamp(QColor colour)
 {
-    QPixmap pixmap(LampImages::Width, LampImages::Height);
+    QPixmap pixmap = devicePixmap({LampImages::Width, LampImages::Height});
     pixmap.fill(QColor(0xDA, 0xDA, 0xDA));
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);

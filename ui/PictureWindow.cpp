@@ -1,5 +1,7 @@
 #include "ui/PictureWindow.h"
 
+#include "ui/DevicePixels.h"
+
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -35,19 +37,20 @@ void PictureWindow::updateScrollBars()
     // A vertical bar narrows the area across and a horizontal bar the area downwards; the
     // narrowed sizes decide whether the other bar is needed too.
     QSize area = contentsRect().size();
+    const QSize picture = picture_.deviceIndependentSize().toSize();
     const int barWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-    bool across = picture_.width() > area.width();
-    bool down = picture_.height() > area.height();
+    bool across = picture.width() > area.width();
+    bool down = picture.height() > area.height();
     if (down && !across)
-        across = picture_.width() > area.width() - barWidth;
+        across = picture.width() > area.width() - barWidth;
     if (across && !down)
-        down = picture_.height() > area.height() - barWidth;
+        down = picture.height() > area.height() - barWidth;
     if (down)
         area.rwidth() -= barWidth;
     if (across)
         area.rheight() -= barWidth;
-    horizontalScrollBar()->setRange(0, across ? picture_.width() - area.width() : 0);
-    verticalScrollBar()->setRange(0, down ? picture_.height() - area.height() : 0);
+    horizontalScrollBar()->setRange(0, across ? picture.width() - area.width() : 0);
+    verticalScrollBar()->setRange(0, down ? picture.height() - area.height() : 0);
 }
 
 void PictureWindow::paintEvent(QPaintEvent*)
@@ -77,7 +80,7 @@ QPixmap PictureWindow::productPicture()
 {
     // A midspan's front: a grey 1U-style panel with two rows of port jacks and their lamps. It
     // stands for units of every size, so it names no port count.
-    QPixmap pixmap(95, 88);
+    QPixmap pixmap = devicePixmap({95, 88});
     pixmap.fill(QColor(0xF4, 0xF4, 0xF4));
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);

@@ -236,6 +236,16 @@ private slots:
             QVERIFY2(scroll->viewport()->rect().contains(inViewport), qPrintable(QString::number(id)));
         }
         scroll->ensureVisible(0, 0);
+        // Lamps are drawn with a pixel for each of the screen's, not blown up from scale 1.
+        int lamps = 0;
+        for (const QLabel* label : w.window.findChildren<QLabel*>()) {
+            const QPixmap picture = label->pixmap();
+            if (picture.isNull())
+                continue;
+            QCOMPARE(picture.devicePixelRatio(), scale);
+            ++lamps;
+        }
+        QVERIFY(lamps >= 24);
         if (qFuzzyCompare(scale, 1.5))
             saveScreenshot(&w.window, QStringLiteral("spanmon-scale-1.5.png"));
     }
