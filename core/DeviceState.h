@@ -65,7 +65,6 @@ struct DeviceState {
     bool sessionReady = false;
     int searchRetries = 3;
     int setValue = 0;
-    int readBack = 0;
     QString networkModel;
     QString readCommunity;
     QString writeCommunity;

@@ -33,7 +33,6 @@ public:
     // The dialog's text: the initial text until "Save", then the saved text.
     QString text() const { return text_; }
     int port() const { return port_; }
-    bool editing() const { return editing_; }
 
     void done(int result) override;
 

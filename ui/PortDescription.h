@@ -31,7 +31,6 @@ public:
     PortDescription(AppContext& context, WidgetControls& controls, const LampImages& lamps,
                     QWidget* parent = nullptr);
 
-    PortControl& logic() { return logic_; }
     // The description dialog, shared with the system description "Edit" of the main window.
     EditDes* descriptionDialog() const { return dialog_; }
 

@@ -21,7 +21,6 @@ public:
 
     // Virtual ports are the entries of directory whose names match pattern (wildcards).
     void setVirtualPorts(const QString& directory, const QString& pattern);
-    QString virtualPortDirectory() const { return directory_; }
 
     // Fills ports (emptied first). Throws PortEnumerationError with the operator's text.
     void enumerateSerialPorts(std::vector<SerialPortInfo>& ports, bool ignoreBusyPorts) const;

@@ -127,7 +127,6 @@ void NetworkSession::checkWriteCommunity()
             return;
         }
         s.snmpPhase = CheckPhase::WriteOther;
-        s.readBack = read;
         s.setValue = opposite(read);
         original_ = owed_.value(address_, read);
         releaseAfter(500, [this] {
@@ -144,10 +143,9 @@ void NetworkSession::checkWriteCommunity()
     case CheckPhase::ReadBack:
         view.setProgressPosition(3);
         s.snmpPhase = CheckPhase::Restore;
-        s.readBack = read;
         if (read == owed_.value(address_, 0))
             owed_.remove(address_); // the write did not take: the device holds its first value
-        if (s.readBack != s.setValue) {
+        if (read != s.setValue) {
             // Stalls, still linked, until the operator re-links through "Setting".
             ctx_.feedback.error(CommunityError);
             view.hideProgress();
