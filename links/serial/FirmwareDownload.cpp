@@ -107,13 +107,12 @@ void FirmwareDownload::start()
     SerialLink& link = link_;
     pollReplyDue_ = ctx_.clock.isActive(TimerId::PollReply);
     ctx_.clock.stop(TimerId::PollReply);
-    link.resetPending = true;
     link.downloadActive = true;
     indicatorVisible_ = false;
     ctx_.view.lockControls();
     ctx_.view.clearDeviceDisplay();
     ctx_.state.clearPortStaticRead();
-    link.clearRequests();
+    link.queue.clear();
 
     const QString path = ctx_.feedback.chooseFileToOpen(FileFilters);
     if (!ctx_.state.serialLinked) {
@@ -144,7 +143,6 @@ bool FirmwareDownload::loaderWaits() const
 void FirmwareDownload::restartInLoader()
 {
     SerialLink& link = link_;
-    link.resetPending = true;
     link.downloadActive = true;
     indicatorVisible_ = false;
     ctx_.view.lockControls();
@@ -411,7 +409,6 @@ void FirmwareDownload::onTimer()
     } else if (link.downloadStep == Transferred) {
         ctx_.clock.pace({400, [this] {
                              SerialLink& l = link_;
-                             l.resetPending = true;
                              l.downloadStep = Restarting;
                              l.txFrame.fill(0);
                              std::memcpy(l.txFrame.data(), "RST", 3);
@@ -508,7 +505,6 @@ void FirmwareDownload::clear()
     link.downloadActive = false;
     link.downloadMode = false;
     link.downloadStep = Idle;
-    link.resetPending = false;
     c.setVisible(ctl::DownloadIndicator, false);
     c.setVisible(ctl::FirmwareDownload, true);
     c.setVisible(ctl::SearchProgress, false);
