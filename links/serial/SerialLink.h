@@ -64,6 +64,22 @@ struct OperatorWrite {
     bool cycleStep = false;       // the port write is a power-cycle's
 };
 
+// Steps of the loader dialogue; their numbers name them in messages, and 11 is the ENTR retry
+// of step 2.
+enum class DownloadStep {
+    Idle = 0,
+    AwaitEnterAck = 1,
+    AwaitGreeting = 2,
+    AwaitEraseStart = 3,
+    AwaitEraseEnd = 4,
+    AwaitReady = 5,
+    AwaitProgramStart = 6,
+    SendingLines = 7,
+    Transferred = 8,
+    Restarting = 9,
+    AwaitEntrAnswer = 11,
+};
+
 // Process-wide state of the serial link: the frame buffers and what the polling cycle has
 // queued. The port itself and its reader belong to the driver.
 struct SerialLink {
@@ -83,5 +99,5 @@ struct SerialLink {
     // Firmware download
     bool downloadActive = false;
     bool downloadMode = false;
-    int downloadStep = 0;
+    DownloadStep downloadStep = DownloadStep::Idle;
 };
