@@ -21,20 +21,7 @@
 namespace
 {
 
-// Steps of the loader dialogue; 11 is the ENTR retry of step 2.
-enum Step {
-    Idle = 0,
-    AwaitEnterAck = 1,
-    AwaitGreeting = 2,
-    AwaitEraseStart = 3,
-    AwaitEraseEnd = 4,
-    AwaitReady = 5,
-    AwaitProgramStart = 6,
-    SendingLines = 7,
-    Transferred = 8,
-    Restarting = 9,
-    AwaitEntrAnswer = 11,
-};
+using enum DownloadStep;
 
 using serialproto::LoaderAnswer;
 
@@ -56,7 +43,7 @@ const QString WrongReady = QStringLiteral("means inbuff!= 'T'  'P'  'E'  \r  \n 
 const QString WrongProgramStart = QStringLiteral("means inbuff!= 'T'  'O'  'P'  \r  \n  step  6");
 const QString WrongLineAnswer = QStringLiteral("means inbuff!= 'T' '*'  \r  \n  step  7");
 
-bool awaitsLoader(int step)
+bool awaitsLoader(DownloadStep step)
 {
     return (step >= AwaitEnterAck && step <= SendingLines) || step == AwaitEntrAnswer;
 }
@@ -107,13 +94,12 @@ void FirmwareDownload::start()
     SerialLink& link = link_;
     pollReplyDue_ = ctx_.clock.isActive(TimerId::PollReply);
     ctx_.clock.stop(TimerId::PollReply);
-    link.resetPending = true;
     link.downloadActive = true;
     indicatorVisible_ = false;
     ctx_.view.lockControls();
     ctx_.view.clearDeviceDisplay();
     ctx_.state.clearPortStaticRead();
-    link.clearRequests();
+    link.queue.clear();
 
     const QString path = ctx_.feedback.chooseFileToOpen(FileFilters);
     if (!ctx_.state.serialLinked) {
@@ -144,7 +130,6 @@ bool FirmwareDownload::loaderWaits() const
 void FirmwareDownload::restartInLoader()
 {
     SerialLink& link = link_;
-    link.resetPending = true;
     link.downloadActive = true;
     indicatorVisible_ = false;
     ctx_.view.lockControls();
@@ -175,7 +160,7 @@ void FirmwareDownload::begin()
     beginAt(AwaitEnterAck, EnterDownload, LineReplyLength);
 }
 
-void FirmwareDownload::beginAt(int step, const QByteArray& frame, unsigned replyLength)
+void FirmwareDownload::beginAt(DownloadStep step, const QByteArray& frame, unsigned replyLength)
 {
     SerialLink& link = link_;
     link.downloadMode = true;
@@ -411,7 +396,6 @@ void FirmwareDownload::onTimer()
     } else if (link.downloadStep == Transferred) {
         ctx_.clock.pace({400, [this] {
                              SerialLink& l = link_;
-                             l.resetPending = true;
                              l.downloadStep = Restarting;
                              l.txFrame.fill(0);
                              std::memcpy(l.txFrame.data(), "RST", 3);
@@ -431,12 +415,12 @@ void FirmwareDownload::onTimer()
 void FirmwareDownload::onLoaderSilence()
 {
     ctx_.clock.stop(TimerId::LoaderSilence);
-    const int step = link_.downloadStep;
+    const DownloadStep step = link_.downloadStep;
     if (!awaitsLoader(step))
         return;
     QString text = QStringLiteral("The midspan's loader has not answered for %1 seconds (step %2")
                        .arg(LoaderSilence.count() / 1000)
-                       .arg(step);
+                       .arg(int(step));
     if (step == SendingLines)
         text += QStringLiteral(", line %1 of %2").arg(sent_).arg(lineCount());
     fail(text + QStringLiteral(").\r\nThe download has been stopped."));
@@ -508,7 +492,6 @@ void FirmwareDownload::clear()
     link.downloadActive = false;
     link.downloadMode = false;
     link.downloadStep = Idle;
-    link.resetPending = false;
     c.setVisible(ctl::DownloadIndicator, false);
     c.setVisible(ctl::FirmwareDownload, true);
     c.setVisible(ctl::SearchProgress, false);

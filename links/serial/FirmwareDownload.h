@@ -67,7 +67,7 @@ public:
 
 private:
     void begin();
-    void beginAt(int step, const QByteArray& frame, unsigned replyLength);
+    void beginAt(DownloadStep step, const QByteArray& frame, unsigned replyLength);
     void offerRestart();
     bool loadFile(const QString& path);
     void sendFrame(const QByteArray& frame, unsigned replyLength);

@@ -17,8 +17,7 @@ public:
     // ReadSystemStatus (04). A port count outside 1..24 makes the reply unusable: nothing is
     // applied and false comes back.
     bool applySystemStatus();
-    // ReadPortStatus (05) for the port the request named: a write queued meanwhile has moved
-    // serialPortIndex back to the first port.
+    // ReadPortStatus (05) for the port the request named, whatever was queued meanwhile.
     void applyPortStatus();
     // ReadPortClassification (08) for the port the request named.
     void applyPortClassification();

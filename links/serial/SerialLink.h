@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 // A request sent on the line: what it asks and, once it has ended, how.
 struct SerialRequest {
@@ -16,6 +17,67 @@ struct SerialRequest {
 
     // A reply answers the request when it carries its command and the request still waits.
     bool awaits(std::uint8_t replyType) const { return !outcome && replyType == command; }
+};
+
+// What the session may send next, by rank: the operator's writes before the reads of the polling
+// cycle. Each rank holds one request at most.
+enum class SerialStep : std::uint8_t {
+    SystemReset,
+    SystemDescription,
+    PortWrite,
+    SaveToFlash,
+    FactoryDefaults,
+    StatusRead,
+    PortRead,
+    ClassRead,
+};
+
+struct QueuedRequest {
+    SerialStep step = SerialStep::StatusRead;
+    int port = 0; // the 0-based port of a per-port request
+};
+
+// The requests waiting to go out, highest rank first. A request whose rank is queued already takes
+// its place: the device is asked each thing once, for the latest port.
+class RequestQueue
+{
+public:
+    void push(QueuedRequest request);
+    // Drops everything queued: an operator's write goes out before any read.
+    void replaceAll(QueuedRequest request);
+    std::optional<QueuedRequest> take();
+    bool holds(SerialStep step) const;
+    // An operator's write waits: writes outrank every read.
+    bool holdsWrite() const;
+    bool empty() const { return items_.empty(); }
+    void clear() { items_.clear(); }
+
+private:
+    std::vector<QueuedRequest> items_;
+};
+
+// An operator's write from its request to its end, confirmed or not: a missing reply meanwhile is
+// no failure of the session but a write not confirmed.
+struct OperatorWrite {
+    QString unanswered;           // what to say should it go unconfirmed
+    bool legacyDetection = false; // what a port write sends
+    bool cycleStep = false;       // the port write is a power-cycle's
+};
+
+// Steps of the loader dialogue; their numbers name them in messages, and 11 is the ENTR retry
+// of step 2.
+enum class DownloadStep {
+    Idle = 0,
+    AwaitEnterAck = 1,
+    AwaitGreeting = 2,
+    AwaitEraseStart = 3,
+    AwaitEraseEnd = 4,
+    AwaitReady = 5,
+    AwaitProgramStart = 6,
+    SendingLines = 7,
+    Transferred = 8,
+    Restarting = 9,
+    AwaitEntrAnswer = 11,
 };
 
 // Process-wide state of the serial link: the frame buffers and what the polling cycle has
@@ -30,39 +92,12 @@ struct SerialLink {
     bool readerEnabled = false; // the reader may take a reply off the port
     SerialRequest request;      // the last request built, in flight once sent
 
-    // Requests, served by sendNextRequest in this order of priority.
-    bool pendingSystemWrite = false;
-    bool pendingPortWrite = false;
-    bool pendingStore = false;
-    bool pendingStatusRead = false;
-    bool pendingPortRead = false;
-    bool pendingClassRead = false;
-
-    bool resetPending = false;      // pendingSystemWrite sends Reset instead of the description
-    bool storeToFlash = false;      // pendingStore saves (S) instead of restoring defaults (T)
-    bool userCommandActive = false; // a write is under way: a missing reply is no failure
-    bool legacyProbeTried = false;  // the older identification has been tried in this run
-    int serialPortIndex = 0;        // 0-based port of the request in flight
+    RequestQueue queue;                 // what goes out next, once the request in flight has ended
+    std::optional<OperatorWrite> write; // the operator's write under way, queued to its end
+    bool legacyProbeTried = false;      // the older identification has been tried in this run
 
     // Firmware download
     bool downloadActive = false;
     bool downloadMode = false;
-    int downloadStep = 0;
-
-    // Raises one request and clears the other five.
-    void raiseOnly(bool SerialLink::*request)
-    {
-        clearRequests();
-        this->*request = true;
-    }
-    void clearRequests()
-    {
-        pendingSystemWrite = pendingPortWrite = pendingStore = false;
-        pendingStatusRead = pendingPortRead = pendingClassRead = false;
-    }
-    bool anyRequest() const
-    {
-        return pendingSystemWrite || pendingPortWrite || pendingStore || pendingStatusRead ||
-               pendingPortRead || pendingClassRead;
-    }
+    DownloadStep downloadStep = DownloadStep::Idle;
 };

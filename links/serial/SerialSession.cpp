@@ -58,7 +58,7 @@ SerialSession::SerialSession(AppContext& context)
     driver_.replyReady = [this] { handleSerialReply(); };
     driver_.lineLost = [this] { onLineLost(); };
     download_.resumePolling = [this] {
-        link_.raiseOnly(&SerialLink::pendingStatusRead);
+        link_.queue.replaceAll({SerialStep::StatusRead});
         sendNextRequest();
     };
     download_.leftInLoader = [this] { endSession(false); };
@@ -201,7 +201,7 @@ void SerialSession::connectSerialDevice()
     download_.forgetLoader();
     driver_.purgeReceive();
     driver_.purgeTransmit();
-    link_.pendingStatusRead = true;
+    link_.queue.push({SerialStep::StatusRead});
     sendNextRequest();
 }
 
@@ -254,18 +254,17 @@ void SerialSession::onAnswer(std::uint8_t type)
             return;
         }
         ctx_.state.serialFailures = 0;
-        link_.serialPortIndex = 0;
-        link_.pendingPortRead = true;
+        link_.queue.push({SerialStep::PortRead, 0});
         break;
     case serialproto::ReadPortStatus:
         ctx_.state.serialFailures = 0;
         applier_.applyPortStatus();
-        nextPortRead(&SerialLink::pendingPortRead, &SerialLink::pendingClassRead);
+        nextPortRead(SerialStep::PortRead, SerialStep::ClassRead);
         break;
     case serialproto::ReadPortClassification:
         ctx_.state.serialFailures = 0;
         applier_.applyPortClassification();
-        nextPortRead(&SerialLink::pendingClassRead, &SerialLink::pendingStatusRead);
+        nextPortRead(SerialStep::ClassRead, SerialStep::StatusRead);
         break;
     case serialproto::Reset:
     case serialproto::WriteSystemSettings:
@@ -276,7 +275,7 @@ void SerialSession::onAnswer(std::uint8_t type)
         return;
     default:
         ctx_.state.serialFailures = 0;
-        link_.pendingStatusRead = true;
+        link_.queue.push({SerialStep::StatusRead});
         break;
     }
     finishReply();
@@ -292,20 +291,15 @@ void SerialSession::onIdentity(std::uint8_t type)
         applier_.applyIdentity();
 }
 
-// A port read done: on to the next port, or to `after` past the last. A write queued meanwhile
-// has set the port cursor to its first port, which stays.
-void SerialSession::nextPortRead(bool SerialLink::*again, bool SerialLink::*after)
+// A port read done: on to the next port, or to `after` from the first port past the last. A write
+// queued meanwhile carries its own port, and the status read after it starts the pass again.
+void SerialSession::nextPortRead(SerialStep again, SerialStep after)
 {
-    SerialLink& link = link_;
-    if (!link.pendingPortWrite)
-        ++link.serialPortIndex;
-    if (link.serialPortIndex < ctx_.state.portCount) {
-        link.*again = true;
-        return;
-    }
-    if (again == &SerialLink::pendingPortRead)
-        link.serialPortIndex = 0;
-    link.*after = true;
+    const int next = link_.request.portIndex + 1;
+    if (next < ctx_.state.portCount)
+        link_.queue.push({again, next});
+    else
+        link_.queue.push({after, 0});
 }
 
 void SerialSession::onAcknowledge(std::uint8_t type)
@@ -321,9 +315,8 @@ void SerialSession::onAcknowledge(std::uint8_t type)
         playProgress(ctx_.clock, ctx_.view, StoreAnimation, [this] { endWrite(RequestOutcome::Answered); });
         return;
     case serialproto::WritePortSettings:
-        ++link_.serialPortIndex;
-        if (link_.serialPortIndex < ctx_.state.portCount) {
-            link_.raiseOnly(&SerialLink::pendingPortWrite);
+        if (const int next = link_.request.portIndex + 1; next < ctx_.state.portCount) {
+            link_.queue.replaceAll({SerialStep::PortWrite, next});
             finishReply();
             return;
         }
@@ -339,22 +332,23 @@ void SerialSession::onAcknowledge(std::uint8_t type)
 // gone silent gets the message of a lost connection alone.
 void SerialSession::endWrite(RequestOutcome outcome)
 {
-    link_.userCommandActive = false;
+    const std::optional<OperatorWrite> write = std::exchange(link_.write, std::nullopt);
     ctx_.view.unlockControls();
-    link_.pendingStatusRead = true;
+    link_.queue.push({SerialStep::StatusRead});
     if (outcome == RequestOutcome::Answered) {
         finishReply();
         return;
     }
     // The page is read again from what the midspan really holds.
     ctx_.state.clearPortStaticRead();
-    untold_ = unansweredText_;
+    if (write)
+        untold_ = write->unanswered;
     sendNextRequest();
 }
 
 void SerialSession::finishReply()
 {
-    if (!link_.userCommandActive)
+    if (!link_.write)
         ctx_.view.hideProgress();
     sendNextRequest();
     // The next request is under way: the session goes on while the message is up.
@@ -376,50 +370,51 @@ void SerialSession::sendNextRequest()
     if (link.downloadActive)
         return;
 
-    bool purge = true;
-    if (link.pendingSystemWrite) {
-        link.pendingSystemWrite = false;
-        if (link.resetPending) {
-            link.resetPending = false;
-            ctx_.view.lockControls();
-            serialproto::buildReset(link);
-        } else {
-            serialproto::buildWriteSystemSettings(link, s.systemDescription);
-            purge = false;
-        }
-    } else if (link.pendingPortWrite) {
-        link.pendingPortWrite = false;
-        sendPortWrite();
-        return;
-    } else if (link.pendingStore) {
-        link.pendingStore = false;
-        serialproto::buildStoreSettings(link, link.storeToFlash);
-    } else if (link.pendingStatusRead) {
-        link.pendingStatusRead = false;
-        serialproto::buildReadSystemStatus(link);
-    } else if (link.pendingPortRead) {
-        link.pendingPortRead = false;
-        serialproto::buildReadPortStatus(link, link.serialPortIndex);
-    } else if (link.pendingClassRead) {
-        link.pendingClassRead = false;
-        serialproto::buildReadPortClassification(link, link.serialPortIndex);
-    } else {
+    const std::optional<QueuedRequest> next = link.queue.take();
+    if (!next)
         return; // nothing asked for: no time-out either
+    bool purge = true;
+    switch (next->step) {
+    case SerialStep::SystemReset:
+        ctx_.view.lockControls();
+        serialproto::buildReset(link);
+        break;
+    case SerialStep::SystemDescription:
+        serialproto::buildWriteSystemSettings(link, s.systemDescription);
+        purge = false;
+        break;
+    case SerialStep::PortWrite:
+        sendPortWrite(next->port);
+        return;
+    case SerialStep::SaveToFlash:
+    case SerialStep::FactoryDefaults:
+        serialproto::buildStoreSettings(link, next->step == SerialStep::SaveToFlash);
+        break;
+    case SerialStep::StatusRead:
+        serialproto::buildReadSystemStatus(link);
+        break;
+    case SerialStep::PortRead:
+        serialproto::buildReadPortStatus(link, next->port);
+        break;
+    case SerialStep::ClassRead:
+        serialproto::buildReadPortClassification(link, next->port);
+        break;
     }
     transmit(purge);
 }
 
-void SerialSession::sendPortWrite()
+void SerialSession::sendPortWrite(int index)
 {
     SerialLink& link = link_;
     DeviceState& s = ctx_.state;
-    const int index = link.serialPortIndex;
     if (index < 0 || index >= s.portCount) {
         // Every port has been written (or the device has none): back to reading.
         endWrite(RequestOutcome::Answered);
         return;
     }
-    serialproto::buildWritePortSettings(link, index, legacyWish_, s.portEnableWanted[std::size_t(index)] != 0,
+    const OperatorWrite wish = link.write.value_or(OperatorWrite{});
+    serialproto::buildWritePortSettings(link, index, wish.legacyDetection,
+                                        s.portEnableWanted[std::size_t(index)] != 0,
                                         s.portDescription[std::size_t(index + 1)]);
     if (index == 0)
         ctx_.view.lockControls();
@@ -427,7 +422,7 @@ void SerialSession::sendPortWrite()
         transmit();
         return;
     }
-    if (cycleStep_) {
+    if (wish.cycleStep) {
         // The cycle's off time runs from the port's read-back; a pause here would lengthen it.
         ctx_.state.clearPortStaticRead();
         transmit();
@@ -454,10 +449,10 @@ void SerialSession::rejectReply()
     DeviceState& s = ctx_.state;
     if (!s.serialLinked)
         return;
-    if (link.userCommandActive) {
+    if (link.write) {
         // Nothing is counted while an operator's write is under way. A write still queued goes
         // out now; one that went unacknowledged is given up.
-        if (link.pendingSystemWrite || link.pendingPortWrite || link.pendingStore) {
+        if (link.queue.holdsWrite()) {
             sendNextRequest();
             return;
         }
@@ -470,7 +465,7 @@ void SerialSession::rejectReply()
         endSession();
         return;
     }
-    link.pendingStatusRead = true;
+    link.queue.push({SerialStep::StatusRead});
     sendNextRequest();
 }
 
@@ -482,9 +477,8 @@ void SerialSession::endSession(bool reportLost)
     s.serialFailures = 0;
     s.serialLinked = false;
     // Nothing of this session may carry over into the next one.
-    link.clearRequests();
-    link.userCommandActive = false;
-    link.resetPending = false;
+    link.queue.clear();
+    link.write.reset();
     untold_.clear();
     if (reportLost)
         ctx_.feedback.error(text::ConnectionLost);
@@ -508,40 +502,36 @@ void SerialSession::restartReplyTimeout()
         ctx_.clock.stop(TimerId::PollReply);
 }
 
-void SerialSession::beginWrite(QString unanswered)
+void SerialSession::beginWrite(QString unanswered, QueuedRequest request, const PortWishes* wishes)
 {
     restartReplyTimeout();
-    link_.userCommandActive = true;
-    unansweredText_ = std::move(unanswered);
+    link_.write =
+        OperatorWrite{std::move(unanswered), wishes && wishes->legacyDetection, wishes && wishes->cycleStep};
+    link_.queue.replaceAll(request);
 }
 
 void SerialSession::reset()
 {
-    SerialLink& link = link_;
-    beginWrite(text::writeUnanswered(text::SystemResetWrite));
-    link.resetPending = true;
+    beginWrite(text::writeUnanswered(text::SystemResetWrite), {SerialStep::SystemReset});
     ctx_.state.clearPortStaticRead();
     ctx_.view.lockControls();
     ctx_.view.clearDeviceDisplay();
-    link.raiseOnly(&SerialLink::pendingSystemWrite);
 }
 
 void SerialSession::store(StoreTarget target)
 {
-    SerialLink& link = link_;
-    link.storeToFlash = target == StoreTarget::Flash;
-    beginWrite(link.storeToFlash ? text::storeUnanswered(text::SaveToFlashWrite)
-                                 : text::writeUnanswered(text::FactoryDefaultsWrite));
+    if (target == StoreTarget::Flash)
+        beginWrite(text::storeUnanswered(text::SaveToFlashWrite), {SerialStep::SaveToFlash});
+    else
+        beginWrite(text::writeUnanswered(text::FactoryDefaultsWrite), {SerialStep::FactoryDefaults});
     ctx_.state.clearPortStaticRead();
     ctx_.view.lockControls();
-    link.raiseOnly(&SerialLink::pendingStore);
 }
 
 void SerialSession::sendSystemDescription()
 {
     ctx_.controls.setText(ctl::SystemDescription, ctx_.state.systemDescription);
-    beginWrite(unacknowledged(text::SystemDescriptionWrite));
-    link_.raiseOnly(&SerialLink::pendingSystemWrite);
+    beginWrite(unacknowledged(text::SystemDescriptionWrite), {SerialStep::SystemDescription});
 }
 
 void SerialSession::sendPortControl(const PortWishes& wishes)
@@ -559,13 +549,9 @@ void SerialSession::queuePortWrite(const QString& name, const PortWishes& wishes
     DeviceState& s = ctx_.state;
     if (s.linkType != LinkType::Serial)
         return; // no COM port
-    beginWrite(unacknowledged(name));
-    legacyWish_ = wishes.legacyDetection;
-    cycleStep_ = wishes.cycleStep;
     for (int k = 1; k <= s.portCount; ++k)
         s.portEnableWanted[k - 1] = wishes.enabled[k - 1] ? 1 : 0;
-    link_.raiseOnly(&SerialLink::pendingPortWrite);
-    link_.serialPortIndex = 0;
+    beginWrite(unacknowledged(name), {SerialStep::PortWrite, 0}, &wishes);
 }
 
 bool SerialSession::loaderWaits() const

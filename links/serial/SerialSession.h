@@ -19,9 +19,8 @@ enum class TimerId;
 // The serial link: the COM port list, the search, the polling session with its reply
 // time-outs, the operator's requests carried out between two polls and the firmware download.
 //
-// There is no command queue: six request flags stand for the frames that may go next, and
-// sendNextRequest sends the highest raised one each time a reply has been handled, so exactly
-// one request is outstanding while a session runs.
+// Handlers queue request values; sendNextRequest sends the highest-ranked one each time a reply
+// has been handled, so exactly one request is outstanding while a session runs.
 class SerialSession : public MidspanLink
 {
 public:
@@ -39,7 +38,7 @@ public:
     void sendSystemDescription() override;
     void sendPortControl(const PortWishes& wishes) override;
     void sendPortDescription(int port, const PortWishes& wishes) override;
-    bool writeUnderway() const override { return link_.pendingPortWrite || link_.userCommandActive; }
+    bool writeUnderway() const override { return link_.write.has_value(); }
     bool hasFirmwareDownload() const override { return true; }
     bool loaderWaits() const override;
     void startFirmwareDownload() override;
@@ -62,11 +61,11 @@ private:
     void onIdentifyTimeout();
     void onIdentity(std::uint8_t type);
     void onAnswer(std::uint8_t type);
-    void nextPortRead(bool SerialLink::*again, bool SerialLink::*after);
+    void nextPortRead(SerialStep again, SerialStep after);
     void onAcknowledge(std::uint8_t type);
-    // An operator's write is queued: a missing reply is then no failure of the session but a
-    // write not confirmed, told with `unanswered`.
-    void beginWrite(QString unanswered);
+    // An operator's write is queued ahead of the reads: a missing reply is then no failure of the
+    // session but a write not confirmed, told with `unanswered`.
+    void beginWrite(QString unanswered, QueuedRequest request, const PortWishes* wishes = nullptr);
     void endWrite(RequestOutcome outcome);
     void onPollTimeout();
     // Every operator request restarts the reply time-out rather than stopping it: should the
@@ -78,7 +77,7 @@ private:
     void openSerialPort();
     // Sends the frame built, arms the reader and starts the reply time-out.
     void transmit(bool purge = true);
-    void sendPortWrite();
+    void sendPortWrite(int index);
     void finishReply();
     void rejectReply();
     void endSession(bool reportLost = true);
@@ -92,8 +91,5 @@ private:
     ReplyApplier applier_;
     FirmwareDownload download_;
     QHash<QString, QString> portPaths_; // COM port list entry -> device path
-    QString unansweredText_;            // what to say should the write under way go unconfirmed
-    bool legacyWish_ = false;           // legacy detection the port write sends
-    bool cycleStep_ = false;            // the port write under way is a power-cycle's
     QString untold_;                    // a write given up, told once the device answers again
 };

@@ -87,7 +87,7 @@ private:
         const SerialLink& link = rig.spanmon->serialLink();
         QVERIFY(!link.downloadActive);
         QVERIFY(!link.downloadMode);
-        QVERIFY(!link.resetPending);
+        QVERIFY(!link.queue.holds(SerialStep::SystemReset));
         QVERIFY(rig.controls().isVisible(ctl::FirmwareDownload));
         QVERIFY(!rig.controls().isVisible(ctl::DownloadIndicator));
         QVERIFY(!rig.controls().isVisible(ctl::SearchProgress));
@@ -238,7 +238,7 @@ private slots:
                  (Message{"Error", text + waiting, Message::Icon::Exclamation, Message::Buttons::Ok}));
         const SerialLink& link = rig.spanmon->serialLink();
         QVERIFY(!link.downloadActive);
-        QVERIFY(!link.resetPending);
+        QVERIFY(!link.queue.holds(SerialStep::SystemReset));
         QVERIFY(!rig.state().serialLinked);
         QVERIFY(!rig.clock.isActive(TimerId::PollReply)); // no poll went to the loader
         QCOMPARE(rig.foundCount(), 0);

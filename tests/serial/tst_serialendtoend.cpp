@@ -224,7 +224,7 @@ private slots:
         for (int k = 1; k <= 4; ++k)
             QCOMPARE(rig.controls().isChecked(ctl::PortEnableBase + k), k % 2 == 1);
         QVERIFY(rig.controls().isEnabled(ctl::SendPortControl));
-        QVERIFY(!rig.spanmon->serialLink().userCommandActive);
+        QVERIFY(!rig.spanmon->serialLink().write);
     }
 
     void systemResetAndDescription()
@@ -282,7 +282,7 @@ private slots:
         rig.click(ctl::EditSystemDescription);
         QCOMPARE(rig.feedback.texts(), QStringList{"No PoE Device !!"});
         QVERIFY(!rig.controls().isVisible(ctl::DescriptionDialog));
-        QVERIFY(!rig.spanmon->serialLink().anyRequest());
+        QVERIFY(rig.spanmon->serialLink().queue.empty());
     }
 
     void legacyIdentifyOnFirstSearchOnly()

@@ -231,9 +231,9 @@ private slots:
         rig.click(ctl::SendPortControl);
         // On time again as soon as the write has been given up.
         const SerialLink& link = rig.spanmon->serialLink();
-        QTRY_VERIFY_WITH_TIMEOUT(link.userCommandActive, WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(link.write, WaitMs);
         QDeadlineTimer deadline(WaitMs);
-        while (link.userCommandActive && !deadline.hasExpired())
+        while (link.write && !deadline.hasExpired())
             QTest::qWait(2);
         QCOMPARE(sim.command("delay 0"), QStringLiteral("ok"));
         QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.texts().isEmpty(), WaitMs);

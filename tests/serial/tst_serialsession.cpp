@@ -33,6 +33,21 @@ QByteArray portStatus()
     return FakeMidspanPort::withChecksum(hex("05000001000000640012000B00000800000000000000000000"));
 }
 
+QByteArray portClassification()
+{
+    return FakeMidspanPort::withChecksum(hex("0800000000000000000000000000"));
+}
+
+// One pass over two ports, and the first frame of the next, with the reply to each read.
+const QList<QByteArray> Pass{hex("040004"),   hex("05000005"), hex("05010006"),
+                             hex("08000008"), hex("08010009"), hex("040004")};
+QByteArray replyTo(int read)
+{
+    return read == 0 ? systemStatus(2) : read <= 2 ? portStatus() : portClassification();
+}
+
+enum class Press { Reset, Flash, Defaults, Description, PortControl };
+
 } // namespace
 
 class tst_SerialSession : public QObject
@@ -154,7 +169,7 @@ private slots:
         // and the operator is told once the device answers.
         QCOMPARE(rig.nextFrame(hex("040004")), hex("040004"));
         QCOMPARE(rig.state.serialFailures, 0);
-        QVERIFY(!rig.link.userCommandActive);
+        QVERIFY(!rig.link.write);
         QCOMPARE(rig.controls.text(ctl::PortDescriptionBase + 1), QStringLiteral("unsent"));
         QVERIFY(rig.feedback.shown.isEmpty());
         rig.device.write(systemStatus(2));
@@ -175,17 +190,80 @@ private slots:
         rig.device.write(systemStatus(2));
         QCOMPARE(rig.nextFrame(hex("05000005")), hex("05000005"));
         // The port page queues "Send Port Control" while port 1 is being read.
-        rig.clock.stop(TimerId::PollReply);
-        rig.link.userCommandActive = true;
-        rig.state.portEnableWanted = {1, 0};
-        rig.link.raiseOnly(&SerialLink::pendingPortWrite);
-        rig.link.serialPortIndex = 0;
+        PortWishes wishes;
+        wishes.enabled[0] = true;
+        rig.session.sendPortControl(wishes);
         rig.device.write(portStatus());
         QCOMPARE(rig.nextFrame(QByteArray(19, 0)), hex("03003FC1000007"
                                                        "20202020202020202020"
                                                        "024A"));
         QCOMPARE(rig.controls.text(ctl::PowerBase + 1), QStringLiteral("100"));
         QCOMPARE(rig.controls.text(ctl::VoltageBase + 1), QStringLiteral("1.8"));
+    }
+
+    void operatorWriteGoesBeforeTheReads_data()
+    {
+        QTest::addColumn<Press>("press");
+        QTest::addColumn<int>("answered");             // reads of the pass answered before the operator acts
+        QTest::addColumn<QList<QByteArray>>("writes"); // the frames, or their first bytes
+        const QByteArray reset = hex("0152455345540184");
+        QTest::newRow("flash, status read out") << Press::Flash << 0 << QList{hex("0953005C")};
+        QTest::newRow("flash, port 2 read out") << Press::Flash << 2 << QList{hex("0953005C")};
+        QTest::newRow("defaults, class 1 read out") << Press::Defaults << 3 << QList{hex("0954005D")};
+        QTest::newRow("reset, port 1 read out") << Press::Reset << 1 << QList{reset};
+        QTest::newRow("description, class 2 read out") << Press::Description << 4 << QList{hex("0203")};
+        QTest::newRow("port control, status read out")
+            << Press::PortControl << 0 << QList{hex("0300"), hex("0301")};
+        QTest::newRow("port control, port 1 read out")
+            << Press::PortControl << 1 << QList{hex("0300"), hex("0301")};
+        QTest::newRow("port control, class 2 read out")
+            << Press::PortControl << 4 << QList{hex("0300"), hex("0301")};
+    }
+    // The read in flight is answered, the write goes out and is acknowledged, and the pass starts
+    // again from the status read: nothing read meanwhile is sent twice or skipped.
+    void operatorWriteGoesBeforeTheReads()
+    {
+        QFETCH(Press, press);
+        QFETCH(int, answered);
+        QFETCH(QList<QByteArray>, writes);
+        Rig rig;
+        connectTwoPorts(rig);
+        QVERIFY(!QTest::currentTestFailed());
+        for (int read = 0; read < answered; ++read) {
+            rig.device.write(replyTo(read));
+            QCOMPARE(rig.nextFrame(Pass[read + 1]), Pass[read + 1]);
+        }
+        switch (press) {
+        case Press::Reset:
+            rig.session.reset();
+            break;
+        case Press::Flash:
+            rig.session.store(StoreTarget::Flash);
+            break;
+        case Press::Defaults:
+            rig.session.store(StoreTarget::FactoryDefaults);
+            break;
+        case Press::Description:
+            rig.session.sendSystemDescription();
+            break;
+        case Press::PortControl:
+            rig.session.sendPortControl({});
+            break;
+        }
+        rig.device.write(replyTo(answered));
+        for (const QByteArray& write : writes) {
+            const int length = write.size() > 2 ? int(write.size()) : write[0] == 0x02 ? 20 : 19;
+            QCOMPARE(rig.nextFrame(QByteArray(length, 0)).left(write.size()), write);
+            rig.device.write(FakeMidspanPort::withChecksum(write.left(1) + hex("00")));
+        }
+        QCOMPARE(rig.nextFrame(Pass[0]), Pass[0]);
+        for (int read = 1; read < int(Pass.size()); ++read) {
+            rig.device.write(replyTo(read - 1));
+            QCOMPARE(rig.nextFrame(Pass[read]), Pass[read]);
+        }
+        QVERIFY(!rig.link.write);
+        QCOMPARE(rig.state.serialFailures, 0);
+        QVERIFY(rig.feedback.shown.isEmpty());
     }
 
     // A status reply come late, while port 1's read is in flight, is no answer to it: it is
@@ -219,8 +297,8 @@ private slots:
         // Three unanswered reads end the session.
         QTRY_COMPARE_WITH_TIMEOUT(rig.feedback.texts(),
                                   QStringList{"Connction Error! Please Check AC Power and Cable."}, 10000);
-        QVERIFY(!rig.link.anyRequest());
-        QVERIFY(!rig.link.userCommandActive);
+        QVERIFY(rig.link.queue.empty());
+        QVERIFY(!rig.link.write);
         QCOMPARE(rig.controls.itemCount(ctl::FoundDevices), 0);
         QCOMPARE(rig.controls.text(ctl::FirmwareRevision), QStringLiteral("FW Rev"));
     }

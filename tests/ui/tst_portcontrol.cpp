@@ -50,8 +50,10 @@ class tst_PortControl : public QObject
         }
         bool onlyPortWriteRaised() const
         {
-            return serial.pendingPortWrite && !serial.pendingSystemWrite && !serial.pendingStore &&
-                   !serial.pendingStatusRead && !serial.pendingPortRead && !serial.pendingClassRead;
+            // The write to the first port, ahead of nothing.
+            RequestQueue queue = serial.queue;
+            const std::optional<QueuedRequest> first = queue.take();
+            return first && first->step == SerialStep::PortWrite && first->port == 0 && queue.empty();
         }
     };
 
@@ -108,7 +110,7 @@ void tst_PortControl::allPortsTicksOnlyTheDevicesPorts()
         boxes.append(rig.controls.isChecked(EnableBox + k));
     QCOMPARE(boxes, after);
     QCOMPARE(int(rig.state.pendingRequest), 0);
-    QVERIFY(!rig.serial.pendingPortWrite);
+    QVERIFY(!rig.serial.queue.holds(SerialStep::PortWrite));
 }
 
 void tst_PortControl::networkSendQueuesEnableRequest_data()
@@ -152,8 +154,8 @@ void tst_PortControl::networkSendQueuesEnableRequest()
     QCOMPARE(rig.state.portEnableWanted[8], 0); // ports above the count keep their slots
     QCOMPARE(rig.state.legacyDetectWanted, legacyWanted);
     QCOMPARE(rig.state.pollPort, 1);
-    QVERIFY(!rig.serial.pendingPortWrite);
-    QVERIFY(!rig.serial.userCommandActive);
+    QVERIFY(!rig.serial.queue.holds(SerialStep::PortWrite));
+    QVERIFY(!rig.serial.write);
 }
 
 void tst_PortControl::serialSendRaisesPortWriteAlone()
@@ -161,15 +163,14 @@ void tst_PortControl::serialSendRaisesPortWriteAlone()
     const bool x = true, o = false;
     Rig rig(LinkType::Serial, 8);
     rig.tick({x, o, x, x, o, o, x, o, x});
-    rig.serial.pendingStatusRead = rig.serial.pendingClassRead = rig.serial.pendingPortRead = true;
-    rig.serial.serialPortIndex = 5;
+    for (const SerialStep read : {SerialStep::StatusRead, SerialStep::ClassRead, SerialStep::PortRead})
+        rig.serial.queue.push({read, 5});
     rig.clock.start(TimerId::PollReply, 1000);
     rig.page.sendPortControl();
 
     QCOMPARE(rig.wanted(9), (Wanted{1, 0, 1, 1, 0, 0, 1, 0, 0}));
     QVERIFY(rig.onlyPortWriteRaised());
-    QCOMPARE(rig.serial.serialPortIndex, 0);
-    QVERIFY(rig.serial.userCommandActive);
+    QVERIFY(rig.serial.write);
     QVERIFY(!rig.clock.isActive(TimerId::PollReply));
     QCOMPARE(int(rig.state.pendingRequest), 0);
 }
@@ -182,8 +183,8 @@ void tst_PortControl::sendWithoutLinkQueuesNothing()
 
     QCOMPARE(int(rig.state.pendingRequest), 0);
     QCOMPARE(rig.wanted(8), (Wanted{0, 0, 0, 0, 0, 0, 0, 0}));
-    QVERIFY(!rig.serial.pendingPortWrite);
-    QVERIFY(!rig.serial.userCommandActive);
+    QVERIFY(!rig.serial.queue.holds(SerialStep::PortWrite));
+    QVERIFY(!rig.serial.write);
 }
 
 void tst_PortControl::legacyChoiceShowsAtOnceAndSendsNothing()
@@ -201,7 +202,7 @@ void tst_PortControl::legacyChoiceShowsAtOnceAndSendsNothing()
         QCOMPARE(rig.state.legacyDetect, 0);
         QVERIFY(!rig.controls.isVisible(LegacyNote));
         QCOMPARE(int(rig.state.pendingRequest), 0);
-        QVERIFY(!rig.serial.pendingPortWrite);
+        QVERIFY(!rig.serial.queue.holds(SerialStep::PortWrite));
     }
 }
 
@@ -255,8 +256,8 @@ void tst_PortControl::descriptionEdit()
 
     QCOMPARE(rig.controls.text(DescriptionEdit + 12), shown);
     QCOMPARE(int(rig.state.pendingRequest), request);
-    QCOMPARE(rig.serial.pendingPortWrite, portWrite);
-    QCOMPARE(rig.serial.userCommandActive, portWrite);
+    QCOMPARE(rig.serial.queue.holds(SerialStep::PortWrite), portWrite);
+    QCOMPARE(rig.serial.write.has_value(), portWrite);
     QCOMPARE(rig.state.newPortDescription, saved ? text : QStringLiteral("untouched"));
     if (request == 5)
         QCOMPARE(rig.state.savedPort, 12);

@@ -195,7 +195,7 @@ void tst_PortDescription::legacyTickShowsTheNoteAtOnce()
     rig.click(LegacyBox);
     QVERIFY(rig.controls().isVisible(LegacyNote));
     QCOMPARE(rig.state().legacyDetect, 1);
-    QVERIFY(!rig.spanmon.serialLink().pendingPortWrite);
+    QVERIFY(!rig.spanmon.serialLink().queue.holds(SerialStep::PortWrite));
 
     rig.click(LegacyBox);
     QVERIFY(!rig.controls().isVisible(LegacyNote));
@@ -271,8 +271,8 @@ void tst_PortDescription::editThenCloseSendsNothing()
     rig.dialog()->close();
 
     QCOMPARE(rig.controls().text(DescriptionBase + 3), QStringLiteral("Lobby"));
-    QVERIFY(!rig.spanmon.serialLink().pendingPortWrite);
-    QVERIFY(!rig.spanmon.serialLink().userCommandActive);
+    QVERIFY(!rig.spanmon.serialLink().queue.holds(SerialStep::PortWrite));
+    QVERIFY(!rig.spanmon.serialLink().write);
     QCOMPARE(int(rig.state().pendingRequest), 0);
 
     // A system description edit through the same dialog is no port edit.
@@ -280,7 +280,7 @@ void tst_PortDescription::editThenCloseSendsNothing()
     rig.click(DialogButton);
     rig.click(DialogButton);
     QCOMPARE(rig.controls().text(DescriptionBase + 3), QStringLiteral("Lobby"));
-    QVERIFY(!rig.spanmon.serialLink().pendingPortWrite);
+    QVERIFY(!rig.spanmon.serialLink().queue.holds(SerialStep::PortWrite));
 }
 
 // The window is a dialog: Enter would press a focused button or the default one (which a dialog
