@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <thread>
+#include <tuple>
 
 SnmpWorker::SnmpWorker(QObject* context, ResultHandler handler, double timeScale)
     : context_(context), handler_(std::move(handler)), timeScale_(timeScale)
@@ -86,15 +87,14 @@ void SnmpWorker::setUp(const SnmpJob& job)
     }
 }
 
-SnmpResult SnmpWorker::exchange(const SnmpJob& job)
+const SnmpTarget& SnmpWorker::targetFor(const SnmpJob& job)
 {
-    SnmpResult result;
-    result.generation = job.generation;
-    result.unavailable = SnmpClient::unavailable();
-    if (!result.unavailable.isEmpty())
-        return result;
-    if (job.setUp)
-        setUp(job);
+    const auto agentOf = [](const SnmpJob& j) {
+        return std::tie(j.jobAddress, j.jobReadCommunity, j.jobWriteCommunity, j.jobUser, j.jobAuthPassword,
+                        j.jobPrivPassword, j.jobUseV3, j.retries);
+    };
+    if (targetMade_ && agentOf(job) == agentOf(targetJob_))
+        return target_;
 
     SnmpTarget target;
     target.address = job.jobAddress;
@@ -117,8 +117,23 @@ SnmpResult SnmpWorker::exchange(const SnmpJob& job)
             userKeysFrom_ = credentials;
         }
     }
+    targetJob_ = job;
+    targetMade_ = true;
+    target_ = std::move(target);
+    return target_;
+}
 
-    SnmpClient client(target);
+SnmpResult SnmpWorker::exchange(const SnmpJob& job)
+{
+    SnmpResult result;
+    result.generation = job.generation;
+    result.unavailable = SnmpClient::unavailable();
+    if (!result.unavailable.isEmpty())
+        return result;
+    if (job.setUp)
+        setUp(job);
+
+    SnmpClient client(targetFor(job));
     const std::optional<SnmpValue> read = client.get(job.object);
     if (!read)
         return result;

@@ -47,6 +47,7 @@ private:
     void run();
     SnmpResult exchange(const SnmpJob& job);
     void setUp(const SnmpJob& job);
+    const SnmpTarget& targetFor(const SnmpJob& job);
 
     QObject* const context_;
     ResultHandler handler_;
@@ -58,5 +59,10 @@ private:
     quint64 handedOver_ = 0; // results handed to the handler; context_'s thread only
     // Worker thread only: the SNMPv3 credentials the library's user keys were made from.
     QByteArray userKeysFrom_;
+    // Worker thread only: the target made for the agent and credentials of targetJob_, kept
+    // while the jobs name the same (a session asks one agent all along).
+    SnmpJob targetJob_;
+    SnmpTarget target_;
+    bool targetMade_ = false;
     std::unique_ptr<QThread> thread_;
 };

@@ -397,6 +397,13 @@ void tst_SnmpWorker::readCommunityCannotWrite()
     state_.activeRequest = Request::None;
     QVERIFY(exchange());
     QCOMPARE(state_.responseText, "Rack A");
+
+    // Put right on the same worker, the community goes out with the next write.
+    useV2c(agentA);
+    state_.activeRequest = Request::SystemDescription;
+    state_.newSystemDescription = "Rack B";
+    QVERIFY(exchange());
+    QCOMPARE(simA_.control("get system description"), QByteArray("Rack B"));
 }
 
 void tst_SnmpWorker::correctedPassPhraseWorks_data()
