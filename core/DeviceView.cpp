@@ -86,6 +86,7 @@ void DeviceView::setProgressPosition(int position)
 
 void DeviceView::hideProgress()
 {
+    controls_.setVisible(ctl::ProgressCancel, false);
     controls_.setVisible(ctl::ProgressDialog, false);
 }
 

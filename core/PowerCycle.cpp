@@ -1,6 +1,8 @@
 #include "core/PowerCycle.h"
 
 #include "core/Clock.h"
+#include "core/ControlIds.h"
+#include "core/Controls.h"
 #include "core/DeviceView.h"
 #include "core/DisplayFormats.h"
 #include "core/MidspanLink.h"
@@ -56,6 +58,7 @@ bool PowerCycle::start(const std::vector<int>& ports, int offSeconds)
     for (int port = 1; port <= MaxPorts; ++port)
         before_[std::size_t(port - 1)] = port <= ctx_.state.portCount && portOn(port);
     notOff_.clear();
+    cancelled_ = false;
     ctx_.view.lockControls();
     ctx_.view.holdLocked(true);
     step_ = Step::SwitchingOff;
@@ -108,6 +111,7 @@ void PowerCycle::allPortsRead()
             return;
         }
         step_ = Step::Off;
+        ctx_.controls.setVisible(ctl::ProgressCancel, true);
         ctx_.view.showProgress(offText(offSeconds_));
         ctx_.view.setProgress(offSeconds_, 0);
         countDown(offSeconds_);
@@ -137,7 +141,11 @@ QString PowerCycle::offText(int secondsLeft) const
 void PowerCycle::countDown(int secondsLeft)
 {
     ctx_.clock.pace({1000, [this, secondsLeft] {
-                         const int left = secondsLeft - 1;
+                         if (step_ != Step::Off) { // ended at exit
+                             ctx_.view.hideProgress();
+                             return;
+                         }
+                         const int left = cancelled_ ? 0 : secondsLeft - 1;
                          if (left > 0) {
                              ctx_.view.showProgress(offText(left));
                              ctx_.view.setProgressPosition(offSeconds_ - left);
@@ -159,6 +167,14 @@ void PowerCycle::end(const QString& problem)
         ctx_.feedback.error(problem);
 }
 
+void PowerCycle::cancel()
+{
+    if (step_ != Step::Off || cancelled_)
+        return;
+    cancelled_ = true;
+    ctx_.clock.endPause();
+}
+
 std::vector<int> PowerCycle::portsOff() const
 {
     return step_ == Step::Idle ? std::vector<int>{} : cycled_;
@@ -169,7 +185,11 @@ QString PowerCycle::endAtExit(bool& failed)
     const std::vector<int> off = portsOff();
     if (off.empty())
         return {};
+    const bool counting = step_ == Step::Off;
     step_ = Step::Idle;
+    // The count-down holds the clock, and with it every reply the link waits for.
+    if (counting)
+        ctx_.clock.endPause();
     const std::vector<int> stayedOff = ctx_.link ? ctx_.link->switchOnNow(off) : off;
     failed = !stayedOff.empty();
     if (failed)

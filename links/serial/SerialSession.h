@@ -43,6 +43,8 @@ public:
     bool hasFirmwareDownload() const override { return true; }
     bool loaderWaits() const override;
     void startFirmwareDownload() override;
+    // The session ends, and the ports are switched on by plain requests on the line.
+    std::vector<int> switchOnNow(const std::vector<int>& ports) override;
     // The reader stops and the port closes; nothing is sent.
     void close() override;
 
@@ -92,6 +94,7 @@ private:
     ReplyApplier applier_;
     FirmwareDownload download_;
     QHash<QString, QString> portPaths_; // COM port list entry -> device path
+    QString linePath_;                  // the device path of the port opened last
     QString unansweredText_;            // what to say should the write under way go unconfirmed
     bool legacyWish_ = false;           // legacy detection the port write sends
     bool cycleStep_ = false;            // the port write under way is a power-cycle's

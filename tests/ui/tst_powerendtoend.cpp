@@ -366,11 +366,7 @@ private slots:
     }
 
     // Closing the window while the ports are off: the question names them, they go on first.
-    void closingDuringACycleSwitchesThePortsBackOn_data()
-    {
-        QTest::addColumn<bool>("network");
-        QTest::newRow("network") << true;
-    }
+    void closingDuringACycleSwitchesThePortsBackOn_data() { links(); }
     void closingDuringACycleSwitchesThePortsBackOn()
     {
         const auto rig = connectedRig();
@@ -391,6 +387,41 @@ private slots:
                      "and will be switched back on first."});
         QCOMPARE(rig->sim.command("get port 2 enabled"), QStringLiteral("1"));
         QCOMPARE(rig->sim.command("get port 4 enabled"), QStringLiteral("1"));
+    }
+
+    // Cancel on the count-down: the ports go on at once, and the page shows them on.
+    void cancellingTheCountDownSwitchesThePortsOn_data() { links(); }
+    void cancellingTheCountDownSwitchesThePortsOn()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        rig->sim.clearPortLog();
+        auto* cancel = rig->controls().get<QPushButton>(ctl::ProgressCancel);
+        QVERIFY(!cancel->isVisibleTo(&rig->window()));
+        bool offered = false;
+        rig->whenOff([&] {
+            offered = cancel->isVisible();
+            QTimer::singleShot(0, cancel, &QPushButton::click);
+        });
+        QVERIFY(rig->powerCycle({2, 4}, PowerCycle::MaxOffSeconds));
+        QVERIFY(rig->cycleEnded());
+        QVERIFY(offered);
+        QCOMPARE(rig->feedback().texts(), QStringList());
+        QVERIFY(!rig->controls().isVisible(ctl::ProgressDialog));
+        QVERIFY(!cancel->isVisibleTo(&rig->window()));
+        QVERIFY(rig->controls().isEnabled(ctl::SendPortControl));
+
+        const QList<PortChange> changes = portChanges(rig->sim);
+        QCOMPARE(changes.size(), 4);
+        QVERIFY(!changes[0].on && !changes[1].on && changes[2].on && changes[3].on);
+        const double offMs = double(changes[3].ms - changes[0].ms) / rig->scale();
+        QVERIFY2(offMs < 10000, qPrintable(QString::number(offMs)));
+        for (int port : {2, 4}) {
+            QCOMPARE(rig->sim.command(QStringLiteral("get port %1 enabled").arg(port)), QStringLiteral("1"));
+            QTRY_VERIFY_WITH_TIMEOUT(rig->controls().isChecked(ctl::PortEnableBase + port), WaitMs);
+            QTRY_COMPARE_WITH_TIMEOUT(rig->controls().lamp(ctl::PortLampBase + port), Lamp::Connected,
+                                      WaitMs);
+        }
     }
 
     void twoPortsCycleTogether_data() { links(); }
