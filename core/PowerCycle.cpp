@@ -112,6 +112,7 @@ void PowerCycle::allPortsRead()
         }
         step_ = Step::Off;
         ctx_.controls.setVisible(ctl::ProgressCancel, true);
+        ctx_.view.holdProgress(true);
         ctx_.view.showProgress(offText(offSeconds_));
         ctx_.view.setProgress(offSeconds_, 0);
         countDown(offSeconds_);
@@ -141,8 +142,8 @@ QString PowerCycle::offText(int secondsLeft) const
 void PowerCycle::countDown(int secondsLeft)
 {
     ctx_.clock.pace({1000, [this, secondsLeft] {
-                         if (step_ != Step::Off) { // ended at exit
-                             ctx_.view.hideProgress();
+                         if (step_ != Step::Off) { // ended at exit or with the session
+                             hideCountDown();
                              return;
                          }
                          const int left = cancelled_ ? 0 : secondsLeft - 1;
@@ -152,10 +153,16 @@ void PowerCycle::countDown(int secondsLeft)
                              countDown(left);
                              return;
                          }
-                         ctx_.view.hideProgress();
+                         hideCountDown();
                          step_ = Step::SwitchingOn;
                          writePorts(true);
                      }});
+}
+
+void PowerCycle::hideCountDown()
+{
+    ctx_.view.holdProgress(false);
+    ctx_.view.hideProgress();
 }
 
 void PowerCycle::end(const QString& problem)
@@ -206,5 +213,6 @@ void PowerCycle::displayCleared(bool sessionEnded)
         return;
     // The loss has been reported and the controls locked for a new search; they stay so.
     step_ = Step::Idle;
+    ctx_.view.holdProgress(false);
     ctx_.view.holdLocked(false);
 }

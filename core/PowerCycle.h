@@ -58,6 +58,7 @@ private:
     void writePorts(bool cycledOn);
     void allPortsRead();
     void countDown(int secondsLeft);
+    void hideCountDown();
     void end(const QString& problem);
     QString offText(int secondsLeft) const;
 
