@@ -142,7 +142,9 @@ QString PowerCycle::offText(int secondsLeft) const
 void PowerCycle::countDown(int secondsLeft)
 {
     ctx_.clock.pace({1000, [this, secondsLeft] {
-                         if (step_ != Step::Off) { // ended at exit or with the session
+                         // Ended at exit or with the session: the count-down lets the clock go, and
+                         // with it the replies the link waits for.
+                         if (step_ != Step::Off) {
                              hideCountDown();
                              return;
                          }
@@ -192,11 +194,7 @@ QString PowerCycle::endAtExit(bool& failed)
     const std::vector<int> off = portsOff();
     if (off.empty())
         return {};
-    const bool counting = step_ == Step::Off;
     step_ = Step::Idle;
-    // The count-down holds the clock, and with it every reply the link waits for.
-    if (counting)
-        ctx_.clock.endPause();
     const std::vector<int> stayedOff = ctx_.link ? ctx_.link->switchOnNow(off) : off;
     failed = !stayedOff.empty();
     if (failed)
