@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 namespace
@@ -69,12 +70,10 @@ void addCycleRows()
 {
     QTest::addColumn<bool>("network");
     QTest::addColumn<int>("signal");
-    for (const bool network : {false, true}) {
-        const char* link = network ? "network" : "serial";
-        QTest::addRow("%s SIGTERM", link) << network << int(SIGTERM);
-        QTest::addRow("%s SIGINT", link) << network << int(SIGINT);
-        QTest::addRow("%s SIGHUP", link) << network << int(SIGHUP);
-    }
+    for (const bool network : {false, true})
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+            QTest::addRow("%s SIG%s", network ? "network" : "serial", sigabbrev_np(signal))
+                << network << signal;
 }
 
 // Ends the process as the test's last resort, so that a failing row leaves nothing running.
