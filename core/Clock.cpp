@@ -10,16 +10,28 @@ Clock::Clock(double scale, QObject* parent) : QObject(parent), scale_(scale)
     real_.start();
     stepTimer_.setSingleShot(true);
     stepTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&stepTimer_, &QTimer::timeout, this, [this] {
-        now_ = std::max(now_, stepDeadline_);
-        Step step = std::move(steps_.front());
-        steps_.pop_front();
-        stepRunning_ = true;
-        if (step.action)
-            step.action();
-        stepRunning_ = false;
-        runNextStep();
-    });
+    connect(&stepTimer_, &QTimer::timeout, this, &Clock::runStep);
+}
+
+void Clock::runStep()
+{
+    now_ = std::max(now_, stepDeadline_);
+    Step step = std::move(steps_.front());
+    steps_.pop_front();
+    stepRunning_ = true;
+    if (step.action)
+        step.action();
+    stepRunning_ = false;
+    runNextStep();
+}
+
+void Clock::endPause()
+{
+    if (!stepTimer_.isActive())
+        return;
+    stepTimer_.stop();
+    stepDeadline_ = std::min(stepDeadline_, elapsed());
+    runStep();
 }
 
 qint64 Clock::elapsed() const

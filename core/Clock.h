@@ -49,6 +49,9 @@ public:
     void pace(std::initializer_list<Step> steps);
     void pace(Step step) { pace({std::move(step)}); }
     bool busy() const { return !steps_.empty() || stepRunning_; }
+    // The step waiting runs now rather than at the end of its pause: an operator has cut the
+    // wait short.
+    void endPause();
 
     // Runs the work now when no sequence runs, otherwise right after the sequence ends.
     void whenIdle(std::function<void()> work);
@@ -68,6 +71,7 @@ private:
     };
 
     int scaled(int ms) const;
+    void runStep();
     void runNextStep();
     void flushDeferred();
 

@@ -76,6 +76,8 @@ inline constexpr int MainWindow = 1610;
 // Progress dialog
 inline constexpr int ProgressBar = 1481;
 inline constexpr int ProgressText = 1482;
+// Offered only while a power-cycle counts its off time down.
+inline constexpr int ProgressCancel = 1483;
 
 // Description dialog
 inline constexpr int DescriptionGroup = 1364;

@@ -86,6 +86,9 @@ void DeviceView::setProgressPosition(int position)
 
 void DeviceView::hideProgress()
 {
+    if (progressHeld_)
+        return;
+    controls_.setVisible(ctl::ProgressCancel, false);
     controls_.setVisible(ctl::ProgressDialog, false);
 }
 

@@ -30,6 +30,9 @@ public:
     void setProgress(int maximum, int position);
     void setProgressPosition(int position);
     void hideProgress();
+    // While held, hideProgress leaves the progress in sight: a power-cycle's count-down (and its
+    // Cancel) stays up whatever the passes of the link do meanwhile.
+    void holdProgress(bool held) { progressHeld_ = held; }
 
     // Lamp of one port from its status code; the port's cells hold what the pass read.
     void setPortLamp(int port, int status);
@@ -52,4 +55,5 @@ private:
     std::array<double, MaxPorts + 1> power_{}; // by port: mW as last read, NaN before
     std::vector<PassObserver*> observers_;
     bool held_ = false;
+    bool progressHeld_ = false;
 };

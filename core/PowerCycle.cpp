@@ -1,6 +1,8 @@
 #include "core/PowerCycle.h"
 
 #include "core/Clock.h"
+#include "core/ControlIds.h"
+#include "core/Controls.h"
 #include "core/DeviceView.h"
 #include "core/DisplayFormats.h"
 #include "core/MidspanLink.h"
@@ -56,6 +58,7 @@ bool PowerCycle::start(const std::vector<int>& ports, int offSeconds)
     for (int port = 1; port <= MaxPorts; ++port)
         before_[std::size_t(port - 1)] = port <= ctx_.state.portCount && portOn(port);
     notOff_.clear();
+    cancelled_ = false;
     ctx_.view.lockControls();
     ctx_.view.holdLocked(true);
     step_ = Step::SwitchingOff;
@@ -108,6 +111,8 @@ void PowerCycle::allPortsRead()
             return;
         }
         step_ = Step::Off;
+        ctx_.controls.setVisible(ctl::ProgressCancel, true);
+        ctx_.view.holdProgress(true);
         ctx_.view.showProgress(offText(offSeconds_));
         ctx_.view.setProgress(offSeconds_, 0);
         countDown(offSeconds_);
@@ -137,17 +142,29 @@ QString PowerCycle::offText(int secondsLeft) const
 void PowerCycle::countDown(int secondsLeft)
 {
     ctx_.clock.pace({1000, [this, secondsLeft] {
-                         const int left = secondsLeft - 1;
+                         // Ended at exit or with the session: the count-down lets the clock go, and
+                         // with it the replies the link waits for.
+                         if (step_ != Step::Off) {
+                             hideCountDown();
+                             return;
+                         }
+                         const int left = cancelled_ ? 0 : secondsLeft - 1;
                          if (left > 0) {
                              ctx_.view.showProgress(offText(left));
                              ctx_.view.setProgressPosition(offSeconds_ - left);
                              countDown(left);
                              return;
                          }
-                         ctx_.view.hideProgress();
+                         hideCountDown();
                          step_ = Step::SwitchingOn;
                          writePorts(true);
                      }});
+}
+
+void PowerCycle::hideCountDown()
+{
+    ctx_.view.holdProgress(false);
+    ctx_.view.hideProgress();
 }
 
 void PowerCycle::end(const QString& problem)
@@ -157,6 +174,14 @@ void PowerCycle::end(const QString& problem)
     ctx_.view.unlockControls();
     if (!problem.isEmpty())
         ctx_.feedback.error(problem);
+}
+
+void PowerCycle::cancel()
+{
+    if (step_ != Step::Off || cancelled_)
+        return;
+    cancelled_ = true;
+    ctx_.clock.endPause();
 }
 
 std::vector<int> PowerCycle::portsOff() const
@@ -186,5 +211,6 @@ void PowerCycle::displayCleared(bool sessionEnded)
         return;
     // The loss has been reported and the controls locked for a new search; they stay so.
     step_ = Step::Idle;
+    ctx_.view.holdProgress(false);
     ctx_.view.holdLocked(false);
 }

@@ -38,6 +38,8 @@ public:
     bool start(const std::vector<int>& ports, int offSeconds);
 
     Step step() const { return step_; }
+    // The operator's Cancel during the off time: the ports go on again at once.
+    void cancel();
     // The ports a running cycle has switched off or is switching; none when no cycle runs.
     std::vector<int> portsOff() const;
     // At exit: switches the cycled ports on again at once, through the link. What the operator
@@ -56,6 +58,7 @@ private:
     void writePorts(bool cycledOn);
     void allPortsRead();
     void countDown(int secondsLeft);
+    void hideCountDown();
     void end(const QString& problem);
     QString offText(int secondsLeft) const;
 
@@ -67,4 +70,5 @@ private:
     std::bitset<MaxPorts + 1> read_;      // cycled ports read since the write
     std::vector<int> notOff_;             // cycled ports the device did not switch off
     int offSeconds_ = DefaultOffSeconds;
+    bool cancelled_ = false; // the off time is cut short
 };

@@ -331,6 +331,8 @@ void MainWindow::wire()
             [&controller] { controller.restoreDefaults(); });
     connect(controls_.get<QPushButton>(ctl::FirmwareDownload), &QPushButton::clicked, this,
             [&controller] { controller.firmwareDownload(); });
+    connect(controls_.get<QPushButton>(ctl::ProgressCancel), &QPushButton::clicked, this,
+            [this] { portPage_->powerCycle().cancel(); });
     // The port page's description dialog also edits the system description.
     EditDes* describe = portPage_->descriptionDialog();
     connect(controls_.get<QPushButton>(ctl::EditSystemDescription), &QPushButton::clicked, this,

@@ -10,6 +10,7 @@
 #include "core/RequestOutcome.h"
 #include "links/serial/ComPortEntry.h"
 #include "links/serial/PortEnumerationError.h"
+#include "links/serial/PortsBackOn.h"
 #include "links/serial/SerialLink.h"
 #include "links/serial/SerialProtocol.h"
 
@@ -136,6 +137,7 @@ void SerialSession::openSerialPort()
     QString path = portPaths_.value(s.comPortName);
     if (path.isEmpty())
         path = s.comPortName.startsWith(u'/') ? s.comPortName : QStringLiteral("/dev/") + s.comPortName;
+    linePath_ = path;
     if (!driver_.open(path)) {
         ctx_.feedback.present(
             {AppTitle, QStringLiteral("ComPort Error !! (") + s.comPortName + QStringLiteral(" )")});
@@ -565,6 +567,17 @@ void SerialSession::startFirmwareDownload()
         download_.start();
     else if (download_.loaderWaits())
         download_.restartInLoader();
+}
+
+std::vector<int> SerialSession::switchOnNow(const std::vector<int>& ports)
+{
+    if (!ctx_.state.serialLinked || link_.downloadActive)
+        return ports;
+    // The session's request in flight is given up: its time-out must not send another.
+    ctx_.clock.stop(TimerId::PollReply);
+    ctx_.state.serialLinked = false;
+    close();
+    return switchPortsBackOn(linePath_, ctx_.clock, ports);
 }
 
 void SerialSession::close()

@@ -42,6 +42,8 @@ public:
     bool hasFirmwareDownload() const override { return true; }
     bool loaderWaits() const override;
     void startFirmwareDownload() override;
+    // The session ends, and the ports are switched on by plain requests on the line.
+    std::vector<int> switchOnNow(const std::vector<int>& ports) override;
     // The reader stops and the port closes; nothing is sent.
     void close() override;
 
@@ -91,5 +93,6 @@ private:
     ReplyApplier applier_;
     FirmwareDownload download_;
     QHash<QString, QString> portPaths_; // COM port list entry -> device path
+    QString linePath_;                  // the device path of the port opened last
     QString untold_;                    // a write given up, told once the device answers again
 };

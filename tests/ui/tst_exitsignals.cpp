@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 namespace
@@ -64,6 +65,17 @@ bool catches(qint64 pid, int signal)
     return false;
 }
 
+// The cycle's rows: each signal on each link.
+void addCycleRows()
+{
+    QTest::addColumn<bool>("network");
+    QTest::addColumn<int>("signal");
+    for (const bool network : {false, true})
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+            QTest::addRow("%s SIG%s", network ? "network" : "serial", sigabbrev_np(signal))
+                << network << signal;
+}
+
 // Ends the process as the test's last resort, so that a failing row leaves nothing running.
 struct Running {
     QProcess process;
@@ -90,14 +102,9 @@ void startWith(Running& run, const QString& program, const QStringList& argument
     QVERIFY(run.process.waitForStarted(WaitMs));
 }
 
-// The real main window in a process of its own, wired as app/main.cpp wires Spanmon's, connected
-// to the simulated midspan on ttyV0 of the given folder. Prints "connected", then runs until it
-// ends.
-int runWindowChild(int argc, char* argv[])
+// Connects the rig's window to the simulated midspan on ttyV0: 0, or the child's exit code.
+int connectOnTtyV0(SerialWindowRig& rig)
 {
-    QApplication app(argc, argv);
-    SerialWindowRig rig(QString::fromLocal8Bit(argv[2]));
-    ExitOnSignals exitOnSignals([&rig] { rig.window->controller().stopLinks(); });
     rig.window->show();
     rig.chooseSerialLink();
     if (!rig.choosePort(QStringLiteral("ttyV0")))
@@ -106,31 +113,55 @@ int runWindowChild(int argc, char* argv[])
     if (!QTest::qWaitFor([&rig] { return rig.foundCount() == 1; }, WaitMs))
         return 3;
     rig.selectFound(0);
-    if (!rig.state().serialLinked)
-        return 4;
+    return rig.state().serialLinked ? 0 : 4;
+}
+
+// The real main window in a process of its own, wired as app/main.cpp wires Spanmon's, connected
+// to the simulated midspan on ttyV0 of the given folder. Prints "connected", then runs until it
+// ends.
+int runWindowChild(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    SerialWindowRig rig(QString::fromLocal8Bit(argv[2]));
+    ExitOnSignals exitOnSignals([&rig] { rig.window->controller().stopLinks(); });
+    if (const int failed = connectOnTtyV0(rig))
+        return failed;
     std::puts("connected");
     std::fflush(stdout);
     return app.exec();
 }
 
-// As runWindowChild, on the network link, with port 3 in the off time of a long power-cycle.
-// Prints "off", then runs until it ends.
-int runCycleChild(int argc, char* argv[])
+// Port 3 of the connected window in the off time of a long power-cycle: prints "off", then runs
+// until it ends.
+int cycleUntilEnded(QApplication& app, MainWindow& window)
 {
-    QApplication app(argc, argv);
-    initSnmpLibrary();
-    Rig rig(CycleAgent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), 1.0);
-    ExitOnSignals exitOnSignals([&rig] { rig.window->controller().stopLinks(); });
-    if (!rig.connect(CycleAgent))
-        return 2;
-    PowerCycle& cycle = rig.window->findChild<PortDescription*>()->powerCycle();
-    if (!cycle.start({3}, PowerCycle::MaxOffSeconds))
+    ExitOnSignals exitOnSignals([&window] { window.controller().stopLinks(); });
+    PowerCycle& cycle = window.findChild<PortDescription*>()->powerCycle();
+    if (!QTest::qWaitFor([&cycle] { return cycle.start({3}, PowerCycle::MaxOffSeconds); }, WaitMs))
         return 3;
     if (!QTest::qWaitFor([&cycle] { return cycle.step() == PowerCycle::Step::Off; }, WaitMs))
         return 4;
     std::puts("off");
     std::fflush(stdout);
     return app.exec();
+}
+
+// As runWindowChild, on the network link (no folder given) or the serial link, with a power-cycle
+// under way.
+int runCycleChild(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    if (argc == 3) {
+        SerialWindowRig rig(QString::fromLocal8Bit(argv[2]), 1.0);
+        if (const int failed = connectOnTtyV0(rig))
+            return failed;
+        return cycleUntilEnded(app, *rig.window);
+    }
+    initSnmpLibrary();
+    Rig rig(CycleAgent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), 1.0);
+    if (!rig.connect(CycleAgent))
+        return 2;
+    return cycleUntilEnded(app, *rig.window);
 }
 
 } // namespace
@@ -185,21 +216,26 @@ private slots:
     }
 
     // The window in the off time of a power-cycle: the port is switched back on before the end.
-    void cycledPortIsSwitchedBackOn_data() { addSignalRows(); }
+    void cycledPortIsSwitchedBackOn_data() { addCycleRows(); }
     void cycledPortIsSwitchedBackOn()
     {
+        QFETCH(bool, network);
         QFETCH(int, signal);
-        if (needsRoot()) {
+        if (network && needsRoot()) {
             if (qgetenv("CI") == "true")
                 QFAIL("the agent needs UDP port 161, which needs root");
             QSKIP("the agent needs UDP port 161, which needs root");
         }
         MidspanSimProcess sim;
-        QVERIFY2(sim.start(simOptions(CycleAgent, 4), false), qPrintable(sim.errorText()));
+        QVERIFY2(network ? sim.start(simOptions(CycleAgent, 4), false)
+                         : sim.start({"--ports", "4", "--no-line-delay", "--steady"}),
+                 qPrintable(sim.errorText()));
         QTemporaryDir temporary;
         Running child;
-        startWith(child, QCoreApplication::applicationFilePath(), {QString::fromLatin1(CycleChild)},
-                  temporary);
+        QStringList arguments{QString::fromLatin1(CycleChild)};
+        if (!network)
+            arguments << sim.directory();
+        startWith(child, QCoreApplication::applicationFilePath(), arguments, temporary);
         QVERIFY(!QTest::currentTestFailed());
         QVERIFY(child.process.waitForReadyRead(2 * WaitMs));
         QCOMPARE(child.process.readAll().trimmed(), QByteArray("off"));
@@ -240,7 +276,7 @@ int main(int argc, char* argv[])
 {
     if (argc == 3 && qstrcmp(argv[1], WindowChild) == 0)
         return runWindowChild(argc, argv);
-    if (argc == 2 && qstrcmp(argv[1], CycleChild) == 0)
+    if ((argc == 2 || argc == 3) && qstrcmp(argv[1], CycleChild) == 0)
         return runCycleChild(argc, argv);
     QApplication app(argc, argv);
     tst_ExitSignals test;

@@ -366,11 +366,7 @@ private slots:
     }
 
     // Closing the window while the ports are off: the question names them, they go on first.
-    void closingDuringACycleSwitchesThePortsBackOn_data()
-    {
-        QTest::addColumn<bool>("network");
-        QTest::newRow("network") << true;
-    }
+    void closingDuringACycleSwitchesThePortsBackOn_data() { links(); }
     void closingDuringACycleSwitchesThePortsBackOn()
     {
         const auto rig = connectedRig();
@@ -391,6 +387,45 @@ private slots:
                      "and will be switched back on first."});
         QCOMPARE(rig->sim.command("get port 2 enabled"), QStringLiteral("1"));
         QCOMPARE(rig->sim.command("get port 4 enabled"), QStringLiteral("1"));
+    }
+
+    // Cancel on the count-down: the ports go on at once, and the page shows them on.
+    void cancellingTheCountDownSwitchesThePortsOn_data() { links(); }
+    void cancellingTheCountDownSwitchesThePortsOn()
+    {
+        const auto rig = connectedRig();
+        QVERIFY(rig);
+        rig->sim.clearPortLog();
+        auto* cancel = rig->controls().get<QPushButton>(ctl::ProgressCancel);
+        QVERIFY(cancel->isHidden()); // not for the next progress display
+        bool offered = false;
+        bool goneAtOnce = false;
+        // After the pass that saw the ports off has been handled, as the operator's click comes.
+        rig->whenOff([&] {
+            QTimer::singleShot(0, cancel, [&] {
+                offered = cancel->isVisible() && cancel->window()->rect().contains(cancel->geometry());
+                cancel->click();
+                goneAtOnce = !rig->controls().isVisible(ctl::ProgressDialog);
+            });
+        });
+        QVERIFY(rig->powerCycle({2, 4}, PowerCycle::MaxOffSeconds));
+        QVERIFY(rig->cycleEnded());
+        QVERIFY(offered);
+        QVERIFY(goneAtOnce);
+        QCOMPARE(rig->feedback().texts(), QStringList());
+        QVERIFY(cancel->isHidden());
+
+        const QList<PortChange> changes = portChanges(rig->sim);
+        QCOMPARE(changes.size(), 4);
+        QVERIFY(!changes[0].on && !changes[1].on && changes[2].on && changes[3].on);
+        const double offMs = double(changes[3].ms - changes[0].ms) / rig->scale();
+        // Far short of the off time, whatever the writes around it cost.
+        QVERIFY2(offMs < PowerCycle::MaxOffSeconds * 1000 / 2, qPrintable(QString::number(offMs)));
+        for (int port : {2, 4}) {
+            QTRY_VERIFY_WITH_TIMEOUT(rig->controls().isChecked(ctl::PortEnableBase + port), WaitMs);
+            QTRY_COMPARE_WITH_TIMEOUT(rig->controls().lamp(ctl::PortLampBase + port), Lamp::Connected,
+                                      WaitMs);
+        }
     }
 
     void twoPortsCycleTogether_data() { links(); }
