@@ -4,6 +4,7 @@
 #include "core/DeviceState.h"
 #include "core/PassObserver.h"
 #include "core/PortControl.h"
+#include "core/PowerSamples.h"
 
 #include <QString>
 
@@ -57,6 +58,7 @@ private:
     void allPortsRead();
     void countDown(int secondsLeft);
     void end(const QString& problem);
+    void recordSteps(OperatorAction::Kind kind);
     QString offText(int secondsLeft) const;
 
     AppContext& ctx_;

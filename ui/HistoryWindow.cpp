@@ -13,7 +13,10 @@
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScatterSeries>
 #include <QSignalBlocker>
+#include <QToolTip>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -71,6 +74,25 @@ QString portName(int port)
     return QStringLiteral("Port %1").arg(port);
 }
 
+QString localTime(double msSinceEpoch)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(msSinceEpoch))
+        .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+// A part of a file name: what a file system takes on every desktop.
+QString namePart(const QString& text)
+{
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9.+-]+"));
+    QString part = text.trimmed();
+    part.replace(unsafe, QStringLiteral("_"));
+    while (part.startsWith(u'.') || part.startsWith(u'_'))
+        part.remove(0, 1);
+    while (part.endsWith(u'_'))
+        part.chop(1);
+    return part;
+}
+
 // A colour of its own for each of the 24 ports: twelve hues, bright for ports 1-12 and dark for
 // 13-24, so that lines and their legend entries tell every port apart.
 QColor portColour(int port)
@@ -96,6 +118,37 @@ HistoryWindow::HistoryWindow(const PowerSamples& history, OperatorFeedback& feed
     history_.watch(this, [this](int port) { markDirty(port); });
     dirty_.set();
     redraw();
+}
+
+QString HistoryWindow::seriesName(int port) const
+{
+    const QString description = history_.portDescription(port);
+    return description.isEmpty() ? portName(port) : QStringLiteral("%1: %2").arg(portName(port), description);
+}
+
+QString HistoryWindow::hoverText(int port, const QPointF& point) const
+{
+    const double epochMs = double(history_.timeOf(0).toMSecsSinceEpoch());
+    if (port == 0) {
+        QStringList lines;
+        for (const OperatorAction& action : drawnActions_)
+            if (std::abs(epochMs + double(action.atMs) - point.x()) < 0.5)
+                lines << QStringLiteral("%1 %2%3").arg(
+                    localTime(epochMs + double(action.atMs)),
+                    action.port > 0 ? portName(action.port) + u' ' : QString(), actionText(action.kind));
+        return lines.join(u'\n');
+    }
+    const QList<QPointF> points = line(port);
+    if (points.isEmpty())
+        return {};
+    // The drawn point nearest in time to where the pointer is.
+    const auto nearest =
+        std::min_element(points.begin(), points.end(), [&](const QPointF& a, const QPointF& b) {
+            return std::abs(a.x() - point.x()) < std::abs(b.x() - point.x());
+        });
+    return QStringLiteral("%1\n%2\n%3 W")
+        .arg(localTime(nearest->x()), seriesName(port))
+        .arg(nearest->y(), 0, 'f', 1);
 }
 
 void HistoryWindow::build()
@@ -208,7 +261,9 @@ QString HistoryWindow::note() const
 
 void HistoryWindow::markDirty(int port)
 {
-    if (port >= 1 && port <= MaxPorts)
+    if (port == PowerSamples::ActionsChanged)
+        actionsDirty_ = true;
+    else if (port >= 1 && port <= MaxPorts)
         dirty_.set(std::size_t(port));
     else
         dirty_.set();
@@ -225,6 +280,8 @@ void HistoryWindow::redraw()
     for (int port = 1; port <= MaxPorts; ++port)
         if (dirty_.test(std::size_t(port)))
             drawPort(port, drawnSince_);
+    if (actionsDirty_ || dirty_.all())
+        drawActions(drawnSince_);
     dirty_.reset();
     const RangeChoice& choice = Ranges[std::size_t(std::max(0, range_->currentIndex()))];
     timeAxis_->setFormat(QString::fromLatin1(choice.timeFormat));
@@ -264,12 +321,20 @@ void HistoryWindow::drawPort(int port, qint64 sinceMs)
     }
     if (!series) {
         series = new QLineSeries;
-        series->setName(portName(port));
         series->setColor(portColour(port));
         chart_->addSeries(series);
         series->attachAxis(timeAxis_);
         series->attachAxis(powerAxis_);
+        connect(series, &QLineSeries::hovered, this, [this, port](const QPointF& point, bool on) {
+            if (on)
+                QToolTip::showText(QCursor::pos(), hoverText(port, point), view_);
+            else
+                QToolTip::hideText();
+        });
     }
+    // The legend names the port as the operator described it.
+    if (const QString name = seriesName(port); name != series->name())
+        series->setName(name);
     const qint64 stretchMs =
         std::max(PowerSamples::IntervalMs, (history_.now() - sinceMs + MaxStretches - 1) / MaxStretches);
     const double epochMs = double(history_.timeOf(0).toMSecsSinceEpoch());
@@ -304,6 +369,48 @@ void HistoryWindow::drawPort(int port, qint64 sinceMs)
     series->replace(points);
 }
 
+void HistoryWindow::drawActions(qint64 sinceMs)
+{
+    actionsDirty_ = false;
+    drawnActions_.clear();
+    history_.forEachAction(sinceMs, [&](const OperatorAction& action) { drawnActions_.push_back(action); });
+    if (drawnActions_.empty()) {
+        if (actions_) {
+            chart_->removeSeries(actions_);
+            delete actions_;
+            actions_ = nullptr;
+        }
+        return;
+    }
+    if (!actions_) {
+        actions_ = new QScatterSeries;
+        actions_->setName(QStringLiteral("Operator actions"));
+        actions_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+        actions_->setMarkerSize(10);
+        actions_->setColor(Qt::black);
+        chart_->addSeries(actions_);
+        actions_->attachAxis(timeAxis_);
+        actions_->attachAxis(powerAxis_);
+        connect(actions_, &QScatterSeries::hovered, this, [this](const QPointF& point, bool on) {
+            if (on)
+                QToolTip::showText(QCursor::pos(), hoverText(0, point), view_);
+            else
+                QToolTip::hideText();
+        });
+    }
+    // On the time axis, below every line: a switch between two samples still shows.
+    const double epochMs = double(history_.timeOf(0).toMSecsSinceEpoch());
+    QList<QPointF> points;
+    for (const OperatorAction& action : drawnActions_)
+        points.append(QPointF(epochMs + double(action.atMs), 0));
+    actions_->replace(points);
+}
+
+QList<QPointF> HistoryWindow::actionMarks() const
+{
+    return actions_ ? actions_->points() : QList<QPointF>();
+}
+
 void HistoryWindow::describe()
 {
     note_->setText(history_.isEmpty() ? EmptyNote : KeptNote);
@@ -318,8 +425,13 @@ void HistoryWindow::describe()
 
 void HistoryWindow::exportCsv()
 {
-    const QString name = QStringLiteral("power-history-%1.csv")
-                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    QStringList parts{QStringLiteral("power-history")};
+    // A serial port by its name alone, without its folder.
+    for (const QString& unit : {history_.unitAddress().section(u'/', -1), history_.unitModel()})
+        if (const QString part = namePart(unit); !part.isEmpty())
+            parts << part;
+    parts << QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString name = parts.join(u'-') + QStringLiteral(".csv");
     const QString path = feedback_.chooseFileToSave(name, {QStringLiteral("CSV files (*.csv)")});
     if (path.isEmpty())
         return;
