@@ -307,30 +307,41 @@ void HistoryWindow::redraw()
     describe();
 }
 
+void HistoryWindow::addSeries(QXYSeries* series, int port)
+{
+    chart_->addSeries(series);
+    series->attachAxis(timeAxis_);
+    series->attachAxis(powerAxis_);
+    connect(series, &QXYSeries::hovered, this, [this, port](const QPointF& point, bool on) {
+        if (on)
+            QToolTip::showText(QCursor::pos(), hoverText(port, point), view_);
+        else
+            QToolTip::hideText();
+    });
+}
+
+template <typename Series>
+void HistoryWindow::removeSeries(Series*& series)
+{
+    if (!series)
+        return;
+    chart_->removeSeries(series);
+    delete series;
+    series = nullptr;
+}
+
 void HistoryWindow::drawPort(int port, qint64 sinceMs)
 {
     QLineSeries*& series = series_[std::size_t(port)];
     // A port without samples gets no line, nor a place in the legend.
     if (!isPortChosen(port) || history_.sampleCount(port) == 0) {
-        if (series) {
-            chart_->removeSeries(series);
-            delete series;
-            series = nullptr;
-        }
+        removeSeries(series);
         return;
     }
     if (!series) {
         series = new QLineSeries;
         series->setColor(portColour(port));
-        chart_->addSeries(series);
-        series->attachAxis(timeAxis_);
-        series->attachAxis(powerAxis_);
-        connect(series, &QLineSeries::hovered, this, [this, port](const QPointF& point, bool on) {
-            if (on)
-                QToolTip::showText(QCursor::pos(), hoverText(port, point), view_);
-            else
-                QToolTip::hideText();
-        });
+        addSeries(series, port);
     }
     // The legend names the port as the operator described it.
     if (const QString name = seriesName(port); name != series->name())
@@ -375,11 +386,7 @@ void HistoryWindow::drawActions(qint64 sinceMs)
     drawnActions_.clear();
     history_.forEachAction(sinceMs, [&](const OperatorAction& action) { drawnActions_.push_back(action); });
     if (drawnActions_.empty()) {
-        if (actions_) {
-            chart_->removeSeries(actions_);
-            delete actions_;
-            actions_ = nullptr;
-        }
+        removeSeries(actions_);
         return;
     }
     if (!actions_) {
@@ -388,15 +395,7 @@ void HistoryWindow::drawActions(qint64 sinceMs)
         actions_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
         actions_->setMarkerSize(10);
         actions_->setColor(Qt::black);
-        chart_->addSeries(actions_);
-        actions_->attachAxis(timeAxis_);
-        actions_->attachAxis(powerAxis_);
-        connect(actions_, &QScatterSeries::hovered, this, [this](const QPointF& point, bool on) {
-            if (on)
-                QToolTip::showText(QCursor::pos(), hoverText(0, point), view_);
-            else
-                QToolTip::hideText();
-        });
+        addSeries(actions_, 0);
     }
     // On the time axis, below every line: a switch between two samples still shows.
     const double epochMs = double(history_.timeOf(0).toMSecsSinceEpoch());

@@ -20,6 +20,7 @@ class QLineSeries;
 class QListWidget;
 class QPushButton;
 class QScatterSeries;
+class QXYSeries;
 class QValueAxis;
 
 // "Power History": the chosen ports' power over the last 10 minutes, hour or 24 hours, drawn
@@ -56,6 +57,10 @@ private:
     void redraw();
     void drawPort(int port, qint64 sinceMs);
     void drawActions(qint64 sinceMs);
+    // Draws the series on both axes; hovering it shows hoverText(port, ...).
+    void addSeries(QXYSeries* series, int port);
+    template <typename Series>
+    void removeSeries(Series*& series);
     QString seriesName(int port) const;
     void describe();
 
