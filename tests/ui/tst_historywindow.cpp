@@ -310,12 +310,14 @@ private slots:
     // described the ports; hovering a line or a mark tells what is there.
     void actionsAreMarkedAndLinesNamed()
     {
-        Rig rig(1.0); // everything stays within the last ten minutes however slow the machine
+        Rig rig(1e-2); // everything stays within the last ten minutes (6 s) however slow the machine
         DeviceState state;
         state.portDescription[3] = QStringLiteral("Lobby camera ");
         rig.history.describeFrom(state);
         rig.history.portRead({3, 1500, 53.5, 28, 8});
         rig.history.portRead({4, 2500, 53.5, 47, 8});
+        passTime(rig.clock, TenSeconds);
+        rig.history.portRead({3, 1700, 53.5, 32, 8});
         rig.history.record(OperatorAction::Kind::CycleStart, 3);
         rig.window.setRangeIndex(0);
         QCOMPARE(rig.window.actionMarks().size(), 1);
