@@ -284,21 +284,20 @@ void HistoryWindow::redraw()
         drawActions(drawnSince_);
     dirty_.reset();
     const RangeChoice& choice = Ranges[std::size_t(std::max(0, range_->currentIndex()))];
-    timeAxis_->setFormat(QString::fromLatin1(choice.timeFormat));
+    // Every change of an axis redraws every line: each is set only when it changes.
+    if (const QString format = QString::fromLatin1(choice.timeFormat); format != timeAxis_->format())
+        timeAxis_->setFormat(format);
     // The axis reaches out to whole ticks on both sides, so that every tick reads round.
     const QDateTime from = history_.timeOf(drawnSince_);
     const qint64 offsetMs = qint64(from.offsetFromUtc()) * 1000;
     auto roundDown = [&](qint64 utcMs) { return (utcMs + offsetMs) / choice.tickMs * choice.tickMs - offsetMs; };
     const qint64 first = roundDown(from.toMSecsSinceEpoch());
     const qint64 last = roundDown(history_.timeOf(now).toMSecsSinceEpoch() + choice.tickMs - 1);
-    timeAxis_->setTickCount(int((last - first) / choice.tickMs) + 1);
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
-    double highest = 0;
-    for (const QLineSeries* series : series_)
-        if (series)
-            for (const QPointF& point : series->points())
-                highest = std::max(highest, point.y());
-    // Every change of an axis redraws every line: the power axis changes only when its scale does.
+    if (const int ticks = int((last - first) / choice.tickMs) + 1; ticks != timeAxis_->tickCount())
+        timeAxis_->setTickCount(ticks);
+    if (timeAxis_->min().toMSecsSinceEpoch() != first || timeAxis_->max().toMSecsSinceEpoch() != last)
+        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
+    const double highest = *std::max_element(highest_.begin(), highest_.end());
     const PowerScale scale = powerScale(std::max(1.0, highest * 1.1));
     if (scale.top != powerAxis_->max())
         powerAxis_->setRange(0, scale.top);
@@ -334,6 +333,7 @@ void HistoryWindow::drawPort(int port, qint64 sinceMs)
 {
     QLineSeries*& series = series_[std::size_t(port)];
     // A port without samples gets no line, nor a place in the legend.
+    highest_[std::size_t(port)] = 0;
     if (!isPortChosen(port) || history_.sampleCount(port) == 0) {
         removeSeries(series);
         return;
@@ -377,6 +377,8 @@ void HistoryWindow::drawPort(int port, qint64 sinceMs)
         }
     });
     flush();
+    for (const QPointF& point : std::as_const(points))
+        highest_[std::size_t(port)] = std::max(highest_[std::size_t(port)], point.y());
     series->replace(points);
 }
 
@@ -417,7 +419,9 @@ void HistoryWindow::describe()
     for (int port = 1; port <= MaxPorts; ++port) {
         const QLineSeries* series = series_[std::size_t(port)];
         if (series && series->count() > 0)
-            latest << QStringLiteral("%1 %2 W").arg(portName(port)).arg(series->points().constLast().y(), 0, 'f', 1);
+            latest << QStringLiteral("%1 %2 W")
+                          .arg(portName(port))
+                          .arg(series->at(series->count() - 1).y(), 0, 'f', 1);
     }
     view_->setAccessibleDescription(latest.isEmpty() ? note_->text() : latest.join(QStringLiteral(", ")));
 }

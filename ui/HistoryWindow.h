@@ -76,6 +76,7 @@ private:
     QPushButton* export_ = nullptr;
     std::array<QLineSeries*, MaxPorts + 1> series_{}; // by port
     std::bitset<MaxPorts + 1> dirty_;                 // ports with samples not yet drawn
+    std::array<double, MaxPorts + 1> highest_{};      // by port: the highest power drawn, W
     QScatterSeries* actions_ = nullptr;
     std::vector<OperatorAction> drawnActions_;
     bool actionsDirty_ = true;
