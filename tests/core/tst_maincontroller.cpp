@@ -244,12 +244,6 @@ private slots:
         QTest::newRow("System Reset without a session")
             << false << Operation([](Rig& r) { r.controller().systemReset(); }) << QStringList();
         QTest::newRow("Send Port Control") << true << switchPorts << QStringList{"2 port off", "3 port on"};
-        QTest::newRow("Send Port Control, nothing changed") << true << Operation([](Rig& r) {
-            r.core.state().setPortCount(2);
-            r.core.state().portAdminState = {0, 2, 1};
-            r.controls.setChecked(ctl::PortEnableBase + 1, true);
-            r.page.sendPortControl();
-        }) << QStringList();
     }
     void operatorActionsAreRecorded()
     {
@@ -264,19 +258,6 @@ private slots:
             actions << QStringLiteral("%1 %2").arg(action.port).arg(actionText(action.kind));
         });
         QCOMPARE(actions, recorded);
-    }
-
-    void theUnitIsNamedFromItsFirstPass()
-    {
-        Rig rig;
-        rig.controls.addItem(ctl::FoundDevices, "192.168.1.20 *** POE MDX20A");
-        rig.controls.setCurrentIndex(ctl::FoundDevices, 0);
-        rig.controller().selectFoundDevice();
-        rig.first->session = true;
-        QCOMPARE(rig.core.history().unitAddress(), QString());
-        rig.core.view().setPortLamp(1, 3);
-        QCOMPARE(rig.core.history().unitAddress(), QStringLiteral("192.168.1.20"));
-        QCOMPARE(rig.core.history().unitModel(), QStringLiteral("POE MDX20A"));
     }
 
     void firmwareDownloadOnlyWhereTheLinkHasIt()
