@@ -8,6 +8,7 @@ class DeviceView;
 class MidspanLink;
 class OperatorFeedback;
 class PowerCycle;
+class PowerHistory;
 struct DeviceState;
 
 // What links, pages and operations share: the device record, the controls by identifier with
@@ -23,4 +24,6 @@ struct AppContext {
     PowerCycle* powerCycle = nullptr;
     // Opens the link settings dialog without waiting for it to close.
     std::function<void()> openSettings;
+    // Where the operator's actions are recorded, beside the power samples.
+    PowerHistory* history = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "core/MidspanLink.h"
 #include "core/OperatorFeedback.h"
 #include "core/PowerCycle.h"
+#include "core/PowerHistory.h"
 
 #include <QDebug>
 
@@ -26,9 +27,11 @@ void MainController::portRead(const PortReading&)
         return;
     // An entry is the address or the COM port, " *** " and the model or identity text.
     const QString separator = QStringLiteral(" *** ");
-    ctx_.controls.setText(ctl::MainWindow, QStringLiteral("%1 - %2, %3")
-                                               .arg(AppTitle, connectedEntry_.section(separator, 0, 0),
-                                                    connectedEntry_.section(separator, 1)));
+    const QString address = connectedEntry_.section(separator, 0, 0);
+    const QString model = connectedEntry_.section(separator, 1);
+    ctx_.controls.setText(ctl::MainWindow, QStringLiteral("%1 - %2, %3").arg(AppTitle, address, model));
+    if (ctx_.history)
+        ctx_.history->setUnit(address, model);
 }
 
 void MainController::displayCleared(bool sessionEnded)
@@ -141,8 +144,11 @@ bool MainController::sessionForOperation()
 
 void MainController::systemReset()
 {
-    if (sessionForOperation())
-        ctx_.link->reset();
+    if (!sessionForOperation())
+        return;
+    ctx_.link->reset();
+    if (ctx_.history)
+        ctx_.history->record(OperatorAction::Kind::SystemReset, 0);
 }
 
 void MainController::saveToFlash()

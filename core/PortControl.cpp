@@ -3,6 +3,7 @@
 #include "core/ControlIds.h"
 #include "core/Controls.h"
 #include "core/DeviceState.h"
+#include "core/PowerHistory.h"
 
 PortWishes PortControl::wishes() const
 {
@@ -20,8 +21,18 @@ void PortControl::sendPortControl()
 
 void PortControl::sendWishes(const PortWishes& wishes)
 {
-    if (ctx_.link)
-        ctx_.link->sendPortControl(wishes);
+    if (!ctx_.link)
+        return;
+    ctx_.link->sendPortControl(wishes);
+    // A power-cycle records its own steps.
+    if (!ctx_.history || wishes.cycleStep)
+        return;
+    constexpr int AdminOn = 2; // DeviceState::portAdminState of an enabled port, on either link
+    for (int port = 1; port <= ctx_.state.portCount; ++port) {
+        const bool on = wishes.enabled[std::size_t(port - 1)];
+        if (on != (ctx_.state.portAdminState[std::size_t(port)] == AdminOn))
+            ctx_.history->record(on ? OperatorAction::Kind::PortOn : OperatorAction::Kind::PortOff, port);
+    }
 }
 
 void PortControl::setAllPorts()

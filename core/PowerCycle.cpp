@@ -7,6 +7,7 @@
 #include "core/DisplayFormats.h"
 #include "core/MidspanLink.h"
 #include "core/OperatorFeedback.h"
+#include "core/PowerHistory.h"
 
 #include <algorithm>
 
@@ -62,6 +63,7 @@ bool PowerCycle::start(const std::vector<int>& ports, int offSeconds)
     ctx_.view.lockControls();
     ctx_.view.holdLocked(true);
     step_ = Step::SwitchingOff;
+    recordSteps(OperatorAction::Kind::CycleStart);
     writePorts(false);
     return true;
 }
@@ -167,9 +169,17 @@ void PowerCycle::hideCountDown()
     ctx_.view.hideProgress();
 }
 
+void PowerCycle::recordSteps(OperatorAction::Kind kind)
+{
+    if (ctx_.history)
+        for (int port : cycled_)
+            ctx_.history->record(kind, port);
+}
+
 void PowerCycle::end(const QString& problem)
 {
     step_ = Step::Idle;
+    recordSteps(OperatorAction::Kind::CycleEnd);
     ctx_.view.holdLocked(false);
     ctx_.view.unlockControls();
     if (!problem.isEmpty())
@@ -195,6 +205,7 @@ QString PowerCycle::endAtExit(bool& failed)
     if (off.empty())
         return {};
     step_ = Step::Idle;
+    recordSteps(OperatorAction::Kind::CycleEnd);
     const std::vector<int> stayedOff = ctx_.link ? ctx_.link->switchOnNow(off) : off;
     failed = !stayedOff.empty();
     if (failed)

@@ -4,6 +4,7 @@
 #include "core/DeviceState.h"
 #include "core/PassObserver.h"
 #include "core/PortControl.h"
+#include "core/PowerSamples.h"
 
 #include <QString>
 
@@ -60,6 +61,7 @@ private:
     void countDown(int secondsLeft);
     void hideCountDown();
     void end(const QString& problem);
+    void recordSteps(OperatorAction::Kind kind);
     QString offText(int secondsLeft) const;
 
     AppContext& ctx_;

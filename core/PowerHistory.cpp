@@ -16,6 +16,15 @@ QByteArray number(float value)
     return std::isfinite(value) ? QByteArray::number(double(value), 'g', 7) : QByteArray();
 }
 
+// A text field, quoted when it holds a comma, a quote or a line end.
+QByteArray field(const QString& text)
+{
+    QByteArray bytes = text.toUtf8();
+    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') && !bytes.contains('\r'))
+        return bytes;
+    return '"' + bytes.replace('"', "\"\"") + '"';
+}
+
 } // namespace
 
 PowerHistory::PowerHistory(const Clock& clock, QObject* parent)
@@ -47,6 +56,21 @@ void PowerHistory::portRead(const PortReading& reading)
     emit sampled(reading.port);
 }
 
+void PowerHistory::setUnit(const QString& address, const QString& model)
+{
+    unitAddress_ = address;
+    unitModel_ = model;
+}
+
+void PowerHistory::record(OperatorAction::Kind kind, int port)
+{
+    const qint64 at = clock_.elapsed();
+    while (!actions_.empty() && actions_.front().atMs < at - KeptMs)
+        actions_.pop_front();
+    actions_.push_back({at, kind, port});
+    emit acted();
+}
+
 void PowerHistory::displayCleared(bool sessionEnded)
 {
     // Kept until the next session reads its first port.
@@ -58,12 +82,28 @@ void PowerHistory::clear()
 {
     for (Ring& ring : rings_)
         ring.first = ring.count = 0;
+    actions_.clear();
     emit cleared();
 }
 
 bool PowerHistory::isEmpty() const
 {
-    return std::all_of(rings_.begin(), rings_.end(), [](const Ring& ring) { return ring.count == 0; });
+    return actions_.empty() &&
+           std::all_of(rings_.begin(), rings_.end(), [](const Ring& ring) { return ring.count == 0; });
+}
+
+void PowerHistory::forEachAction(qint64 sinceMs,
+                                 const std::function<void(const OperatorAction&)>& visit) const
+{
+    for (const OperatorAction& action : actions_)
+        if (action.atMs >= sinceMs)
+            visit(action);
+}
+
+QString PowerHistory::portDescription(int port) const
+{
+    return state_ && port >= 1 && port <= MaxPorts ? state_->portDescription[std::size_t(port)].trimmed()
+                                                   : QString();
 }
 
 int PowerHistory::sampleCount(int port) const
@@ -108,28 +148,39 @@ void PowerHistory::watch(QObject* context, std::function<void(int port)> changed
 {
     connect(this, &PowerHistory::sampled, context, changed);
     connect(this, &PowerHistory::cleared, context, [changed] { changed(0); });
+    connect(this, &PowerHistory::acted, context, [changed] { changed(ActionsChanged); });
 }
 
 QByteArray PowerHistory::csv() const
 {
     struct Row {
         qint64 atMs;
-        int port;
+        int port; // 0 for an action
         int index;
     };
     std::vector<Row> rows;
     for (int port = 1; port <= MaxPorts; ++port)
         for (int i = 0; i < rings_[std::size_t(port)].count; ++i)
             rows.push_back({rings_[std::size_t(port)].at(i).atMs, port, i});
+    for (std::size_t i = 0; i < actions_.size(); ++i)
+        rows.push_back({actions_[i].atMs, 0, int(i)});
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.atMs < b.atMs; });
 
+    const QByteArray unit = ',' + field(unitAddress_) + ',' + field(unitModel_) + ',';
     QByteArray text = QByteArray(CsvHeader) + '\n';
-    text.reserve(qsizetype(rows.size()) * 56 + text.size());
+    text.reserve(qsizetype(rows.size()) * (64 + unit.size()) + text.size());
     for (const Row& row : rows) {
+        if (row.port == 0) {
+            const OperatorAction& a = actions_[std::size_t(row.index)];
+            text += timeOf(a.atMs).toString(Qt::ISODateWithMs).toLatin1() + ',' +
+                    (a.port > 0 ? QByteArray::number(a.port) : QByteArray()) + ",,,,," + unit.mid(1) +
+                    actionText(a.kind).toLatin1() + '\n';
+            continue;
+        }
         const PowerSample& s = rings_[std::size_t(row.port)].at(row.index);
         text += timeOf(s.atMs).toString(Qt::ISODateWithMs).toLatin1() + ',' + QByteArray::number(row.port) +
                 ',' + number(s.powerMw) + ',' + number(s.voltageV) + ',' + number(s.currentMa) + ',' +
-                QByteArray::number(s.status) + '\n';
+                QByteArray::number(s.status) + unit + '\n';
     }
     return text;
 }

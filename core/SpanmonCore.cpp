@@ -16,9 +16,10 @@ std::vector<MidspanLink*> borrowed(const std::vector<std::unique_ptr<MidspanLink
 SpanmonCore::SpanmonCore(Controls& controls, Clock& clock, OperatorFeedback& feedback,
                          const LinkFactory& makeLinks)
     : view_(state_, controls),
-      history_(clock), context_{state_, controls, view_, clock, feedback, nullptr, {}},
+      history_(clock), context_{state_, controls, view_, clock, feedback, nullptr, nullptr, {}, &history_},
       links_(makeLinks(context_)), controller_(std::make_unique<MainController>(context_, borrowed(links_)))
 {
+    history_.describeFrom(state_);
     view_.watch(history_);
 }
 

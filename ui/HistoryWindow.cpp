@@ -13,7 +13,10 @@
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScatterSeries>
 #include <QSignalBlocker>
+#include <QToolTip>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -71,6 +74,25 @@ QString portName(int port)
     return QStringLiteral("Port %1").arg(port);
 }
 
+QString localTime(double msSinceEpoch)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(msSinceEpoch))
+        .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+// A part of a file name: what a file system takes on every desktop.
+QString namePart(const QString& text)
+{
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9.+-]+"));
+    QString part = text.trimmed();
+    part.replace(unsafe, QStringLiteral("_"));
+    while (part.startsWith(u'.') || part.startsWith(u'_'))
+        part.remove(0, 1);
+    while (part.endsWith(u'_'))
+        part.chop(1);
+    return part;
+}
+
 // A colour of its own for each of the 24 ports: twelve hues, bright for ports 1-12 and dark for
 // 13-24, so that lines and their legend entries tell every port apart.
 QColor portColour(int port)
@@ -96,6 +118,37 @@ HistoryWindow::HistoryWindow(const PowerSamples& history, OperatorFeedback& feed
     history_.watch(this, [this](int port) { markDirty(port); });
     dirty_.set();
     redraw();
+}
+
+QString HistoryWindow::seriesName(int port) const
+{
+    const QString description = history_.portDescription(port);
+    return description.isEmpty() ? portName(port) : QStringLiteral("%1: %2").arg(portName(port), description);
+}
+
+QString HistoryWindow::hoverText(int port, const QPointF& point) const
+{
+    const double epochMs = double(history_.timeOf(0).toMSecsSinceEpoch());
+    if (port == 0) {
+        QStringList lines;
+        for (const OperatorAction& action : drawnActions_)
+            if (std::abs(epochMs + double(action.atMs) - point.x()) < 0.5)
+                lines << QStringLiteral("%1 %2%3").arg(
+                    localTime(epochMs + double(action.atMs)),
+                    action.port > 0 ? portName(action.port) + u' ' : QString(), actionText(action.kind));
+        return lines.join(u'\n');
+    }
+    const QList<QPointF> points = line(port);
+    if (points.isEmpty())
+        return {};
+    // The drawn point nearest in time to where the pointer is.
+    const auto nearest =
+        std::min_element(points.begin(), points.end(), [&](const QPointF& a, const QPointF& b) {
+            return std::abs(a.x() - point.x()) < std::abs(b.x() - point.x());
+        });
+    return QStringLiteral("%1\n%2\n%3 W")
+        .arg(localTime(nearest->x()), seriesName(port))
+        .arg(nearest->y(), 0, 'f', 1);
 }
 
 void HistoryWindow::build()
@@ -208,7 +261,9 @@ QString HistoryWindow::note() const
 
 void HistoryWindow::markDirty(int port)
 {
-    if (port >= 1 && port <= MaxPorts)
+    if (port == PowerSamples::ActionsChanged)
+        actionsDirty_ = true;
+    else if (port >= 1 && port <= MaxPorts)
         dirty_.set(std::size_t(port));
     else
         dirty_.set();
@@ -225,23 +280,24 @@ void HistoryWindow::redraw()
     for (int port = 1; port <= MaxPorts; ++port)
         if (dirty_.test(std::size_t(port)))
             drawPort(port, drawnSince_);
+    if (actionsDirty_ || dirty_.all())
+        drawActions(drawnSince_);
     dirty_.reset();
     const RangeChoice& choice = Ranges[std::size_t(std::max(0, range_->currentIndex()))];
-    timeAxis_->setFormat(QString::fromLatin1(choice.timeFormat));
+    // Every change of an axis redraws every line: each is set only when it changes.
+    if (const QString format = QString::fromLatin1(choice.timeFormat); format != timeAxis_->format())
+        timeAxis_->setFormat(format);
     // The axis reaches out to whole ticks on both sides, so that every tick reads round.
     const QDateTime from = history_.timeOf(drawnSince_);
     const qint64 offsetMs = qint64(from.offsetFromUtc()) * 1000;
     auto roundDown = [&](qint64 utcMs) { return (utcMs + offsetMs) / choice.tickMs * choice.tickMs - offsetMs; };
     const qint64 first = roundDown(from.toMSecsSinceEpoch());
     const qint64 last = roundDown(history_.timeOf(now).toMSecsSinceEpoch() + choice.tickMs - 1);
-    timeAxis_->setTickCount(int((last - first) / choice.tickMs) + 1);
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
-    double highest = 0;
-    for (const QLineSeries* series : series_)
-        if (series)
-            for (const QPointF& point : series->points())
-                highest = std::max(highest, point.y());
-    // Every change of an axis redraws every line: the power axis changes only when its scale does.
+    if (const int ticks = int((last - first) / choice.tickMs) + 1; ticks != timeAxis_->tickCount())
+        timeAxis_->setTickCount(ticks);
+    if (timeAxis_->min().toMSecsSinceEpoch() != first || timeAxis_->max().toMSecsSinceEpoch() != last)
+        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
+    const double highest = *std::max_element(highest_.begin(), highest_.end());
     const PowerScale scale = powerScale(std::max(1.0, highest * 1.1));
     if (scale.top != powerAxis_->max())
         powerAxis_->setRange(0, scale.top);
@@ -250,26 +306,46 @@ void HistoryWindow::redraw()
     describe();
 }
 
+void HistoryWindow::addSeries(QXYSeries* series, int port)
+{
+    chart_->addSeries(series);
+    series->attachAxis(timeAxis_);
+    series->attachAxis(powerAxis_);
+    connect(series, &QXYSeries::hovered, this, [this, port](const QPointF& point, bool on) {
+        if (on)
+            QToolTip::showText(QCursor::pos(), hoverText(port, point), view_);
+        else
+            QToolTip::hideText();
+    });
+}
+
+template <typename Series>
+void HistoryWindow::removeSeries(Series*& series)
+{
+    if (!series)
+        return;
+    chart_->removeSeries(series);
+    delete series;
+    series = nullptr;
+}
+
 void HistoryWindow::drawPort(int port, qint64 sinceMs)
 {
     QLineSeries*& series = series_[std::size_t(port)];
     // A port without samples gets no line, nor a place in the legend.
+    highest_[std::size_t(port)] = 0;
     if (!isPortChosen(port) || history_.sampleCount(port) == 0) {
-        if (series) {
-            chart_->removeSeries(series);
-            delete series;
-            series = nullptr;
-        }
+        removeSeries(series);
         return;
     }
     if (!series) {
         series = new QLineSeries;
-        series->setName(portName(port));
         series->setColor(portColour(port));
-        chart_->addSeries(series);
-        series->attachAxis(timeAxis_);
-        series->attachAxis(powerAxis_);
+        addSeries(series, port);
     }
+    // The legend names the port as the operator described it.
+    if (const QString name = seriesName(port); name != series->name())
+        series->setName(name);
     const qint64 stretchMs =
         std::max(PowerSamples::IntervalMs, (history_.now() - sinceMs + MaxStretches - 1) / MaxStretches);
     const double epochMs = double(history_.timeOf(0).toMSecsSinceEpoch());
@@ -301,7 +377,39 @@ void HistoryWindow::drawPort(int port, qint64 sinceMs)
         }
     });
     flush();
+    for (const QPointF& point : std::as_const(points))
+        highest_[std::size_t(port)] = std::max(highest_[std::size_t(port)], point.y());
     series->replace(points);
+}
+
+void HistoryWindow::drawActions(qint64 sinceMs)
+{
+    actionsDirty_ = false;
+    drawnActions_.clear();
+    history_.forEachAction(sinceMs, [&](const OperatorAction& action) { drawnActions_.push_back(action); });
+    if (drawnActions_.empty()) {
+        removeSeries(actions_);
+        return;
+    }
+    if (!actions_) {
+        actions_ = new QScatterSeries;
+        actions_->setName(QStringLiteral("Operator actions"));
+        actions_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+        actions_->setMarkerSize(10);
+        actions_->setColor(Qt::black);
+        addSeries(actions_, 0);
+    }
+    // On the time axis, below every line: a switch between two samples still shows.
+    const double epochMs = double(history_.timeOf(0).toMSecsSinceEpoch());
+    QList<QPointF> points;
+    for (const OperatorAction& action : drawnActions_)
+        points.append(QPointF(epochMs + double(action.atMs), 0));
+    actions_->replace(points);
+}
+
+QList<QPointF> HistoryWindow::actionMarks() const
+{
+    return actions_ ? actions_->points() : QList<QPointF>();
 }
 
 void HistoryWindow::describe()
@@ -311,15 +419,22 @@ void HistoryWindow::describe()
     for (int port = 1; port <= MaxPorts; ++port) {
         const QLineSeries* series = series_[std::size_t(port)];
         if (series && series->count() > 0)
-            latest << QStringLiteral("%1 %2 W").arg(portName(port)).arg(series->points().constLast().y(), 0, 'f', 1);
+            latest << QStringLiteral("%1 %2 W")
+                          .arg(portName(port))
+                          .arg(series->at(series->count() - 1).y(), 0, 'f', 1);
     }
     view_->setAccessibleDescription(latest.isEmpty() ? note_->text() : latest.join(QStringLiteral(", ")));
 }
 
 void HistoryWindow::exportCsv()
 {
-    const QString name = QStringLiteral("power-history-%1.csv")
-                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    QStringList parts{QStringLiteral("power-history")};
+    // A serial port by its name alone, without its folder.
+    for (const QString& unit : {history_.unitAddress().section(u'/', -1), history_.unitModel()})
+        if (const QString part = namePart(unit); !part.isEmpty())
+            parts << part;
+    parts << QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString name = parts.join(u'-') + QStringLiteral(".csv");
     const QString path = feedback_.chooseFileToSave(name, {QStringLiteral("CSV files (*.csv)")});
     if (path.isEmpty())
         return;

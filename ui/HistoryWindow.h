@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/DeviceState.h"
+#include "core/PowerSamples.h"
 #include "ui/HistoryView.h"
 
 #include <QDialog>
@@ -8,6 +9,7 @@
 
 #include <array>
 #include <bitset>
+#include <vector>
 
 class QChart;
 class QChartView;
@@ -17,6 +19,8 @@ class QLabel;
 class QLineSeries;
 class QListWidget;
 class QPushButton;
+class QScatterSeries;
+class QXYSeries;
 class QValueAxis;
 
 // "Power History": the chosen ports' power over the last 10 minutes, hour or 24 hours, drawn
@@ -41,12 +45,23 @@ public:
     QString note() const override;
     // Where the drawn span began, on the clock of the history.
     qint64 drawnSince() const { return drawnSince_; }
+    // What hovering a line (port) or the action markers (0) at the point shows: the time, the
+    // port and its power, or the actions there.
+    QString hoverText(int port, const QPointF& point) const;
+    // The operator's actions drawn (milliseconds since the epoch, at zero watts).
+    QList<QPointF> actionMarks() const;
 
 private:
     void build();
     void markDirty(int port);
     void redraw();
     void drawPort(int port, qint64 sinceMs);
+    void drawActions(qint64 sinceMs);
+    // Draws the series on both axes; hovering it shows hoverText(port, ...).
+    void addSeries(QXYSeries* series, int port);
+    template <typename Series>
+    void removeSeries(Series*& series);
+    QString seriesName(int port) const;
     void describe();
 
     const PowerSamples& history_;
@@ -61,6 +76,10 @@ private:
     QPushButton* export_ = nullptr;
     std::array<QLineSeries*, MaxPorts + 1> series_{}; // by port
     std::bitset<MaxPorts + 1> dirty_;                 // ports with samples not yet drawn
+    std::array<double, MaxPorts + 1> highest_{};      // by port: the highest power drawn, W
+    QScatterSeries* actions_ = nullptr;
+    std::vector<OperatorAction> drawnActions_;
+    bool actionsDirty_ = true;
     QTimer redrawTimer_;
     qint64 drawnSince_ = 0;
 };

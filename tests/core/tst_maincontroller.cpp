@@ -226,6 +226,40 @@ private slots:
         QCOMPARE(rig.feedback.texts(), messages);
     }
 
+    // The history records what the operator did, beside the samples, and names the unit.
+    void operatorActionsAreRecorded_data()
+    {
+        QTest::addColumn<bool>("session");
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<QStringList>("recorded");
+        const Operation switchPorts = [](Rig& r) {
+            r.core.state().setPortCount(4);
+            r.core.state().portAdminState = {0, 2, 2, 1, 1};
+            for (int port : {1, 3})
+                r.controls.setChecked(ctl::PortEnableBase + port, true);
+            r.page.sendPortControl();
+        };
+        QTest::newRow("System Reset") << true << Operation([](Rig& r) { r.controller().systemReset(); })
+                                      << QStringList{"0 system reset"};
+        QTest::newRow("System Reset without a session")
+            << false << Operation([](Rig& r) { r.controller().systemReset(); }) << QStringList();
+        QTest::newRow("Send Port Control") << true << switchPorts << QStringList{"2 port off", "3 port on"};
+    }
+    void operatorActionsAreRecorded()
+    {
+        QFETCH(bool, session);
+        QFETCH(Operation, operation);
+        QFETCH(QStringList, recorded);
+        Rig rig;
+        rig.first->session = session;
+        operation(rig);
+        QStringList actions;
+        rig.core.history().forEachAction(0, [&](const OperatorAction& action) {
+            actions << QStringLiteral("%1 %2").arg(action.port).arg(actionText(action.kind));
+        });
+        QCOMPARE(actions, recorded);
+    }
+
     void firmwareDownloadOnlyWhereTheLinkHasIt()
     {
         for (int chosen : {0, 1}) {

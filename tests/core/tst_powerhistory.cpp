@@ -17,7 +17,7 @@ namespace
 
 constexpr qint64 TenSeconds = 10000;
 constexpr qint64 Day = 86400000;
-const QByteArray Header = "time,port,power_mW,voltage_V,current_mA,status";
+const QByteArray Header = "time,port,power_mW,voltage_V,current_mA,status,unit,model,action";
 
 PortReading reading(int port, double power, double voltage = 53.5, double current = 100, int status = 8)
 {
@@ -126,8 +126,8 @@ private slots:
         QCOMPARE(lines.size(), 6); // header, four rows, the empty rest after the last line end
         QCOMPARE(lines[0], Header);
         QCOMPARE(lines[5], QByteArray());
-        const QList<QByteArray> expected{",2,1234,48.1,25,8", ",1,0,0,0,0", ",1,15400,53.5,288,8",
-                                         ",2,,48.2,,9"};
+        const QList<QByteArray> expected{",2,1234,48.1,25,8,,,", ",1,0,0,0,0,,,", ",1,15400,53.5,288,8,,,",
+                                         ",2,,48.2,,9,,,"};
         QDateTime last = before.addMSecs(-1);
         for (int i = 0; i < 4; ++i) {
             const QByteArray& line = lines[i + 1];
@@ -145,6 +145,61 @@ private slots:
         const QDateTime first =
             QDateTime::fromString(QString::fromLatin1(lines[1].left(24)), Qt::ISODateWithMs);
         QVERIFY(first.msecsTo(last) >= TenSeconds);
+    }
+
+    // Every line names the unit; the operator's actions are rows of their own between the samples,
+    // so that a cycle shorter than the sampling interval still shows.
+    void csvNamesTheUnitAndListsTheActions_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QByteArray>("unit");
+        QTest::newRow("network") << "192.168.1.20"
+                                 << "POE24M" << QByteArray("192.168.1.20,POE24M");
+        QTest::newRow("serial") << "/dev/ttyUSB0"
+                                << "MDX20A-24" << QByteArray("/dev/ttyUSB0,MDX20A-24");
+        QTest::newRow("a comma and quotes in the model")
+            << "10.0.0.7"
+            << "PoE \"24\", rev 2" << QByteArray("10.0.0.7,\"PoE \"\"24\"\", rev 2\"");
+        QTest::newRow("before any session") << ""
+                                            << "" << QByteArray(",");
+    }
+    void csvNamesTheUnitAndListsTheActions()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, model);
+        QFETCH(QByteArray, unit);
+        Clock clock(1e-3);
+        PowerHistory history(clock);
+        history.setUnit(address, model);
+        history.portRead(reading(3, 1500, 53.5, 28, 8));
+        history.record(OperatorAction::Kind::CycleStart, 3);
+        passTime(clock, 5000);
+        history.record(OperatorAction::Kind::CycleEnd, 3);
+        history.record(OperatorAction::Kind::PortOff, 4);
+        history.record(OperatorAction::Kind::SystemReset, 0);
+        passTime(clock, TenSeconds);
+        history.portRead(reading(3, 1600, 53.5, 30, 8));
+
+        const QList<QByteArray> lines = history.csv().split('\n');
+        QCOMPARE(lines.size(), 8);
+        QCOMPARE(lines[0], Header);
+        const QList<QByteArray> expected{
+            ",3,1500,53.5,28,8," + unit + ',',     ",3,,,,," + unit + ",power-cycle start",
+            ",3,,,,," + unit + ",power-cycle end", ",4,,,,," + unit + ",port off",
+            ",,,,,," + unit + ",system reset",     ",3,1600,53.5,30,8," + unit + ','};
+        for (int i = 0; i < expected.size(); ++i)
+            QCOMPARE(lines[i + 1].mid(lines[i + 1].indexOf(',')), expected[i]);
+        const QDateTime start =
+            QDateTime::fromString(QString::fromLatin1(lines[2].left(24)), Qt::ISODateWithMs);
+        const QDateTime end =
+            QDateTime::fromString(QString::fromLatin1(lines[3].left(24)), Qt::ISODateWithMs);
+        QVERIFY(start.msecsTo(end) >= 5000);
+
+        // A new session starts without the last one's actions.
+        history.displayCleared(true);
+        history.portRead(reading(1, 100));
+        QCOMPARE(history.csv().count('\n'), 2);
     }
 
     void exportReplacesTheFileWholeOrSaysWhy()

@@ -8,9 +8,11 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QDateTimeAxis>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,18 +33,67 @@ void passTime(const Clock& clock, qint64 ms)
     }
 }
 
+// Each port's own curve: its power in watts at the i-th sample.
+double curve(int port, int i)
+{
+    return 4 + 2 * port + 3 * std::sin(i / (30.0 + 7 * port) + port);
+}
+
 // A history of `hours` of samples every 10 s for the given ports, each with its own curve.
 void fill(PowerHistory& history, const Clock& clock, QList<int> ports, double hours)
 {
     const int samples = int(hours * 360);
     for (int i = 0; i < samples; ++i) {
         for (int port : ports) {
-            const double watts = 4 + 2 * port + 3 * std::sin(i / (30.0 + 7 * port) + port);
+            const double watts = curve(port, i);
             history.portRead({port, watts * 1000, 53.5, watts * 1000 / 53.5, 8});
         }
         passTime(clock, TenSeconds);
     }
 }
+
+// Samples every 10 s from a fixed start, a power-cycle of port 2 among them: the same picture on
+// every run, whatever the time of day.
+class FixedHistory : public PowerSamples
+{
+public:
+    FixedHistory(QList<int> ports, int samples) : ports_(std::move(ports)), samples_(samples) {}
+    bool isEmpty() const override { return false; }
+    int sampleCount(int port) const override { return ports_.contains(port) ? samples_ : 0; }
+    void forEach(int port, qint64 sinceMs,
+                 const std::function<void(const PowerSample&)>& visit) const override
+    {
+        for (int i = int(std::max<qint64>(0, sinceMs) / TenSeconds); i < sampleCount(port); ++i) {
+            const float watts = float(curve(port, i));
+            visit({i * TenSeconds, watts * 1000, 53.5f, watts * 1000 / 53.5f, 8});
+        }
+    }
+    void forEachAction(qint64 sinceMs, const std::function<void(const OperatorAction&)>& visit) const override
+    {
+        for (const OperatorAction& action :
+             {OperatorAction{now() - 1500'000, OperatorAction::Kind::CycleStart, 2},
+              OperatorAction{now() - 1495'000, OperatorAction::Kind::CycleEnd, 2}})
+            if (action.atMs >= sinceMs)
+                visit(action);
+    }
+    QString unitAddress() const override { return QStringLiteral("192.168.1.20"); }
+    QString unitModel() const override { return QStringLiteral("POE24"); }
+    QString portDescription(int port) const override
+    {
+        return port == 1 ? QStringLiteral("Lobby camera") : QString();
+    }
+    qint64 now() const override { return samples_ * TenSeconds; }
+    QDateTime timeOf(qint64 atMs) const override
+    {
+        return QDateTime(QDate(2026, 3, 2), QTime(8, 0)).addMSecs(atMs);
+    }
+    QString exportCsv(const QString&) const override { return {}; }
+    void watch(QObject*, std::function<void(int)>) const override {}
+
+private:
+    QList<int> ports_;
+    int samples_;
+};
 
 struct Rig {
     explicit Rig(double scale = 1e-6) : clock(scale), history(clock), window(history, feedback, fonts::dialog()) {}
@@ -255,18 +306,89 @@ private slots:
         QVERIFY2(close.isEmpty(), qPrintable(close.join(QStringLiteral(", "))));
     }
 
-    // For a look by eye, and the README: four ports, the last hour drawn.
+    // The operator's actions are marked on the time axis and the lines named as the operator
+    // described the ports; hovering a line or a mark tells what is there.
+    void actionsAreMarkedAndLinesNamed()
+    {
+        Rig rig(1e-2); // everything stays within the last ten minutes (6 s) however slow the machine
+        DeviceState state;
+        state.portDescription[3] = QStringLiteral("Lobby camera ");
+        rig.history.describeFrom(state);
+        rig.history.portRead({3, 1500, 53.5, 28, 8});
+        rig.history.portRead({4, 2500, 53.5, 47, 8});
+        passTime(rig.clock, TenSeconds);
+        rig.history.portRead({3, 1700, 53.5, 32, 8});
+        rig.history.record(OperatorAction::Kind::CycleStart, 3);
+        rig.window.setRangeIndex(0);
+        QCOMPARE(rig.window.actionMarks().size(), 1);
+        rig.history.record(OperatorAction::Kind::SystemReset, 0);
+        QTRY_COMPARE(rig.window.actionMarks().size(), 2);
+        const QPointF reset = rig.window.actionMarks().constLast();
+        QCOMPARE(reset.y(), 0.0);
+        QVERIFY2(rig.window.hoverText(0, reset).endsWith(QStringLiteral(" system reset")),
+                 qPrintable(rig.window.hoverText(0, reset)));
+        QVERIFY(rig.window.hoverText(0, rig.window.actionMarks().constFirst())
+                    .contains(QStringLiteral(" Port 3 power-cycle start")));
+
+        QStringList legend;
+        for (const QLegendMarker* marker : rig.window.findChild<QChartView*>()->chart()->legend()->markers())
+            legend << marker->label();
+        QCOMPARE(legend, (QStringList{"Port 3: Lobby camera", "Port 4", "Operator actions"}));
+        const QPointF sample = rig.window.line(3).constFirst();
+        const QString time =
+            QDateTime::fromMSecsSinceEpoch(qint64(sample.x())).toString("yyyy-MM-dd hh:mm:ss");
+        QCOMPARE(rig.window.hoverText(3, sample + QPointF(400, 0)),
+                 time + QStringLiteral("\nPort 3: Lobby camera\n1.5 W"));
+    }
+
+    // The name offered for the file says which unit the samples came from.
+    void exportNameNamesTheUnit_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("network") << "192.168.1.20"
+                                 << "POE MDX20A"
+                                 << "power-history-192.168.1.20-POE_MDX20A-";
+        QTest::newRow("serial") << "/dev/ttyUSB0"
+                                << "MDX20A/24 *"
+                                << "power-history-ttyUSB0-MDX20A_24-";
+        QTest::newRow("no session yet") << ""
+                                        << ""
+                                        << "power-history-";
+    }
+    void exportNameNamesTheUnit()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, model);
+        QFETCH(QString, name);
+        Rig rig;
+        rig.history.setUnit(address, model);
+        rig.feedback.saveFile = [] { return QString(); };
+        rig.window.exportCsv();
+        QCOMPARE(rig.feedback.suggestedNames.size(), 1);
+        const QString suggested = rig.feedback.suggestedNames[0];
+        QVERIFY2(suggested.startsWith(name), qPrintable(suggested));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{8}-\\d{6}\\.csv$"))
+                     .match(suggested.mid(name.size()))
+                     .hasMatch(),
+                 qPrintable(suggested));
+    }
+
+    // For a look by eye, and the README: four ports and a power-cycle, the last hour drawn. The
+    // history's times are fixed, so that an unchanged window gives the same file.
     void screenshot()
     {
-        Rig rig(1e-4);
-        fill(rig.history, rig.clock, {1, 2, 4, 7}, 1.2);
-        rig.window.resize(820, 460);
-        rig.window.setRangeIndex(1);
-        rig.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
-        QVERIFY(rig.window.grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window.png")));
+        const FixedHistory history({1, 2, 4, 7}, 432);
+        RecordingFeedback feedback;
+        HistoryWindow window(history, feedback, fonts::dialog());
+        window.resize(820, 460);
+        window.setRangeIndex(1);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window.png")));
         const QImage small =
-            rig.window.grab().toImage().convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+            window.grab().toImage().convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
         QVERIFY(small.save(QStringLiteral(PACKAGE_SCREENSHOT_DIR "/power-history.png")));
     }
 };

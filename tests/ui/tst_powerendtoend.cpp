@@ -257,7 +257,8 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
-        QCOMPARE(lines.first(), QByteArray("time,port,power_mW,voltage_V,current_mA,status"));
+        QCOMPARE(lines.first(), QByteArray("time,port,power_mW,voltage_V,current_mA,status,unit,model,action"));
+        const QString unit = rig->controls().itemText(ctl::FoundDevices, 0);
         int rows = 0;
         for (int p = 1; p <= Ports; ++p)
             rows += samples.sampleCount(p);
@@ -265,7 +266,9 @@ private slots:
         QDateTime previous;
         for (const QByteArray& line : lines.mid(1, rows)) {
             const QList<QByteArray> fields = line.split(',');
-            QCOMPARE(fields.size(), 6);
+            QCOMPARE(fields.size(), 9);
+            QCOMPARE(QString::fromUtf8(fields[6] + " *** " + fields[7]), unit);
+            QCOMPARE(fields[8], QByteArray());
             const QDateTime at = QDateTime::fromString(QString::fromLatin1(fields[0]), Qt::ISODateWithMs);
             QVERIFY2(at.isValid() && at.timeSpec() == Qt::UTC, fields[0].constData());
             QVERIFY(!previous.isValid() || at >= previous);
@@ -332,6 +335,18 @@ private slots:
         const double offMs = double(changes[1].ms - changes[0].ms) / rig->scale();
         qInfo("port 3 was off for %.0f ms of the clock", offMs);
         QVERIFY2(offMs >= 40000 && offMs < 80000, qPrintable(QString::number(offMs)));
+        // The history holds the cycle as the operator's actions, the off time apart.
+        QList<OperatorAction> actions;
+        rig->window().history().forEachAction(0, [&](const OperatorAction& action) { actions << action; });
+        QCOMPARE(actions.size(), 2);
+        QVERIFY(actions[0].port == 3 && actions[0].kind == OperatorAction::Kind::CycleStart);
+        QVERIFY(actions[1].port == 3 && actions[1].kind == OperatorAction::Kind::CycleEnd);
+        QVERIFY(actions[1].atMs - actions[0].atMs >= 40000);
+        QVERIFY(rig->window().history().csv().contains(",3,,,,," +
+                                                       rig->controls().itemText(ctl::FoundDevices, 0)
+                                                           .replace(QStringLiteral(" *** "), QStringLiteral(","))
+                                                           .toUtf8() +
+                                                       ",power-cycle end\n"));
 
         QCOMPARE(countdown.size(), 40);
         for (int i = 0; i < 40; ++i) {
