@@ -10,7 +10,7 @@
 
 DeviceView::DeviceView(DeviceState& state, Controls& controls) : state_(state), controls_(controls)
 {
-    power_.fill(PortReading::Unknown);
+    power_.fill(PassReading::Unknown);
 }
 
 void DeviceView::setOperationsEnabled(bool enabled)
@@ -60,7 +60,7 @@ void DeviceView::clearDeviceDisplay()
         controls_.setText(ctl::ClassBase + k, QStringLiteral("---"));
     }
     controls_.setText(ctl::TotalPower, QString());
-    power_.fill(PortReading::Unknown);
+    power_.fill(PassReading::Unknown);
     state_.refreshPass = 0;
     const bool sessionEnded = !state_.serialLinked && !state_.networkLinked;
     for (PassObserver* observer : observers_)
@@ -97,7 +97,7 @@ void DeviceView::setPortLamp(int port, int status)
     if (port < 1 || port > MaxPorts)
         return;
     controls_.setLamp(ctl::PortLampBase + port, lampForStatus(status));
-    const PortReading reading{port, cellNumber(ctl::PowerBase + port), cellNumber(ctl::VoltageBase + port),
+    const PassReading reading{port, cellNumber(ctl::PowerBase + port), cellNumber(ctl::VoltageBase + port),
                               cellNumber(ctl::CurrentBase + port), status};
     power_[std::size_t(port)] = reading.powerMw;
     if (port == state_.portCount) // the last port of the pass
@@ -110,7 +110,7 @@ double DeviceView::cellNumber(int id) const
 {
     bool ok = false;
     const double value = QLocale::c().toDouble(controls_.text(id).trimmed(), &ok);
-    return ok ? value : PortReading::Unknown;
+    return ok ? value : PassReading::Unknown;
 }
 
 void DeviceView::showTotalPower()

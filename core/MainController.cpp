@@ -21,7 +21,7 @@ MainController::MainController(AppContext& context, std::vector<MidspanLink*> li
     ctx_.view.watch(*this);
 }
 
-void MainController::portRead(const PortReading&)
+void MainController::portRead(const PassReading&)
 {
     if (!ctx_.link->sessionRuns() || connectedEntry_.isEmpty())
         return;

@@ -48,7 +48,7 @@ public:
     void stopLinks();
 
     // The title names the connected unit from its first pass on, and no more once it is gone.
-    void portRead(const PortReading& reading) override;
+    void portRead(const PassReading& reading) override;
     void displayCleared(bool sessionEnded) override;
 
 private:

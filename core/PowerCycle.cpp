@@ -87,7 +87,7 @@ bool PowerCycle::writeUnderway() const
     return ctx_.link && ctx_.link->writeUnderway();
 }
 
-void PowerCycle::portRead(const PortReading& reading)
+void PowerCycle::portRead(const PassReading& reading)
 {
     if ((step_ != Step::SwitchingOff && step_ != Step::SwitchingOn) || writeUnderway())
         return;

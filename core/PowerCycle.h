@@ -47,7 +47,7 @@ public:
     // is told of it; empty when no cycle ran.
     QString endAtExit(bool& failed);
 
-    void portRead(const PortReading& reading) override;
+    void portRead(const PassReading& reading) override;
     void displayCleared(bool sessionEnded) override;
 
 private:

@@ -32,7 +32,7 @@ PowerHistory::PowerHistory(const Clock& clock, QObject* parent)
 {
 }
 
-void PowerHistory::portRead(const PortReading& reading)
+void PowerHistory::portRead(const PassReading& reading)
 {
     if (reading.port < 1 || reading.port > MaxPorts)
         return;

@@ -38,7 +38,7 @@ public:
     // Stamps an operator action with the clock's time; actions older than KeptMs are dropped.
     void record(OperatorAction::Kind kind, int port);
 
-    void portRead(const PortReading& reading) override;
+    void portRead(const PassReading& reading) override;
     void displayCleared(bool sessionEnded) override;
 
     bool isEmpty() const override;

@@ -39,7 +39,7 @@ HistoryView* openHistory(MainWindow& window, const RecordingFeedback& feedback)
 
 // Counts the passes: each reading of the last port ends one.
 struct PassCounter : PassObserver {
-    void portRead(const PortReading& reading) override { passes += reading.port == Ports; }
+    void portRead(const PassReading& reading) override { passes += reading.port == Ports; }
     void displayCleared(bool) override {}
     int passes = 0;
 };

@@ -173,9 +173,9 @@ private slots:
     void observersHearReadingsAndResets()
     {
         struct Recorder : PassObserver {
-            QList<PortReading> readings;
+            QList<PassReading> readings;
             QList<bool> clears;
-            void portRead(const PortReading& r) override { readings.append(r); }
+            void portRead(const PassReading& r) override { readings.append(r); }
             void displayCleared(bool ended) override { clears.append(ended); }
         } recorder;
         DeviceState state;
@@ -191,7 +191,7 @@ private slots:
         view.setPortLamp(4, 7);
         view.setPortLamp(25, 8); // no such port
         QCOMPARE(recorder.readings.size(), 2);
-        const PortReading& third = recorder.readings[0];
+        const PassReading& third = recorder.readings[0];
         QCOMPARE(third.port, 3);
         QCOMPARE(third.powerMw, 1234.0);
         QCOMPARE(third.voltageV, 48.1);

@@ -19,7 +19,7 @@ constexpr qint64 TenSeconds = 10000;
 constexpr qint64 Day = 86400000;
 const QByteArray Header = "time,port,power_mW,voltage_V,current_mA,status,unit,model,action";
 
-PortReading reading(int port, double power, double voltage = 53.5, double current = 100, int status = 8)
+PassReading reading(int port, double power, double voltage = 53.5, double current = 100, int status = 8)
 {
     return {port, power, voltage, current, status};
 }
@@ -120,7 +120,7 @@ private slots:
         history.portRead(reading(1, 0, 0, 0, 0));
         passTime(clock, TenSeconds);
         history.portRead(reading(1, 15400, 53.5, 288, 8));
-        history.portRead(reading(2, PortReading::Unknown, 48.2, PortReading::Unknown, 9));
+        history.portRead(reading(2, PassReading::Unknown, 48.2, PassReading::Unknown, 9));
 
         const QList<QByteArray> lines = history.csv().split('\n');
         QCOMPARE(lines.size(), 6); // header, four rows, the empty rest after the last line end

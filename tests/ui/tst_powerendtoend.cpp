@@ -63,7 +63,7 @@ QList<PortChange> portChanges(MidspanSimProcess& sim)
 // Counts the passes the window has read to the last port.
 struct PassCounter : PassObserver {
     explicit PassCounter(DeviceState& state) : state(state) {}
-    void portRead(const PortReading& reading) override { passes += reading.port == state.portCount; }
+    void portRead(const PassReading& reading) override { passes += reading.port == state.portCount; }
     void displayCleared(bool) override {}
     DeviceState& state;
     int passes = 0;
@@ -307,7 +307,7 @@ private slots:
         bool lockedThroughout = true;
         struct LockWatch : PassObserver {
             LockWatch(LinkRig& rig, bool& locked) : rig(rig), locked(locked) {}
-            void portRead(const PortReading&) override
+            void portRead(const PassReading&) override
             {
                 if (rig.cycle().step() != PowerCycle::Step::Idle)
                     locked = locked && !rig.controls().isEnabled(ctl::SendPortControl) &&
