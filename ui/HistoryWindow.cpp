@@ -346,8 +346,9 @@ void HistoryWindow::drawPort(int port, qint64 sinceMs)
     // The legend names the port as the operator described it.
     if (const QString name = seriesName(port); name != series->name())
         series->setName(name);
-    const qint64 stretchMs =
-        std::max(PowerSamples::IntervalMs, (history_.now() - sinceMs + MaxStretches - 1) / MaxStretches);
+    // Every line of a redraw is cut into the same stretches, from the span as the redraw took it.
+    const qint64 span = range_->currentData().toLongLong();
+    const qint64 stretchMs = std::max(PowerSamples::IntervalMs, (span + MaxStretches - 1) / MaxStretches);
     const double epochMs = double(history_.timeOf(0).toMSecsSinceEpoch());
     QList<QPointF> points;
     // The lowest and highest power of each stretch, in the order they were read.
