@@ -181,6 +181,22 @@ bool SerialPortDriver::dropLateReplies()
     return true;
 }
 
+bool SerialPortDriver::owesReply(std::uint8_t command)
+{
+    if (!port_.isOpen())
+        return false;
+    // Queued bytes belong to the earliest of the replies owed.
+    qint64 queued = queuedBytes();
+    for (const LateReply& late : late_) {
+        if (late.until.hasExpired())
+            continue;
+        if (late.command == command && queued < late.bytes)
+            return true;
+        queued = std::max<qint64>(0, queued - late.bytes);
+    }
+    return false;
+}
+
 void SerialPortDriver::purgeTransmit()
 {
     if (port_.isOpen())

@@ -62,6 +62,13 @@ private:
     // Drops the bytes of abandoned replies at the head of the queue; false while some are
     // still coming.
     bool dropLateReplies();
+
+public:
+    // Whether an abandoned reply to `command` may still come and is not queued whole yet: a
+    // request with the same command sent now would take it for its own answer.
+    bool owesReply(std::uint8_t command);
+
+private:
     // Bytes waiting, in the port's buffer and in the line's own queue.
     qint64 queuedBytes();
 

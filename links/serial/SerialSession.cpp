@@ -63,6 +63,12 @@ SerialSession::SerialSession(AppContext& context)
         sendNextRequest();
     };
     download_.leftInLoader = [this] { endSession(false); };
+    lateWait_.setSingleShot(true);
+    lateWait_.setInterval(2);
+    QObject::connect(&lateWait_, &QTimer::timeout, &driver_, [this] {
+        if (ctx_.state.serialLinked && !link_.downloadActive)
+            transmit();
+    });
 }
 
 void SerialSession::choose()
@@ -360,6 +366,20 @@ void SerialSession::finishReply()
 
 void SerialSession::transmit(bool purge)
 {
+    // The late answer of an abandoned request with this request's command would pass for this
+    // one's: it gets up to one reply time-out to come, and the purge before the send drops it.
+    if (purge && driver_.owesReply(link_.request.command)) {
+        if (!lateWaiting_) {
+            lateWaiting_ = true;
+            lateWaitUntil_ = QDeadlineTimer(qint64(timeoutMs() * ctx_.clock.scale()));
+        }
+        if (!lateWaitUntil_.hasExpired()) {
+            lateWait_.start();
+            return;
+        }
+    }
+    lateWaiting_ = false;
+    lateWait_.stop();
     driver_.request(purge);
     ctx_.clock.start(TimerId::PollReply, timeoutMs());
 }
@@ -481,6 +501,8 @@ void SerialSession::endSession(bool reportLost)
     // Nothing of this session may carry over into the next one.
     link.queue.clear();
     link.write.reset();
+    lateWaiting_ = false;
+    lateWait_.stop();
     untold_.clear();
     if (reportLost)
         ctx_.feedback.error(text::ConnectionLost);
@@ -582,6 +604,8 @@ std::vector<int> SerialSession::switchOnNow(const std::vector<int>& ports)
 
 void SerialSession::close()
 {
+    lateWaiting_ = false;
+    lateWait_.stop();
     driver_.pauseReader();
     driver_.close();
 }

@@ -9,7 +9,9 @@
 #include "links/serial/SerialPortDriver.h"
 #include "links/serial/SerialPortEnumerator.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdint>
@@ -94,5 +96,8 @@ private:
     FirmwareDownload download_;
     QHash<QString, QString> portPaths_; // COM port list entry -> device path
     QString linePath_;                  // the device path of the port opened last
+    QTimer lateWait_;                   // paces the wait for an abandoned reply before a send
+    QDeadlineTimer lateWaitUntil_;      // how long that wait may last
+    bool lateWaiting_ = false;          // a send waits for an abandoned reply
     QString untold_;                    // a write given up, told once the device answers again
 };
