@@ -1,5 +1,5 @@
+#include "app/ExitOnSignals.h"
 #include "app/StartOptions.h"
-#include "finder/ExitOnSignals.h"
 #include "finder/MainWindow.h"
 #include "finder/QtMessages.h"
 
@@ -31,7 +31,7 @@ int main(int argc, char* argv[])
     finder::MainWindow window(messages);
     messages.setParent(&window);
     // kill, Ctrl+C and logout end Ethfind as closing the window does.
-    finder::ExitOnSignals exitOnSignals([&window] { window.close(); });
+    ExitOnSignals exitOnSignals([&window] { window.close(); });
     window.show();
     return app.exec();
 }
