@@ -178,6 +178,16 @@ useradd --create-home --shell /bin/bash --groups dialout "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
 cp scripts/package-drive.py "$work/"
 chmod 644 "$work/package-drive.py"
+# A display number no X server holds, by lock file or by socket. An X client tries the abstract socket
+# before the file, so a server whose lock file is gone can still take the connections of a new one.
+free_display() {
+    local n=187 sockets
+    sockets=$("$@" cat /proc/net/unix)
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || grep -q "@/tmp/.X11-unix/X$n\$" <<<"$sockets"; do
+        n=$((n + 1))
+    done
+    echo "$n"
+}
 # Runs a command line as the user, in the network namespace given (or this one: ""), on a virtual X
 # server with the accessibility bus, and the drive script with the arguments given.
 session() {
@@ -186,8 +196,10 @@ session() {
     local inside=()
     [ -n "$netns" ] && inside=(ip netns exec "$netns")
     cd "$home"
+    local display status
+    display=$(free_display "${inside[@]}")
     "${inside[@]}" runuser -u "$user" -- env -i HOME="$home" USER="$user" PATH=/usr/bin:/bin LANG=C.UTF-8 \
-        xvfb-run -a -n 187 -e "$home/xvfb.log" -s "-screen 0 1280x1024x24" dbus-run-session -- bash -c '
+        xvfb-run -n "$display" -e "$home/xvfb.log" -s "-screen 0 1280x1024x24" dbus-run-session -- bash -c '
             /usr/libexec/at-spi-bus-launcher --launch-immediately &
             QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 bash -c "$1" >"$HOME/program.log" 2>&1 &
             program=$!
@@ -198,7 +210,13 @@ session() {
             kill $program 2>/dev/null
             exit $status' session "$command" "$work/package-drive.py" "$@" 2>&1 |
         grep -v -e dbus-daemon -e SpiRegistry -e XDG_RUNTIME_DIR
-    return "${PIPESTATUS[0]}"
+    status=${PIPESTATUS[0]}
+    # xvfb-run stops its server without waiting for it to go.
+    for _ in $(seq 100); do
+        [ -e "/tmp/.X$display-lock" ] || break
+        sleep 0.1
+    done
+    return "$status"
 }
 
 step "ethfind as $user finds simulated modules in a private network"
