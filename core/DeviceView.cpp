@@ -86,7 +86,8 @@ void DeviceView::setProgressPosition(int position)
 
 void DeviceView::hideProgress()
 {
-    if (progressHeld_)
+    // Hiding a hidden window is not free, and a network session asks at every exchange.
+    if (progressHeld_ || !controls_.isVisible(ctl::ProgressDialog))
         return;
     controls_.setVisible(ctl::ProgressCancel, false);
     controls_.setVisible(ctl::ProgressDialog, false);
@@ -128,4 +129,115 @@ void DeviceView::showPowerLimits(const QString& model)
     for (int p = 1; p <= MaxPorts; ++p)
         if (limits[p])
             controls_.setText(ctl::ClassBase + p, *limits[p]);
+}
+
+void DeviceView::showFirmwareRevision(const QString& text)
+{
+    controls_.setText(ctl::FirmwareRevision, text);
+}
+
+void DeviceView::showHardwareRevision(const QString& text)
+{
+    controls_.setText(ctl::HardwareRevision, text);
+}
+
+void DeviceView::showPortCount(const QString& text)
+{
+    controls_.setText(ctl::PortNumber, text);
+}
+
+void DeviceView::showSystemDescription(const QString& text)
+{
+    controls_.setText(ctl::SystemDescription, text);
+}
+
+void DeviceView::showLegacyDetection(bool on)
+{
+    controls_.setChecked(ctl::LegacyDetect, on);
+    controls_.setVisible(ctl::LegacyEnabledNote, on);
+}
+
+void DeviceView::showPortEnabled(int port, bool enabled)
+{
+    if (port >= 1 && port <= MaxPorts)
+        controls_.setChecked(ctl::PortEnableBase + port, enabled);
+}
+
+void DeviceView::showPortDescription(int port, const QString& text)
+{
+    if (port >= 1 && port <= MaxPorts)
+        controls_.setText(ctl::PortDescriptionBase + port, text);
+}
+
+void DeviceView::showPortValue(int port, PortCell cell, const QString& text)
+{
+    if (port < 1 || port > MaxPorts)
+        return;
+    static constexpr int Base[] = {ctl::PowerBase, ctl::VoltageBase, ctl::CurrentBase, ctl::DiscoveryRBase,
+                                   ctl::ClassCurrentBase};
+    controls_.setText(Base[int(cell)] + port, text);
+}
+
+void DeviceView::enableSearch(bool enabled)
+{
+    controls_.setEnabled(ctl::SearchPoe, enabled);
+}
+
+void DeviceView::enableSettings(bool enabled)
+{
+    controls_.setEnabled(ctl::Setting, enabled);
+}
+
+void DeviceView::showSearchProgress(int position, int maximum)
+{
+    controls_.setVisible(ctl::Setting, false);
+    controls_.setVisible(ctl::SearchPoe, false);
+    controls_.setRange(ctl::SearchProgress, 0, maximum);
+    controls_.setValue(ctl::SearchProgress, position);
+    controls_.setVisible(ctl::SearchProgress, true);
+}
+
+void DeviceView::hideSearchProgress()
+{
+    controls_.setVisible(ctl::SearchProgress, false);
+    controls_.setVisible(ctl::Setting, true);
+    controls_.setVisible(ctl::SearchPoe, true);
+}
+
+QStringList DeviceView::foundEntries() const
+{
+    QStringList entries;
+    for (int row = 0; row < controls_.itemCount(ctl::FoundDevices); ++row)
+        entries << controls_.itemText(ctl::FoundDevices, row);
+    return entries;
+}
+
+void DeviceView::addFoundEntry(const QString& entry)
+{
+    controls_.addItem(ctl::FoundDevices, entry);
+}
+
+void DeviceView::insertFoundEntry(int row, const QString& entry)
+{
+    controls_.insertItem(ctl::FoundDevices, row, entry);
+}
+
+void DeviceView::removeFoundEntry(int row)
+{
+    controls_.removeItem(ctl::FoundDevices, row);
+}
+
+void DeviceView::clearFoundEntries()
+{
+    controls_.clearItems(ctl::FoundDevices);
+}
+
+int DeviceView::foundRow() const
+{
+    return controls_.currentIndex(ctl::FoundDevices);
+}
+
+void DeviceView::highlightFoundRow(int row)
+{
+    controls_.setCurrentIndex(ctl::FoundDevices, row);
 }

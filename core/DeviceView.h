@@ -4,6 +4,8 @@
 #include "core/DeviceState.h"
 #include "core/PassObserver.h"
 
+#include <QStringList>
+
 #include <vector>
 
 // The window operations every session and page uses: locking and unlocking the operation
@@ -33,6 +35,34 @@ public:
     // While held, hideProgress leaves the progress in sight: a power-cycle's count-down (and its
     // Cancel) stays up whatever the passes of the link do meanwhile.
     void holdProgress(bool held) { progressHeld_ = held; }
+
+    // What a link has read of the unit, in the device's own words.
+    void showFirmwareRevision(const QString& text);
+    void showHardwareRevision(const QString& text);
+    void showPortCount(const QString& text);
+    void showSystemDescription(const QString& text);
+    // The legacy tick box and, while legacy detection is on, its note.
+    void showLegacyDetection(bool on);
+    void showPortEnabled(int port, bool enabled);
+    void showPortDescription(int port, const QString& text);
+    enum class PortCell { Power, Voltage, Current, DetectionResistance, ClassCurrent };
+    void showPortValue(int port, PortCell cell, const QString& text);
+
+    // "Search PoE" and "Setting"; while a search runs its progress bar stands in their place.
+    void enableSearch(bool enabled);
+    void enableSettings(bool enabled);
+    void showSearchProgress(int position, int maximum);
+    void hideSearchProgress();
+
+    // The found-device list: one entry per unit the chosen link found.
+    QStringList foundEntries() const;
+    void addFoundEntry(const QString& entry);
+    void insertFoundEntry(int row, const QString& entry);
+    void removeFoundEntry(int row);
+    void clearFoundEntries();
+    // The highlighted row; -1 for none.
+    int foundRow() const;
+    void highlightFoundRow(int row);
 
     // Lamp of one port from its status code; the port's cells hold what the pass read.
     void setPortLamp(int port, int status);

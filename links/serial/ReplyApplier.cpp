@@ -1,7 +1,5 @@
 #include "links/serial/ReplyApplier.h"
 
-#include "core/ControlIds.h"
-#include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "core/DisplayFormats.h"
@@ -16,7 +14,7 @@ void ReplyApplier::applyIdentity()
     DeviceState& s = ctx_.state;
     if (identity->model)
         s.modelName = *identity->model;
-    ctx_.controls.insertItem(ctl::FoundDevices, 0, s.comPortName + QStringLiteral(" *** ") + s.modelName);
+    ctx_.view.insertFoundEntry(0, s.comPortName + QStringLiteral(" *** ") + s.modelName);
 }
 
 bool ReplyApplier::applySystemStatus()
@@ -24,13 +22,13 @@ bool ReplyApplier::applySystemStatus()
     const serialproto::SystemStatus status = serialproto::systemStatus(link_);
     if (!status.usable())
         return false;
-    Controls& c = ctx_.controls;
-    c.setText(ctl::FirmwareRevision, fmt::firmwareRevision(status.firmware));
-    c.setText(ctl::HardwareRevision, fmt::hardwareRevision(status.hardware));
+    DeviceView& v = ctx_.view;
+    v.showFirmwareRevision(fmt::firmwareRevision(status.firmware));
+    v.showHardwareRevision(fmt::hardwareRevision(status.hardware));
     ctx_.state.setPortCount(status.portCount);
-    c.setText(ctl::PortNumber, QString::number(status.portCount));
+    v.showPortCount(QString::number(status.portCount));
     // Shown only: the stored description changes through the description dialog alone.
-    c.setText(ctl::SystemDescription, status.description);
+    v.showSystemDescription(status.description);
     return true;
 }
 
@@ -49,26 +47,26 @@ void ReplyApplier::applyPortStatus()
         return;
     const serialproto::PortStatus port = serialproto::portStatus(link_);
     DeviceState& s = ctx_.state;
-    Controls& c = ctx_.controls;
+    DeviceView& v = ctx_.view;
     s.portAdminState[std::size_t(k)] = port.enabled ? 2 : 1; // as the network link keeps it
     if (!s.portStaticRead[std::size_t(k - 1)]) {
         // Enable, legacy and description are taken once, so that unsent choices survive polls.
         s.portStaticRead[std::size_t(k - 1)] = 1;
-        c.setChecked(ctl::PortEnableBase + k, port.enabled);
-        c.setChecked(ctl::LegacyDetect, port.legacy);
+        v.showPortEnabled(k, port.enabled);
+        v.showLegacyDetection(port.legacy);
         s.legacyDetect = s.deviceLegacyDetect = port.legacy ? 1 : 0;
-        c.setVisible(ctl::LegacyEnabledNote, port.legacy);
         s.portDescription[std::size_t(k)] = port.description;
-        c.setText(ctl::PortDescriptionBase + k, s.portDescription[std::size_t(k)]);
-        ctx_.view.showPowerLimits(s.modelName);
-        ctx_.view.unlockControls();
+        v.showPortDescription(k, s.portDescription[std::size_t(k)]);
+        v.showPowerLimits(s.modelName);
+        v.unlockControls();
     }
-    c.setText(ctl::PowerBase + k, fmt::milli(port.powerMw));
-    c.setText(ctl::VoltageBase + k, fmt::decivolts(port.decivolts));
-    c.setText(ctl::CurrentBase + k, fmt::milli(port.currentMa));
+    using Cell = DeviceView::PortCell;
+    v.showPortValue(k, Cell::Power, fmt::milli(port.powerMw));
+    v.showPortValue(k, Cell::Voltage, fmt::decivolts(port.decivolts));
+    v.showPortValue(k, Cell::Current, fmt::milli(port.currentMa));
     s.pollPort = k;
     s.portStatus[std::size_t(k)] = port.status;
-    ctx_.view.setPortLamp(k, s.portStatus[std::size_t(k)]);
+    v.setPortLamp(k, s.portStatus[std::size_t(k)]);
 }
 
 void ReplyApplier::applyPortClassification()
@@ -77,6 +75,7 @@ void ReplyApplier::applyPortClassification()
     if (k == 0)
         return;
     const serialproto::PortClassification port = serialproto::portClassification(link_);
-    ctx_.controls.setText(ctl::DiscoveryRBase + k, fmt::detectionResistance(port.resistance));
-    ctx_.controls.setText(ctl::ClassCurrentBase + k, fmt::classCurrent(port.classCurrent));
+    ctx_.view.showPortValue(k, DeviceView::PortCell::DetectionResistance,
+                            fmt::detectionResistance(port.resistance));
+    ctx_.view.showPortValue(k, DeviceView::PortCell::ClassCurrent, fmt::classCurrent(port.classCurrent));
 }

@@ -1,8 +1,6 @@
 #include "links/snmp/NetworkSession.h"
 
 #include "core/Clock.h"
-#include "core/ControlIds.h"
-#include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
@@ -91,9 +89,7 @@ void NetworkSession::handleSessionResult()
         requests_.handleWriteRequest();
         return;
     }
-    // Hiding a hidden window is not free; this runs at every exchange.
-    if (ctx_.controls.isVisible(ctl::ProgressDialog))
-        ctx_.view.hideProgress();
+    ctx_.view.hideProgress();
     if (s.networkFailures >= ExchangePlanner::FailureLimit) {
         endSession();
         return;
@@ -226,24 +222,23 @@ void NetworkSession::reportNotRestored(const QString& address, int value)
 void NetworkSession::systemStep()
 {
     DeviceState& s = ctx_.state;
-    Controls& c = ctx_.controls;
+    DeviceView& v = ctx_.view;
     const QString& text = s.responseText;
     if (s.requestOid == mib::Firmware) {
         if (!text.isEmpty())
-            c.setText(ctl::FirmwareRevision, text);
+            v.showFirmwareRevision(text);
         s.requestOid = mib::Hardware;
     } else if (s.requestOid == mib::Hardware) {
         if (!text.isEmpty())
-            c.setText(ctl::HardwareRevision, text);
+            v.showHardwareRevision(text);
         s.requestOid = mib::portObject(mib::Column::Legacy, 1);
     } else if (s.requestOid == mib::portObject(mib::Column::Legacy, 1)) {
         // The operator's unsent legacy choice survives all but the first pass of a session.
         if (s.refreshPass == 1 && !text.isEmpty()) {
             const bool on = mib::onOff(text).value_or(false);
-            c.setChecked(ctl::LegacyDetect, on);
+            v.showLegacyDetection(on);
             s.deviceLegacyDetect = on;
             s.legacyDetect = on;
-            c.setVisible(ctl::LegacyEnabledNote, on);
         }
         s.requestOid = mib::PortCount;
     } else if (s.requestOid == mib::PortCount) {
@@ -253,9 +248,9 @@ void NetworkSession::systemStep()
     } else if (s.requestOid == mib::SystemDescription) {
         if (!text.isEmpty()) {
             s.systemDescription = mib::trimBlanks(text);
-            c.setText(ctl::SystemDescription, s.systemDescription);
+            v.showSystemDescription(s.systemDescription);
         }
-        ctx_.view.showPowerLimits(s.networkModel);
+        v.showPowerLimits(s.networkModel);
         s.portPhase = 1;
         s.pollPort = 1;
         s.portReadStep = PortStep::Admin;
@@ -271,7 +266,7 @@ bool NetworkSession::takePortCount()
     DeviceState& s = ctx_.state;
     const QString& text = s.responseText;
     if (!text.isEmpty())
-        ctx_.controls.setText(ctl::PortNumber, text);
+        ctx_.view.showPortCount(text);
     if (const auto reported = mib::portCount(text)) {
         s.portCount = *reported;
         badPortCounts_ = 0;
@@ -290,7 +285,7 @@ bool NetworkSession::takePortCount()
 void NetworkSession::portStep()
 {
     DeviceState& s = ctx_.state;
-    Controls& c = ctx_.controls;
+    DeviceView& v = ctx_.view;
     const QString& text = s.responseText;
     const int p = s.pollPort;
     if (p < 1 || p > s.portCount) {
@@ -305,14 +300,15 @@ void NetworkSession::portStep()
     static constexpr Column Read[] = {Column::Admin,      Column::Power,  Column::Voltage,    Column::Current,
                                       Column::Resistance, Column::Status, Column::Description};
     // The parametric cells of the steps that read a measured value, by PortStep.
-    static constexpr int ValueCellBase[] = {0, ctl::PowerBase, ctl::VoltageBase, ctl::CurrentBase,
-                                            ctl::DiscoveryRBase};
+    using Cell = DeviceView::PortCell;
+    static constexpr Cell ValueCell[] = {Cell::Power, Cell::Voltage, Cell::Current,
+                                         Cell::DetectionResistance};
     switch (s.portReadStep) {
     case PortStep::Admin:
         if (!text.isEmpty())
             s.portAdminState[p] = mib::leadingNumber(text);
         if (s.refreshPass == 1)
-            c.setChecked(ctl::PortEnableBase + p, s.portAdminState[p] == mib::On);
+            v.showPortEnabled(p, s.portAdminState[p] == mib::On);
         break;
     case PortStep::Power:
     case PortStep::Voltage:
@@ -320,17 +316,17 @@ void NetworkSession::portStep()
     case PortStep::Resistance:
         // The agent's text goes into the parametric cell as it is.
         if (!text.isEmpty())
-            c.setText(ValueCellBase[int(s.portReadStep)] + p, text);
+            v.showPortValue(p, ValueCell[int(s.portReadStep) - int(PortStep::Power)], text);
         break;
     case PortStep::Status:
         if (!text.isEmpty()) {
             s.portStatus[p] = mib::leadingNumber(text);
-            ctx_.view.setPortLamp(p, s.portStatus[p]);
+            v.setPortLamp(p, s.portStatus[p]);
         }
         break;
     case PortStep::Description:
         if (s.refreshPass == 1 && !text.isEmpty())
-            c.setText(ctl::PortDescriptionBase + p, mib::trimBlanks(text));
+            v.showPortDescription(p, mib::trimBlanks(text));
         releaseAfter(PortPause, [this, p] {
             DeviceState& s = ctx_.state;
             s.pollPort = p + 1;
@@ -355,7 +351,6 @@ void NetworkSession::portStep()
 void NetworkSession::endSession()
 {
     DeviceState& s = ctx_.state;
-    Controls& c = ctx_.controls;
     s.networkFailures = 0;
     s.networkLinked = false;
     badPortCounts_ = 0;
@@ -363,6 +358,6 @@ void NetworkSession::endSession()
     ctx_.view.clearDeviceDisplay();
     ctx_.view.lockControls();
     search_.removeDevice(address_);
-    c.setEnabled(ctl::SearchPoe, true);
-    c.setEnabled(ctl::Setting, true);
+    ctx_.view.enableSearch(true);
+    ctx_.view.enableSettings(true);
 }
