@@ -9,6 +9,7 @@
 #include "core/OperatorFeedback.h"
 #include "core/PowerCycle.h"
 #include "core/PowerHistory.h"
+#include "core/SettingsPage.h"
 
 #include <QDebug>
 
@@ -63,7 +64,6 @@ void MainController::initialise()
     for (MidspanLink* link : links_)
         link->start();
 
-    s.searchFirst = s.searchLast = 0;
     s.searchDone = s.lastAddress = s.sessionReady = s.deviceListValid = false;
     s.searchRetries = 3;
     c.setVisible(ctl::SearchProgress, false);
@@ -96,13 +96,8 @@ void MainController::changeLink(int index)
 
 void MainController::openSettings()
 {
-    if (ctx_.openSettings)
-        ctx_.openSettings();
-}
-
-void MainController::settingsClosed(bool accepted, bool relink)
-{
-    ctx_.link->settingsClosed(accepted, relink);
+    if (SettingsPage* page = ctx_.link->settingsPage(); page && ctx_.settings)
+        ctx_.settings->showSettings(*page);
 }
 
 void MainController::changeComPort(int index)

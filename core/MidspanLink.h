@@ -5,6 +5,8 @@
 #include <array>
 #include <vector>
 
+class SettingsPage;
+
 // The operator's wishes for the ports, as "Send Port Control" takes them from the page. Each
 // link encodes them in its own way.
 struct PortWishes {
@@ -58,8 +60,9 @@ public:
     virtual bool loaderWaits() const { return false; }
     virtual void startFirmwareDownload() {}
 
-    // The link settings dialog has closed: with OK (accepted), after a confirmed re-link.
-    virtual void settingsClosed(bool /*accepted*/, bool /*relink*/) {}
+    // The page of the link's own settings, which the "Setting" button shows; none for a link
+    // without settings.
+    virtual SettingsPage* settingsPage() { return nullptr; }
     // A search another link started has gone unanswered after the operator chose this link.
     virtual void searchTimedOut() {}
 

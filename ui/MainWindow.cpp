@@ -1,7 +1,6 @@
 #include "ui/MainWindow.h"
 
 #include "core/ControlIds.h"
-#include "core/LinkIni.h"
 #include "core/OperatorFeedback.h"
 #include "ui/CaptionFit.h"
 #include "ui/DialogUnits.h"
@@ -112,8 +111,6 @@ MainWindow::MainWindow(SpanmonCore& core, WidgetControls& controls, const LampIm
     connect(about, &QAction::triggered, this, &MainWindow::runAbout);
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
-
-    state().settingsPath = LinkIni::inWorkingDirectory().path();
 
     buildTabs();
     boldFont_ = fonts::withCellHeight(QStringLiteral("Arial"), 15, 700);
@@ -347,7 +344,7 @@ void MainWindow::wire()
             return;
         controller.endSystemDescriptionEdit(result == QDialog::Accepted && state().descriptionSaved);
     });
-    context().openSettings = [this] { settingsDialog().openSettings(); };
+    context().settings = this;
     connect(controls_.get<QPushButton>(ctl::Setting), &QPushButton::clicked, this,
             [&controller] { controller.openSettings(); });
     connect(controls_.get<QPushButton>(ctl::History), &QPushButton::clicked, this,
@@ -358,12 +355,14 @@ void MainWindow::wire()
 ParamSetting& MainWindow::settingsDialog()
 {
     if (!settings_) {
-        settings_ = new ParamSetting(state(), context().feedback, lamps_, this);
-        connect(settings_, &QDialog::finished, this, [this](int result) {
-            controller().settingsClosed(result == QDialog::Accepted, settings_->relinkRequested());
-        });
+        settings_ = new ParamSetting(lamps_, this);
     }
     return *settings_;
+}
+
+void MainWindow::showSettings(SettingsPage& page)
+{
+    settingsDialog().showPage(page);
 }
 
 void MainWindow::showHistory(int port)

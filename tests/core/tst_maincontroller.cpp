@@ -6,6 +6,7 @@
 #include "core/ControlIds.h"
 #include "core/MainController.h"
 #include "core/PortControl.h"
+#include "core/SettingsPage.h"
 #include "core/SpanmonCore.h"
 
 #include <QTest>
@@ -14,6 +15,33 @@ namespace
 {
 
 const QString NoDevice = QStringLiteral("No PoE Device !!");
+
+// Records where it was opened.
+class FakePage : public SettingsPage
+{
+public:
+    explicit FakePage(QStringList& calls) : calls_(calls) {}
+
+    void open(Controls&) override { calls_ << "settings"; }
+    void choiceChanged() override {}
+    bool ok() override { return true; }
+    void closed(bool) override {}
+
+private:
+    QStringList& calls_;
+};
+
+// Opens every page it is given at once.
+class FakePresenter : public SettingsPresenter
+{
+public:
+    explicit FakePresenter(Controls& controls) : controls_(controls) {}
+
+    void showSettings(SettingsPage& page) override { page.open(controls_); }
+
+private:
+    Controls& controls_;
+};
 
 // Records what it is asked, as "operation argument".
 class FakeLink : public MidspanLink
@@ -41,10 +69,7 @@ public:
     bool writeUnderway() const override { return false; }
     bool hasFirmwareDownload() const override { return firmware_; }
     void startFirmwareDownload() override { calls << "firmware"; }
-    void settingsClosed(bool accepted, bool relink) override
-    {
-        calls << QStringLiteral("settings %1 %2").arg(accepted).arg(relink);
-    }
+    SettingsPage* settingsPage() override { return &page; }
     void close() override { calls << "close"; }
 
     // Enable wishes of ports 1..4 as 0/1, then the legacy wish.
@@ -57,6 +82,7 @@ public:
     }
 
     QStringList calls;
+    FakePage page{calls};
     bool session = false;
     bool holding = false;
 
@@ -85,6 +111,7 @@ class tst_MainController : public QObject
                    }),
               page(core.context())
         {
+            core.context().settings = &presenter;
             core.start();
             first->calls.clear();
             second->calls.clear();
@@ -97,6 +124,7 @@ class tst_MainController : public QObject
         FakeLink* first = nullptr;
         FakeLink* second = nullptr;
         SpanmonCore core;
+        FakePresenter presenter{controls};
         PortControl page;
     };
 
@@ -192,8 +220,7 @@ private slots:
              {"port 2 description 0100"},
              {"port 2 description 0100"},
              {}},
-            {"settings closed", [](Rig& r) { r.controller().settingsClosed(true, false); }, {"settings 1 0"},
-             {"settings 1 0"}, {}},
+            {"Setting", [](Rig& r) { r.controller().openSettings(); }, {"settings"}, {"settings"}, {}},
         };
         for (int chosen : {0, 1}) {
             for (const Row& row : rows) {

@@ -154,7 +154,7 @@ private slots:
         QVERIFY(!c.isVisible(ctl::ProgressDialog));
         QCOMPARE(int(w.window.state().snmpPhase), 999);
         QCOMPARE(w.window.state().searchRetries, 3);
-        QVERIFY(w.window.state().settingsPath.endsWith(QStringLiteral("/Link.ini")));
+        QVERIFY(w.spanmon.network().settingsForm().settingsPath().endsWith(QStringLiteral("/Link.ini")));
     }
 
     void linkChangeIsRefusedWhileASessionRuns()
