@@ -340,6 +340,8 @@ void tst_NetworkSession::refusedRange_data()
                                      << "";
     QTest::newRow("start octet not a number") << "192.168.1.x"
                                               << "";
+    QTest::newRow("third number 256") << "192.168.256.20"
+                                      << "";
     QTest::newRow("end octet 300") << "192.168.1.20"
                                    << "300";
     QTest::newRow("end octet negative") << "192.168.1.20"
