@@ -40,7 +40,6 @@ enum class PortStep { Admin, Power, Voltage, Current, Resistance, Status, Descri
 struct DeviceState {
     // Link and session
     LinkType linkType = LinkType::Network;
-    int linkChoice = 0; // last accepted index of the link combo (sorted: 0 network, 1 serial)
     int comChoice = 0;  // last accepted index of the COM port combo
     bool networkLinked = false;
     bool serialLinked = false;

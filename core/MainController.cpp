@@ -57,6 +57,8 @@ void MainController::initialise()
     c.setVisible(ctl::LegacyEnabledNote, false);
     c.setVisible(ctl::DownloadIndicator, false);
     c.setVisible(ctl::ComPortCombo, false);
+    for (const MidspanLink* link : links_)
+        c.addItem(ctl::LinkCombo, link->name());
     c.setCurrentIndex(ctl::LinkCombo, 0);
     ctx_.link = links_.front();
     s.linkType = LinkType::Network;
@@ -78,13 +80,12 @@ bool MainController::anySessionRuns() const
 
 void MainController::changeLink(int index)
 {
-    DeviceState& s = ctx_.state;
     Controls& c = ctx_.controls;
     if (anySessionRuns()) {
-        c.setCurrentIndex(ctl::LinkCombo, s.linkChoice);
+        const auto chosen = std::find(links_.begin(), links_.end(), ctx_.link);
+        c.setCurrentIndex(ctl::LinkCombo, int(chosen - links_.begin()));
         return;
     }
-    s.linkChoice = index;
     c.removeItem(ctl::FoundDevices, 0);
     if (index < 0 || index >= int(links_.size()))
         return;

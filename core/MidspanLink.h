@@ -27,6 +27,8 @@ class MidspanLink
 public:
     virtual ~MidspanLink() = default;
 
+    // The link choice list shows the link by this name.
+    virtual QString name() const = 0;
     // The program has started: the link learns what it needs of this host.
     virtual void start() {}
     // The operator has chosen this link: its own controls show.

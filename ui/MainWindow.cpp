@@ -207,7 +207,6 @@ void MainWindow::buildControls()
 
     label(ctl::ConnectionTypeLabel, QStringLiteral("Connection Type"), du.rect(314, 14, 56, 9));
     auto* link = place(ctl::LinkCombo, new QComboBox(canvas_), du.rect(372, 12, 84, 12));
-    link->addItems({QStringLiteral("SNMP/LAN & WAN"), QStringLiteral("USB/soft RS232")});
     link->setAccessibleName(QStringLiteral("Connection Type"));
     button(ctl::Setting, QStringLiteral("Setting"), du.rect(314, 28, 64, 13));
     place(ctl::ComPortCombo, new QComboBox(canvas_), du.rect(314, 28, 64, 13))

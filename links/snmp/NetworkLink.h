@@ -25,6 +25,7 @@ public:
     NetworkLink(AppContext& context, const WorkerFactory& makeWorker);
     ~NetworkLink() override;
 
+    QString name() const override { return QStringLiteral("SNMP/LAN & WAN"); }
     void start() override;
     void choose() override;
     void leave() override;

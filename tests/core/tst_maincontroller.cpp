@@ -49,6 +49,7 @@ class FakeLink : public MidspanLink
 public:
     explicit FakeLink(bool firmware) : firmware_(firmware) {}
 
+    QString name() const override { return firmware_ ? QStringLiteral("serial") : QStringLiteral("network"); }
     void start() override { calls << "start"; }
     void choose() override { calls << "choose"; }
     void search() override { calls << "search"; }
@@ -149,6 +150,14 @@ private slots:
         QCOMPARE(made[0]->calls, QStringList{"start"});
         QCOMPARE(made[1]->calls, QStringList{"start"});
         QCOMPARE(core.context().link, made[0]);
+    }
+
+    // The list names the links as they name themselves, in the order the core holds them.
+    void linkChoiceListsTheLinksByTheirNames()
+    {
+        Rig rig;
+        QCOMPARE(rig.controls.control(ctl::LinkCombo).items, (QStringList{"network", "serial"}));
+        QCOMPARE(rig.controls.currentIndex(ctl::LinkCombo), 0);
     }
 
     void operationsReachTheChosenLink_data()
@@ -315,11 +324,12 @@ private slots:
         Rig rig;
         rig.first->session = session;
         rig.first->holding = holding;
+        rig.controls.setCurrentIndex(ctl::LinkCombo, 1);
         rig.controller().changeLink(1);
         const bool changed = !session && !holding;
         QCOMPARE(rig.core.context().link, changed ? rig.second : rig.first);
         QCOMPARE(rig.second->calls, changed ? QStringList{"choose"} : QStringList());
-        QCOMPARE(rig.core.state().linkChoice, changed ? 1 : 0);
+        QCOMPARE(rig.controls.currentIndex(ctl::LinkCombo), changed ? 1 : 0);
     }
 
     void exitClosesEveryLinkOnlyOnOk()
