@@ -2,13 +2,13 @@
 
 #include "cli/Commands.h"
 #include "cli/SettingsSearch.h"
-#include "core/LinkIni.h"
-#include "core/LinkSettingsForm.h"
 #include "links/serial/ComPortEntry.h"
 #include "links/serial/PortEnumerationError.h"
 #include "links/serial/SerialMidspan.h"
 #include "links/serial/SerialPortEnumerator.h"
 #include "links/snmp/BootCounter.h"
+#include "links/snmp/LinkIni.h"
+#include "links/snmp/LinkSettingsForm.h"
 #include "links/snmp/SnmpMidspan.h"
 #include "links/snmp/SnmpWorker.h"
 
@@ -201,7 +201,7 @@ int runOnSnmp(const Invocation& inv, Clock& clock, Commands& commands)
     SnmpMidspan::setUpEngine(inv.v3, source.bootCounterPath);
 
     if (find) {
-        const auto range = inv.range ? inv.range : SearchRange::fromSettings(settings.ip, settings.endIp);
+        const std::optional<SearchRange> range = inv.range ? inv.range : settings.range();
         if (!range)
             return commands.fail(source.path,
                                  QStringLiteral("no address range ([IPAdress] IP \"%1\", EndIP \"%2\")")

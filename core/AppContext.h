@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 class Clock;
 class Controls;
 class DeviceView;
@@ -9,6 +7,7 @@ class MidspanLink;
 class OperatorFeedback;
 class PowerCycle;
 class PowerHistory;
+class SettingsPresenter;
 struct DeviceState;
 
 // What links, pages and operations share: the device record, the controls by identifier with
@@ -22,8 +21,8 @@ struct AppContext {
     MidspanLink* link = nullptr;
     // The port page's power-cycle, once the page exists.
     PowerCycle* powerCycle = nullptr;
-    // Opens the link settings dialog without waiting for it to close.
-    std::function<void()> openSettings;
+    // Shows a link's settings page, once the window exists.
+    SettingsPresenter* settings = nullptr;
     // Where the operator's actions are recorded, beside the power samples.
     PowerHistory* history = nullptr;
 };

@@ -11,7 +11,7 @@
 //
 // Index conventions: arrays "by port" have 25 slots and slot 0 stays empty; arrays "by port - 1"
 // have 24 slots. Fields that belong to the main window's own bookkeeping (found-device list,
-// communities, descriptions) live here too, so the sessions can run without a window.
+// descriptions) live here too, so the sessions can run without a window.
 inline constexpr int MaxPorts = 24;
 
 enum class LinkType { None = 0, Network = 1, Serial = 2 };
@@ -40,24 +40,17 @@ enum class PortStep { Admin, Power, Voltage, Current, Resistance, Status, Descri
 struct DeviceState {
     // Link and session
     LinkType linkType = LinkType::Network;
-    int linkChoice = 0; // last accepted index of the link combo (sorted: 0 network, 1 serial)
     int comChoice = 0;  // last accepted index of the COM port combo
     bool networkLinked = false;
     bool serialLinked = false;
-    bool useSnmpV3 = false;
     int refreshPass = 0;
     CheckPhase snmpPhase = CheckPhase::Done;
     int networkFailures = 0;
     int serialFailures = 0;
-    QString settingsPath;
     QString comPortName;
-    QString localAddress;
 
     // Network search and network session
-    int searchFirst = 0;
-    int searchLast = 0;
     int searchCurrent = 0;
-    QString searchPrefix;
     QString deviceAddress;
     bool lastAddress = false;
     bool searchDone = false;
@@ -66,11 +59,6 @@ struct DeviceState {
     int searchRetries = 3;
     int setValue = 0;
     QString networkModel;
-    QString readCommunity;
-    QString writeCommunity;
-    QString v3User;
-    QString v3AuthPassword;
-    QString v3PrivPassword;
     QString requestOid;
     QString responseText;
     // How the worker's sets ended since the session last looked: the first that did not take.

@@ -9,6 +9,7 @@
 #include "core/OperatorFeedback.h"
 #include "core/PowerCycle.h"
 #include "core/PowerHistory.h"
+#include "core/SettingsPage.h"
 
 #include <QDebug>
 
@@ -56,6 +57,8 @@ void MainController::initialise()
     c.setVisible(ctl::LegacyEnabledNote, false);
     c.setVisible(ctl::DownloadIndicator, false);
     c.setVisible(ctl::ComPortCombo, false);
+    for (const MidspanLink* link : links_)
+        c.addItem(ctl::LinkCombo, link->name());
     c.setCurrentIndex(ctl::LinkCombo, 0);
     ctx_.link = links_.front();
     s.linkType = LinkType::Network;
@@ -63,7 +66,6 @@ void MainController::initialise()
     for (MidspanLink* link : links_)
         link->start();
 
-    s.searchFirst = s.searchLast = 0;
     s.searchDone = s.lastAddress = s.sessionReady = s.deviceListValid = false;
     s.searchRetries = 3;
     c.setVisible(ctl::SearchProgress, false);
@@ -78,13 +80,12 @@ bool MainController::anySessionRuns() const
 
 void MainController::changeLink(int index)
 {
-    DeviceState& s = ctx_.state;
     Controls& c = ctx_.controls;
     if (anySessionRuns()) {
-        c.setCurrentIndex(ctl::LinkCombo, s.linkChoice);
+        const auto chosen = std::find(links_.begin(), links_.end(), ctx_.link);
+        c.setCurrentIndex(ctl::LinkCombo, int(chosen - links_.begin()));
         return;
     }
-    s.linkChoice = index;
     c.removeItem(ctl::FoundDevices, 0);
     if (index < 0 || index >= int(links_.size()))
         return;
@@ -96,13 +97,8 @@ void MainController::changeLink(int index)
 
 void MainController::openSettings()
 {
-    if (ctx_.openSettings)
-        ctx_.openSettings();
-}
-
-void MainController::settingsClosed(bool accepted, bool relink)
-{
-    ctx_.link->settingsClosed(accepted, relink);
+    if (SettingsPage* page = ctx_.link->settingsPage(); page && ctx_.settings)
+        ctx_.settings->showSettings(*page);
 }
 
 void MainController::changeComPort(int index)

@@ -36,9 +36,8 @@ public:
     // The dialog has closed; saved: a new text is in systemDescription.
     void endSystemDescriptionEdit(bool saved);
 
+    // "Setting": the chosen link's settings page.
     void openSettings();
-    // The link settings dialog has closed: with OK (accepted), after a confirmed re-link (relink).
-    void settingsClosed(bool accepted, bool relink);
 
     MidspanLink& link() { return *ctx_.link; }
 

@@ -5,6 +5,8 @@
 #include <array>
 #include <vector>
 
+class SettingsPage;
+
 // The operator's wishes for the ports, as "Send Port Control" takes them from the page. Each
 // link encodes them in its own way.
 struct PortWishes {
@@ -25,6 +27,8 @@ class MidspanLink
 public:
     virtual ~MidspanLink() = default;
 
+    // The link choice list shows the link by this name.
+    virtual QString name() const = 0;
     // The program has started: the link learns what it needs of this host.
     virtual void start() {}
     // The operator has chosen this link: its own controls show.
@@ -58,8 +62,9 @@ public:
     virtual bool loaderWaits() const { return false; }
     virtual void startFirmwareDownload() {}
 
-    // The link settings dialog has closed: with OK (accepted), after a confirmed re-link.
-    virtual void settingsClosed(bool /*accepted*/, bool /*relink*/) {}
+    // The page of the link's own settings, which the "Setting" button shows; none for a link
+    // without settings.
+    virtual SettingsPage* settingsPage() { return nullptr; }
     // A search another link started has gone unanswered after the operator chose this link.
     virtual void searchTimedOut() {}
 

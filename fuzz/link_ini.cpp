@@ -1,7 +1,7 @@
 // Link.ini of any content: every key of the settings read, then one value rewritten. The rewrite
 // may only touch the bytes of that one value (or add its line): everything else stays as it was,
 // and the value reads back as written.
-#include "core/LinkIni.h"
+#include "links/snmp/LinkIni.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,6 @@
 #include "ui/MainWindow.h"
 
 #include "core/ControlIds.h"
-#include "core/LinkIni.h"
 #include "core/OperatorFeedback.h"
 #include "ui/CaptionFit.h"
 #include "ui/DialogUnits.h"
@@ -113,8 +112,6 @@ MainWindow::MainWindow(SpanmonCore& core, WidgetControls& controls, const LampIm
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
-    state().settingsPath = LinkIni::inWorkingDirectory().path();
-
     buildTabs();
     boldFont_ = fonts::withCellHeight(QStringLiteral("Arial"), 15, 700);
     normalFont_ = fonts::withCellHeight(QStringLiteral("Arial"), 15, 400);
@@ -210,7 +207,6 @@ void MainWindow::buildControls()
 
     label(ctl::ConnectionTypeLabel, QStringLiteral("Connection Type"), du.rect(314, 14, 56, 9));
     auto* link = place(ctl::LinkCombo, new QComboBox(canvas_), du.rect(372, 12, 84, 12));
-    link->addItems({QStringLiteral("SNMP/LAN & WAN"), QStringLiteral("USB/soft RS232")});
     link->setAccessibleName(QStringLiteral("Connection Type"));
     button(ctl::Setting, QStringLiteral("Setting"), du.rect(314, 28, 64, 13));
     place(ctl::ComPortCombo, new QComboBox(canvas_), du.rect(314, 28, 64, 13))
@@ -347,7 +343,7 @@ void MainWindow::wire()
             return;
         controller.endSystemDescriptionEdit(result == QDialog::Accepted && state().descriptionSaved);
     });
-    context().openSettings = [this] { settingsDialog().openSettings(); };
+    context().settings = this;
     connect(controls_.get<QPushButton>(ctl::Setting), &QPushButton::clicked, this,
             [&controller] { controller.openSettings(); });
     connect(controls_.get<QPushButton>(ctl::History), &QPushButton::clicked, this,
@@ -358,12 +354,14 @@ void MainWindow::wire()
 ParamSetting& MainWindow::settingsDialog()
 {
     if (!settings_) {
-        settings_ = new ParamSetting(state(), context().feedback, lamps_, this);
-        connect(settings_, &QDialog::finished, this, [this](int result) {
-            controller().settingsClosed(result == QDialog::Accepted, settings_->relinkRequested());
-        });
+        settings_ = new ParamSetting(lamps_, this);
     }
     return *settings_;
+}
+
+void MainWindow::showSettings(SettingsPage& page)
+{
+    settingsDialog().showPage(page);
 }
 
 void MainWindow::showHistory(int port)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/SettingsPage.h"
 #include "core/SpanmonCore.h"
 #include "ui/HistoryModule.h"
 #include "ui/LampImages.h"
@@ -21,7 +22,7 @@ class ParamSetting;
 // The main window: link choice, system information and operations, the found-device list and
 // the tab control with the two device pages. It draws and forwards; the core decides. Its
 // widgets register in `controls`, which the core writes to.
-class MainWindow : public QDialog
+class MainWindow : public QDialog, public SettingsPresenter
 {
     Q_OBJECT
 
@@ -36,6 +37,7 @@ public:
     MainController& controller() { return core_.controller(); }
     // Built when first opened: the first paint does not wait for it.
     ParamSetting& settingsDialog();
+    void showSettings(SettingsPage& page) override;
     const LampImages& lamps() const { return lamps_; }
 
     // Shows the page of tab 0 (port control) or tab 1 (parametric information).

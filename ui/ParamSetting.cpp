@@ -42,16 +42,16 @@ private:
 
 } // namespace
 
-ParamSetting::ParamSetting(DeviceState& state, OperatorFeedback& feedback, const LampImages& lamps,
-                           QWidget* parent)
+ParamSetting::ParamSetting(const LampImages& lamps, QWidget* parent)
     : QDialog(parent,
               Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      controls_(lamps), form_(state, feedback, controls_)
+      controls_(lamps)
 {
     setWindowTitle(QStringLiteral("User Security Parameters"));
     setFont(fonts::dialog());
     build();
     controls_.add(Dialog, this);
+    connect(this, &QDialog::finished, this, [this](int result) { page_->closed(result == Accepted); });
 }
 
 void ParamSetting::build()
@@ -117,7 +117,7 @@ void ParamSetting::build()
     auto* v3 = new QCheckBox(QStringLiteral("SNMP&v3"), this);
     v3->setFont(labelFont);
     place(UseV3, v3, du.rect(11, 95, 60, 10));
-    connect(v3, &QCheckBox::clicked, this, [this] { form_.applyV3Choice(); });
+    connect(v3, &QCheckBox::clicked, this, [this] { page_->choiceChanged(); });
     label(UserLabel, QStringLiteral("&User :"), limitedEdit(User, du.rect(86, 106, 92, 12)),
           QStringLiteral("User"), du.rect(11, 107, 74, 10));
     auto* auth = limitedEdit(AuthPassword, du.rect(86, 119, 92, 12));
@@ -136,21 +136,22 @@ void ParamSetting::build()
         return b;
     };
     connect(button(Ok, QStringLiteral("OK"), du.rect(36, 149, 50, 13)), &QPushButton::clicked, this, [this] {
-        if (form_.ok())
+        if (page_->ok())
             accept();
     });
     connect(button(Cancel, QStringLiteral("Cancel"), du.rect(104, 149, 50, 13)), &QPushButton::clicked, this,
             &QDialog::reject);
 }
 
-void ParamSetting::openSettings()
+void ParamSetting::showPage(SettingsPage& page)
 {
     if (isVisible()) { // already open: the operator's entries stay
         raise();
         return;
     }
+    page_ = &page;
     open();
-    form_.open();
+    page.open(controls_);
 }
 
 void ParamSetting::keyPressEvent(QKeyEvent* event)

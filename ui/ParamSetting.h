@@ -1,29 +1,26 @@
 #pragma once
 
+#include "core/SettingsPage.h"
 #include "ui/WidgetControls.h"
-#include "core/LinkSettingsForm.h"
 
 #include <QDialog>
 
 class LampImages;
-class OperatorFeedback;
-struct DeviceState;
 
 // "User Security Parameters": the address range to search, the SNMP v2c communities or the
-// SNMPv3 user of the network link. OK hands the values to the main window's record and stores
-// them in Link.ini; Cancel and the close box change nothing. Enter and Escape do nothing.
+// SNMPv3 user of the network link. The link's settings page fills the fields and decides what
+// OK does; Cancel and the close box change nothing. Enter and Escape do nothing.
 //
-// It opens window-modal without blocking: the caller learns the outcome from finished() and
-// relinkRequested(). Its controls are reached by identifier through controls().
+// It opens window-modal without blocking and tells the page when it has closed. Its controls are
+// reached by identifier through controls().
 class ParamSetting : public QDialog
 {
     Q_OBJECT
 
 public:
-    ParamSetting(DeviceState& state, OperatorFeedback& feedback, const LampImages& lamps, QWidget* parent);
+    ParamSetting(const LampImages& lamps, QWidget* parent);
 
-    void openSettings();
-    bool relinkRequested() const { return form_.relinkRequested(); }
+    void showPage(SettingsPage& page);
     WidgetControls& controls() { return controls_; }
 
 protected:
@@ -33,5 +30,5 @@ private:
     void build();
 
     WidgetControls controls_;
-    LinkSettingsForm form_;
+    SettingsPage* page_ = nullptr; // the page shown, from the first opening on
 };

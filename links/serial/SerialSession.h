@@ -30,6 +30,7 @@ public:
 
     explicit SerialSession(AppContext& context);
 
+    QString name() const override { return QStringLiteral("USB/soft RS232"); }
     void choose() override;
     void search() override { startSerialSearch(); }
     void connectEntry(int) override { connectSerialDevice(); }

@@ -5,8 +5,8 @@
 #include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
-#include "core/LinkIni.h"
 #include "core/OperatorFeedback.h"
+#include "core/SettingsPage.h"
 #include "links/snmp/LocalAddress.h"
 #include "links/snmp/PrivateMib.h"
 
@@ -15,15 +15,15 @@
 NetworkLink::NetworkLink(AppContext& context, const WorkerFactory& makeWorker)
     : ctx_(context),
       worker_(makeWorker(&resultContext_, [this](const SnmpResult& result) { onResult(result); })),
-      exchanges_(context.state, *worker_), search_(context, exchanges_), session_(context, exchanges_, search_)
+      exchanges_(context.state, *worker_), search_(context, exchanges_),
+      session_(context, exchanges_, search_),
+      form_(context.state, context.feedback, search_.settings(),
+            [this](bool accepted, bool relink) { settingsClosed(accepted, relink); })
 {
     search_.readSetting = [](const QString& section, const QString& key) {
         return LinkIni::inWorkingDirectory().value(section, key); // the folder of this moment
     };
-    search_.openSettings = [this] {
-        if (ctx_.openSettings)
-            ctx_.openSettings();
-    };
+    search_.openSettings = [this] { showSettings(); };
 }
 
 NetworkLink::~NetworkLink()
@@ -34,7 +34,13 @@ NetworkLink::~NetworkLink()
 
 void NetworkLink::start()
 {
-    ctx_.state.localAddress = findLocalAddress();
+    form_.start(findLocalAddress());
+}
+
+void NetworkLink::showSettings()
+{
+    if (ctx_.settings)
+        ctx_.settings->showSettings(form_);
 }
 
 void NetworkLink::choose()

@@ -2,6 +2,7 @@
 
 #include "core/MidspanLink.h"
 #include "links/snmp/ExchangePlanner.h"
+#include "links/snmp/LinkSettingsForm.h"
 #include "links/snmp/NetworkSearch.h"
 #include "links/snmp/NetworkSession.h"
 #include "links/snmp/NetworkWorker.h"
@@ -24,6 +25,7 @@ public:
     NetworkLink(AppContext& context, const WorkerFactory& makeWorker);
     ~NetworkLink() override;
 
+    QString name() const override { return QStringLiteral("SNMP/LAN & WAN"); }
     void start() override;
     void choose() override;
     void leave() override;
@@ -40,17 +42,21 @@ public:
     void sendPortControl(const PortWishes& wishes) override;
     void sendPortDescription(int port, const PortWishes& wishes) override;
     bool writeUnderway() const override { return ctx_.state.pendingRequest != Request::None; }
-    void settingsClosed(bool accepted, bool relink) override;
+    SettingsPage* settingsPage() override { return &form_; }
+    // The settings dialog has closed: with OK (accepted), after a confirmed re-link.
+    void settingsClosed(bool accepted, bool relink);
     void searchTimedOut() override;
     std::vector<int> switchOnNow(const std::vector<int>& ports) override;
     void close() override;
 
     NetworkSearch& searcher() { return search_; }
     NetworkSession& session() { return session_; }
+    LinkSettingsForm& settingsForm() { return form_; }
 
 private:
     void onResult(const SnmpResult& result);
     void connectChosenEntry();
+    void showSettings();
 
     AppContext& ctx_;
     QObject resultContext_;
@@ -58,5 +64,6 @@ private:
     ExchangePlanner exchanges_;
     NetworkSearch search_;
     NetworkSession session_;
+    LinkSettingsForm form_;
     QString chosenEntry_; // the entry the operator chose while the search ran
 };

@@ -16,16 +16,6 @@
 namespace
 {
 
-// An octet as the settings file holds it: one to three digits, 0..255.
-std::optional<int> octet(const QString& text)
-{
-    if (text.isEmpty() || text.size() > 3 ||
-        !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
-        return std::nullopt;
-    const int value = text.toInt();
-    return value <= 255 ? std::optional(value) : std::nullopt;
-}
-
 // The worker reads and replaces the file from its thread, where nobody can be told.
 void warnOfBootCounter(OperatorFeedback& feedback)
 {
@@ -40,48 +30,33 @@ void warnOfBootCounter(OperatorFeedback& feedback)
 
 bool NetworkSearch::readRange()
 {
-    DeviceState& s = ctx_.state;
     const auto read = [this](const char* section, const char* key) {
         return readSetting ? readSetting(QString::fromLatin1(section), QString::fromLatin1(key)) : QString();
     };
-    const QString address = read("IPAdress", "IP");
-    if (address.isEmpty()) {
+    LinkSettings stored;
+    stored.ip = read("IPAdress", "IP");
+    if (stored.ip.isEmpty()) {
         if (openSettings)
             openSettings();
         return false;
     }
-    const QString endText = read("IPAdress", "EndIP");
-
-    // The third dot ends the prefix; the rest is the first octet of the range.
-    qsizetype thirdDot = -1;
-    for (int dots = 0; dots < 3; ++dots) {
-        thirdDot = address.indexOf(u'.', thirdDot + 1);
-        if (thirdDot < 0)
-            break;
-    }
-    const auto first = thirdDot < 0 ? std::nullopt : octet(address.mid(thirdDot + 1));
-    const auto end = endText.isEmpty() ? std::optional(0) : octet(endText);
-    if (!first || !end) {
+    stored.endIp = read("IPAdress", "EndIP");
+    if (!stored.range()) {
         ctx_.feedback.warning(QStringLiteral("The address range in Link.ini is not valid:\r\n"
                                              "IP \"%1\", EndIP \"%2\".\r\n"
                                              "Please enter the range again in 'Setting'.")
-                                  .arg(address, endText));
+                                  .arg(stored.ip, stored.endIp));
         if (openSettings)
             openSettings();
         return false;
     }
-
-    s.searchPrefix = address.left(thirdDot + 1);
-    s.searchFirst = s.searchLast = *first;
-    if (*end != 0 && *end != *first) {
-        s.searchFirst = std::min(*first, *end);
-        s.searchLast = std::max(*first, *end);
-    }
-    s.readCommunity = read("Community", "Read");
-    s.writeCommunity = read("Community", "Set");
-    s.v3User = read("SNMPv3", "User");
-    s.v3AuthPassword = read("SNMPv3", "AuthPassword");
-    s.v3PrivPassword = read("SNMPv3", "PrivPassword");
+    stored.readCommunity = read("Community", "Read");
+    stored.writeCommunity = read("Community", "Set");
+    stored.user = read("SNMPv3", "User");
+    stored.authPassword = read("SNMPv3", "AuthPassword");
+    stored.privPassword = read("SNMPv3", "PrivPassword");
+    stored.useV3 = settings_.useV3;
+    settings_ = stored;
     return true;
 }
 
@@ -92,36 +67,37 @@ void NetworkSearch::startSearch()
     if (s.networkLinked)
         return; // the running session goes on
     s.searchDone = false;
-    if (s.searchPrefix.isEmpty() && !readRange())
+    if (!settings_.range() && !readRange())
         return;
+    range_ = *settings_.range();
     // An exchange still in flight is no probe of this search, and nothing of an earlier session
     // may make a probe write: no check phase, no write request.
     exchanges_.startOver();
     s.snmpPhase = CheckPhase::Done;
     s.pendingRequest = s.activeRequest = Request::None;
 
-    s.searchCurrent = s.searchFirst;
-    s.deviceAddress = s.searchPrefix + QString::number(s.searchCurrent);
-    s.lastAddress = s.searchFirst == s.searchLast;
-    c.setRange(ctl::SearchProgress, 0, s.lastAddress ? 1 : s.searchLast - s.searchFirst + 1);
+    s.searchCurrent = range_.first;
+    s.deviceAddress = range_.address(s.searchCurrent);
+    s.lastAddress = range_.size() == 1;
+    c.setRange(ctl::SearchProgress, 0, range_.size());
     // Probes are quick, and every probe sets the worker up afresh from these settings.
     s.searchRetries = 3;
     s.sessionReady = false;
     SnmpJob& job = exchanges_.job();
     job.jobAddress = s.deviceAddress;
-    job.jobReadCommunity = s.readCommunity;
-    job.jobWriteCommunity = s.writeCommunity;
-    job.jobUser = s.v3User;
-    job.jobAuthPassword = s.v3AuthPassword;
-    job.jobPrivPassword = s.v3PrivPassword;
-    job.jobUseV3 = s.useSnmpV3;
+    job.jobReadCommunity = settings_.readCommunity;
+    job.jobWriteCommunity = settings_.writeCommunity;
+    job.jobUser = settings_.user;
+    job.jobAuthPassword = settings_.authPassword;
+    job.jobPrivPassword = settings_.privPassword;
+    job.jobUseV3 = settings_.useV3;
     // Entries of an earlier search would stand twice in the list.
     clearList();
     s.portPhase = 0;
     s.refreshPass = 1;
     s.requestOid = mib::Identity;
 
-    if (s.useSnmpV3)
+    if (settings_.useV3)
         warnOfBootCounter(ctx_.feedback);
 
     c.setVisible(ctl::Setting, false);
@@ -150,8 +126,8 @@ void NetworkSearch::handleSearchResult(const QString& unavailable)
     if (!s.lastAddress) {
         ++s.searchCurrent;
         c.setValue(ctl::SearchProgress, c.value(ctl::SearchProgress) + 1);
-        s.lastAddress = s.searchCurrent == s.searchLast;
-        s.deviceAddress = s.searchPrefix + QString::number(s.searchCurrent);
+        s.lastAddress = s.searchCurrent == range_.last;
+        s.deviceAddress = range_.address(s.searchCurrent);
         exchanges_.job().jobAddress = s.deviceAddress;
         exchanges_.release();
         return;

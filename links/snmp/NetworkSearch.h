@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AppContext.h"
+#include "links/snmp/LinkIni.h"
 
 #include <QHash>
 #include <QString>
@@ -33,6 +34,9 @@ public:
     // Opens the link settings dialog as the "Setting" button does.
     std::function<void()> openSettings;
 
+    // The settings the search goes by: the settings page's, else Link.ini's as the search last read them.
+    LinkSettings& settings() { return settings_; }
+
     void startSearch();
     // One probe's result, while the search runs. The search ends at once, telling the operator
     // why, when SNMP is not available (`unavailable`, SnmpResult).
@@ -54,6 +58,8 @@ private:
 
     AppContext& ctx_;
     ExchangePlanner& exchanges_;
+    LinkSettings settings_;
+    SearchRange range_;                   // of the search under way
     QHash<QString, FoundDevice> entries_; // list entry text -> device
     bool running_ = false;
 };

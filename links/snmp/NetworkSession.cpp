@@ -53,7 +53,7 @@ void NetworkSession::startNetworkSession(int row)
     s.refreshPass = 1;
     s.pendingRequest = s.activeRequest = Request::None;
     badPortCounts_ = 0;
-    if (s.useSnmpV3) {
+    if (search_.settings().useV3) {
         s.snmpPhase = CheckPhase::Done;
         s.requestOid = mib::Firmware;
     } else {
@@ -81,7 +81,7 @@ void NetworkSession::handleSessionResult()
     DeviceState& s = ctx_.state;
     if (!s.networkLinked)
         return;
-    if (!s.useSnmpV3 && s.snmpPhase != CheckPhase::Done) {
+    if (!search_.settings().useV3 && s.snmpPhase != CheckPhase::Done) {
         checkWriteCommunity();
         return;
     }

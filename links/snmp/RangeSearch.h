@@ -1,26 +1,10 @@
 #pragma once
 
+#include "links/snmp/SearchRange.h"
 #include "links/snmp/SnmpClient.h"
 
 #include <optional>
 #include <vector>
-
-// A range of IPv4 addresses to search: the first three numbers stay, the last runs from `first`
-// to `last`.
-struct SearchRange {
-    QString prefix; // the first three numbers with their dots: "192.168.1."
-    int first = 0;
-    int last = 0;
-
-    // From Link.ini's "IP" and "EndIP", as the window's search reads them: an end that is empty,
-    // 0 or the first octet names one address; an end below the first octet is swapped with it.
-    static std::optional<SearchRange> fromSettings(const QString& ip, const QString& endIp);
-    // "A.B.C.D-E" or "A.B.C.D" (one address), with the rules of fromSettings().
-    static std::optional<SearchRange> parse(const QString& text);
-
-    int size() const { return last - first + 1; }
-    QString address(int lastNumber) const { return prefix + QString::number(lastNumber); }
-};
 
 // A midspan that answered a search.
 struct FoundMidspan {

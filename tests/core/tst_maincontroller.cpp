@@ -6,6 +6,7 @@
 #include "core/ControlIds.h"
 #include "core/MainController.h"
 #include "core/PortControl.h"
+#include "core/SettingsPage.h"
 #include "core/SpanmonCore.h"
 
 #include <QTest>
@@ -15,12 +16,40 @@ namespace
 
 const QString NoDevice = QStringLiteral("No PoE Device !!");
 
+// Records where it was opened.
+class FakePage : public SettingsPage
+{
+public:
+    explicit FakePage(QStringList& calls) : calls_(calls) {}
+
+    void open(Controls&) override { calls_ << "settings"; }
+    void choiceChanged() override {}
+    bool ok() override { return true; }
+    void closed(bool) override {}
+
+private:
+    QStringList& calls_;
+};
+
+// Opens every page it is given at once.
+class FakePresenter : public SettingsPresenter
+{
+public:
+    explicit FakePresenter(Controls& controls) : controls_(controls) {}
+
+    void showSettings(SettingsPage& page) override { page.open(controls_); }
+
+private:
+    Controls& controls_;
+};
+
 // Records what it is asked, as "operation argument".
 class FakeLink : public MidspanLink
 {
 public:
     explicit FakeLink(bool firmware) : firmware_(firmware) {}
 
+    QString name() const override { return firmware_ ? QStringLiteral("serial") : QStringLiteral("network"); }
     void start() override { calls << "start"; }
     void choose() override { calls << "choose"; }
     void search() override { calls << "search"; }
@@ -41,10 +70,7 @@ public:
     bool writeUnderway() const override { return false; }
     bool hasFirmwareDownload() const override { return firmware_; }
     void startFirmwareDownload() override { calls << "firmware"; }
-    void settingsClosed(bool accepted, bool relink) override
-    {
-        calls << QStringLiteral("settings %1 %2").arg(accepted).arg(relink);
-    }
+    SettingsPage* settingsPage() override { return &page; }
     void close() override { calls << "close"; }
 
     // Enable wishes of ports 1..4 as 0/1, then the legacy wish.
@@ -57,6 +83,7 @@ public:
     }
 
     QStringList calls;
+    FakePage page{calls};
     bool session = false;
     bool holding = false;
 
@@ -85,6 +112,7 @@ class tst_MainController : public QObject
                    }),
               page(core.context())
         {
+            core.context().settings = &presenter;
             core.start();
             first->calls.clear();
             second->calls.clear();
@@ -97,6 +125,7 @@ class tst_MainController : public QObject
         FakeLink* first = nullptr;
         FakeLink* second = nullptr;
         SpanmonCore core;
+        FakePresenter presenter{controls};
         PortControl page;
     };
 
@@ -121,6 +150,14 @@ private slots:
         QCOMPARE(made[0]->calls, QStringList{"start"});
         QCOMPARE(made[1]->calls, QStringList{"start"});
         QCOMPARE(core.context().link, made[0]);
+    }
+
+    // The list names the links as they name themselves, in the order the core holds them.
+    void linkChoiceListsTheLinksByTheirNames()
+    {
+        Rig rig;
+        QCOMPARE(rig.controls.control(ctl::LinkCombo).items, (QStringList{"network", "serial"}));
+        QCOMPARE(rig.controls.currentIndex(ctl::LinkCombo), 0);
     }
 
     void operationsReachTheChosenLink_data()
@@ -192,8 +229,7 @@ private slots:
              {"port 2 description 0100"},
              {"port 2 description 0100"},
              {}},
-            {"settings closed", [](Rig& r) { r.controller().settingsClosed(true, false); }, {"settings 1 0"},
-             {"settings 1 0"}, {}},
+            {"Setting", [](Rig& r) { r.controller().openSettings(); }, {"settings"}, {"settings"}, {}},
         };
         for (int chosen : {0, 1}) {
             for (const Row& row : rows) {
@@ -288,11 +324,12 @@ private slots:
         Rig rig;
         rig.first->session = session;
         rig.first->holding = holding;
+        rig.controls.setCurrentIndex(ctl::LinkCombo, 1);
         rig.controller().changeLink(1);
         const bool changed = !session && !holding;
         QCOMPARE(rig.core.context().link, changed ? rig.second : rig.first);
         QCOMPARE(rig.second->calls, changed ? QStringList{"choose"} : QStringList());
-        QCOMPARE(rig.core.state().linkChoice, changed ? 1 : 0);
+        QCOMPARE(rig.controls.currentIndex(ctl::LinkCombo), changed ? 1 : 0);
     }
 
     void exitClosesEveryLinkOnlyOnOk()

@@ -76,6 +76,14 @@ if [ -n "$charted" ]; then
     broken=1
 fi
 
+# The network link's settings are the link's own: Link.ini's sections are read and written in
+# links/snmp/, and the window shows the settings page the link gives through core/.
+sections=$(grep -rlE '"(IPAdress|Community|SNMPv3)"' core ui app --include='*.h' --include='*.cpp' || true)
+if [ -n "$sections" ]; then
+    echo "Link.ini read or written outside links/snmp: $sections"
+    broken=1
+fi
+
 # net-snmp's headers stay inside the SNMP link's wrapper, which is a module of its own that Spanmon
 # loads at its first exchange over the network (links/snmp/SnmpAgent.h): nothing else includes it,
 # or the program would link it again.

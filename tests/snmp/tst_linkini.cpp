@@ -1,5 +1,5 @@
 #include "OrdinaryUser.h"
-#include "core/LinkIni.h"
+#include "links/snmp/LinkIni.h"
 
 #include <QDir>
 #include <QFile>

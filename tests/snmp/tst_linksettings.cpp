@@ -3,7 +3,7 @@
 #include "WorkingDirectory.h"
 
 #include "core/DeviceState.h"
-#include "core/LinkSettingsForm.h"
+#include "links/snmp/LinkSettingsForm.h"
 #include "links/snmp/LocalAddress.h"
 
 #include <QDir>
@@ -28,7 +28,15 @@ class tst_LinkSettings : public QObject
         DeviceState state;
         FakeControls controls;
         RecordingFeedback feedback;
-        LinkSettingsForm form{state, feedback, controls};
+        LinkSettings settings;
+        LinkSettingsForm form{state, feedback, settings};
+
+        // The range the search would take; 0..0 when there is none.
+        std::pair<int, int> range() const
+        {
+            const ParsedRange parsed = settings.range();
+            return parsed ? std::pair(parsed->first, parsed->last) : std::pair(0, 0);
+        }
 
         void fill(const QStringList& fields)
         {
@@ -185,7 +193,7 @@ void tst_LinkSettings::ok()
     Rig rig;
     rig.state.networkLinked = linked;
     rig.state.deviceListValid = listValid;
-    rig.form.open();
+    rig.form.open(rig.controls);
     rig.controls.setChecked(UseV3, v3);
     rig.fill(fields);
     rig.feedback.answers = {answer};
@@ -203,27 +211,26 @@ void tst_LinkSettings::ok()
     QCOMPARE(rig.form.relinkRequested(), relink);
     QCOMPARE(rig.state.deviceListValid, listValidAfter);
     QCOMPARE(rig.state.networkLinked, linked); // only the window acts on the re-link
-    QCOMPARE(rig.state.searchFirst, first);
-    QCOMPARE(rig.state.searchLast, last);
+    QCOMPARE(rig.range(), std::pair(first, last));
     if (messages.size() > 1 || (messages.size() == 1 && messages[0] != Relink))
-        QCOMPARE(rig.state.useSnmpV3, v3); // taken before the credentials are checked
+        QCOMPARE(rig.settings.useV3, v3); // taken before the credentials are checked
 
     const LinkSettings stored = LinkIni(iniPath()).read();
     if (!closes) {
         QCOMPARE(stored, LinkSettings());
-        QCOMPARE(rig.state.readCommunity, QString());
+        QCOMPARE(rig.settings.readCommunity, QString());
         return;
     }
-    QCOMPARE(rig.state.useSnmpV3, v3);
-    QCOMPARE(rig.state.searchPrefix, QStringLiteral("192.168.1."));
-    QCOMPARE(rig.state.readCommunity, fields[2]);
-    QCOMPARE(rig.state.writeCommunity, fields[3]);
-    QCOMPARE(rig.state.v3User, fields[4]);
-    QCOMPARE(rig.state.v3AuthPassword, fields[5]);
-    QCOMPARE(rig.state.v3PrivPassword, fields[6]);
+    QCOMPARE(rig.settings.useV3, v3);
+    QCOMPARE(rig.settings.range()->prefix, QStringLiteral("192.168.1."));
+    QCOMPARE(rig.settings.readCommunity, fields[2]);
+    QCOMPARE(rig.settings.writeCommunity, fields[3]);
+    QCOMPARE(rig.settings.user, fields[4]);
+    QCOMPARE(rig.settings.authPassword, fields[5]);
+    QCOMPARE(rig.settings.privPassword, fields[6]);
     const LinkSettings typed{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6]};
     QCOMPARE(stored, typed);
-    QCOMPARE(rig.state.settingsPath, iniPath());
+    QCOMPARE(rig.form.settingsPath(), iniPath());
 }
 
 void tst_LinkSettings::openingTakesTheFileWhereTheWindowHasNoValue()
@@ -231,11 +238,11 @@ void tst_LinkSettings::openingTakesTheFileWhereTheWindowHasNoValue()
     LinkIni(iniPath()).write(
         {"127.0.40.3", "7", "fileread", "fileset", "fileuser", "fileauth1", "filepriv1"});
     Rig rig;
-    rig.state.readCommunity = QStringLiteral("mine");
-    rig.state.v3PrivPassword = QStringLiteral("minepriv1");
-    rig.state.localAddress = QStringLiteral("127.0.40.2");
+    rig.settings.readCommunity = QStringLiteral("mine");
+    rig.settings.privPassword = QStringLiteral("minepriv1");
+    rig.form.start(QStringLiteral("127.0.40.2"));
     rig.controls.setFocus(FirstAddress);
-    rig.form.open();
+    rig.form.open(rig.controls);
 
     QCOMPARE(rig.controls.text(ReadLabel), QStringLiteral("&Read Community :"));
     QCOMPARE(rig.controls.text(SetLabel), QStringLiteral("&Set Community :"));
@@ -244,19 +251,19 @@ void tst_LinkSettings::openingTakesTheFileWhereTheWindowHasNoValue()
     QCOMPARE(rig.controls.text(LocalAddress), QStringLiteral("127.0.40.2"));
     QVERIFY(!rig.controls.isChecked(UseV3));
     QCOMPARE(rig.controls.focused(), FirstAddress);
-    QCOMPARE(rig.state.settingsPath, iniPath());
+    QCOMPARE(rig.form.settingsPath(), iniPath());
 }
 
 void tst_LinkSettings::openingAgainShowsTheWindowsValues()
 {
     Rig rig;
-    rig.form.open();
+    rig.form.open(rig.controls);
     rig.fill({"127.0.40.20", "", "public", "private", "admin", "authpass1", "privpass1"});
     QVERIFY(rig.form.ok());
 
     // Another program changes the file while Spanmon runs.
     LinkIni(iniPath()).write({"127.0.40.5", "9", "r", "s", "u", "otherauth", "otherpriv"});
-    rig.form.open();
+    rig.form.open(rig.controls);
     QCOMPARE(rig.shown(),
              (QStringList{"127.0.40.5", "20", "public", "private", "admin", "authpass1", "privpass1"}));
 }
@@ -277,12 +284,12 @@ void tst_LinkSettings::v3Choice()
     QFETCH(bool, ticked);
 
     Rig rig;
-    rig.state.useSnmpV3 = atOpening ? ticked : !ticked;
-    rig.form.open();
+    rig.settings.useV3 = atOpening ? ticked : !ticked;
+    rig.form.open(rig.controls);
     if (!atOpening) {
         rig.controls.setFocus(FirstAddress);
         rig.controls.setChecked(UseV3, ticked);
-        rig.form.applyV3Choice();
+        rig.form.choiceChanged();
     }
     QCOMPARE(rig.controls.isChecked(UseV3), ticked);
     for (int id : {ReadCommunity, WriteCommunity, ReadLabel, SetLabel})
@@ -299,7 +306,7 @@ void tst_LinkSettings::unwritableFileWarnsAndTheValuesStillApply()
 {
     QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("Link.ini")));
     Rig rig;
-    rig.form.open();
+    rig.form.open(rig.controls);
     rig.fill({"127.0.40.7", "8", "public", "private"});
     const bool closes = rig.form.ok();
     QVERIFY(QDir(dir_.path()).rmdir(QStringLiteral("Link.ini")));
@@ -313,10 +320,9 @@ void tst_LinkSettings::unwritableFileWarnsAndTheValuesStillApply()
         QCOMPARE(rig.feedback.shown[i].title, QStringLiteral("Warning"));
         QVERIFY2(rig.feedback.shown[i].text.startsWith(starts[i]), qPrintable(rig.feedback.shown[i].text));
     }
-    QCOMPARE(rig.state.readCommunity, QStringLiteral("public"));
-    QCOMPARE(rig.state.searchPrefix, QStringLiteral("127.0.40."));
-    QCOMPARE(rig.state.searchFirst, 7);
-    QCOMPARE(rig.state.searchLast, 8);
+    QCOMPARE(rig.settings.readCommunity, QStringLiteral("public"));
+    QCOMPARE(rig.settings.range()->prefix, QStringLiteral("127.0.40."));
+    QCOMPARE(rig.range(), std::pair(7, 8));
 }
 
 void tst_LinkSettings::localAddress_data()

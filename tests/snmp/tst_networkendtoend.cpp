@@ -164,7 +164,7 @@ void tst_NetworkEndToEnd::refusedWriteCommunityStalls()
 void tst_NetworkEndToEnd::snmpV3StartsWithoutTheCheck()
 {
     Rig rig(Big);
-    rig.state().useSnmpV3 = true;
+    rig.spanmon->network().searcher().settings().useV3 = true;
     QVERIFY(rig.connect(Big));
     const QStringList log = big_.snmpLog();
     QCOMPARE(log.mid(0, 2), (QStringList{"get 2.1.0", "get 2.2.10.0"}));

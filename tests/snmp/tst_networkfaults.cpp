@@ -2,7 +2,7 @@
 // nonsense, credentials the agent refuses and a range where nothing answers. Each ends with a
 // message or the usual recovery, and the settings file stays as it was.
 #include "NetworkRig.h"
-#include "core/LinkSettingsForm.h"
+#include "links/snmp/LinkSettingsForm.h"
 #include "links/snmp/SnmpClient.h"
 #include "ui/ParamSetting.h"
 
@@ -188,7 +188,7 @@ void tst_NetworkFaults::textWhereANumberIsExpected()
     QFETCH(QString, message);
     QCOMPARE(agent_.command("answer " + object + ' ' + text), QStringLiteral("ok"));
     Rig rig(Agent);
-    rig.state().useSnmpV3 = v3;
+    rig.spanmon->network().searcher().settings().useV3 = v3;
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.search());
     clickEntry(rig.list(), 0);
@@ -235,7 +235,7 @@ void tst_NetworkFaults::refusedCredentialsThenTheRightOnes()
     QFETCH(QString, message);
     Rig rig(Agent, QString(), v3 ? QStringLiteral("private") : QStringLiteral("not-the-one"),
             v3 ? QStringLiteral("wrong-pass") : QStringLiteral("auth-pass"));
-    rig.state().useSnmpV3 = v3;
+    rig.spanmon->network().searcher().settings().useV3 = v3;
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.search());
     if (!v3)
@@ -323,7 +323,7 @@ void tst_NetworkFaults::bootCounterThatIsNoFile()
         file.close();
         QVERIFY(QFile::link(target, counter));
     }
-    rig.state().useSnmpV3 = true;
+    rig.spanmon->network().searcher().settings().useV3 = true;
     QVERIFY(rig.connect(Agent));
     QCOMPARE(rig.feedback.texts(),
              QStringList{QStringLiteral("The SNMPv3 boot counter %1 can not be used :\r\n%2.\r\n"

@@ -3,7 +3,7 @@
 // Whatever was under way, the device keeps its own legacy detection, the next search finds it,
 // and an answer to an exchange from before the re-link is taken for nothing after it.
 #include "NetworkRig.h"
-#include "core/LinkSettingsForm.h"
+#include "links/snmp/LinkSettingsForm.h"
 #include "links/snmp/SnmpClient.h"
 #include "ui/ParamSetting.h"
 

@@ -340,6 +340,8 @@ void tst_NetworkSession::refusedRange_data()
                                      << "";
     QTest::newRow("start octet not a number") << "192.168.1.x"
                                               << "";
+    QTest::newRow("third number 256") << "192.168.256.20"
+                                      << "";
     QTest::newRow("end octet 300") << "192.168.1.20"
                                    << "300";
     QTest::newRow("end octet negative") << "192.168.1.20"
@@ -449,7 +451,7 @@ void tst_NetworkSession::relinkDuringAPauseEndsTheSession()
     QVERIFY(rig.connect(QStringLiteral("10.0.0.9"), midspan(2)));
     // In the 3 s after the check's write the operator re-links through "Setting".
     QVERIFY(QTest::qWaitFor([&] { return int(rig.state.snmpPhase) == 3; }, 5000));
-    rig.controller.settingsClosed(true, true);
+    rig.network.settingsClosed(true, true);
     QVERIFY(!rig.state.networkLinked);
     const int exchanges = rig.worker.exchanges;
     QVERIFY(QTest::qWaitFor([&] { return !rig.clock.busy(); }, 5000));
@@ -532,7 +534,7 @@ void tst_NetworkSession::portCountOutOfRange()
     QFETCH(bool, works);
     Rig rig;
     countPasses(rig);
-    rig.state.useSnmpV3 = true;
+    rig.network.searcher().settings().useV3 = true;
     FakeNetworkWorker::Agent agent = midspan(24);
     agent.objects[Ports] = count;
     QVERIFY(rig.connect(QStringLiteral("10.0.0.7"), agent));
@@ -614,7 +616,7 @@ void tst_NetworkSession::requests()
     QFETCH(QStringList, sets);
     Rig rig;
     countPasses(rig);
-    rig.state.useSnmpV3 = true;
+    rig.network.searcher().settings().useV3 = true;
     const QString address = QStringLiteral("10.0.0.20");
     FakeNetworkWorker::Agent agent = midspan(6);
     if (operation == "no change")
@@ -668,7 +670,7 @@ void tst_NetworkSession::refusedWriteIsReportedAfterTheAnimation()
 {
     Rig rig;
     countPasses(rig);
-    rig.state.useSnmpV3 = true;
+    rig.network.searcher().settings().useV3 = true;
     QVERIFY(rig.connect(QStringLiteral("10.0.0.21"), midspan(2)));
     QVERIFY(rig.passes(1));
     rig.worker.agents[QStringLiteral("10.0.0.21")].refuseSets = true;
@@ -689,7 +691,7 @@ void tst_NetworkSession::deviceLostDuringAPortWalkEndsTheSession()
 {
     Rig rig;
     countPasses(rig);
-    rig.state.useSnmpV3 = true;
+    rig.network.searcher().settings().useV3 = true;
     const QString address = QStringLiteral("10.0.0.23");
     QVERIFY(rig.connect(address, midspan(4)));
     QVERIFY(rig.passes(1));

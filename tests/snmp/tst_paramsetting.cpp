@@ -3,7 +3,8 @@
 
 #include "app/Spanmon.h"
 #include "core/Clock.h"
-#include "core/LinkIni.h"
+#include "links/snmp/LinkIni.h"
+#include "links/snmp/NetworkLink.h"
 #include "ui/AddressEdit.h"
 #include "ui/MainWindow.h"
 #include "ui/ParamSetting.h"
@@ -54,6 +55,8 @@ class tst_ParamSetting : public QObject
         MainWindow& window = spanmon.window();
         ParamSetting& dialog = window.settingsDialog();
         WidgetControls& fields = dialog.controls();
+        LinkSettingsForm& form = spanmon.network().settingsForm();
+        LinkSettings& settings = spanmon.network().searcher().settings();
 
         template <class T> T* get(int id) { return fields.get<T>(id); }
         AddressEdit* address(int id) { return get<AddressEdit>(id); }
@@ -145,7 +148,7 @@ void tst_ParamSetting::everyControlHasItsIdentifierKindAndCaption()
     QFETCH(bool, arial);
 
     Window w;
-    w.window.state().localAddress.clear();
+    w.form.start(QString());
     QVERIFY(w.openBySetting());
     QWidget* control = w.fields.widget(id);
     QVERIFY(control);
@@ -175,7 +178,7 @@ void tst_ParamSetting::settingStoresTheValuesAndEndsTheListedSearch()
     }
     Window w;
     DeviceState& s = w.window.state();
-    s.localAddress = QStringLiteral("127.0.40.2");
+    w.form.start(QStringLiteral("127.0.40.2"));
     s.deviceListValid = s.sessionReady = true;
     s.snmpPhase = CheckPhase(4);
     w.window.controls().addItem(FoundDevices, QStringLiteral("127.0.40.30 *** POE midspan"));
@@ -195,10 +198,10 @@ void tst_ParamSetting::settingStoresTheValuesAndEndsTheListedSearch()
     QCOMPARE(w.feedback.texts(), QStringList{QStringLiteral("Do You Want To Re-Link ?")});
     QVERIFY(!w.dialog.isVisible());
     QCOMPARE(w.dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(s.searchPrefix, QStringLiteral("127.0.40."));
-    QCOMPARE(s.searchFirst, 10);
-    QCOMPARE(s.searchLast, 30);
-    QCOMPARE(s.writeCommunity, QStringLiteral("private"));
+    QCOMPARE(w.settings.range()->prefix, QStringLiteral("127.0.40."));
+    QCOMPARE(w.settings.range()->first, 10);
+    QCOMPARE(w.settings.range()->last, 30);
+    QCOMPARE(w.settings.writeCommunity, QStringLiteral("private"));
     QVERIFY(!s.deviceListValid);
     QVERIFY(!s.sessionReady);
     QCOMPARE(int(s.snmpPhase), 999);
@@ -218,7 +221,6 @@ void tst_ParamSetting::settingStoresTheValuesAndEndsTheListedSearch()
 void tst_ParamSetting::cancelEnterEscapeAndTheCloseBoxChangeNothing()
 {
     Window w;
-    DeviceState& s = w.window.state();
     QSignalSpy finished(&w.dialog, &QDialog::finished);
     for (int way = 0; way < 2; ++way) {
         QVERIFY(w.openBySetting());
@@ -238,8 +240,7 @@ void tst_ParamSetting::cancelEnterEscapeAndTheCloseBoxChangeNothing()
     }
     QCOMPARE(finished.count(), 2);
     QCOMPARE(finished.at(1).at(0).toInt(), int(QDialog::Rejected));
-    QCOMPARE(s.readCommunity, QString());
-    QCOMPARE(s.searchPrefix, QString());
+    QCOMPARE(w.settings, LinkSettings());
     QVERIFY(!QFile::exists(iniPath()));
     QVERIFY(w.feedback.shown.isEmpty());
 }
@@ -255,7 +256,7 @@ void tst_ParamSetting::cancelAfterAWarningKeepsTheSession()
     w.press(Ok);
     QCOMPARE(w.feedback.texts().last(), QStringLiteral("Can not find 'Read Community' !!"));
     QCOMPARE(QApplication::focusWidget(), w.get<QLineEdit>(ReadCommunity));
-    QVERIFY(w.dialog.relinkRequested());
+    QVERIFY(w.form.relinkRequested());
     w.press(Cancel);
 
     QVERIFY(!s.deviceListValid);
@@ -289,7 +290,7 @@ void tst_ParamSetting::snmpV3TickBoxSwapsTheRows()
     QCOMPARE(w.feedback.texts().last(), QStringLiteral("'AuthPassword' must have at least 8 characters !!"));
     QCOMPARE(QApplication::focusWidget(), w.get<QLineEdit>(AuthPassword));
     QVERIFY(w.dialog.isVisible());
-    QVERIFY(w.window.state().useSnmpV3);
+    QVERIFY(w.settings.useV3);
 }
 
 void tst_ParamSetting::networkSearchOpensTheSameDialog()
@@ -348,7 +349,7 @@ void tst_ParamSetting::addressTyping()
 void tst_ParamSetting::addressPasteAndReadOnly()
 {
     Window w;
-    w.window.state().localAddress = QStringLiteral("127.0.40.2");
+    w.form.start(QStringLiteral("127.0.40.2"));
     QVERIFY(w.openBySetting());
     AddressEdit* first = w.address(FirstAddress);
 
@@ -371,7 +372,7 @@ void tst_ParamSetting::addressPasteAndReadOnly()
 void tst_ParamSetting::everyFieldSpeaksItsNameAndValue()
 {
     Window w;
-    w.window.state().localAddress = QStringLiteral("127.0.40.2");
+    w.form.start(QStringLiteral("127.0.40.2"));
     QVERIFY(w.openBySetting());
     w.fields.setText(FirstAddress, QStringLiteral("127.0.40.9"));
     w.fields.setText(ReadCommunity, QStringLiteral("public"));
@@ -437,9 +438,9 @@ void tst_ParamSetting::storedPassPhraseStaysWhole()
     typeWhereFocused(keys);
     w.press(Ok);
     QVERIFY(!w.dialog.isVisible());
-    QCOMPARE(w.window.state().v3AuthPassword, stored);
-    QCOMPARE(w.window.state().v3PrivPassword, phrase);
-    QCOMPARE(w.window.state().v3User, user);
+    QCOMPARE(w.settings.authPassword, stored);
+    QCOMPARE(w.settings.privPassword, phrase);
+    QCOMPARE(w.settings.user, user);
     QCOMPARE(LinkIni(iniPath()).read().authPassword, stored);
     QCOMPARE(LinkIni(iniPath()).read().privPassword, phrase);
     QCOMPARE(LinkIni(iniPath()).read().user, user);
@@ -488,8 +489,8 @@ void tst_ParamSetting::linkIniThatIsNoFileIsReported()
                                         "The new settings are used until the program is closed.")
                              .arg(path, problem)});
     QVERIFY(!w.dialog.isVisible());
-    QCOMPARE(w.window.state().searchPrefix, QStringLiteral("127.0.40."));
-    QCOMPARE(w.window.state().writeCommunity, QStringLiteral("private"));
+    QCOMPARE(w.settings.range()->prefix, QStringLiteral("127.0.40."));
+    QCOMPARE(w.settings.writeCommunity, QStringLiteral("private"));
     const QFileInfo ini(iniPath());
     if (pipe) {
         QVERIFY(!ini.isFile() && ini.exists());

@@ -154,7 +154,7 @@ private slots:
         QVERIFY(!c.isVisible(ctl::ProgressDialog));
         QCOMPARE(int(w.window.state().snmpPhase), 999);
         QCOMPARE(w.window.state().searchRetries, 3);
-        QVERIFY(w.window.state().settingsPath.endsWith(QStringLiteral("/Link.ini")));
+        QVERIFY(w.spanmon.network().settingsForm().settingsPath().endsWith(QStringLiteral("/Link.ini")));
     }
 
     void linkChangeIsRefusedWhileASessionRuns()
@@ -166,7 +166,7 @@ private slots:
         link->setCurrentIndex(1);
         emit link->activated(1);
         QCOMPARE(link->currentIndex(), 0);
-        QCOMPARE(w.window.state().linkChoice, 0);
+        QCOMPARE(&w.window.controller().link(), &w.spanmon.core().link(0));
         QCOMPARE(w.window.controls().itemCount(ctl::FoundDevices), 1);
         QVERIFY(w.feedback.shown.isEmpty());
     }
@@ -186,7 +186,7 @@ private slots:
     {
         Window w;
         Controls& c = w.window.controls();
-        w.window.state().linkChoice = 1;
+        w.window.context().link = &w.spanmon.core().link(1);
         w.window.state().linkType = LinkType::None;
         c.setEnabled(ctl::SearchPoe, false);
         c.setVisible(ctl::Setting, false);

@@ -1,4 +1,4 @@
-#include "core/LinkIni.h"
+#include "links/snmp/LinkIni.h"
 
 #include "core/RegularFile.h"
 

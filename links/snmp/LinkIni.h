@@ -1,13 +1,15 @@
 #pragma once
 
+#include "links/snmp/SearchRange.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
 #include <optional>
 
-// The network link settings as Link.ini stores them. Section "SNMPv3" also holds the key
-// "Version", which is always written empty and never read.
+// The network link settings, the texts as Link.ini stores them. Section "SNMPv3" also holds the
+// key "Version", which is always written empty and never read.
 struct LinkSettings {
     QString ip;             // "IPAdress"/"IP": first address of the search range, dotted
     QString endIp;          // "IPAdress"/"EndIP": last octet of the range's last address, as typed
@@ -16,6 +18,10 @@ struct LinkSettings {
     QString user;           // "SNMPv3"/"User"
     QString authPassword;   // "SNMPv3"/"AuthPassword"
     QString privPassword;   // "SNMPv3"/"PrivPassword"
+    // Not stored: every run starts with the communities.
+    bool useV3 = false;
+
+    ParsedRange range() const { return SearchRange::fromSettings(ip, endIp); }
 
     bool operator==(const LinkSettings&) const = default;
 };
