@@ -3,6 +3,7 @@
 #include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/DisplayFormats.h"
+#include "core/MidspanLink.h"
 #include "core/OperatorFeedback.h"
 
 #include <algorithm>
@@ -89,15 +90,15 @@ bool LinkSettingsForm::ok()
 
 bool LinkSettingsForm::confirmRelink()
 {
-    if (!state_.networkLinked && !state_.deviceListValid)
+    if (!link_->settingsInUse())
         return true;
     const Message question{QStringLiteral("Corvane  Monitor"), QStringLiteral("Do You Want To Re-Link ?"),
                            Message::Icon::Question, Message::Buttons::YesNo};
     const bool yes = feedback_.present(question);
-    if (state_.networkLinked)
+    if (link_->sessionRuns())
         relinkRequested_ = yes;
     if (yes)
-        state_.deviceListValid = false;
+        link_->invalidateFoundDevices();
     return yes;
 }
 

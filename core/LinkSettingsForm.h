@@ -3,6 +3,7 @@
 #include "core/LinkIni.h"
 
 class Controls;
+class MidspanLink;
 class OperatorFeedback;
 struct DeviceState;
 
@@ -40,8 +41,10 @@ public:
     // net-snmp refuses shorter SNMPv3 pass phrases.
     static constexpr int MinimumPassPhrase = 8;
 
-    LinkSettingsForm(DeviceState& state, OperatorFeedback& feedback, Controls& controls)
-        : state_(state), feedback_(feedback), controls_(controls)
+    // `chosenLink` is the link the operator has chosen whenever the dialog asks it.
+    LinkSettingsForm(DeviceState& state, MidspanLink* const& chosenLink, OperatorFeedback& feedback,
+                     Controls& controls)
+        : state_(state), link_(chosenLink), feedback_(feedback), controls_(controls)
     {
     }
 
@@ -64,6 +67,7 @@ private:
     void store(const LinkSettings& fields);
 
     DeviceState& state_;
+    MidspanLink* const& link_;
     OperatorFeedback& feedback_;
     Controls& controls_;
     bool relinkRequested_ = false;

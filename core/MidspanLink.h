@@ -58,6 +58,11 @@ public:
     virtual bool loaderWaits() const { return false; }
     virtual void startFirmwareDownload() {}
 
+    // New link settings would change what the link uses now: a session, or the entries its
+    // last search found with the settings of then.
+    virtual bool settingsInUse() const { return sessionRuns(); }
+    // The operator has agreed to re-link: the entries found stand for the old settings.
+    virtual void invalidateFoundDevices() {}
     // The link settings dialog has closed: with OK (accepted), after a confirmed re-link.
     virtual void settingsClosed(bool /*accepted*/, bool /*relink*/) {}
     // A search another link started has gone unanswered after the operator chose this link.

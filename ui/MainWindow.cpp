@@ -358,7 +358,7 @@ void MainWindow::wire()
 ParamSetting& MainWindow::settingsDialog()
 {
     if (!settings_) {
-        settings_ = new ParamSetting(state(), context().feedback, lamps_, this);
+        settings_ = new ParamSetting(state(), context().link, context().feedback, lamps_, this);
         connect(settings_, &QDialog::finished, this, [this](int result) {
             controller().settingsClosed(result == QDialog::Accepted, settings_->relinkRequested());
         });

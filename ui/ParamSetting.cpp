@@ -42,11 +42,11 @@ private:
 
 } // namespace
 
-ParamSetting::ParamSetting(DeviceState& state, OperatorFeedback& feedback, const LampImages& lamps,
-                           QWidget* parent)
+ParamSetting::ParamSetting(DeviceState& state, MidspanLink* const& chosenLink, OperatorFeedback& feedback,
+                           const LampImages& lamps, QWidget* parent)
     : QDialog(parent,
               Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      controls_(lamps), form_(state, feedback, controls_)
+      controls_(lamps), form_(state, chosenLink, feedback, controls_)
 {
     setWindowTitle(QStringLiteral("User Security Parameters"));
     setFont(fonts::dialog());

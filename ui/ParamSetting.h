@@ -20,7 +20,8 @@ class ParamSetting : public QDialog
     Q_OBJECT
 
 public:
-    ParamSetting(DeviceState& state, OperatorFeedback& feedback, const LampImages& lamps, QWidget* parent);
+    ParamSetting(DeviceState& state, MidspanLink* const& chosenLink, OperatorFeedback& feedback,
+                 const LampImages& lamps, QWidget* parent);
 
     void openSettings();
     bool relinkRequested() const { return form_.relinkRequested(); }

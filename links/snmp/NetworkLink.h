@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/MidspanLink.h"
+#include "core/PassObserver.h"
 #include "links/snmp/ExchangePlanner.h"
 #include "links/snmp/NetworkSearch.h"
 #include "links/snmp/NetworkSession.h"
+#include "links/snmp/NetworkState.h"
 #include "links/snmp/NetworkWorker.h"
 
 #include <QObject>
@@ -13,8 +15,9 @@
 
 // The network link: the SNMP worker, the planner of its exchanges, the search and the session.
 // Every result of the worker comes back here, on the link's thread: while a search runs it is
-// the search's, afterwards the session's.
-class NetworkLink : public MidspanLink
+// the search's, afterwards the session's. A reset of the device display makes the session show
+// the static data again.
+class NetworkLink : public MidspanLink, private PassObserver
 {
 public:
     // Makes the worker, which hands its results to the handler on the thread of `context`.
@@ -39,7 +42,9 @@ public:
     void sendSystemDescription() override { session_.requests().requestSystemDescription(); }
     void sendPortControl(const PortWishes& wishes) override;
     void sendPortDescription(int port, const PortWishes& wishes) override;
-    bool writeUnderway() const override { return ctx_.state.pendingRequest != Request::None; }
+    bool writeUnderway() const override { return net_.pendingRequest != Request::None; }
+    bool settingsInUse() const override { return net_.networkLinked || net_.deviceListValid; }
+    void invalidateFoundDevices() override { net_.deviceListValid = false; }
     void settingsClosed(bool accepted, bool relink) override;
     void searchTimedOut() override;
     std::vector<int> switchOnNow(const std::vector<int>& ports) override;
@@ -47,12 +52,17 @@ public:
 
     NetworkSearch& searcher() { return search_; }
     NetworkSession& session() { return session_; }
+    const NetworkState& state() const { return net_; }
+    NetworkState& state() { return net_; }
 
 private:
+    void portRead(const PassReading&) override {}
+    void displayCleared(bool sessionEnded) override;
     void onResult(const SnmpResult& result);
     void connectChosenEntry();
 
     AppContext& ctx_;
+    NetworkState net_;
     QObject resultContext_;
     std::unique_ptr<NetworkWorker> worker_;
     ExchangePlanner exchanges_;

@@ -4,6 +4,7 @@
 
 #include "core/DeviceState.h"
 #include "core/LinkSettingsForm.h"
+#include "core/MidspanLink.h"
 #include "links/snmp/LocalAddress.h"
 
 #include <QDir>
@@ -24,11 +25,32 @@ class tst_LinkSettings : public QObject
 {
     Q_OBJECT
 
+    // What the dialog asks of the chosen link: whether its session runs or its list still stands.
+    struct Link : MidspanLink {
+        bool linked = false;
+        bool listValid = false;
+        bool sessionRuns() const override { return linked; }
+        bool settingsInUse() const override { return linked || listValid; }
+        void invalidateFoundDevices() override { listValid = false; }
+        void choose() override {}
+        void search() override {}
+        void connectEntry(int) override {}
+        void reset() override {}
+        void store(StoreTarget) override {}
+        void sendSystemDescription() override {}
+        void sendPortControl(const PortWishes&) override {}
+        void sendPortDescription(int, const PortWishes&) override {}
+        bool writeUnderway() const override { return false; }
+        void close() override {}
+    };
+
     struct Rig {
         DeviceState state;
+        Link network;
+        MidspanLink* chosen = &network;
         FakeControls controls;
         RecordingFeedback feedback;
-        LinkSettingsForm form{state, feedback, controls};
+        LinkSettingsForm form{state, chosen, feedback, controls};
 
         void fill(const QStringList& fields)
         {
@@ -183,8 +205,8 @@ void tst_LinkSettings::ok()
     QFETCH(bool, listValidAfter);
 
     Rig rig;
-    rig.state.networkLinked = linked;
-    rig.state.deviceListValid = listValid;
+    rig.network.linked = linked;
+    rig.network.listValid = listValid;
     rig.form.open();
     rig.controls.setChecked(UseV3, v3);
     rig.fill(fields);
@@ -201,8 +223,8 @@ void tst_LinkSettings::ok()
     if (focus)
         QCOMPARE(rig.controls.focused(), focus);
     QCOMPARE(rig.form.relinkRequested(), relink);
-    QCOMPARE(rig.state.deviceListValid, listValidAfter);
-    QCOMPARE(rig.state.networkLinked, linked); // only the window acts on the re-link
+    QCOMPARE(rig.network.listValid, listValidAfter);
+    QCOMPARE(rig.network.linked, linked); // only the window acts on the re-link
     QCOMPARE(rig.state.searchFirst, first);
     QCOMPARE(rig.state.searchLast, last);
     if (messages.size() > 1 || (messages.size() == 1 && messages[0] != Relink))
