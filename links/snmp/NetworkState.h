@@ -53,7 +53,7 @@ struct NetworkState {
     QString deviceAddress;
     bool lastAddress = false;
     bool searchDone = false;
-    bool deviceListValid = false;
+    bool deviceListValid = false; // the entries found stand for the settings in use
 
     // The exchange
     QString requestOid;
