@@ -44,7 +44,7 @@ void DeviceView::unlockControls()
     }
 }
 
-void DeviceView::clearDeviceDisplay()
+void DeviceView::clearDeviceDisplay(bool sessionEnded)
 {
     controls_.setText(ctl::FirmwareRevision, QStringLiteral("FW Rev"));
     controls_.setText(ctl::HardwareRevision, QStringLiteral("PoE ID Rev"));
@@ -61,8 +61,6 @@ void DeviceView::clearDeviceDisplay()
     }
     controls_.setText(ctl::TotalPower, QString());
     power_.fill(PassReading::Unknown);
-    state_.refreshPass = 0;
-    const bool sessionEnded = !state_.serialLinked && !state_.networkLinked;
     for (PassObserver* observer : observers_)
         observer->displayCleared(sessionEnded);
 }
@@ -204,31 +202,59 @@ void DeviceView::hideSearchProgress()
     controls_.setVisible(ctl::SearchPoe, true);
 }
 
-QStringList DeviceView::foundEntries() const
+void DeviceView::cancelSearchProgress()
 {
-    QStringList entries;
-    for (int row = 0; row < controls_.itemCount(ctl::FoundDevices); ++row)
-        entries << controls_.itemText(ctl::FoundDevices, row);
-    return entries;
+    controls_.setVisible(ctl::SearchProgress, false);
+    controls_.setVisible(ctl::SearchPoe, true);
+}
+
+void DeviceView::showNetworkControls()
+{
+    controls_.setVisible(ctl::ComPortCombo, false);
+    controls_.setVisible(ctl::Setting, true);
+    controls_.setFocus(ctl::Setting);
+    controls_.setEnabled(ctl::SearchPoe, true);
+    controls_.setEnabled(ctl::Setting, true);
+}
+
+void DeviceView::focusSettings()
+{
+    controls_.setFocus(ctl::Setting);
+}
+
+void DeviceView::enablePages(bool enabled)
+{
+    controls_.setEnabled(ctl::Tabs, enabled);
 }
 
 void DeviceView::addFoundEntry(const QString& entry)
 {
-    controls_.addItem(ctl::FoundDevices, entry);
+    // In order without regard to case; an entry goes after its equals.
+    const auto row =
+        std::upper_bound(found_.begin(), found_.end(), entry, [](const QString& a, const QString& b) {
+            return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+        });
+    insertFoundEntry(int(row - found_.begin()), entry);
 }
 
 void DeviceView::insertFoundEntry(int row, const QString& entry)
 {
+    row = std::clamp(row, 0, int(found_.size()));
+    found_.insert(row, entry);
     controls_.insertItem(ctl::FoundDevices, row, entry);
 }
 
 void DeviceView::removeFoundEntry(int row)
 {
+    if (row < 0 || row >= found_.size())
+        return;
+    found_.removeAt(row);
     controls_.removeItem(ctl::FoundDevices, row);
 }
 
 void DeviceView::clearFoundEntries()
 {
+    found_.clear();
     controls_.clearItems(ctl::FoundDevices);
 }
 

@@ -25,8 +25,9 @@ public:
     // While held, unlockControls leaves the controls locked: an operation of several link
     // writes (a power cycle) keeps them locked from its first write to its end.
     void holdLocked(bool held) { held_ = held; }
-    // Resets the system panel and the ports 1..portCount of the last session.
-    void clearDeviceDisplay();
+    // Resets the system panel and the ports 1..portCount of the last session; sessionEnded: no
+    // session runs any more (otherwise the unit is reset under a running session).
+    void clearDeviceDisplay(bool sessionEnded);
 
     void showProgress(const QString& text);
     void setProgress(int maximum, int position);
@@ -53,9 +54,19 @@ public:
     void enableSettings(bool enabled);
     void showSearchProgress(int position, int maximum);
     void hideSearchProgress();
+    // A search stopped because the operator chose the other link: "Search PoE" comes back,
+    // "Setting" stays for the chosen link to show.
+    void cancelSearchProgress();
+    // The network link is chosen: its "Setting" in place of the COM port choice, with the focus.
+    void showNetworkControls();
+    void focusSettings();
+    // The tab pages of the ports.
+    void enablePages(bool enabled);
 
-    // The found-device list: one entry per unit the chosen link found.
-    QStringList foundEntries() const;
+    // The found-device list: one entry per unit the chosen link found. The list is held here and
+    // drawn into the window, never read back from it.
+    const QStringList& foundEntries() const { return found_; }
+    // In order without regard to case, after its equals.
     void addFoundEntry(const QString& entry);
     void insertFoundEntry(int row, const QString& entry);
     void removeFoundEntry(int row);
@@ -82,6 +93,7 @@ private:
 
     DeviceState& state_;
     Controls& controls_;
+    QStringList found_;
     std::array<double, MaxPorts + 1> power_{}; // by port: mW as last read, NaN before
     std::vector<PassObserver*> observers_;
     bool held_ = false;

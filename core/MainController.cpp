@@ -66,8 +66,6 @@ void MainController::initialise()
     for (MidspanLink* link : links_)
         link->start();
 
-    s.searchDone = s.lastAddress = s.sessionReady = s.deviceListValid = false;
-    s.searchRetries = 3;
     c.setVisible(ctl::SearchProgress, false);
 }
 
@@ -86,7 +84,7 @@ void MainController::changeLink(int index)
         c.setCurrentIndex(ctl::LinkCombo, int(chosen - links_.begin()));
         return;
     }
-    c.removeItem(ctl::FoundDevices, 0);
+    ctx_.view.removeFoundEntry(0);
     if (index < 0 || index >= int(links_.size()))
         return;
     if (links_[std::size_t(index)] != ctx_.link)
@@ -116,18 +114,17 @@ void MainController::searchPoe()
 
 void MainController::selectFoundDevice()
 {
-    Controls& c = ctx_.controls;
+    DeviceView& view = ctx_.view;
     const bool running = ctx_.link->sessionRuns();
-    const int row = c.currentIndex(ctl::FoundDevices);
+    const int row = view.foundRow();
     ctx_.link->connectEntry(row); // during a session the link starts nothing
     if (!running) {
-        connectedEntry_ = c.itemText(ctl::FoundDevices, row);
+        connectedEntry_ = view.foundEntries().value(row);
         return;
     }
     // The pages still show the connected unit: so does the highlight.
-    for (int r = 0; r < c.itemCount(ctl::FoundDevices); ++r)
-        if (c.itemText(ctl::FoundDevices, r) == connectedEntry_)
-            c.setCurrentIndex(ctl::FoundDevices, r);
+    if (const int connected = int(view.foundEntries().lastIndexOf(connectedEntry_)); connected >= 0)
+        view.highlightFoundRow(connected);
 }
 
 bool MainController::sessionForOperation()

@@ -65,7 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         links.push_back(std::make_unique<SerialSession>(context));
         return links;
     });
-    DeviceState& state = core.state();
     MainController& controller = core.controller();
     auto& network = static_cast<NetworkLink&>(core.link(0));
     core.start();
@@ -90,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (controls.itemCount(ctl::FoundDevices) > 0) {
         controls.setCurrentIndex(ctl::FoundDevices, 0);
         controller.selectFoundDevice();
-        while (state.networkLinked && worker->exchanges < Exchanges && !deadline.hasExpired())
+        while (network.sessionRuns() && worker->exchanges < Exchanges && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     const QString legacy1 = oid(QStringLiteral("2.3.1.18.1"));

@@ -86,7 +86,7 @@ double plainRoundTripMs(bool v3)
 // Watches the event loop with a timer of a few milliseconds: the longest gap beyond the period, and the
 // moments the session turns from the last port object back to the system objects (the end of a pass).
 struct Watch {
-    explicit Watch(DeviceState& state) : state(state)
+    explicit Watch(const NetworkState& state) : state(state)
     {
         ticker.setTimerType(Qt::PreciseTimer);
         ticker.setInterval(TickMs);
@@ -111,7 +111,7 @@ struct Watch {
         lastTickNs = clock.nsecsElapsed();
     }
 
-    DeviceState& state;
+    const NetworkState& state;
     QTimer ticker;
     QElapsedTimer clock;
     qint64 lastTickNs = 0;
@@ -176,7 +176,8 @@ void pass(bool v3, double plainMs, bool withReset)
         std::fprintf(stderr, "snmp_pass: the agent was not found\n");
         return;
     }
-    Watch watch(state);
+    const NetworkState& network = w.spanmon.network().state();
+    Watch watch(network);
     bench::chooseEntry(w.window.controls().get<QListWidget>(ctl::FoundDevices), 0);
     // Three pass ends: the first pass is timed from the end of the write-community check, so
     // the second full one counts, and the stall is watched over it.
@@ -185,7 +186,7 @@ void pass(bool v3, double plainMs, bool withReset)
     runUntil([&] { return watch.passEndsNs.size() >= 2; }, 60000);
     if (watch.passEndsNs.size() < 2) {
         std::fprintf(stderr, "snmp_pass: no complete pass (%s)\n",
-                     qPrintable(w.feedback.texts().join(u' ') + state.requestOid));
+                     qPrintable(w.feedback.texts().join(u' ') + network.requestOid));
         return;
     }
     const double passMs = double(watch.passEndsNs[1] - watch.passEndsNs[0]) / 1e6;
@@ -201,7 +202,7 @@ void pass(bool v3, double plainMs, bool withReset)
 
     w.window.controls().get<QPushButton>(ctl::SystemReset)->click();
     watch.resetStall();
-    runUntil([&] { return state.pendingRequest == Request::None; }, 60000);
+    runUntil([&] { return network.pendingRequest == Request::None; }, 60000);
     std::printf("snmp_pass %-6s System Reset, 2 s wait and 12.6 s animation: longest stall %.1f ms (target < "
                 "20 ms)\n",
                 v3 ? "SNMPv3" : "v2c", double(watch.longestStallNs) / 1e6);

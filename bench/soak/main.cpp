@@ -151,10 +151,11 @@ int main(int argc, char* argv[])
     int passes = 0;
     bool inFirstRead = false;
     const SerialLink& serial = spanmon.serialLink();
-    const DeviceState& state = window.state();
+    const NetworkState& networkState = spanmon.network().state();
     QTimer passProbe;
     QObject::connect(&passProbe, &QTimer::timeout, [&] {
-        const bool firstRead = network ? state.requestOid == FirstNetworkObject : serial.txFrame[0] == 0x04;
+        const bool firstRead =
+            network ? networkState.requestOid == FirstNetworkObject : serial.txFrame[0] == 0x04;
         passes += firstRead && !inFirstRead ? 1 : 0;
         inFirstRead = firstRead;
     });

@@ -97,7 +97,7 @@ void FirmwareDownload::start()
     link.downloadActive = true;
     indicatorVisible_ = false;
     ctx_.view.lockControls();
-    ctx_.view.clearDeviceDisplay();
+    ctx_.view.clearDeviceDisplay(!ctx_.state.serialLinked);
     ctx_.state.clearPortStaticRead();
     link.queue.clear();
 
@@ -164,7 +164,7 @@ void FirmwareDownload::beginAt(DownloadStep step, const QByteArray& frame, unsig
 {
     SerialLink& link = link_;
     link.downloadMode = true;
-    ctx_.view.clearDeviceDisplay();
+    ctx_.view.clearDeviceDisplay(!ctx_.state.serialLinked);
     ctx_.view.lockControls();
     link.downloadStep = step;
     sent_ = 0;

@@ -139,7 +139,6 @@ void SerialSession::scanComPorts()
 void SerialSession::openSerialPort()
 {
     DeviceState& s = ctx_.state;
-    s.networkLinked = false;
     QString path = portPaths_.value(s.comPortName);
     if (path.isEmpty())
         path = s.comPortName.startsWith(u'/') ? s.comPortName : QStringLiteral("/dev/") + s.comPortName;
@@ -163,7 +162,7 @@ void SerialSession::startSerialSearch()
     Controls& c = ctx_.controls;
     if (ctx_.state.linkType != LinkType::Serial)
         return; // no COM port to search on
-    if (c.itemCount(ctl::FoundDevices) > 0)
+    if (!ctx_.view.foundEntries().isEmpty())
         return; // a device has been found already
     ctx_.state.clearPortStaticRead();
     ctx_.state.comPortName = c.itemText(ctl::ComPortCombo, c.currentIndex(ctl::ComPortCombo));
@@ -203,7 +202,7 @@ void SerialSession::onIdentifyTimeout()
 void SerialSession::connectSerialDevice()
 {
     DeviceState& s = ctx_.state;
-    if (s.networkLinked || s.linkType != LinkType::Serial || s.serialLinked)
+    if (s.linkType != LinkType::Serial || s.serialLinked)
         return;
     s.serialLinked = true;
     download_.forgetLoader();
@@ -314,7 +313,7 @@ void SerialSession::onAcknowledge(std::uint8_t type)
 {
     switch (type) {
     case serialproto::Reset:
-        ctx_.view.clearDeviceDisplay();
+        ctx_.view.clearDeviceDisplay(!ctx_.state.serialLinked);
         // The midspan restarts; nothing may be sent until it is back.
         playProgress(ctx_.clock, ctx_.view, ResetAnimation, [this] { endWrite(RequestOutcome::Answered); });
         return;
@@ -506,9 +505,9 @@ void SerialSession::endSession(bool reportLost)
     untold_.clear();
     if (reportLost)
         ctx_.feedback.error(text::ConnectionLost);
-    ctx_.view.clearDeviceDisplay();
+    ctx_.view.clearDeviceDisplay(true);
     ctx_.view.lockControls();
-    ctx_.controls.removeItem(ctl::FoundDevices, 0);
+    ctx_.view.removeFoundEntry(0);
     ctx_.controls.setEnabled(ctl::SearchPoe, true);
 }
 
@@ -539,7 +538,7 @@ void SerialSession::reset()
     beginWrite(text::writeUnanswered(text::SystemResetWrite), {SerialStep::SystemReset});
     ctx_.state.clearPortStaticRead();
     ctx_.view.lockControls();
-    ctx_.view.clearDeviceDisplay();
+    ctx_.view.clearDeviceDisplay(!ctx_.state.serialLinked);
 }
 
 void SerialSession::store(StoreTarget target)

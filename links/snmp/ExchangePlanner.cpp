@@ -1,51 +1,52 @@
 #include "links/snmp/ExchangePlanner.h"
 
 #include "core/DeviceState.h"
+#include "links/snmp/NetworkState.h"
 #include "links/snmp/NetworkWorker.h"
 #include "links/snmp/PrivateMib.h"
 
-bool ExchangePlanner::writeDue(const DeviceState& state)
+bool ExchangePlanner::writeDue() const
 {
-    return state.activeRequest != Request::None || state.snmpPhase == CheckPhase::WriteOther ||
-           state.snmpPhase == CheckPhase::Restore;
+    return net_.activeRequest != Request::None || net_.snmpPhase == CheckPhase::WriteOther ||
+           net_.snmpPhase == CheckPhase::Restore;
 }
 
-std::optional<SnmpValue> ExchangePlanner::valueOfSet(const DeviceState& state)
+std::optional<SnmpValue> ExchangePlanner::valueOfSet() const
 {
     // Later rules win over earlier ones.
     std::optional<SnmpValue> value;
-    const Request request = state.activeRequest;
-    if (state.snmpPhase == CheckPhase::WriteOther || state.snmpPhase == CheckPhase::Restore)
-        value = SnmpValue::integer(state.setValue);
+    const Request request = net_.activeRequest;
+    if (net_.snmpPhase == CheckPhase::WriteOther || net_.snmpPhase == CheckPhase::Restore)
+        value = SnmpValue::integer(net_.checkValue);
     if (request == Request::SystemReset || request == Request::FactoryDefaults ||
         request == Request::SaveToFlash || request == Request::AllPortsOff)
         value = SnmpValue::integer(mib::Off);
     if (request == Request::AllPortsOn)
         value = SnmpValue::integer(mib::On);
     if (request == Request::LegacyDetection)
-        value = SnmpValue::integer(state.legacyDetectWanted);
+        value = SnmpValue::integer(net_.legacyDetectWanted);
     if (request == Request::PortEnable) {
-        const int port = state.pollPort;
-        if (port >= 1 && port <= MaxPorts && state.requestOid == mib::portObject(mib::Column::Admin, port))
-            value = SnmpValue::integer(state.portEnableWanted[std::size_t(port - 1)]);
+        const int port = state_.pollPort;
+        if (port >= 1 && port <= MaxPorts && net_.requestOid == mib::portObject(mib::Column::Admin, port))
+            value = SnmpValue::integer(state_.portEnableWanted[std::size_t(port - 1)]);
     }
     if (request == Request::SystemDescription)
-        value = SnmpValue::text(state.newSystemDescription.toLatin1());
-    if (request == Request::PortDescription && state.descriptionPort >= 0 && state.descriptionPort <= MaxPorts)
-        value = SnmpValue::text(state.descriptionOut[std::size_t(state.descriptionPort)].toLatin1());
+        value = SnmpValue::text(state_.newSystemDescription.toLatin1());
+    if (request == Request::PortDescription && net_.descriptionPort >= 0 && net_.descriptionPort <= MaxPorts)
+        value = SnmpValue::text(net_.descriptionOut[std::size_t(net_.descriptionPort)].toLatin1());
     return value;
 }
 
 void ExchangePlanner::release()
 {
     const DeviceState& s = state_;
-    job_.object = s.requestOid;
-    job_.write = writeDue(s);
-    job_.value = job_.write ? valueOfSet(s) : std::nullopt;
-    job_.setUp = !s.sessionReady;
-    job_.retries = std::max(s.searchRetries, 0);
-    const bool writesPort = job_.write && s.activeRequest == Request::PortEnable && job_.value &&
-                            s.requestOid == mib::portObject(mib::Column::Admin, s.pollPort);
+    job_.object = net_.requestOid;
+    job_.write = writeDue();
+    job_.value = job_.write ? valueOfSet() : std::nullopt;
+    job_.setUp = !net_.workerSetUp;
+    job_.retries = std::max(net_.retries, 0);
+    const bool writesPort = job_.write && net_.activeRequest == Request::PortEnable && job_.value &&
+                            net_.requestOid == mib::portObject(mib::Column::Admin, s.pollPort);
     writtenPort_ = writesPort ? s.pollPort : 0;
     releaseJob();
 }
@@ -87,18 +88,18 @@ bool ExchangePlanner::take(const SnmpResult& result)
     DeviceState& s = state_;
     // A write whose get went unanswered was never made: the device did not answer it either.
     const RequestOutcome set = result.answered ? result.set : RequestOutcome::Unanswered;
-    if (job_.write && s.writeOutcome == RequestOutcome::Answered)
-        s.writeOutcome = set;
+    if (job_.write && net_.writeOutcome == RequestOutcome::Answered)
+        net_.writeOutcome = set;
     if (!result.answered) {
-        ++s.networkFailures;
-        s.responseText.clear();
+        ++net_.networkFailures;
+        net_.responseText.clear();
         return true;
     }
-    s.networkFailures = 0;
+    net_.networkFailures = 0;
     if (writtenPort_ != 0)
         s.pollPort = writtenPort_ + 1;
     if (!job_.write)
-        s.responseText = result.text;
+        net_.responseText = result.text;
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 struct DeviceState;
+struct NetworkState;
 class NetworkWorker;
 
 // Decides what the worker's next exchange is, from the state of the search, the session and
@@ -22,13 +23,16 @@ public:
     // the session is: refresh, write-community check, write request.
     static constexpr int FailureLimit = 3;
 
-    ExchangePlanner(DeviceState& state, NetworkWorker& worker) : state_(state), worker_(worker) {}
+    ExchangePlanner(DeviceState& state, NetworkState& net, NetworkWorker& worker)
+        : state_(state), net_(net), worker_(worker)
+    {
+    }
 
     // The agent and the credentials of the exchanges to come.
     SnmpJob& job() { return job_; }
     int generation() const { return generation_; }
 
-    // Plans the next exchange (a get of DeviceState::requestOid, with a set when a write is due)
+    // Plans the next exchange (a get of NetworkState::requestOid, with a set when a write is due)
     // and lets the worker run it.
     void release();
     void pause();
@@ -45,15 +49,15 @@ public:
     // took the value. Starts over.
     bool setNow(const QString& address, const QString& object, int value, QDeadlineTimer deadline);
 
-    // The set an exchange of this state makes, if any: whether one is due and its value
-    // (none: the value read goes back).
-    static bool writeDue(const DeviceState& state);
-    static std::optional<SnmpValue> valueOfSet(const DeviceState& state);
-
 private:
+    // The set the next exchange makes, if any: whether one is due and its value (none: the
+    // value read goes back).
+    bool writeDue() const;
+    std::optional<SnmpValue> valueOfSet() const;
     void releaseJob();
 
     DeviceState& state_;
+    NetworkState& net_;
     NetworkWorker& worker_;
     SnmpJob job_;
     int writtenPort_ = 0; // the port a port-enable exchange in flight writes

@@ -3,6 +3,7 @@
 #include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/DisplayFormats.h"
+#include "core/MidspanLink.h"
 #include "core/OperatorFeedback.h"
 
 namespace
@@ -98,15 +99,15 @@ void LinkSettingsForm::closed(bool accepted)
 
 bool LinkSettingsForm::confirmRelink()
 {
-    if (!state_.networkLinked && !state_.deviceListValid)
+    if (!net_.networkLinked && !net_.deviceListValid)
         return true;
     const Message question{QStringLiteral("Corvane  Monitor"), QStringLiteral("Do You Want To Re-Link ?"),
                            Message::Icon::Question, Message::Buttons::YesNo};
     const bool yes = feedback_.present(question);
-    if (state_.networkLinked)
+    if (net_.networkLinked)
         relinkRequested_ = yes;
     if (yes)
-        state_.deviceListValid = false;
+        net_.deviceListValid = false;
     return yes;
 }
 

@@ -2,11 +2,11 @@
 
 #include "core/SettingsPage.h"
 #include "links/snmp/LinkIni.h"
+#include "links/snmp/NetworkState.h"
 
 #include <functional>
 
 class OperatorFeedback;
-struct DeviceState;
 
 // The network link's settings page, "User Security Parameters": the fields at opening, the
 // SNMPv3 choice, and the checks and hand-over of OK into the link's settings.
@@ -19,9 +19,11 @@ public:
     // Told when the dialog has closed: with OK (accepted), after a confirmed re-link.
     using ClosedHandler = std::function<void(bool accepted, bool relink)>;
 
-    LinkSettingsForm(DeviceState& state, OperatorFeedback& feedback, LinkSettings& settings,
+    // The network state tells whether new settings would change what the link uses now: a
+    // session, or the entries its last search found with the settings of then.
+    LinkSettingsForm(NetworkState& net, OperatorFeedback& feedback, LinkSettings& settings,
                      ClosedHandler closed = {})
-        : state_(state), feedback_(feedback), settings_(settings), closed_(std::move(closed))
+        : net_(net), feedback_(feedback), settings_(settings), closed_(std::move(closed))
     {
     }
 
@@ -48,7 +50,7 @@ private:
     bool refuse(int id, const QString& text);
     void store(const LinkSettings& fields);
 
-    DeviceState& state_;
+    NetworkState& net_;
     OperatorFeedback& feedback_;
     LinkSettings& settings_;
     ClosedHandler closed_;

@@ -1,8 +1,6 @@
 #include "links/snmp/NetworkLink.h"
 
 #include "core/Clock.h"
-#include "core/ControlIds.h"
-#include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
@@ -15,11 +13,12 @@
 NetworkLink::NetworkLink(AppContext& context, const WorkerFactory& makeWorker)
     : ctx_(context),
       worker_(makeWorker(&resultContext_, [this](const SnmpResult& result) { onResult(result); })),
-      exchanges_(context.state, *worker_), search_(context, exchanges_),
-      session_(context, exchanges_, search_),
-      form_(context.state, context.feedback, search_.settings(),
+      exchanges_(context.state, net_, *worker_), search_(context, net_, exchanges_),
+      session_(context, net_, exchanges_, search_),
+      form_(net_, context.feedback, search_.settings(),
             [this](bool accepted, bool relink) { settingsClosed(accepted, relink); })
 {
+    ctx_.view.watch(*this);
     search_.readSetting = [](const QString& section, const QString& key) {
         return LinkIni::inWorkingDirectory().value(section, key); // the folder of this moment
     };
@@ -45,13 +44,8 @@ void NetworkLink::showSettings()
 
 void NetworkLink::choose()
 {
-    Controls& c = ctx_.controls;
-    c.setVisible(ctl::ComPortCombo, false);
-    c.setVisible(ctl::Setting, true);
-    c.setFocus(ctl::Setting);
     ctx_.state.linkType = LinkType::Network;
-    c.setEnabled(ctl::SearchPoe, true);
-    c.setEnabled(ctl::Setting, true);
+    ctx_.view.showNetworkControls();
 }
 
 void NetworkLink::leave()
@@ -69,7 +63,7 @@ void NetworkLink::search()
 void NetworkLink::connectEntry(int row)
 {
     if (search_.running()) {
-        chosenEntry_ = ctx_.controls.itemText(ctl::FoundDevices, row);
+        chosenEntry_ = ctx_.view.foundEntries().value(row);
         return;
     }
     session_.startNetworkSession(row);
@@ -78,18 +72,18 @@ void NetworkLink::connectEntry(int row)
 void NetworkLink::connectChosenEntry()
 {
     const QString entry = std::exchange(chosenEntry_, QString());
-    Controls& c = ctx_.controls;
-    for (int row = 0; !entry.isEmpty() && row < c.itemCount(ctl::FoundDevices); ++row) {
-        if (c.itemText(ctl::FoundDevices, row) == entry) {
-            session_.startNetworkSession(row);
-            return;
-        }
-    }
+    if (const int row = int(ctx_.view.foundEntries().indexOf(entry)); !entry.isEmpty() && row >= 0)
+        session_.startNetworkSession(row);
 }
 
 bool NetworkLink::sessionRuns() const
 {
-    return ctx_.state.networkLinked;
+    return net_.networkLinked;
+}
+
+void NetworkLink::displayCleared(bool)
+{
+    net_.refreshPass = 0;
 }
 
 void NetworkLink::onResult(const SnmpResult& result)
@@ -101,7 +95,7 @@ void NetworkLink::onResult(const SnmpResult& result)
     ctx_.clock.whenIdle([this, generation = exchanges_.generation(), unavailable = result.unavailable] {
         if (generation != exchanges_.generation())
             return;
-        if (ctx_.state.searchDone) {
+        if (net_.searchDone) {
             session_.handleSessionResult();
             return;
         }
@@ -114,7 +108,7 @@ void NetworkLink::onResult(const SnmpResult& result)
 void NetworkLink::sendPortControl(const PortWishes& wishes)
 {
     DeviceState& s = ctx_.state;
-    s.legacyDetectWanted = wishes.legacyDetection ? mib::On : mib::Off;
+    net_.legacyDetectWanted = wishes.legacyDetection ? mib::On : mib::Off;
     s.pollPort = 1;
     int ticked = 0;
     for (int k = 1; k <= s.portCount; ++k) {
@@ -122,17 +116,17 @@ void NetworkLink::sendPortControl(const PortWishes& wishes)
         s.portEnableWanted[k - 1] = on ? mib::On : mib::Off;
         ticked += on;
     }
-    s.pendingRequest = Request::PortEnable;
+    net_.pendingRequest = Request::PortEnable;
     if (ticked == 0)
-        s.pendingRequest = Request::AllPortsOff;
+        net_.pendingRequest = Request::AllPortsOff;
     if (ticked == s.portCount)
-        s.pendingRequest = Request::AllPortsOn;
+        net_.pendingRequest = Request::AllPortsOn;
 }
 
 void NetworkLink::sendPortDescription(int port, const PortWishes&)
 {
     ctx_.state.savedPort = port;
-    ctx_.state.pendingRequest = Request::PortDescription;
+    net_.pendingRequest = Request::PortDescription;
 }
 
 void NetworkLink::searchTimedOut()
@@ -141,38 +135,38 @@ void NetworkLink::searchTimedOut()
         return; // the operator's search on this link goes on
     exchanges_.pause();
     ctx_.feedback.error(NetworkSearch::NoDevice);
-    ctx_.controls.setFocus(ctl::Setting);
+    ctx_.view.focusSettings();
 }
 
 void NetworkLink::settingsClosed(bool accepted, bool relink)
 {
-    DeviceState& s = ctx_.state;
-    Controls& c = ctx_.controls;
     if (accepted) {
         if (relink) {
-            s.networkLinked = false;
+            net_.networkLinked = false;
             exchanges_.startOver();
             session_.writeBackNow();
         }
         // New credentials start from a clean handshake: no check phase, no write under way.
-        s.snmpPhase = CheckPhase::Done;
-        s.pendingRequest = s.activeRequest = Request::None;
-        if (!s.deviceListValid)
-            s.sessionReady = false; // the worker sets itself up again with the new values
+        net_.snmpPhase = CheckPhase::Done;
+        net_.pendingRequest = net_.activeRequest = Request::None;
+        if (!net_.deviceListValid)
+            net_.workerSetUp = false; // the worker sets itself up again with the new values
     }
-    if (c.itemCount(ctl::FoundDevices) == 0 || s.networkLinked)
+    DeviceView& view = ctx_.view;
+    if (view.foundEntries().isEmpty() || net_.networkLinked)
         return;
-    ctx_.view.clearDeviceDisplay();
-    ctx_.view.lockControls();
-    c.clearItems(ctl::FoundDevices);
-    for (int id : {ctl::SearchPoe, ctl::Setting, ctl::Tabs})
-        c.setEnabled(id, true);
+    view.clearDeviceDisplay(true);
+    view.lockControls();
+    view.clearFoundEntries();
+    view.enableSearch(true);
+    view.enableSettings(true);
+    view.enablePages(true);
 }
 
 std::vector<int> NetworkLink::switchOnNow(const std::vector<int>& ports)
 {
     std::vector<int> failed;
-    if (!ctx_.state.networkLinked)
+    if (!net_.networkLinked)
         return ports;
     for (const int port : ports)
         if (!exchanges_.setNow(exchanges_.job().jobAddress, mib::portObject(mib::Column::Admin, port),

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/MidspanLink.h"
+#include "core/PassObserver.h"
 #include "links/snmp/ExchangePlanner.h"
 #include "links/snmp/LinkSettingsForm.h"
 #include "links/snmp/NetworkSearch.h"
 #include "links/snmp/NetworkSession.h"
+#include "links/snmp/NetworkState.h"
 #include "links/snmp/NetworkWorker.h"
 
 #include <QObject>
@@ -14,8 +16,9 @@
 
 // The network link: the SNMP worker, the planner of its exchanges, the search and the session.
 // Every result of the worker comes back here, on the link's thread: while a search runs it is
-// the search's, afterwards the session's.
-class NetworkLink : public MidspanLink
+// the search's, afterwards the session's. A reset of the device display makes the session show
+// the static data again.
+class NetworkLink : public MidspanLink, private PassObserver
 {
 public:
     // Makes the worker, which hands its results to the handler on the thread of `context`.
@@ -41,7 +44,7 @@ public:
     void sendSystemDescription() override { session_.requests().requestSystemDescription(); }
     void sendPortControl(const PortWishes& wishes) override;
     void sendPortDescription(int port, const PortWishes& wishes) override;
-    bool writeUnderway() const override { return ctx_.state.pendingRequest != Request::None; }
+    bool writeUnderway() const override { return net_.pendingRequest != Request::None; }
     SettingsPage* settingsPage() override { return &form_; }
     // The settings dialog has closed: with OK (accepted), after a confirmed re-link.
     void settingsClosed(bool accepted, bool relink);
@@ -52,13 +55,18 @@ public:
     NetworkSearch& searcher() { return search_; }
     NetworkSession& session() { return session_; }
     LinkSettingsForm& settingsForm() { return form_; }
+    const NetworkState& state() const { return net_; }
+    NetworkState& state() { return net_; }
 
 private:
+    void portRead(const PassReading&) override {}
+    void displayCleared(bool sessionEnded) override;
     void onResult(const SnmpResult& result);
     void connectChosenEntry();
     void showSettings();
 
     AppContext& ctx_;
+    NetworkState net_;
     QObject resultContext_;
     std::unique_ptr<NetworkWorker> worker_;
     ExchangePlanner exchanges_;

@@ -1,8 +1,6 @@
 #include "links/snmp/NetworkRequests.h"
 
 #include "core/Clock.h"
-#include "core/ControlIds.h"
-#include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
@@ -57,15 +55,15 @@ void NetworkRequests::release()
 
 void NetworkRequests::requestReset()
 {
-    ctx_.state.pendingRequest = Request::SystemReset;
+    net_.pendingRequest = Request::SystemReset;
     ctx_.view.lockControls();
-    ctx_.view.clearDeviceDisplay();
+    ctx_.view.clearDeviceDisplay(false);
     ctx_.clock.pace({2000, {}});
 }
 
 void NetworkRequests::requestStore(bool toFlash)
 {
-    ctx_.state.pendingRequest = toFlash ? Request::SaveToFlash : Request::FactoryDefaults;
+    net_.pendingRequest = toFlash ? Request::SaveToFlash : Request::FactoryDefaults;
     ctx_.view.lockControls();
     ctx_.clock.pace({2000, {}});
 }
@@ -73,9 +71,9 @@ void NetworkRequests::requestStore(bool toFlash)
 void NetworkRequests::requestSystemDescription()
 {
     DeviceState& s = ctx_.state;
-    ctx_.controls.setText(ctl::SystemDescription, s.systemDescription);
+    ctx_.view.showSystemDescription(s.systemDescription);
     s.newSystemDescription = s.systemDescription;
-    s.pendingRequest = Request::SystemDescription;
+    net_.pendingRequest = Request::SystemDescription;
     ctx_.view.lockControls();
     ctx_.clock.pace({1000, {}});
 }
@@ -83,10 +81,10 @@ void NetworkRequests::requestSystemDescription()
 void NetworkRequests::handleWriteRequest()
 {
     DeviceState& s = ctx_.state;
-    const Request code = s.pendingRequest;
-    const bool firstVisit = s.activeRequest != code;
+    const Request code = net_.pendingRequest;
+    const bool firstVisit = net_.activeRequest != code;
     if (firstVisit && code != Request::LegacyDetection) {
-        s.writeOutcome = RequestOutcome::Answered;
+        net_.writeOutcome = RequestOutcome::Answered;
         operation_ = operationName(code, s.savedPort);
     }
     switch (code) {
@@ -123,8 +121,8 @@ void NetworkRequests::handleWriteRequest()
         return;
     default:
         // No button queues any other code: drop it and go on reading.
-        s.pendingRequest = s.activeRequest = Request::None;
-        s.requestOid = mib::Firmware;
+        net_.pendingRequest = net_.activeRequest = Request::None;
+        net_.requestOid = mib::Firmware;
         release();
         return;
     }
@@ -133,27 +131,27 @@ void NetworkRequests::handleWriteRequest()
 void NetworkRequests::singleObject(Request code)
 {
     DeviceState& s = ctx_.state;
-    s.portPhase = 0;
-    s.refreshPass = 0;
-    s.activeRequest = code;
+    net_.portPhase = 0;
+    net_.refreshPass = 0;
+    net_.activeRequest = code;
     switch (code) {
     case Request::SystemReset:
-        s.requestOid = mib::Reset;
+        net_.requestOid = mib::Reset;
         break;
     case Request::FactoryDefaults:
-        s.requestOid = mib::FactoryDefaults;
+        net_.requestOid = mib::FactoryDefaults;
         break;
     case Request::SaveToFlash:
-        s.requestOid = mib::SaveToFlash;
+        net_.requestOid = mib::SaveToFlash;
         break;
     case Request::SystemDescription:
-        s.requestOid = mib::SystemDescription;
+        net_.requestOid = mib::SystemDescription;
         break;
     default: {
         const int port = std::clamp(s.savedPort, 1, MaxPorts);
-        s.descriptionPort = port;
-        s.descriptionOut[port] = s.newPortDescription;
-        s.requestOid = mib::portObject(mib::Column::Description, port);
+        net_.descriptionPort = port;
+        net_.descriptionOut[port] = s.newPortDescription;
+        net_.requestOid = mib::portObject(mib::Column::Description, port);
         ctx_.view.lockControls();
         break;
     }
@@ -163,12 +161,11 @@ void NetworkRequests::singleObject(Request code)
 
 void NetworkRequests::allPorts(Request code)
 {
-    DeviceState& s = ctx_.state;
-    if (s.activeRequest != code) {
-        s.portPhase = 0;
-        s.refreshPass = 0;
-        s.activeRequest = code;
-        s.requestOid = mib::AllPorts;
+    if (net_.activeRequest != code) {
+        net_.portPhase = 0;
+        net_.refreshPass = 0;
+        net_.activeRequest = code;
+        net_.requestOid = mib::AllPorts;
         ctx_.view.lockControls();
         release();
         return;
@@ -185,8 +182,8 @@ void NetworkRequests::portWalk(bool firstVisit)
     DeviceState& s = ctx_.state;
     if (firstVisit) {
         ctx_.view.lockControls();
-        s.activeRequest = Request::PortEnable;
-        s.portPhase = 0;
+        net_.activeRequest = Request::PortEnable;
+        net_.portPhase = 0;
         s.pollPort = 1;
     } else if (deviceLost()) {
         return;
@@ -195,7 +192,7 @@ void NetworkRequests::portWalk(bool firstVisit)
     // skipped without an exchange.
     for (int p = std::max(s.pollPort, 1); p <= s.portCount; ++p) {
         s.pollPort = p;
-        s.requestOid = mib::portObject(mib::Column::Admin, p);
+        net_.requestOid = mib::portObject(mib::Column::Admin, p);
         ctx_.view.showProgress(text::Processing);
         ctx_.view.setProgress(s.portCount, p);
         if (s.portAdminState[p] != s.portEnableWanted[p - 1]) {
@@ -215,15 +212,15 @@ void NetworkRequests::portWalk(bool firstVisit)
 bool NetworkRequests::legacyChanges() const
 {
     const DeviceState& s = ctx_.state;
-    return (s.legacyDetectWanted == mib::On) != (s.deviceLegacyDetect != 0);
+    return (net_.legacyDetectWanted == mib::On) != (s.deviceLegacyDetect != 0);
 }
 
 void NetworkRequests::enterLegacyLoop()
 {
     DeviceState& s = ctx_.state;
-    s.pendingRequest = s.activeRequest = Request::LegacyDetection;
+    net_.pendingRequest = net_.activeRequest = Request::LegacyDetection;
     s.pollPort = 1;
-    s.requestOid = mib::portObject(mib::Column::Legacy, 1);
+    net_.requestOid = mib::portObject(mib::Column::Legacy, 1);
     release();
 }
 
@@ -239,7 +236,7 @@ void NetworkRequests::legacyLoop()
         return;
     }
     s.pollPort = p + 1;
-    s.requestOid = mib::portObject(mib::Column::Legacy, p + 1);
+    net_.requestOid = mib::portObject(mib::Column::Legacy, p + 1);
     ctx_.view.showProgress(ProcessingLegacy);
     ctx_.view.setProgress(s.portCount, p + 1);
     release();
@@ -247,11 +244,10 @@ void NetworkRequests::legacyLoop()
 
 bool NetworkRequests::deviceLost()
 {
-    DeviceState& s = ctx_.state;
-    if (s.networkFailures < ExchangePlanner::FailureLimit)
+    if (net_.networkFailures < ExchangePlanner::FailureLimit)
         return false;
     // Without this the walk would ask the silent port again and again with the controls locked.
-    s.pendingRequest = s.activeRequest = Request::None;
+    net_.pendingRequest = net_.activeRequest = Request::None;
     ctx_.view.hideProgress();
     if (endSession)
         endSession();
@@ -260,29 +256,28 @@ bool NetworkRequests::deviceLost()
 
 void NetworkRequests::finish()
 {
-    DeviceState& s = ctx_.state;
-    switch (std::exchange(s.writeOutcome, RequestOutcome::Answered)) {
+    switch (std::exchange(net_.writeOutcome, RequestOutcome::Answered)) {
     case RequestOutcome::Refused:
         ctx_.feedback.error(text::writeError(operation_, QStringLiteral("The device refused the write.")));
         break;
     case RequestOutcome::Unanswered:
-        ctx_.feedback.error(s.pendingRequest == Request::SaveToFlash ? text::storeUnanswered(operation_)
-                                                                     : text::writeUnanswered(operation_));
+        ctx_.feedback.error(net_.pendingRequest == Request::SaveToFlash ? text::storeUnanswered(operation_)
+                                                                        : text::writeUnanswered(operation_));
         break;
     case RequestOutcome::Answered:
     case RequestOutcome::Stale:
         break;
     }
-    s.pendingRequest = s.activeRequest = Request::None;
-    s.refreshPass = 0;
-    s.requestOid = mib::Firmware;
+    net_.pendingRequest = net_.activeRequest = Request::None;
+    net_.refreshPass = 0;
+    net_.requestOid = mib::Firmware;
     release();
 }
 
 void NetworkRequests::animate(const ProgressAnimation& animation, std::function<void()> then)
 {
     playProgress(ctx_.clock, ctx_.view, animation, [this, then = std::move(then)] {
-        if (ctx_.state.networkLinked) // not ended through "Setting" meanwhile
+        if (net_.networkLinked) // not ended through "Setting" meanwhile
             then();
     });
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/AppContext.h"
-#include "core/DeviceState.h"
+#include "links/snmp/NetworkState.h"
 
 #include <QString>
 
@@ -13,14 +13,17 @@ struct ProgressAnimation;
 class ExchangePlanner;
 
 // The operator's write requests on the network link. Buttons only queue a code in
-// DeviceState::pendingRequest; the session hands each result to handleWriteRequest while a
+// NetworkState::pendingRequest; the session hands each result to handleWriteRequest while a
 // code is pending, and the request is carried out in visits, one per result: the first visit
 // (activeRequest does not yet hold the code) aims the worker at the object, the worker gets it
 // and sets it, and the following visits walk on or close with a progress animation.
 class NetworkRequests
 {
 public:
-    NetworkRequests(AppContext& context, ExchangePlanner& exchanges) : ctx_(context), exchanges_(exchanges) {}
+    NetworkRequests(AppContext& context, NetworkState& net, ExchangePlanner& exchanges)
+        : ctx_(context), net_(net), exchanges_(exchanges)
+    {
+    }
 
     // Ends the session after three failed exchanges in a row (set by the session).
     std::function<void()> endSession;
@@ -50,6 +53,7 @@ private:
     void release();
 
     AppContext& ctx_;
+    NetworkState& net_;
     ExchangePlanner& exchanges_;
     QString operation_; // the operation the operator asked for, for a refusal report
 };

@@ -1,12 +1,12 @@
 #include "links/snmp/NetworkSearch.h"
 
-#include "core/ControlIds.h"
-#include "core/Controls.h"
 #include "core/DeviceState.h"
+#include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
 #include "links/snmp/BootCounter.h"
 #include "links/snmp/ExchangePlanner.h"
 #include "links/snmp/MidspanIdentity.h"
+#include "links/snmp/NetworkState.h"
 #include "links/snmp/PrivateMib.h"
 
 #include <QDir>
@@ -63,28 +63,27 @@ bool NetworkSearch::readRange()
 void NetworkSearch::startSearch()
 {
     DeviceState& s = ctx_.state;
-    Controls& c = ctx_.controls;
-    if (s.networkLinked)
+    if (net_.networkLinked)
         return; // the running session goes on
-    s.searchDone = false;
+    net_.searchDone = false;
     if (!settings_.range() && !readRange())
         return;
     range_ = *settings_.range();
     // An exchange still in flight is no probe of this search, and nothing of an earlier session
     // may make a probe write: no check phase, no write request.
     exchanges_.startOver();
-    s.snmpPhase = CheckPhase::Done;
-    s.pendingRequest = s.activeRequest = Request::None;
+    net_.snmpPhase = CheckPhase::Done;
+    net_.pendingRequest = net_.activeRequest = Request::None;
 
-    s.searchCurrent = range_.first;
-    s.deviceAddress = range_.address(s.searchCurrent);
-    s.lastAddress = range_.size() == 1;
-    c.setRange(ctl::SearchProgress, 0, range_.size());
+    net_.searchCurrent = range_.first;
+    net_.deviceAddress = range_.address(net_.searchCurrent);
+    net_.lastAddress = range_.size() == 1;
+    addresses_ = range_.size();
     // Probes are quick, and every probe sets the worker up afresh from these settings.
-    s.searchRetries = 3;
-    s.sessionReady = false;
+    net_.retries = NetworkState::SearchRetries;
+    net_.workerSetUp = false;
     SnmpJob& job = exchanges_.job();
-    job.jobAddress = s.deviceAddress;
+    job.jobAddress = net_.deviceAddress;
     job.jobReadCommunity = settings_.readCommunity;
     job.jobWriteCommunity = settings_.writeCommunity;
     job.jobUser = settings_.user;
@@ -93,17 +92,15 @@ void NetworkSearch::startSearch()
     job.jobUseV3 = settings_.useV3;
     // Entries of an earlier search would stand twice in the list.
     clearList();
-    s.portPhase = 0;
-    s.refreshPass = 1;
-    s.requestOid = mib::Identity;
+    net_.portPhase = 0;
+    net_.refreshPass = 1;
+    net_.requestOid = mib::Identity;
 
     if (settings_.useV3)
         warnOfBootCounter(ctx_.feedback);
 
-    c.setVisible(ctl::Setting, false);
-    c.setVisible(ctl::SearchPoe, false);
-    c.setVisible(ctl::SearchProgress, true);
-    c.setValue(ctl::SearchProgress, 1);
+    probed_ = 1;
+    ctx_.view.showSearchProgress(probed_, addresses_);
     running_ = true;
     exchanges_.release();
 }
@@ -111,24 +108,23 @@ void NetworkSearch::startSearch()
 void NetworkSearch::handleSearchResult(const QString& unavailable)
 {
     DeviceState& s = ctx_.state;
-    Controls& c = ctx_.controls;
     if (!unavailable.isEmpty()) {
         end(unavailable);
         return;
     }
-    s.networkModel = s.responseText.left(midspanIdentity::ModelLength);
-    if (midspanIdentity::isMidspan(s.networkModel)) {
-        const QString entry = s.deviceAddress + QStringLiteral(" *** ") + s.responseText;
-        entries_.insert(entry, {s.deviceAddress, s.networkModel});
-        c.addItem(ctl::FoundDevices, entry);
+    net_.networkModel = net_.responseText.left(midspanIdentity::ModelLength);
+    if (midspanIdentity::isMidspan(net_.networkModel)) {
+        const QString entry = net_.deviceAddress + QStringLiteral(" *** ") + net_.responseText;
+        entries_.insert(entry, {net_.deviceAddress, net_.networkModel});
+        ctx_.view.addFoundEntry(entry);
     }
 
-    if (!s.lastAddress) {
-        ++s.searchCurrent;
-        c.setValue(ctl::SearchProgress, c.value(ctl::SearchProgress) + 1);
-        s.lastAddress = s.searchCurrent == range_.last;
-        s.deviceAddress = range_.address(s.searchCurrent);
-        exchanges_.job().jobAddress = s.deviceAddress;
+    if (!net_.lastAddress) {
+        ++net_.searchCurrent;
+        ctx_.view.showSearchProgress(++probed_, addresses_);
+        net_.lastAddress = net_.searchCurrent == range_.last;
+        net_.deviceAddress = range_.address(net_.searchCurrent);
+        exchanges_.job().jobAddress = net_.deviceAddress;
         exchanges_.release();
         return;
     }
@@ -137,29 +133,26 @@ void NetworkSearch::handleSearchResult(const QString& unavailable)
 
 void NetworkSearch::end(const QString& unavailable)
 {
-    DeviceState& s = ctx_.state;
-    Controls& c = ctx_.controls;
     running_ = false;
-    c.setVisible(ctl::SearchProgress, false);
-    c.setVisible(ctl::Setting, true);
-    c.setVisible(ctl::SearchPoe, true);
-    if (unavailable.isEmpty() && c.itemCount(ctl::FoundDevices) > 0) {
-        s.searchDone = true;
-        s.sessionReady = true;
-        s.deviceListValid = true;
+    ctx_.view.hideSearchProgress();
+    if (unavailable.isEmpty() && !ctx_.view.foundEntries().isEmpty()) {
+        net_.searchDone = true;
+        net_.workerSetUp = true;
+        net_.deviceListValid = true;
     } else {
-        s.sessionReady = false;
-        s.deviceListValid = false;
+        net_.workerSetUp = false;
+        net_.deviceListValid = false;
         ctx_.feedback.error(unavailable.isEmpty() ? NoDevice : unavailable);
-        c.setFocus(ctl::Setting);
+        ctx_.view.focusSettings();
     }
 }
 
 std::optional<NetworkSearch::FoundDevice> NetworkSearch::deviceAt(int row) const
 {
-    if (row < 0 || row >= ctx_.controls.itemCount(ctl::FoundDevices))
+    const QStringList& found = ctx_.view.foundEntries();
+    if (row < 0 || row >= found.size())
         return std::nullopt;
-    const auto it = entries_.constFind(ctx_.controls.itemText(ctl::FoundDevices, row));
+    const auto it = entries_.constFind(found[row]);
     if (it == entries_.constEnd())
         return std::nullopt;
     return *it;
@@ -167,37 +160,33 @@ std::optional<NetworkSearch::FoundDevice> NetworkSearch::deviceAt(int row) const
 
 void NetworkSearch::removeDevice(const QString& address)
 {
-    Controls& c = ctx_.controls;
-    for (int row = c.itemCount(ctl::FoundDevices) - 1; row >= 0; --row) {
-        const QString entry = c.itemText(ctl::FoundDevices, row);
+    DeviceView& view = ctx_.view;
+    for (int row = int(view.foundEntries().size()) - 1; row >= 0; --row) {
+        const QString entry = view.foundEntries()[row];
         const auto it = entries_.constFind(entry);
         if (it != entries_.constEnd() && it->address == address) {
-            c.removeItem(ctl::FoundDevices, row);
+            view.removeFoundEntry(row);
             entries_.remove(entry);
         }
     }
     // The operator's next choice must be a selection change, whatever row was current.
-    c.setCurrentIndex(ctl::FoundDevices, -1);
+    view.highlightFoundRow(-1);
 }
 
 void NetworkSearch::stop()
 {
-    DeviceState& s = ctx_.state;
-    Controls& c = ctx_.controls;
     if (running_) {
         running_ = false;
         exchanges_.startOver();
-        // "Setting" belongs to this link alone; the link chosen now shows its own controls.
-        c.setVisible(ctl::SearchProgress, false);
-        c.setVisible(ctl::SearchPoe, true);
+        ctx_.view.cancelSearchProgress();
     }
     clearList();
-    s.deviceListValid = false;
-    s.sessionReady = false;
+    net_.deviceListValid = false;
+    net_.workerSetUp = false;
 }
 
 void NetworkSearch::clearList()
 {
-    ctx_.controls.clearItems(ctl::FoundDevices);
+    ctx_.view.clearFoundEntries();
     entries_.clear();
 }

@@ -10,6 +10,7 @@
 #include <optional>
 
 class ExchangePlanner;
+struct NetworkState;
 
 // The network half of "Search PoE": every address of the range is asked once, in increasing
 // order, for the identity object; each midspan that answers gets a list entry bound to its
@@ -27,7 +28,10 @@ public:
         QStringLiteral("No Corvane PoE Device !! \r\nPlease Check IP Address, Community Setting,\r\nor "
                        "Hardware Disconnected !!");
 
-    NetworkSearch(AppContext& context, ExchangePlanner& exchanges) : ctx_(context), exchanges_(exchanges) {}
+    NetworkSearch(AppContext& context, NetworkState& net, ExchangePlanner& exchanges)
+        : ctx_(context), net_(net), exchanges_(exchanges)
+    {
+    }
 
     // Reads one value of the settings file (section, key); empty when absent.
     std::function<QString(const QString& section, const QString& key)> readSetting;
@@ -57,9 +61,12 @@ private:
     void clearList();
 
     AppContext& ctx_;
+    NetworkState& net_;
     ExchangePlanner& exchanges_;
     LinkSettings settings_;
     SearchRange range_;                   // of the search under way
     QHash<QString, FoundDevice> entries_; // list entry text -> device
+    int addresses_ = 0;                   // the progress bar's span: the addresses of the range
+    int probed_ = 0;                      // the progress bar's position
     bool running_ = false;
 };

@@ -6,6 +6,7 @@
 #include "core/OperatorFeedback.h"
 #include "links/snmp/ExchangePlanner.h"
 #include "links/snmp/NetworkSearch.h"
+#include "links/snmp/NetworkState.h"
 #include "links/snmp/PrivateMib.h"
 
 #include <algorithm>
@@ -26,8 +27,9 @@ int opposite(int value)
 
 } // namespace
 
-NetworkSession::NetworkSession(AppContext& context, ExchangePlanner& exchanges, NetworkSearch& search)
-    : ctx_(context), exchanges_(exchanges), search_(search), requests_(context, exchanges)
+NetworkSession::NetworkSession(AppContext& context, NetworkState& net, ExchangePlanner& exchanges,
+                               NetworkSearch& search)
+    : ctx_(context), net_(net), exchanges_(exchanges), search_(search), requests_(context, net, exchanges)
 {
     requests_.endSession = [this] { endSession(); };
 }
@@ -35,30 +37,30 @@ NetworkSession::NetworkSession(AppContext& context, ExchangePlanner& exchanges, 
 void NetworkSession::startNetworkSession(int row)
 {
     DeviceState& s = ctx_.state;
-    if (s.linkType != LinkType::Network || !s.searchDone || s.networkLinked)
+    if (s.linkType != LinkType::Network || !net_.searchDone || net_.networkLinked)
         return;
     const auto device = search_.deviceAt(row);
     if (!device)
         return;
     if (!device->address.isEmpty()) {
-        s.networkModel = device->model;
+        net_.networkModel = device->model;
         exchanges_.job().jobAddress = device->address;
     }
     address_ = exchanges_.job().jobAddress;
-    s.searchRetries = 20;
-    s.networkLinked = true;
+    net_.retries = NetworkState::SessionRetries;
+    net_.networkLinked = true;
     // A new session takes the device's static data over in its first pass.
-    s.portPhase = 0;
-    s.portReadStep = PortStep::Admin;
-    s.refreshPass = 1;
-    s.pendingRequest = s.activeRequest = Request::None;
+    net_.portPhase = 0;
+    net_.portReadStep = PortStep::Admin;
+    net_.refreshPass = 1;
+    net_.pendingRequest = net_.activeRequest = Request::None;
     badPortCounts_ = 0;
     if (search_.settings().useV3) {
-        s.snmpPhase = CheckPhase::Done;
-        s.requestOid = mib::Firmware;
+        net_.snmpPhase = CheckPhase::Done;
+        net_.requestOid = mib::Firmware;
     } else {
-        s.snmpPhase = CheckPhase::Read;
-        s.requestOid = mib::portObject(mib::Column::Legacy, 1);
+        net_.snmpPhase = CheckPhase::Read;
+        net_.requestOid = mib::portObject(mib::Column::Legacy, 1);
     }
     exchanges_.release();
 }
@@ -66,7 +68,7 @@ void NetworkSession::startNetworkSession(int row)
 void NetworkSession::releaseAfter(int ms, std::function<void()> before)
 {
     ctx_.clock.pace({ms, [this, before = std::move(before)] {
-                         if (!ctx_.state.networkLinked) { // ended through "Setting" meanwhile
+                         if (!net_.networkLinked) { // ended through "Setting" meanwhile
                              ctx_.view.hideProgress();
                              return;
                          }
@@ -79,22 +81,22 @@ void NetworkSession::releaseAfter(int ms, std::function<void()> before)
 void NetworkSession::handleSessionResult()
 {
     DeviceState& s = ctx_.state;
-    if (!s.networkLinked)
+    if (!net_.networkLinked)
         return;
-    if (!search_.settings().useV3 && s.snmpPhase != CheckPhase::Done) {
+    if (!search_.settings().useV3 && net_.snmpPhase != CheckPhase::Done) {
         checkWriteCommunity();
         return;
     }
-    if (s.pendingRequest != Request::None) {
+    if (net_.pendingRequest != Request::None) {
         requests_.handleWriteRequest();
         return;
     }
     ctx_.view.hideProgress();
-    if (s.networkFailures >= ExchangePlanner::FailureLimit) {
+    if (net_.networkFailures >= ExchangePlanner::FailureLimit) {
         endSession();
         return;
     }
-    if (s.portPhase == 0)
+    if (net_.portPhase == 0)
         systemStep();
     else
         portStep();
@@ -102,28 +104,27 @@ void NetworkSession::handleSessionResult()
 
 void NetworkSession::checkWriteCommunity()
 {
-    DeviceState& s = ctx_.state;
     DeviceView& view = ctx_.view;
-    const int read = mib::leadingNumber(s.responseText);
-    s.requestOid = mib::portObject(mib::Column::Legacy, 1);
-    if (s.networkFailures > 0 && s.snmpPhase != CheckPhase::Restore) { // it has its own tries
+    const int read = mib::leadingNumber(net_.responseText);
+    net_.requestOid = mib::portObject(mib::Column::Legacy, 1);
+    if (net_.networkFailures > 0 && net_.snmpPhase != CheckPhase::Restore) { // it has its own tries
         checkUnanswered();
         return;
     }
-    switch (s.snmpPhase) {
+    switch (net_.snmpPhase) {
     case CheckPhase::Read:
         view.showProgress(CheckingCommunity);
         view.setProgress(CheckSteps, 1);
         if (read != mib::Off && read != mib::On) {
             // Nothing to flip: writing back what is there would prove nothing. Stalls as a
             // refused write does.
-            s.snmpPhase = CheckPhase::Restore;
+            net_.snmpPhase = CheckPhase::Restore;
             ctx_.feedback.error(CommunityError);
             view.hideProgress();
             return;
         }
-        s.snmpPhase = CheckPhase::WriteOther;
-        s.setValue = opposite(read);
+        net_.snmpPhase = CheckPhase::WriteOther;
+        net_.checkValue = opposite(read);
         original_ = owed_.value(address_, read);
         releaseAfter(500, [this] {
             // From the write on, the device may hold the other value until phase 4.
@@ -133,32 +134,32 @@ void NetworkSession::checkWriteCommunity()
         return;
     case CheckPhase::WriteOther: // the worker has written setValue
         view.setProgressPosition(2);
-        s.snmpPhase = CheckPhase::ReadBack;
+        net_.snmpPhase = CheckPhase::ReadBack;
         releaseAfter(3000);
         return;
     case CheckPhase::ReadBack:
         view.setProgressPosition(3);
-        s.snmpPhase = CheckPhase::Restore;
+        net_.snmpPhase = CheckPhase::Restore;
         if (read == owed_.value(address_, 0))
             owed_.remove(address_); // the write did not take: the device holds its first value
-        if (read != s.setValue) {
+        if (read != net_.checkValue) {
             // Stalls, still linked, until the operator re-links through "Setting".
             ctx_.feedback.error(CommunityError);
             view.hideProgress();
             return;
         }
-        s.setValue = original_;
+        net_.checkValue = original_;
         restoreTries_ = 0;
-        releaseAfter(500, [this] { ctx_.state.writeOutcome = RequestOutcome::Answered; });
+        releaseAfter(500, [this] { net_.writeOutcome = RequestOutcome::Answered; });
         return;
     case CheckPhase::Restore: // the first value is back
     case CheckPhase::Done:
         if (!restoredAfterCheck())
             return;
         view.setProgressPosition(4);
-        s.snmpPhase = CheckPhase::Done;
-        s.networkLinked = true;
-        s.requestOid = mib::Firmware;
+        net_.snmpPhase = CheckPhase::Done;
+        net_.networkLinked = true;
+        net_.requestOid = mib::Firmware;
         releaseAfter(2000, [this] { ctx_.view.hideProgress(); });
         return;
     }
@@ -168,34 +169,33 @@ void NetworkSession::checkUnanswered()
 {
     // A silent device says nothing about the community: the phase is tried again, and the
     // session ends as every lost connection does.
-    if (ctx_.state.networkFailures < ExchangePlanner::FailureLimit) {
+    if (net_.networkFailures < ExchangePlanner::FailureLimit) {
         releaseAfter(500);
         return;
     }
     ctx_.view.hideProgress();
-    ctx_.state.snmpPhase = CheckPhase::Done;
+    net_.snmpPhase = CheckPhase::Done;
     endSession();
 }
 
 bool NetworkSession::restoredAfterCheck()
 {
-    DeviceState& s = ctx_.state;
     if (!owed_.contains(address_))
         return true; // nothing to restore
-    const bool failed = s.networkFailures > 0 || s.writeOutcome != RequestOutcome::Answered;
+    const bool failed = net_.networkFailures > 0 || net_.writeOutcome != RequestOutcome::Answered;
     if (!failed) {
         owed_.remove(address_);
         return true;
     }
     if (++restoreTries_ < ExchangePlanner::FailureLimit) {
-        releaseAfter(500, [this] { ctx_.state.writeOutcome = RequestOutcome::Answered; });
+        releaseAfter(500, [this] { net_.writeOutcome = RequestOutcome::Answered; });
         return false;
     }
     reportNotRestored(address_, original_);
-    if (s.networkFailures == 0)
+    if (net_.networkFailures == 0)
         return true; // the agent answers but refuses: the session goes on, the value stays owed
     ctx_.view.hideProgress();
-    s.snmpPhase = CheckPhase::Done;
+    net_.snmpPhase = CheckPhase::Done;
     endSession();
     return false;
 }
@@ -223,38 +223,38 @@ void NetworkSession::systemStep()
 {
     DeviceState& s = ctx_.state;
     DeviceView& v = ctx_.view;
-    const QString& text = s.responseText;
-    if (s.requestOid == mib::Firmware) {
+    const QString& text = net_.responseText;
+    if (net_.requestOid == mib::Firmware) {
         if (!text.isEmpty())
             v.showFirmwareRevision(text);
-        s.requestOid = mib::Hardware;
-    } else if (s.requestOid == mib::Hardware) {
+        net_.requestOid = mib::Hardware;
+    } else if (net_.requestOid == mib::Hardware) {
         if (!text.isEmpty())
             v.showHardwareRevision(text);
-        s.requestOid = mib::portObject(mib::Column::Legacy, 1);
-    } else if (s.requestOid == mib::portObject(mib::Column::Legacy, 1)) {
+        net_.requestOid = mib::portObject(mib::Column::Legacy, 1);
+    } else if (net_.requestOid == mib::portObject(mib::Column::Legacy, 1)) {
         // The operator's unsent legacy choice survives all but the first pass of a session.
-        if (s.refreshPass == 1 && !text.isEmpty()) {
+        if (net_.refreshPass == 1 && !text.isEmpty()) {
             const bool on = mib::onOff(text).value_or(false);
             v.showLegacyDetection(on);
             s.deviceLegacyDetect = on;
             s.legacyDetect = on;
         }
-        s.requestOid = mib::PortCount;
-    } else if (s.requestOid == mib::PortCount) {
+        net_.requestOid = mib::PortCount;
+    } else if (net_.requestOid == mib::PortCount) {
         if (!takePortCount())
             return;
-        s.requestOid = mib::SystemDescription;
-    } else if (s.requestOid == mib::SystemDescription) {
+        net_.requestOid = mib::SystemDescription;
+    } else if (net_.requestOid == mib::SystemDescription) {
         if (!text.isEmpty()) {
             s.systemDescription = mib::trimBlanks(text);
             v.showSystemDescription(s.systemDescription);
         }
-        v.showPowerLimits(s.networkModel);
-        s.portPhase = 1;
+        v.showPowerLimits(net_.networkModel);
+        net_.portPhase = 1;
         s.pollPort = 1;
-        s.portReadStep = PortStep::Admin;
-        s.requestOid = mib::portObject(mib::Column::Admin, 1);
+        net_.portReadStep = PortStep::Admin;
+        net_.requestOid = mib::portObject(mib::Column::Admin, 1);
     } else {
         return; // not an object of the cycle: the worker stays paused
     }
@@ -264,7 +264,7 @@ void NetworkSession::systemStep()
 bool NetworkSession::takePortCount()
 {
     DeviceState& s = ctx_.state;
-    const QString& text = s.responseText;
+    const QString& text = net_.responseText;
     if (!text.isEmpty())
         ctx_.view.showPortCount(text);
     if (const auto reported = mib::portCount(text)) {
@@ -286,12 +286,12 @@ void NetworkSession::portStep()
 {
     DeviceState& s = ctx_.state;
     DeviceView& v = ctx_.view;
-    const QString& text = s.responseText;
+    const QString& text = net_.responseText;
     const int p = s.pollPort;
     if (p < 1 || p > s.portCount) {
         // Nothing left to read in this pass (the port count shrank): start the next one.
-        s.portPhase = 0;
-        s.requestOid = mib::Firmware;
+        net_.portPhase = 0;
+        net_.requestOid = mib::Firmware;
         exchanges_.release();
         return;
     }
@@ -303,11 +303,11 @@ void NetworkSession::portStep()
     using Cell = DeviceView::PortCell;
     static constexpr Cell ValueCell[] = {Cell::Power, Cell::Voltage, Cell::Current,
                                          Cell::DetectionResistance};
-    switch (s.portReadStep) {
+    switch (net_.portReadStep) {
     case PortStep::Admin:
         if (!text.isEmpty())
             s.portAdminState[p] = mib::leadingNumber(text);
-        if (s.refreshPass == 1)
+        if (net_.refreshPass == 1)
             v.showPortEnabled(p, s.portAdminState[p] == mib::On);
         break;
     case PortStep::Power:
@@ -316,7 +316,7 @@ void NetworkSession::portStep()
     case PortStep::Resistance:
         // The agent's text goes into the parametric cell as it is.
         if (!text.isEmpty())
-            v.showPortValue(p, ValueCell[int(s.portReadStep) - int(PortStep::Power)], text);
+            v.showPortValue(p, ValueCell[int(net_.portReadStep) - int(PortStep::Power)], text);
         break;
     case PortStep::Status:
         if (!text.isEmpty()) {
@@ -325,37 +325,36 @@ void NetworkSession::portStep()
         }
         break;
     case PortStep::Description:
-        if (s.refreshPass == 1 && !text.isEmpty())
+        if (net_.refreshPass == 1 && !text.isEmpty())
             v.showPortDescription(p, mib::trimBlanks(text));
         releaseAfter(PortPause, [this, p] {
             DeviceState& s = ctx_.state;
             s.pollPort = p + 1;
             if (p < s.portCount) {
-                s.portReadStep = PortStep::Admin;
-                s.requestOid = mib::portObject(Column::Admin, p + 1);
+                net_.portReadStep = PortStep::Admin;
+                net_.requestOid = mib::portObject(Column::Admin, p + 1);
                 return;
             }
             ctx_.view.unlockControls();
-            s.networkFailures = 0;
-            s.portPhase = 0;
-            s.refreshPass = std::min(s.refreshPass + 1, 2);
-            s.requestOid = mib::Firmware;
+            net_.networkFailures = 0;
+            net_.portPhase = 0;
+            net_.refreshPass = std::min(net_.refreshPass + 1, 2);
+            net_.requestOid = mib::Firmware;
         });
         return;
     }
-    s.portReadStep = PortStep(int(s.portReadStep) + 1);
-    s.requestOid = mib::portObject(Read[int(s.portReadStep)], p);
+    net_.portReadStep = PortStep(int(net_.portReadStep) + 1);
+    net_.requestOid = mib::portObject(Read[int(net_.portReadStep)], p);
     exchanges_.release();
 }
 
 void NetworkSession::endSession()
 {
-    DeviceState& s = ctx_.state;
-    s.networkFailures = 0;
-    s.networkLinked = false;
+    net_.networkFailures = 0;
+    net_.networkLinked = false;
     badPortCounts_ = 0;
     ctx_.feedback.error(text::ConnectionLost);
-    ctx_.view.clearDeviceDisplay();
+    ctx_.view.clearDeviceDisplay(true);
     ctx_.view.lockControls();
     search_.removeDevice(address_);
     ctx_.view.enableSearch(true);

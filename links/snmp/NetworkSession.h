@@ -10,6 +10,7 @@
 
 class NetworkSearch;
 class ExchangePlanner;
+struct NetworkState;
 
 // The session with one midspan chosen from the found-device list: with communities, the write
 // community is proved first (the legacy object of port 1 is written to its other value, read
@@ -24,7 +25,7 @@ public:
     // How long a write-back may take: the exchange in flight (up to 4.2 s), then a get and a set.
     static constexpr std::chrono::milliseconds WriteBackLimit{8000};
 
-    NetworkSession(AppContext& context, ExchangePlanner& exchanges, NetworkSearch& search);
+    NetworkSession(AppContext& context, NetworkState& net, ExchangePlanner& exchanges, NetworkSearch& search);
 
     // The operator chose the entry in this row of the found-device list.
     void startNetworkSession(int row);
@@ -51,6 +52,7 @@ private:
     void releaseAfter(int ms, std::function<void()> before = {});
 
     AppContext& ctx_;
+    NetworkState& net_;
     ExchangePlanner& exchanges_;
     NetworkSearch& search_;
     NetworkRequests requests_;

@@ -102,15 +102,13 @@ private slots:
         controls.setText(1347, QStringLiteral("12"));
         controls.setText(1000, QStringLiteral("Lobby"));
         state.portCount = 12; // the session has ended; the count stays
-        state.refreshPass = 2;
 
-        view.clearDeviceDisplay();
+        view.clearDeviceDisplay(true);
 
         QCOMPARE(controls.text(1345), QStringLiteral("FW Rev"));
         QCOMPARE(controls.text(1346), QStringLiteral("PoE ID Rev"));
         QCOMPARE(controls.text(1347), QString());
         QCOMPARE(controls.text(1000), QString());
-        QCOMPARE(state.refreshPass, 0);
         for (int k = 1; k <= 12; ++k) {
             QCOMPARE(controls.lamp(1033 + k), Lamp::NoData);
             QCOMPARE(controls.text(1057 + k), QString());
@@ -164,7 +162,7 @@ private slots:
         for (int k = 1; k <= state.portCount; ++k)
             view.setPortLamp(k, 8);
         QVERIFY(controls.text(1601) != total);
-        view.clearDeviceDisplay();
+        view.clearDeviceDisplay(true);
         QCOMPARE(controls.text(1601), QString());
     }
 
@@ -200,11 +198,54 @@ private slots:
         QVERIFY(std::isnan(recorder.readings[1].powerMw));
         QCOMPARE(recorder.readings[1].status, 7);
 
-        state.serialLinked = true;
-        view.clearDeviceDisplay(); // System Reset
-        state.serialLinked = false;
-        view.clearDeviceDisplay(); // connection lost
+        view.clearDeviceDisplay(false); // System Reset
+        view.clearDeviceDisplay(true);  // connection lost
         QCOMPARE(recorder.clears, (QList<bool>{false, true}));
+    }
+
+    // The found-device list as the links change it ("add" in order without regard to case, after
+    // equals; "insert" at a row; "remove" a row; "clear"), held by the view and drawn as held.
+    void foundListIsHeldAndDrawn_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("addresses in order") << QStringList{"add 10.0.0.9 *** POE", "add 10.0.0.10 *** POE"}
+                                            << QStringList{"10.0.0.10 *** POE", "10.0.0.9 *** POE"};
+        QTest::newRow("case ignored, equals kept in arrival order")
+            << QStringList{"add b *** x", "add B *** x", "add a *** x"}
+            << QStringList{"a *** x", "b *** x", "B *** x"};
+        QTest::newRow("serial entry on top and taken off again")
+            << QStringList{"add 10.0.0.5 *** POE", "insert 0 ttyV0 *** POE263U", "remove 0"}
+            << QStringList{"10.0.0.5 *** POE"};
+        QTest::newRow("rows outside the list")
+            << QStringList{"remove 0", "insert 7 ttyV0 *** POE263U", "remove 3"}
+            << QStringList{"ttyV0 *** POE263U"};
+        QTest::newRow("cleared") << QStringList{"add a *** x", "clear", "add c *** x"}
+                                 << QStringList{"c *** x"};
+    }
+    void foundListIsHeldAndDrawn()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, listed);
+        DeviceState state;
+        FakeControls controls;
+        DeviceView view(state, controls);
+        for (const QString& step : steps) {
+            const QString verb = step.section(u' ', 0, 0);
+            if (verb == u"add")
+                view.addFoundEntry(step.section(u' ', 1));
+            else if (verb == u"insert")
+                view.insertFoundEntry(step.section(u' ', 1, 1).toInt(), step.section(u' ', 2));
+            else if (verb == u"remove")
+                view.removeFoundEntry(step.section(u' ', 1, 1).toInt());
+            else
+                view.clearFoundEntries();
+        }
+        QCOMPARE(view.foundEntries(), listed);
+        QStringList drawn;
+        for (int row = 0; row < controls.itemCount(1349); ++row)
+            drawn << controls.itemText(1349, row);
+        QCOMPARE(drawn, listed);
     }
 
     void portCountFromADeviceIsBounded_data()
@@ -231,7 +272,7 @@ private slots:
         QCOMPARE(state.setPortCount(reported), valid);
         QCOMPARE(state.portCount, kept);
         // Every per-port loop stays inside the 24 port groups.
-        view.clearDeviceDisplay();
+        view.clearDeviceDisplay(true);
         view.unlockControls();
         view.showPowerLimits(QStringLiteral("POE528U-480-24-N"));
         QCOMPARE(controls.text(1273 + 25), QString());

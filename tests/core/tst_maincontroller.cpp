@@ -179,8 +179,8 @@ private slots:
             {"search", [](Rig& r) { r.controller().searchPoe(); }, {"search"}, {"search"}, {}},
             {"device chosen",
              [](Rig& r) {
-                 r.controls.addItem(ctl::FoundDevices, "a");
-                 r.controls.addItem(ctl::FoundDevices, "b");
+                 r.core.view().addFoundEntry("a");
+                 r.core.view().addFoundEntry("b");
                  r.controls.setCurrentIndex(ctl::FoundDevices, 1);
                  r.controller().selectFoundDevice();
              },

@@ -84,6 +84,38 @@ if [ -n "$sections" ]; then
     broken=1
 fi
 
+# The network link speaks to the window through DeviceView and OperatorFeedback only; its
+# settings page fills the fields the dialog gives it (ctl::link), never the main window's.
+controls_snmp=$(grep -rnE '#include "core/ControlIds\.h"|ctl::' links/snmp --include='*.h' --include='*.cpp' |
+    grep -vE 'ctl::link\b' || true)
+if [ -n "$controls_snmp" ]; then
+    echo "the window's controls named in links/snmp: $controls_snmp"
+    broken=1
+fi
+
+# DeviceState holds the device record, no link's own state: every field is used outside links/
+# or by both links.
+fields=$(sed -n '/^struct DeviceState {/,/^};/p' core/DeviceState.h | grep -E '^    [^ /].*;' | grep -v '(' |
+    sed -E 's://.*$::; s/ = .*$//; s/\{\}//; s/;.*$//' | awk '{print $NF}')
+# Moved out by the serial and link-settings work under way; goes at its merge.
+pending=" serialLinked serialFailures comChoice comPortName portEnableWanted modelName portStaticRead descriptionEditMode savedPort descriptionSaved newSystemDescription newPortDescription editPort linkType "
+uses() { # field, folders...
+    local field=$1
+    shift
+    grep -rqE "(\.|->)$field\b" "$@" --include='*.h' --include='*.cpp' --exclude='DeviceState.*'
+}
+owned=""
+for field in $fields; do
+    [[ $pending == *" $field "* ]] && continue
+    uses "$field" core ui app cli && continue
+    uses "$field" links/serial && uses "$field" links/snmp && continue
+    owned="$owned $field"
+done
+if [ -n "$owned" ]; then
+    echo "DeviceState fields only one link uses:$owned"
+    broken=1
+fi
+
 # net-snmp's headers stay inside the SNMP link's wrapper, which is a module of its own that Spanmon
 # loads at its first exchange over the network (links/snmp/SnmpAgent.h): nothing else includes it,
 # or the program would link it again.

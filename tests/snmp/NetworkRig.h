@@ -86,6 +86,7 @@ struct Rig {
 
     WidgetControls& controls() { return window->controls(); }
     DeviceState& state() { return window->state(); }
+    NetworkState& net() { return spanmon->network().state(); }
     QString text(int id) { return controls().text(id); }
     void click(int id) { controls().get<QPushButton>(id)->click(); }
     QListWidget* list() { return controls().get<QListWidget>(ctl::FoundDevices); }
@@ -114,13 +115,13 @@ struct Rig {
         if (row == found.size())
             return false;
         clickEntry(list(), int(row));
-        return state().networkLinked && pass();
+        return net().networkLinked && pass();
     }
     // Waits until the session has read ports and has gone back to the system objects with the
     // controls unlocked: the end of a complete pass.
     bool pass()
     {
-        DeviceState& s = state();
+        NetworkState& s = net();
         bool seenPorts = false;
         return QTest::qWaitFor(
             [&] {

@@ -2,7 +2,7 @@
 #include "RecordingFeedback.h"
 #include "WorkingDirectory.h"
 
-#include "core/DeviceState.h"
+#include "links/snmp/NetworkState.h"
 #include "links/snmp/LinkSettingsForm.h"
 #include "links/snmp/LocalAddress.h"
 
@@ -24,12 +24,13 @@ class tst_LinkSettings : public QObject
 {
     Q_OBJECT
 
+
     struct Rig {
-        DeviceState state;
+        NetworkState net;
         FakeControls controls;
         RecordingFeedback feedback;
         LinkSettings settings;
-        LinkSettingsForm form{state, feedback, settings};
+        LinkSettingsForm form{net, feedback, settings};
 
         // The range the search would take; 0..0 when there is none.
         std::pair<int, int> range() const
@@ -191,8 +192,8 @@ void tst_LinkSettings::ok()
     QFETCH(bool, listValidAfter);
 
     Rig rig;
-    rig.state.networkLinked = linked;
-    rig.state.deviceListValid = listValid;
+    rig.net.networkLinked = linked;
+    rig.net.deviceListValid = listValid;
     rig.form.open(rig.controls);
     rig.controls.setChecked(UseV3, v3);
     rig.fill(fields);
@@ -209,8 +210,8 @@ void tst_LinkSettings::ok()
     if (focus)
         QCOMPARE(rig.controls.focused(), focus);
     QCOMPARE(rig.form.relinkRequested(), relink);
-    QCOMPARE(rig.state.deviceListValid, listValidAfter);
-    QCOMPARE(rig.state.networkLinked, linked); // only the window acts on the re-link
+    QCOMPARE(rig.net.deviceListValid, listValidAfter);
+    QCOMPARE(rig.net.networkLinked, linked); // only the window acts on the re-link
     QCOMPARE(rig.range(), std::pair(first, last));
     if (messages.size() > 1 || (messages.size() == 1 && messages[0] != Relink))
         QCOMPARE(rig.settings.useV3, v3); // taken before the credentials are checked

@@ -101,7 +101,7 @@ void tst_NetworkEndToEnd::searchListsMidspansInTextOrder()
     for (MidspanSimProcess* sim : {&big_, &small_, &foreign_})
         QCOMPARE(sim->snmpLog(), QStringList{"get 2.1.0"}); // each address once
     QVERIFY(rig.feedback.shown.isEmpty());
-    QVERIFY(rig.state().searchDone);
+    QVERIFY(rig.net().searchDone);
 }
 
 void tst_NetworkEndToEnd::passReachesPanelPagesAndLamps()
@@ -155,7 +155,7 @@ void tst_NetworkEndToEnd::refusedWriteCommunityStalls()
     QCOMPARE(rig.feedback.texts(),
              QStringList{QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !")});
     QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));
-    QVERIFY(rig.state().networkLinked);
+    QVERIFY(rig.net().networkLinked);
     QTest::qWait(300);
     QVERIFY(!small_.snmpLog().contains(QStringLiteral("get 2.2.10.0")));
     QVERIFY(setsIn(small_.snmpLog()).isEmpty());
@@ -181,7 +181,7 @@ void tst_NetworkEndToEnd::systemResetLocksUntilThePassAfterTheAnimation()
     QCOMPARE(rig.text(ctl::FirmwareRevision), QStringLiteral("FW Rev"));
     QCOMPARE(rig.controls().lamp(ctl::PortLampBase + 1), Lamp::NoData);
     const qint64 pressed = rig.clock.now();
-    QVERIFY(QTest::qWaitFor([&] { return rig.state().pendingRequest == Request::None; }, WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return rig.net().pendingRequest == Request::None; }, WaitMs));
     QVERIFY(rig.clock.now() - pressed >= 2000 + 12600);
     QVERIFY(setsIn(small_.snmpLog()).contains(QStringLiteral("2.2.1.0 1")));
     for (int id : {ctl::SystemReset, ctl::SearchPoe, ctl::SendPortControl, ctl::PortEnableBase + 1})
@@ -239,9 +239,7 @@ void tst_NetworkEndToEnd::portDescriptionEdit()
     QTest::keyClicks(edit, QStringLiteral("Door 12"));
     rig.click(ctl::DescriptionButton); // Save
     QVERIFY(QTest::qWaitFor(
-        [&] {
-            return rig.state().pendingRequest == Request::None && rig.state().activeRequest == Request::None;
-        },
+        [&] { return rig.net().pendingRequest == Request::None && rig.net().activeRequest == Request::None; },
         WaitMs));
     QVERIFY(QTest::qWaitFor([&] { return setsIn(big_.snmpLog()).size() == 1; }, WaitMs));
     QCOMPARE(setsIn(big_.snmpLog()), QStringList{"2.3.1.6.12 Door 12"});
@@ -254,7 +252,7 @@ void tst_NetworkEndToEnd::stoppedAgentEndsTheSessionAndIsFoundAgain()
     Rig rig(Spare);
     QVERIFY(rig.connect(Spare));
     spare_.control("snmp stop");
-    QVERIFY(QTest::qWaitFor([&] { return !rig.state().networkLinked; }, 60000));
+    QVERIFY(QTest::qWaitFor([&] { return !rig.net().networkLinked; }, 60000));
     QCOMPARE(rig.feedback.texts(),
              QStringList{QStringLiteral("Connction Error! Please Check AC Power and Cable.")});
     QVERIFY(rig.entries().isEmpty());
@@ -275,7 +273,7 @@ void tst_NetworkEndToEnd::settingWithRelinkEndsTheSession()
     QVERIFY(dialog.isVisible());
     rig.feedback.answers = {true}; // "Do You Want To Re-Link ?"
     dialog.controls().get<QPushButton>(1)->click();
-    QVERIFY(!rig.state().networkLinked);
+    QVERIFY(!rig.net().networkLinked);
     QVERIFY(rig.entries().isEmpty());
     QCOMPARE(rig.text(ctl::FirmwareRevision), QStringLiteral("FW Rev"));
     spare_.clearSnmpLog();
@@ -290,7 +288,7 @@ void tst_NetworkEndToEnd::portCountOutOfRangeEndsTheSession()
     Rig rig(Spare);
     QVERIFY(rig.connect(Spare));
     spare_.control("report-ports 255");
-    QVERIFY(QTest::qWaitFor([&] { return !rig.state().networkLinked; }, WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return !rig.net().networkLinked; }, WaitMs));
     QCOMPARE(rig.feedback.texts(),
              QStringList{QStringLiteral("Connction Error! Please Check AC Power and Cable.")});
     QCOMPARE(spare_.snmpLog().count(QStringLiteral("get 2.3.1.2.5")), 0);
@@ -318,7 +316,7 @@ void tst_NetworkEndToEnd::refusedWriteIsReported()
                                        "'Save Parameters to Flash' Error !  The device refused the write.")});
     QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog)); // the animation has run its course
     QVERIFY(rig.pass());
-    QVERIFY(rig.state().networkLinked);
+    QVERIFY(rig.net().networkLinked);
 }
 
 QTEST_MAIN(tst_NetworkEndToEnd)

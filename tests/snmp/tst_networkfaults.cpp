@@ -101,14 +101,14 @@ void tst_NetworkFaults::agentAwayMidPassAndBack()
     Rig rig(Agent);
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.connect(Agent));
-    QVERIFY(QTest::qWaitFor([&] { return rig.state().portPhase == 1; }, WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return rig.net().portPhase == 1; }, WaitMs));
     agent_.control(away);
-    QVERIFY(QTest::qWaitFor([&] { return rig.state().networkFailures >= 1; }, WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return rig.net().networkFailures >= 1; }, WaitMs));
     agent_.control(back);
     // Fewer than three misses in a row: the cycle goes on as if nothing had happened.
     QVERIFY(rig.pass());
     QVERIFY(rig.pass());
-    QVERIFY(rig.state().networkLinked);
+    QVERIFY(rig.net().networkLinked);
     QVERIFY(rig.feedback.shown.isEmpty());
     QCOMPARE(rig.text(ctl::PortNumber), QString::number(Ports));
     for (int p = 1; p <= Ports; ++p) {
@@ -141,7 +141,7 @@ void tst_NetworkFaults::searchWithoutAnAnswer()
     QVERIFY(rig.search());
     QCOMPARE(rig.feedback.texts(), QStringList{NothingFound});
     QVERIFY(rig.entries().isEmpty());
-    QVERIFY(!rig.state().networkLinked);
+    QVERIFY(!rig.net().networkLinked);
     QVERIFY(rig.controls().isEnabled(ctl::Setting));
     QCOMPARE(linkIni(rig), settings);
     if (!late)
@@ -193,7 +193,7 @@ void tst_NetworkFaults::textWhereANumberIsExpected()
     QVERIFY(rig.search());
     clickEntry(rig.list(), 0);
     if (message == ConnectionError) {
-        QVERIFY(QTest::qWaitFor([&] { return !rig.state().networkLinked; }, WaitMs));
+        QVERIFY(QTest::qWaitFor([&] { return !rig.net().networkLinked; }, WaitMs));
         QCOMPARE(rig.feedback.texts(), QStringList{ConnectionError});
         QVERIFY(rig.entries().isEmpty());
         QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
@@ -203,7 +203,7 @@ void tst_NetworkFaults::textWhereANumberIsExpected()
         QCOMPARE(rig.feedback.texts(), QStringList{CommunityError});
         QVERIFY(setsIn(agent_.snmpLog()).isEmpty());
         QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));
-        QVERIFY(rig.state().networkLinked); // stalled until the operator re-links through "Setting"
+        QVERIFY(rig.net().networkLinked); // stalled until the operator re-links through "Setting"
         QVERIFY(!agent_.snmpLog().contains(QStringLiteral("get 2.2.10.0")));
     } else {
         QVERIFY(rig.pass());
@@ -253,7 +253,7 @@ void tst_NetworkFaults::refusedCredentialsThenTheRightOnes()
     QVERIFY(dialog.isVisible());
     dialog.controls().setText(field, right);
     dialog.controls().get<QPushButton>(ctl::link::Ok)->click();
-    QVERIFY(!rig.state().networkLinked);
+    QVERIFY(!rig.net().networkLinked);
     QVERIFY(linkIni(rig).contains(right.toUtf8()));
     QVERIFY(rig.connect(Agent));
     QCOMPARE(rig.feedback.texts(), v3 ? QStringList() : QStringList{"Do You Want To Re-Link ?"});
@@ -375,7 +375,7 @@ void tst_NetworkFaults::unconfirmedWriteIsReported()
     // Told once, and the session goes on.
     QCOMPARE(rig.feedback.texts(), QStringList{message});
     QVERIFY(rig.pass());
-    QVERIFY(rig.state().networkLinked);
+    QVERIFY(rig.net().networkLinked);
     QCOMPARE(rig.feedback.texts(), QStringList{message});
 }
 
@@ -394,7 +394,7 @@ void tst_NetworkFaults::silentDeviceDuringTheCommunityCheck()
     agent_.clearSnmpLog();
     clickEntry(rig.list(), 0);
     // A device that does not answer is a lost connection, not a wrong community.
-    QVERIFY(QTest::qWaitFor([&] { return !rig.state().networkLinked; }, 3 * WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return !rig.net().networkLinked; }, 3 * WaitMs));
     QCOMPARE(rig.feedback.texts(), QStringList{ConnectionError});
     QVERIFY(setsIn(agent_.snmpLog()).isEmpty());
     QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));

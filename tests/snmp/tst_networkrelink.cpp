@@ -76,7 +76,7 @@ void tst_NetworkRelink::relink(Rig& rig, bool v3)
         useV3->click();
     dialog.controls().get<QPushButton>(ctl::link::Ok)->click();
     QVERIFY(!dialog.isVisible());
-    QVERIFY(!rig.state().networkLinked);
+    QVERIFY(!rig.net().networkLinked);
 }
 
 void tst_NetworkRelink::choose(Rig& rig)
@@ -84,7 +84,7 @@ void tst_NetworkRelink::choose(Rig& rig)
     QVERIFY(rig.search());
     QCOMPARE(rig.entries().size(), 1);
     clickEntry(rig.list(), 0);
-    QVERIFY(rig.state().networkLinked);
+    QVERIFY(rig.net().networkLinked);
 }
 
 void tst_NetworkRelink::searchAfterACheckLeftUnfinished_data()
@@ -104,7 +104,7 @@ void tst_NetworkRelink::searchAfterACheckLeftUnfinished()
     Rig rig(Agent, QString(), writeCommunity, QStringLiteral("auth-pass"), CheckScale);
     choose(rig);
     if (writeCommunity == QLatin1String("private"))
-        QVERIFY(QTest::qWaitFor([&] { return int(rig.state().snmpPhase) == leftInPhase; }, WaitMs));
+        QVERIFY(QTest::qWaitFor([&] { return int(rig.net().snmpPhase) == leftInPhase; }, WaitMs));
     else
         QVERIFY(QTest::qWaitFor([&] { return rig.feedback.texts() == QStringList{CommunityError}; }, WaitMs));
     relink(rig, true);
@@ -138,7 +138,7 @@ void tst_NetworkRelink::checkCutShortPutsTheValueBack()
     agent_.control(on ? "set port 1 legacy 1" : "set port 1 legacy 0");
     Rig rig(Agent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), CheckScale);
     choose(rig);
-    QVERIFY(QTest::qWaitFor([&] { return int(rig.state().snmpPhase) == phase; }, WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return int(rig.net().snmpPhase) == phase; }, WaitMs));
     QCOMPARE(legacyOn(), !on); // the check has written the other value
     if (closing) {
         rig.feedback.answers = {true};
@@ -159,13 +159,13 @@ void tst_NetworkRelink::refusedRestoreIsOwedToTheNextCheck()
 {
     Rig rig(Agent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), CheckScale);
     choose(rig);
-    QVERIFY(QTest::qWaitFor([&] { return int(rig.state().snmpPhase) == 3; }, WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return int(rig.net().snmpPhase) == 3; }, WaitMs));
     agent_.control("refuse-sets on");
     const QStringList told{NotRestored.arg(QStringLiteral("Off"))};
     QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
     QCOMPARE(rig.feedback.texts(), told);
     QVERIFY(rig.pass());
-    QVERIFY(rig.state().networkLinked);
+    QVERIFY(rig.net().networkLinked);
     QVERIFY(legacyOn());
 
     // Still refused at the re-link: said again.
@@ -187,14 +187,14 @@ void tst_NetworkRelink::unansweredRestoreIsTriedAgain()
 {
     Rig rig(Agent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), CheckScale);
     choose(rig);
-    QVERIFY(QTest::qWaitFor([&] { return int(rig.state().snmpPhase) == 4; }, WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return int(rig.net().snmpPhase) == 4; }, WaitMs));
     agent_.control("snmp stop");
-    QVERIFY(QTest::qWaitFor([&] { return rig.state().networkFailures >= 1; }, WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return rig.net().networkFailures >= 1; }, WaitMs));
     agent_.control("snmp start");
     QVERIFY(rig.pass());
     QVERIFY(!legacyOn());
     QVERIFY(rig.feedback.shown.isEmpty());
-    QVERIFY(rig.state().networkLinked);
+    QVERIFY(rig.net().networkLinked);
 }
 
 // Re-link and a new search while the session's exchange is still under way: its answer is not
@@ -206,8 +206,8 @@ void tst_NetworkRelink::answerFromBeforeTheRelinkIsDropped()
     // A port object has just been asked for: its answer is on its way.
     QVERIFY(QTest::qWaitFor(
         [&] {
-            return rig.state().portPhase == 1 && int(rig.state().portReadStep) >= 1 &&
-                   int(rig.state().portReadStep) <= 5;
+            return rig.net().portPhase == 1 && int(rig.net().portReadStep) >= 1 &&
+                   int(rig.net().portReadStep) <= 5;
         },
         WaitMs));
     relink(rig);

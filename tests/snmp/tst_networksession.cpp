@@ -122,7 +122,7 @@ private:
                        return links;
                    }),
               state(core.state()), worker(*fakeWorker), network(static_cast<NetworkLink&>(core.link(0))),
-              controller(core.controller()), page(core.context())
+              net(network.state()), controller(core.controller()), page(core.context())
         {
             core.start();
             network.searcher().readSetting = [this](const QString& section, const QString& key) {
@@ -152,7 +152,7 @@ private:
                 return false;
             controls.setCurrentIndex(ctl::FoundDevices, 0);
             controller.selectFoundDevice();
-            return state.networkLinked;
+            return net.networkLinked;
         }
         // Waits until `passes` more refresh passes have been completed.
         bool passes(int count)
@@ -166,7 +166,7 @@ private:
         }
         bool idle()
         {
-            return QTest::qWaitFor([this] { return !clock.busy() && state.pendingRequest == Request::None; },
+            return QTest::qWaitFor([this] { return !clock.busy() && net.pendingRequest == Request::None; },
                                    20000);
         }
 
@@ -181,6 +181,7 @@ private:
         DeviceState& state;
         FakeNetworkWorker& worker;
         NetworkLink& network;
+        NetworkState& net;
         MainController& controller;
         PortControl page;
         QHash<QString, QString> ini;
@@ -193,9 +194,9 @@ private:
     static void countPasses(Rig& rig)
     {
         rig.onResult = [&rig] {
-            if (rig.state.requestOid == Firmware && rig.lastOid == portOid(6, rig.state.portCount))
+            if (rig.net.requestOid == Firmware && rig.lastOid == portOid(6, rig.state.portCount))
                 ++rig.completed;
-            rig.lastOid = rig.state.requestOid;
+            rig.lastOid = rig.net.requestOid;
         };
     }
 
@@ -211,6 +212,7 @@ private slots:
     void writeCommunityCheck();
     void relinkDuringAPauseEndsTheSession();
     void eightPortPass();
+    void displayResetShowsThePortsAgain();
     void portCountOutOfRange_data();
     void portCountOutOfRange();
     void silentDeviceEndsTheSession();
@@ -285,7 +287,7 @@ void tst_NetworkSession::search()
     for (int row = 0; row < rig.controls.itemCount(ctl::FoundDevices); ++row)
         entries << rig.controls.itemText(ctl::FoundDevices, row);
     QCOMPARE(entries, listed);
-    QVERIFY(rig.state.searchDone && rig.state.sessionReady && rig.state.deviceListValid);
+    QVERIFY(rig.net.searchDone && rig.net.workerSetUp && rig.net.deviceListValid);
     QVERIFY(!rig.controls.isVisible(ctl::SearchProgress));
     QVERIFY(rig.controls.isVisible(ctl::Setting));
     QVERIFY(rig.feedback.shown.isEmpty());
@@ -309,7 +311,7 @@ void tst_NetworkSession::searchFindsNothing()
     QCOMPARE(rig.feedback.texts(), QStringList{NoDevice});
     QCOMPARE(rig.feedback.shown.first().title, QStringLiteral("Error"));
     QCOMPARE(rig.controls.focused(), ctl::Setting);
-    QVERIFY(!rig.state.searchDone && !rig.state.sessionReady && !rig.state.deviceListValid);
+    QVERIFY(!rig.net.searchDone && !rig.net.workerSetUp && !rig.net.deviceListValid);
 }
 
 void tst_NetworkSession::moreMidspansThanTheRecordHolds()
@@ -427,7 +429,7 @@ void tst_NetworkSession::writeCommunityCheck()
         // 500, 3000, 500 and 2000 ms between the exchanges.
         QVERIFY(rig.clock.now() - start >= 6000);
         QCOMPARE(rig.worker.agents[address].objects[Legacy1], QStringLiteral("1"));
-        QCOMPARE(int(rig.state.snmpPhase), 999);
+        QCOMPARE(int(rig.net.snmpPhase), 999);
         QVERIFY(rig.feedback.shown.isEmpty());
         QCOMPARE(progress, steps);
     } else {
@@ -440,7 +442,7 @@ void tst_NetworkSession::writeCommunityCheck()
         const int exchanges = rig.worker.exchanges;
         QTest::qWait(50);
         QCOMPARE(rig.worker.exchanges, exchanges); // stalled
-        QVERIFY(rig.state.networkLinked);
+        QVERIFY(rig.net.networkLinked);
         QVERIFY(!getsOf(rig.worker.log, address).contains(Firmware));
     }
 }
@@ -450,9 +452,9 @@ void tst_NetworkSession::relinkDuringAPauseEndsTheSession()
     Rig rig;
     QVERIFY(rig.connect(QStringLiteral("10.0.0.9"), midspan(2)));
     // In the 3 s after the check's write the operator re-links through "Setting".
-    QVERIFY(QTest::qWaitFor([&] { return int(rig.state.snmpPhase) == 3; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return int(rig.net.snmpPhase) == 3; }, 5000));
     rig.network.settingsClosed(true, true);
-    QVERIFY(!rig.state.networkLinked);
+    QVERIFY(!rig.net.networkLinked);
     const int exchanges = rig.worker.exchanges;
     QVERIFY(QTest::qWaitFor([&] { return !rig.clock.busy(); }, 5000));
     QTest::qWait(20);
@@ -460,6 +462,21 @@ void tst_NetworkSession::relinkDuringAPauseEndsTheSession()
     QVERIFY(!rig.controls.isVisible(ctl::ProgressDialog));
     QCOMPARE(rig.controls.itemCount(ctl::FoundDevices), 0);
     QVERIFY(rig.feedback.shown.isEmpty());
+}
+
+// A reset of the display under a running session: the descriptions, which only a first pass
+// shows, come back after the pass under way and the next one.
+void tst_NetworkSession::displayResetShowsThePortsAgain()
+{
+    Rig rig;
+    countPasses(rig);
+    QVERIFY(rig.connect(QStringLiteral("10.0.0.8"), midspan(4)));
+    QVERIFY(rig.passes(2));
+    QCOMPARE(rig.controls.text(ctl::PortDescriptionBase + 2), QStringLiteral("Cam 2"));
+    rig.core.view().clearDeviceDisplay(false);
+    QCOMPARE(rig.controls.text(ctl::PortDescriptionBase + 2), QString());
+    QVERIFY(rig.passes(2));
+    QCOMPARE(rig.controls.text(ctl::PortDescriptionBase + 2), QStringLiteral("Cam 2"));
 }
 
 void tst_NetworkSession::eightPortPass()
@@ -544,7 +561,7 @@ void tst_NetworkSession::portCountOutOfRange()
         QVERIFY(rig.feedback.shown.isEmpty());
         return;
     }
-    QVERIFY(QTest::qWaitFor([&] { return !rig.state.networkLinked; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return !rig.net.networkLinked; }, 5000));
     QCOMPARE(rig.feedback.texts(), QStringList{ConnectionLost});
     QCOMPARE(getsOf(rig.worker.log, QStringLiteral("10.0.0.7")).count(Ports), 3);
     QVERIFY(rig.state.portCount <= MaxPorts);
@@ -568,7 +585,7 @@ void tst_NetworkSession::silentDeviceEndsTheSession()
 
     rig.worker.agents[address].silent = true;
     const int exchanges = rig.worker.exchanges;
-    QVERIFY(QTest::qWaitFor([&] { return !rig.state.networkLinked; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return !rig.net.networkLinked; }, 5000));
     QCOMPARE(rig.worker.exchanges - exchanges, 3);
     QCOMPARE(rig.feedback.texts(), QStringList{ConnectionLost});
     QCOMPARE(rig.controls.itemCount(ctl::FoundDevices), 1);
@@ -581,7 +598,7 @@ void tst_NetworkSession::silentDeviceEndsTheSession()
     rig.worker.agents[address].silent = false;
     QVERIFY(rig.searchEnds());
     QCOMPARE(rig.controls.itemCount(ctl::FoundDevices), 2);
-    QCOMPARE(rig.state.searchRetries, 3);
+    QCOMPARE(rig.net.retries, 3);
 }
 
 void tst_NetworkSession::requests_data()
@@ -663,7 +680,7 @@ void tst_NetworkSession::requests()
         QCOMPARE(rig.worker.agents[address].objects[set.section(u' ', 0, 0)], set.section(u' ', 1));
     QVERIFY(c.isEnabled(ctl::SendPortControl));
     QVERIFY(rig.feedback.shown.isEmpty());
-    QVERIFY(rig.state.networkLinked);
+    QVERIFY(rig.net.networkLinked);
 }
 
 void tst_NetworkSession::refusedWriteIsReportedAfterTheAnimation()
@@ -684,7 +701,7 @@ void tst_NetworkSession::refusedWriteIsReportedAfterTheAnimation()
     QCOMPARE(rig.feedback.texts(), QStringList{QStringLiteral(
                                        "'Save Parameters to Flash' Error !  The device refused the write.")});
     QVERIFY(rig.passes(1));
-    QVERIFY(rig.state.networkLinked);
+    QVERIFY(rig.net.networkLinked);
 }
 
 void tst_NetworkSession::deviceLostDuringAPortWalkEndsTheSession()
@@ -698,9 +715,9 @@ void tst_NetworkSession::deviceLostDuringAPortWalkEndsTheSession()
     rig.controls.setChecked(ctl::PortEnableBase + 2, false);
     rig.page.sendPortControl();
     rig.worker.agents[address].silent = true;
-    QVERIFY(QTest::qWaitFor([&] { return !rig.state.networkLinked; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return !rig.net.networkLinked; }, 5000));
     QCOMPARE(rig.feedback.texts(), QStringList{ConnectionLost});
-    QCOMPARE(int(rig.state.pendingRequest), 0);
+    QCOMPARE(int(rig.net.pendingRequest), 0);
     QVERIFY(!rig.controls.isVisible(ctl::ProgressDialog));
     const int exchanges = rig.worker.exchanges;
     QTest::qWait(50);

@@ -178,10 +178,11 @@ void tst_ParamSetting::settingStoresTheValuesAndEndsTheListedSearch()
     }
     Window w;
     DeviceState& s = w.window.state();
+    NetworkState& n = w.spanmon.network().state();
     w.form.start(QStringLiteral("127.0.40.2"));
-    s.deviceListValid = s.sessionReady = true;
-    s.snmpPhase = CheckPhase(4);
-    w.window.controls().addItem(FoundDevices, QStringLiteral("127.0.40.30 *** POE midspan"));
+    n.deviceListValid = n.workerSetUp = true;
+    n.snmpPhase = CheckPhase(4);
+    w.window.view().addFoundEntry(QStringLiteral("127.0.40.30 *** POE midspan"));
     QVERIFY(w.openBySetting());
     QCOMPARE(w.dialog.windowModality(), Qt::WindowModal);
     QCOMPARE(QApplication::focusWidget(), w.address(FirstAddress)->field(0)); // Tab passes 1508 by
@@ -202,9 +203,9 @@ void tst_ParamSetting::settingStoresTheValuesAndEndsTheListedSearch()
     QCOMPARE(w.settings.range()->first, 10);
     QCOMPARE(w.settings.range()->last, 30);
     QCOMPARE(w.settings.writeCommunity, QStringLiteral("private"));
-    QVERIFY(!s.deviceListValid);
-    QVERIFY(!s.sessionReady);
-    QCOMPARE(int(s.snmpPhase), 999);
+    QVERIFY(!n.deviceListValid);
+    QVERIFY(!n.workerSetUp);
+    QCOMPARE(int(n.snmpPhase), 999);
     QCOMPARE(w.window.controls().itemCount(FoundDevices), 0);
     for (int id : {SearchPoe, Setting, Tabs})
         QVERIFY(w.window.controls().isEnabled(id));
@@ -248,9 +249,9 @@ void tst_ParamSetting::cancelEnterEscapeAndTheCloseBoxChangeNothing()
 void tst_ParamSetting::cancelAfterAWarningKeepsTheSession()
 {
     Window w;
-    DeviceState& s = w.window.state();
-    s.networkLinked = s.deviceListValid = s.sessionReady = true;
-    w.window.controls().addItem(FoundDevices, QStringLiteral("127.0.40.30 *** POE midspan"));
+    NetworkState& n = w.spanmon.network().state();
+    n.networkLinked = n.deviceListValid = n.workerSetUp = true;
+    w.window.view().addFoundEntry(QStringLiteral("127.0.40.30 *** POE midspan"));
     QVERIFY(w.openBySetting());
     w.feedback.answers = {true}; // re-link, then the read community is missing
     w.press(Ok);
@@ -259,9 +260,9 @@ void tst_ParamSetting::cancelAfterAWarningKeepsTheSession()
     QVERIFY(w.form.relinkRequested());
     w.press(Cancel);
 
-    QVERIFY(!s.deviceListValid);
-    QVERIFY(s.networkLinked);
-    QVERIFY(s.sessionReady);
+    QVERIFY(!n.deviceListValid);
+    QVERIFY(n.networkLinked);
+    QVERIFY(n.workerSetUp);
     QCOMPARE(w.window.controls().itemCount(FoundDevices), 1);
 }
 

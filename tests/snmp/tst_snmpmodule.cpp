@@ -62,7 +62,7 @@ void tst_SnmpModule::searchWithoutTheModuleSaysWhyAndTheNextLoadsIt()
              QStringList{"SNMP is not available: spanmon-snmp.so is in none of the folders " + folders + "."});
     QVERIFY(rig.entries().isEmpty());
     QVERIFY(rig.controls().isVisible(ctl::Setting));
-    QVERIFY(!rig.state().searchDone);
+    QVERIFY(!rig.net().searchDone);
     QVERIFY(agent_.snmpLog().isEmpty());
     QVERIFY(!netSnmpLoaded());
 

@@ -1,6 +1,7 @@
 #include "MidspanSimProcess.h"
 #include "core/DeviceState.h"
 #include "links/snmp/ExchangePlanner.h"
+#include "links/snmp/NetworkState.h"
 #include "links/snmp/SnmpClient.h"
 #include "links/snmp/SnmpWorker.h"
 
@@ -125,6 +126,7 @@ private:
     QProcess snmpd_;
     QTemporaryDir snmpdDir_;
     DeviceState state_;
+    NetworkState net_;
     std::unique_ptr<SnmpWorker> worker_;
     std::unique_ptr<ExchangePlanner> planner_;
     int handled_ = 0;
@@ -156,6 +158,7 @@ void tst_SnmpWorker::init()
     previousDir_ = QDir::currentPath();
     QDir::setCurrent(workDir_->path());
     state_ = DeviceState{};
+    net_ = NetworkState{};
     handled_ = 0;
     onResult_ = nullptr;
     worker_ = std::make_unique<SnmpWorker>(
@@ -168,7 +171,7 @@ void tst_SnmpWorker::init()
                 onResult_();
         },
         timeScale);
-    planner_ = std::make_unique<ExchangePlanner>(state_, *worker_);
+    planner_ = std::make_unique<ExchangePlanner>(state_, net_, *worker_);
     QCOMPARE(simA_.control("set system description Rack A"), QByteArray("ok"));
 }
 
@@ -260,28 +263,28 @@ void tst_SnmpWorker::getAndSet()
 {
     QFETCH(bool, v3);
     v3 ? useV3(agentA) : useV2c(agentA);
-    state_.requestOid = systemDescription;
+    net_.requestOid = systemDescription;
     QVERIFY(exchange());
-    QCOMPARE(state_.networkFailures, 0);
-    QCOMPARE(state_.responseText, "Rack A");
+    QCOMPARE(net_.networkFailures, 0);
+    QCOMPARE(net_.responseText, "Rack A");
 
-    state_.activeRequest = Request::SystemDescription;
+    net_.activeRequest = Request::SystemDescription;
     state_.newSystemDescription = "Net edit";
     QVERIFY(exchange());
     QCOMPARE(simA_.control("get system description"), QByteArray("Net edit"));
     // A write leaves the text of the last read alone.
-    QCOMPARE(state_.responseText, "Rack A");
+    QCOMPARE(net_.responseText, "Rack A");
 
-    state_.activeRequest = Request::None;
+    net_.activeRequest = Request::None;
     QVERIFY(exchange());
-    QCOMPARE(state_.responseText, "Net edit");
+    QCOMPARE(net_.responseText, "Net edit");
 
     // An object the agent does not have answers with empty text, and counts as a success.
-    state_.networkFailures = 2;
-    state_.requestOid = base + ".2.9.0";
+    net_.networkFailures = 2;
+    net_.requestOid = base + ".2.9.0";
     QVERIFY(exchange());
-    QCOMPARE(state_.responseText, "");
-    QCOMPARE(state_.networkFailures, 0);
+    QCOMPARE(net_.responseText, "");
+    QCOMPARE(net_.networkFailures, 0);
 }
 
 // Every rule of the table, each on an object of the simulated midspan whose state shows what
@@ -358,49 +361,49 @@ void tst_SnmpWorker::valueOfASet()
     QCOMPARE(simA_.control(preset), QByteArray("ok"));
     simA_.clearSnmpLog();
     useV2c(agentA);
-    state_.requestOid = object;
-    state_.snmpPhase = CheckPhase(phase);
-    state_.activeRequest = Request(request);
+    net_.requestOid = object;
+    net_.snmpPhase = CheckPhase(phase);
+    net_.activeRequest = Request(request);
     state_.pollPort = pollPort;
-    state_.setValue = phase == 2 ? 1 : 2;
-    state_.legacyDetectWanted = 1;
+    net_.checkValue = phase == 2 ? 1 : 2;
+    net_.legacyDetectWanted = 1;
     state_.portEnableWanted.fill(2);
     state_.portEnableWanted[2] = 1; // port 3
     state_.newSystemDescription = "New system";
-    state_.descriptionPort = 12;
-    state_.descriptionOut[12] = "Port 12";
-    state_.responseText = "before";
+    net_.descriptionPort = 12;
+    net_.descriptionOut[12] = "Port 12";
+    net_.responseText = "before";
 
     // With phase 999 and no request the exchange is a plain read, so a set is forced by a
     // request code that no rule knows.
     if (phase == 999 && request == 0)
-        state_.activeRequest = Request(7);
+        net_.activeRequest = Request(7);
     QVERIFY(exchange());
-    QCOMPARE(state_.networkFailures, 0);
+    QCOMPARE(net_.networkFailures, 0);
     QCOMPARE(simA_.control(check), expected);
     QCOMPARE(simA_.snmpLog().filter(QStringLiteral("set ")), QStringList{written});
     QCOMPARE(state_.pollPort, pollPortAfter);
-    QCOMPARE(state_.responseText, "before");
+    QCOMPARE(net_.responseText, "before");
 }
 
 void tst_SnmpWorker::readCommunityCannotWrite()
 {
     useV2c(agentA, "rd-comm");
-    state_.requestOid = systemDescription;
-    state_.activeRequest = Request::SystemDescription;
+    net_.requestOid = systemDescription;
+    net_.activeRequest = Request::SystemDescription;
     state_.newSystemDescription = "Intruder";
     QVERIFY(exchange());
     // The refused set is not reported: the get before it succeeded.
-    QCOMPARE(state_.networkFailures, 0);
+    QCOMPARE(net_.networkFailures, 0);
     QCOMPARE(simA_.control("get system description"), QByteArray("Rack A"));
 
-    state_.activeRequest = Request::None;
+    net_.activeRequest = Request::None;
     QVERIFY(exchange());
-    QCOMPARE(state_.responseText, "Rack A");
+    QCOMPARE(net_.responseText, "Rack A");
 
     // Put right on the same worker, the community goes out with the next write.
     useV2c(agentA);
-    state_.activeRequest = Request::SystemDescription;
+    net_.activeRequest = Request::SystemDescription;
     state_.newSystemDescription = "Rack B";
     QVERIFY(exchange());
     QCOMPARE(simA_.control("get system description"), QByteArray("Rack B"));
@@ -420,21 +423,21 @@ void tst_SnmpWorker::correctedPassPhraseWorks()
 {
     QFETCH(bool, sessionReady);
     QFETCH(QString, wrongPassphrase);
-    state_.requestOid = identity;
+    net_.requestOid = identity;
     useV3(agentA);
     QVERIFY(exchange());
-    QCOMPARE(state_.responseText, "POE528U-480-24-N");
+    QCOMPARE(net_.responseText, "POE528U-480-24-N");
 
-    state_.sessionReady = sessionReady;
+    net_.workerSetUp = sessionReady;
     useV3(agentA, wrongPassphrase);
     QVERIFY(exchange());
-    QCOMPARE(state_.networkFailures, 1);
-    QCOMPARE(state_.responseText, "");
+    QCOMPARE(net_.networkFailures, 1);
+    QCOMPARE(net_.responseText, "");
 
     useV3(agentA, "auth-pas");
     QVERIFY(exchange());
-    QCOMPARE(state_.networkFailures, 0);
-    QCOMPARE(state_.responseText, "POE528U-480-24-N");
+    QCOMPARE(net_.networkFailures, 0);
+    QCOMPARE(net_.responseText, "POE528U-480-24-N");
 }
 
 void tst_SnmpWorker::silentAddressFails_data()
@@ -452,34 +455,34 @@ void tst_SnmpWorker::silentAddressFails()
     QFETCH(bool, v3);
     QFETCH(int, expectedMs);
     v3 ? useV3(silentAddress) : useV2c(silentAddress);
-    state_.requestOid = identity;
-    state_.searchRetries = 3;
-    state_.responseText = "old";
+    net_.requestOid = identity;
+    net_.retries = 3;
+    net_.responseText = "old";
     QElapsedTimer timer;
     qint64 elapsed = 0;
     onResult_ = [&] { elapsed = timer.elapsed(); };
     timer.start();
     QVERIFY(exchange());
-    QCOMPARE(state_.networkFailures, 1);
-    QCOMPARE(state_.responseText, "");
+    QCOMPARE(net_.networkFailures, 1);
+    QCOMPARE(net_.responseText, "");
     QVERIFY2(elapsed >= expectedMs - 30 && elapsed <= expectedMs + 400,
              qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
 }
 
 void tst_SnmpWorker::everyV3AgentOfARangeIsRead()
 {
-    state_.requestOid = identity;
+    net_.requestOid = identity;
     // First as a search does (a set-up per address), then in the session kept from it.
     for (const bool sessionReady : {false, true}) {
-        state_.sessionReady = sessionReady;
+        net_.workerSetUp = sessionReady;
         for (const auto& [address, answer] :
              {std::pair{agentA, "POE528U-480-24-N"}, std::pair{agentB, "POE-second"}}) {
             useV3(address);
             QVERIFY(exchange());
-            QCOMPARE(state_.responseText, answer);
+            QCOMPARE(net_.responseText, answer);
         }
     }
-    QCOMPARE(state_.networkFailures, 0);
+    QCOMPARE(net_.networkFailures, 0);
 }
 
 void tst_SnmpWorker::bootCounterGrowsPerSetUp()
@@ -490,12 +493,12 @@ void tst_SnmpWorker::bootCounterGrowsPerSetUp()
     file.close();
 
     useV3(agentA);
-    state_.requestOid = identity;
+    net_.requestOid = identity;
     QVERIFY(exchange());
     QVERIFY(exchange());
-    state_.sessionReady = true;
+    net_.workerSetUp = true;
     QVERIFY(exchange());
-    QCOMPARE(state_.responseText, "POE528U-480-24-N");
+    QCOMPARE(net_.responseText, "POE528U-480-24-N");
 
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("DEDE 7\nGCFNFMG@DGFEGD 43\nFFFF 3\n"));
@@ -504,9 +507,9 @@ void tst_SnmpWorker::bootCounterGrowsPerSetUp()
 void tst_SnmpWorker::v2cLeavesNoBootCounter()
 {
     useV2c(agentA);
-    state_.requestOid = identity;
+    net_.requestOid = identity;
     QVERIFY(exchange());
-    QCOMPARE(state_.responseText, "POE528U-480-24-N");
+    QCOMPARE(net_.responseText, "POE528U-480-24-N");
     QVERIFY(QDir::current().entryList(QDir::Files).isEmpty());
 
     // A first SNMPv3 set-up starts the file at 1.
@@ -581,43 +584,43 @@ void tst_SnmpWorker::foreignAgent()
     job.jobPrivPassword = "deb-priv-pass";
     job.jobUseV3 = v3;
     // sysDescr.0, an OCTET STRING
-    state_.requestOid = "1.3.6.1.2.1.1.1.0";
+    net_.requestOid = "1.3.6.1.2.1.1.1.0";
     QVERIFY(exchange());
-    QCOMPARE(state_.networkFailures, 0);
-    QCOMPARE(state_.responseText, "Spanmon foreign agent");
+    QCOMPARE(net_.networkFailures, 0);
+    QCOMPARE(net_.responseText, "Spanmon foreign agent");
     // sysObjectID.0 in dotted form, sysUpTime.0 (TimeTicks) in decimal
-    state_.requestOid = ".1.3.6.1.2.1.1.2.0";
+    net_.requestOid = ".1.3.6.1.2.1.1.2.0";
     QVERIFY(exchange());
-    QVERIFY2(state_.responseText.startsWith("1.3.6.1.4.1.8072."), qPrintable(state_.responseText));
-    state_.requestOid = "1.3.6.1.2.1.1.3.0";
+    QVERIFY2(net_.responseText.startsWith("1.3.6.1.4.1.8072."), qPrintable(net_.responseText));
+    net_.requestOid = "1.3.6.1.2.1.1.3.0";
     QVERIFY(exchange());
     bool digits = false;
-    state_.responseText.toULongLong(&digits);
-    QVERIFY2(digits, qPrintable(state_.responseText));
+    net_.responseText.toULongLong(&digits);
+    QVERIFY2(digits, qPrintable(net_.responseText));
 }
 
 void tst_SnmpWorker::workerNeverRunsWhileTheHandlerRuns()
 {
     useV2c(agentA);
-    state_.requestOid = identity;
+    net_.requestOid = identity;
     bool ranDuringHandler = false;
     onResult_ = [&] {
         if (handled_ != 1)
             return; // the second handler does not release
-        state_.requestOid = portCount;
+        net_.requestOid = portCount;
         planner_->release();
         QThread::msleep(300);
-        ranDuringHandler = state_.responseText != "POE528U-480-24-N";
+        ranDuringHandler = net_.responseText != "POE528U-480-24-N";
     };
     planner_->release();
     QTRY_COMPARE_WITH_TIMEOUT(handled_, 2, 10000);
     QVERIFY(!ranDuringHandler);
-    QCOMPARE(state_.responseText, "4");
+    QCOMPARE(net_.responseText, "4");
     // Not released again: the worker stays paused.
-    state_.requestOid = identity;
+    net_.requestOid = identity;
     QTest::qWait(300);
     QCOMPARE(handled_, 2);
-    QCOMPARE(state_.responseText, "4");
+    QCOMPARE(net_.responseText, "4");
 }
 
 void tst_SnmpWorker::releasingARunningWorkerHasNoEffect()
@@ -625,14 +628,14 @@ void tst_SnmpWorker::releasingARunningWorkerHasNoEffect()
     SilentAgent agent;
     QVERIFY(agent.listen());
     useV2c(silentAddress);
-    state_.requestOid = identity;
+    net_.requestOid = identity;
     planner_->release();
     QVERIFY(agent.requestArrives());
     planner_->release();
     QTRY_COMPARE_WITH_TIMEOUT(handled_, 1, 5000);
     QTest::qWait(1200);
     QCOMPARE(handled_, 1);
-    QCOMPARE(state_.networkFailures, 1);
+    QCOMPARE(net_.networkFailures, 1);
 }
 
 void tst_SnmpWorker::destroyedWhileExchanging()
@@ -640,13 +643,13 @@ void tst_SnmpWorker::destroyedWhileExchanging()
     SilentAgent agent;
     QVERIFY(agent.listen());
     useV2c(silentAddress);
-    state_.requestOid = identity;
+    net_.requestOid = identity;
     planner_->release();
     QVERIFY(agent.requestArrives());
     // Waits for the exchange; its result reaches no handler, and so not the record.
     worker_.reset();
     QCOMPARE(handled_, 0);
-    QCOMPARE(state_.networkFailures, 0);
+    QCOMPARE(net_.networkFailures, 0);
 }
 
 QTEST_GUILESS_MAIN(tst_SnmpWorker)

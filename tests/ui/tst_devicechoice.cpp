@@ -118,7 +118,7 @@ void tst_DeviceChoice::focusChoosesNothing()
     list->setFocus(Qt::TabFocusReason);
     QTRY_VERIFY(list->hasFocus());
     QCOMPARE(list->currentRow(), 0);
-    QVERIFY(!rig->state().networkLinked);
+    QVERIFY(!rig->net().networkLinked);
     QVERIFY(!rig->state().serialLinked);
 
     switch (chooser) {
@@ -137,7 +137,7 @@ void tst_DeviceChoice::focusChoosesNothing()
         QTRY_VERIFY_WITH_TIMEOUT(first_.frames().contains(QStringLiteral("04 00 04")), WaitMs);
         return;
     }
-    QVERIFY(rig->state().networkLinked);
+    QVERIFY(rig->net().networkLinked);
     QVERIFY(rig->pass());
     MidspanSimProcess& chosen = chosenRow == 0 ? first_ : second_;
     MidspanSimProcess& other = chosenRow == 0 ? second_ : first_;
@@ -153,8 +153,8 @@ void tst_DeviceChoice::clickDuringTheSearchIsCarriedOut()
     QVERIFY(QTest::qWaitFor([&] { return rig->entries().size() == 2; }, WaitMs));
     QVERIFY(rig->controls().isVisible(ctl::SearchProgress));
     clickEntry(rig->list(), 0);
-    QVERIFY(!rig->state().networkLinked); // nothing starts while the search runs
-    QVERIFY(QTest::qWaitFor([&] { return rig->state().networkLinked; }, WaitMs));
+    QVERIFY(!rig->net().networkLinked); // nothing starts while the search runs
+    QVERIFY(QTest::qWaitFor([&] { return rig->net().networkLinked; }, WaitMs));
     QVERIFY(rig->controls().isVisible(ctl::SearchPoe));
     QVERIFY(rig->pass());
     QVERIFY(checkedOn(first_));
@@ -214,7 +214,7 @@ void tst_DeviceChoice::networkSearchLeftForTheSerialLink()
     QTRY_VERIFY_WITH_TIMEOUT(first_.frames().contains(QStringLiteral("04 00 04")), WaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(rig->text(ctl::PortNumber), QString::number(Ports), WaitMs);
     QCOMPARE(rig->entries().size(), 1);
-    QVERIFY(!rig->state().networkLinked);
+    QVERIFY(!rig->net().networkLinked);
     QVERIFY(rig->feedback.shown.isEmpty());
 }
 

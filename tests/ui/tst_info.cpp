@@ -140,7 +140,7 @@ void tst_Info::displayResetKeepsClassCurrentAndDiscoveryC()
     for (int k = 1; k <= 24; ++k)
         for (int base : RowBases)
             rig.controls().setText(base + k, QStringLiteral("x"));
-    rig.window.view().clearDeviceDisplay();
+    rig.window.view().clearDeviceDisplay(true);
 
     for (int k = 1; k <= 8; ++k) {
         QCOMPARE(rig.cell(DiscoveryR, k)->text(), QStringLiteral("0"));

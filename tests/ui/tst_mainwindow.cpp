@@ -152,8 +152,8 @@ private slots:
         QVERIFY(c.isVisible(ctl::Setting));
         QVERIFY(!c.isVisible(ctl::SearchProgress));
         QVERIFY(!c.isVisible(ctl::ProgressDialog));
-        QCOMPARE(int(w.window.state().snmpPhase), 999);
-        QCOMPARE(w.window.state().searchRetries, 3);
+        QCOMPARE(int(w.spanmon.network().state().snmpPhase), 999);
+        QCOMPARE(w.spanmon.network().state().retries, 3);
         QVERIFY(w.spanmon.network().settingsForm().settingsPath().endsWith(QStringLiteral("/Link.ini")));
     }
 
@@ -162,7 +162,7 @@ private slots:
         Window w;
         auto* link = w.window.controls().get<QComboBox>(ctl::LinkCombo);
         w.window.state().serialLinked = true;
-        w.window.controls().insertItem(ctl::FoundDevices, 0, QStringLiteral("ttyV0 *** POE528U-480-24-N"));
+        w.window.view().insertFoundEntry(0, QStringLiteral("ttyV0 *** POE528U-480-24-N"));
         link->setCurrentIndex(1);
         emit link->activated(1);
         QCOMPARE(link->currentIndex(), 0);
@@ -191,7 +191,7 @@ private slots:
         c.setEnabled(ctl::SearchPoe, false);
         c.setVisible(ctl::Setting, false);
         c.setVisible(ctl::ComPortCombo, true);
-        c.insertItem(ctl::FoundDevices, 0, QStringLiteral("ttyV0 *** POE263U"));
+        w.window.view().insertFoundEntry(0, QStringLiteral("ttyV0 *** POE263U"));
         emit w.window.controls().get<QComboBox>(ctl::LinkCombo)->activated(0);
         QCOMPARE(w.window.state().linkType, LinkType::Network);
         QVERIFY(c.isVisible(ctl::Setting));

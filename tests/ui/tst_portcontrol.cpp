@@ -30,6 +30,7 @@ class tst_PortControl : public QObject
         SpanmonCore core{controls, clock, feedback, Spanmon::links(clock)};
         DeviceState& state = core.state();
         SerialLink& serial = static_cast<SerialSession&>(core.link(1)).link();
+        NetworkState& network = static_cast<NetworkLink&>(core.link(0)).state();
         PortControl page{core.context()};
 
         Rig(LinkType link, int ports)
@@ -109,7 +110,7 @@ void tst_PortControl::allPortsTicksOnlyTheDevicesPorts()
     for (int k = 1; k <= 24; ++k)
         boxes.append(rig.controls.isChecked(EnableBox + k));
     QCOMPARE(boxes, after);
-    QCOMPARE(int(rig.state.pendingRequest), 0);
+    QCOMPARE(int(rig.network.pendingRequest), 0);
     QVERIFY(!rig.serial.queue.holds(SerialStep::PortWrite));
 }
 
@@ -149,10 +150,10 @@ void tst_PortControl::networkSendQueuesEnableRequest()
     rig.controls.setChecked(LegacyBox, legacy);
     rig.page.sendPortControl();
 
-    QCOMPARE(int(rig.state.pendingRequest), request);
+    QCOMPARE(int(rig.network.pendingRequest), request);
     QCOMPARE(rig.wanted(8), wanted);
     QCOMPARE(rig.state.portEnableWanted[8], 0); // ports above the count keep their slots
-    QCOMPARE(rig.state.legacyDetectWanted, legacyWanted);
+    QCOMPARE(rig.network.legacyDetectWanted, legacyWanted);
     QCOMPARE(rig.state.pollPort, 1);
     QVERIFY(!rig.serial.queue.holds(SerialStep::PortWrite));
     QVERIFY(!rig.serial.write);
@@ -172,7 +173,7 @@ void tst_PortControl::serialSendRaisesPortWriteAlone()
     QVERIFY(rig.onlyPortWriteRaised());
     QVERIFY(rig.serial.write);
     QVERIFY(!rig.clock.isActive(TimerId::PollReply));
-    QCOMPARE(int(rig.state.pendingRequest), 0);
+    QCOMPARE(int(rig.network.pendingRequest), 0);
 }
 
 void tst_PortControl::sendWithoutLinkQueuesNothing()
@@ -181,7 +182,7 @@ void tst_PortControl::sendWithoutLinkQueuesNothing()
     rig.tick({true, true, true, true, true, true, true, true});
     rig.page.sendPortControl();
 
-    QCOMPARE(int(rig.state.pendingRequest), 0);
+    QCOMPARE(int(rig.network.pendingRequest), 0);
     QCOMPARE(rig.wanted(8), (Wanted{0, 0, 0, 0, 0, 0, 0, 0}));
     QVERIFY(!rig.serial.queue.holds(SerialStep::PortWrite));
     QVERIFY(!rig.serial.write);
@@ -201,7 +202,7 @@ void tst_PortControl::legacyChoiceShowsAtOnceAndSendsNothing()
         rig.page.chooseLegacyDetection();
         QCOMPARE(rig.state.legacyDetect, 0);
         QVERIFY(!rig.controls.isVisible(LegacyNote));
-        QCOMPARE(int(rig.state.pendingRequest), 0);
+        QCOMPARE(int(rig.network.pendingRequest), 0);
         QVERIFY(!rig.serial.queue.holds(SerialStep::PortWrite));
     }
 }
@@ -255,7 +256,7 @@ void tst_PortControl::descriptionEdit()
     rig.page.endDescriptionEdit(saved, text);
 
     QCOMPARE(rig.controls.text(DescriptionEdit + 12), shown);
-    QCOMPARE(int(rig.state.pendingRequest), request);
+    QCOMPARE(int(rig.network.pendingRequest), request);
     QCOMPARE(rig.serial.queue.holds(SerialStep::PortWrite), portWrite);
     QCOMPARE(rig.serial.write.has_value(), portWrite);
     QCOMPARE(rig.state.newPortDescription, saved ? text : QStringLiteral("untouched"));

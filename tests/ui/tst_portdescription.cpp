@@ -54,7 +54,8 @@ class tst_PortDescription : public QObject
             state().linkType = link;
             window.context().link = &spanmon.core().link(link == LinkType::Serial ? 1 : 0);
             state().setPortCount(ports);
-            (link == LinkType::Serial ? state().serialLinked : state().networkLinked) = true;
+            (link == LinkType::Serial ? state().serialLinked : spanmon.network().state().networkLinked) =
+                true;
             window.view().unlockControls();
         }
         EditDes* dialog() { return controls().get<EditDes>(175); }
@@ -185,7 +186,7 @@ void tst_PortDescription::allPortsClickTicksOnlyTheDevicesPorts()
     rig.click(AllPorts);
     for (int k = 1; k <= 24; ++k)
         QCOMPARE(rig.controls().isChecked(EnableBase + k), k == 20);
-    QCOMPARE(int(rig.state().pendingRequest), 0);
+    QCOMPARE(int(rig.spanmon.network().state().pendingRequest), 0);
 }
 
 void tst_PortDescription::legacyTickShowsTheNoteAtOnce()
@@ -208,7 +209,7 @@ void tst_PortDescription::sendOnNetworkQueuesAllPortsOn()
     rig.connect(LinkType::Network, 8);
     rig.click(AllPorts);
     rig.click(SendPortControl);
-    QCOMPARE(int(rig.state().pendingRequest), 61);
+    QCOMPARE(int(rig.spanmon.network().state().pendingRequest), 61);
     for (int k = 1; k <= 8; ++k)
         QCOMPARE(rig.state().portEnableWanted[k - 1], 2);
 }
@@ -234,7 +235,7 @@ void tst_PortDescription::lampsShowTheSharedImages()
     QCOMPARE(rig.get<QLabel>(1325)->pixmap().cacheKey(), lamps.image(Lamp::DisabledOrError).cacheKey());
     QCOMPARE(rig.get<QLabel>(1326)->pixmap().cacheKey(), lamps.image(Lamp::Connected).cacheKey());
 
-    rig.window.view().clearDeviceDisplay();
+    rig.window.view().clearDeviceDisplay(true);
     QCOMPARE(rig.controls().lamp(LampBase + 13), Lamp::NoData);
 }
 
@@ -257,7 +258,7 @@ void tst_PortDescription::editThenSaveShowsAndQueuesTheDescription()
     QCOMPARE(rig.state().newPortDescription, QStringLiteral("Camera 12"));
     QCOMPARE(rig.state().portDescription[12], QStringLiteral("Camera 12"));
     QCOMPARE(rig.state().savedPort, 12);
-    QCOMPARE(int(rig.state().pendingRequest), 5);
+    QCOMPARE(int(rig.spanmon.network().state().pendingRequest), 5);
 }
 
 void tst_PortDescription::editThenCloseSendsNothing()
@@ -273,7 +274,7 @@ void tst_PortDescription::editThenCloseSendsNothing()
     QCOMPARE(rig.controls().text(DescriptionBase + 3), QStringLiteral("Lobby"));
     QVERIFY(!rig.spanmon.serialLink().queue.holds(SerialStep::PortWrite));
     QVERIFY(!rig.spanmon.serialLink().write);
-    QCOMPARE(int(rig.state().pendingRequest), 0);
+    QCOMPARE(int(rig.spanmon.network().state().pendingRequest), 0);
 
     // A system description edit through the same dialog is no port edit.
     rig.dialog()->openForSystem();
@@ -305,7 +306,7 @@ void tst_PortDescription::enterAndEscapeChangeNothing()
     QCOMPARE(pressed, QStringList());
     QVERIFY(page->isVisible());
     QVERIFY(rig.window.isVisible());
-    QCOMPARE(int(rig.state().pendingRequest), 0);
+    QCOMPARE(int(rig.spanmon.network().state().pendingRequest), 0);
     QVERIFY(!rig.controls().isChecked(EnableBase + 1));
 }
 

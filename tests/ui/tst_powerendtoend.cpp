@@ -517,8 +517,8 @@ private slots:
         QFETCH(bool, network);
         rig->whenOff([&] { rig->sim.control(network ? "snmp stop" : "silent on"); });
         QVERIFY(rig->powerCycle({3}, 2));
-        DeviceState& state = rig->window().state();
-        QVERIFY(QTest::qWaitFor([&] { return !state.serialLinked && !state.networkLinked; }, 60000));
+        const MidspanLink& link = rig->window().controller().link();
+        QVERIFY(QTest::qWaitFor([&] { return !link.sessionRuns(); }, 60000));
         QCOMPARE(rig->cycle().step(), PowerCycle::Step::Idle);
         QCOMPARE(rig->feedback().texts(), QStringList{LostText});
         QVERIFY(!rig->controls().isVisible(ctl::ProgressDialog));
