@@ -5,14 +5,13 @@
 // other reply changes none.
 #include "FakeControls.h"
 #include "RecordingFeedback.h"
-#include "core/AppContext.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "core/DeviceState.h"
-#include "core/DeviceView.h"
+#include "core/SpanmonCore.h"
 #include "links/serial/ReplyApplier.h"
 #include "links/serial/SerialLink.h"
 #include "links/serial/SerialProtocol.h"
+#include "links/serial/SerialSession.h"
 
 #include <QCoreApplication>
 
@@ -49,14 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
 
-    DeviceState state;
-    SerialLink link;
     FakeControls controls;
-    DeviceView view(state, controls);
     Clock clock;
     RecordingFeedback feedback;
-    AppContext context{state, controls, view, clock, feedback, nullptr, {}};
-    ReplyApplier applier(context, link);
+    SpanmonCore core(controls, clock, feedback, SpanmonCore::alone<SerialSession>());
+    SerialLink& link = static_cast<SerialSession&>(core.link(0)).link();
+    ReplyApplier applier(core.context(), link);
 
     constexpr std::size_t Header = 2;
     while (size > Header) {
@@ -89,8 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool portReply = kind == 2 || kind == 3;
         const CellTexts after = cellTexts(controls);
         for (int k = 1; k <= MaxPorts; ++k)
-            if (after[std::size_t(k)] != before[std::size_t(k)] &&
-                !(portReply && k == link.txFrame[1] + 1))
+            if (after[std::size_t(k)] != before[std::size_t(k)] && !(portReply && k == link.txFrame[1] + 1))
                 std::abort();
     }
     return 0;

@@ -52,25 +52,21 @@ private slots:
     void startsAndEnds_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("output");
-        QTest::newRow("Spanmon") << QStringList{"spanmon"} << 0
+        QTest::newRow("Spanmon") << QStringList{"spanmon"}
                                  << QString("org.spanmon.Spanmon 48,256 shown\nending\n");
-        QTest::newRow("Ethfind, a toolkit option") << QStringList{"ethfind", "-platform", "offscreen"} << 0
+        QTest::newRow("Ethfind, a toolkit option") << QStringList{"ethfind", "-platform", "offscreen"}
                                                    << QString("org.spanmon.Ethfind 48,256 shown\nending\n");
-        QTest::newRow("version") << QStringList{"ethfind", "--version"} << 0 << QString("Ethfind 7.3\n");
-        QTest::newRow("unknown option") << QStringList{"spanmon", "--bogus"} << 2 << QString();
     }
     void startsAndEnds()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(int, exitCode);
         QFETCH(QString, output);
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), QStringList{Child} + arguments);
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child.exitCode(), exitCode);
+        QCOMPARE(child.exitCode(), 0);
         QCOMPARE(QString::fromLocal8Bit(child.readAllStandardOutput()), output);
     }
 };
