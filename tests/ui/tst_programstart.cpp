@@ -4,6 +4,7 @@
 #include "app/ProgramStart.h"
 
 #include <QApplication>
+#include <QPixmap>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +32,10 @@ int runChild(int argc, char* argv[])
         return *exitCode;
     start.startApplication();
     QWidget window;
+    // A window that brings an icon of its own, as Spanmon's does, shows the program's all the same.
+    QPixmap own(16, 16);
+    own.fill(Qt::red);
+    window.setWindowIcon(own);
     QTimer::singleShot(0, &window, [&window] {
         QStringList sizes;
         for (const QSize size : window.windowIcon().availableSizes())
