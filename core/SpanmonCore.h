@@ -21,6 +21,16 @@ public:
     using LinkFactory = std::function<std::vector<std::unique_ptr<MidspanLink>>(AppContext& context)>;
 
     SpanmonCore(Controls& controls, Clock& clock, OperatorFeedback& feedback, const LinkFactory& makeLinks);
+
+    // One link alone, made from the context, for driving it without the other and without a window.
+    template <class Link> static LinkFactory alone()
+    {
+        return [](AppContext& context) {
+            std::vector<std::unique_ptr<MidspanLink>> links;
+            links.push_back(std::make_unique<Link>(context));
+            return links;
+        };
+    }
     ~SpanmonCore();
     SpanmonCore(const SpanmonCore&) = delete;
     SpanmonCore& operator=(const SpanmonCore&) = delete;

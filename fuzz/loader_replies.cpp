@@ -1,18 +1,18 @@
-// Loader replies of any content through the firmware download's step machine, over a driver
-// with no port open (its sends go nowhere). The first byte picks how many lines the firmware file
-// has; then come records of a kind byte and a reply of up to five bytes: a reply, the loader's
-// silence, or a new download once the last one has ended (started again in the loader when the
-// last one failed there).
+// Loader replies of any content through the serial link's firmware download and its step machine,
+// over the link's driver with no port open (its sends go nowhere); a download that ends resumes the
+// session, one left in the loader ends it, as in the program. The first byte picks how many lines
+// the firmware file has; then come records of a kind byte and a reply of up to five bytes: a reply,
+// the loader's silence, or a new download once the last one has ended (started again in the loader
+// when the last one failed there).
 #include "FakeControls.h"
 #include "RecordingFeedback.h"
-#include "core/AppContext.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
 #include "core/DeviceState.h"
-#include "core/DeviceView.h"
+#include "core/SpanmonCore.h"
 #include "links/serial/FirmwareDownload.h"
 #include "links/serial/SerialLink.h"
-#include "links/serial/SerialPortDriver.h"
+#include "links/serial/SerialSession.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -61,16 +61,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (size == 0)
         return 0;
-    DeviceState state;
-    SerialLink link;
     FakeControls controls;
-    DeviceView view(state, controls);
     Clock clock;
     RecordingFeedback feedback;
-    AppContext context{state, controls, view, clock, feedback, nullptr, {}};
-    SerialPortDriver driver(link, clock);
-    FirmwareDownload download(context, link, driver);
-    download.leftInLoader = [&state] { state.serialLinked = false; };
+    SpanmonCore core(controls, clock, feedback, SpanmonCore::alone<SerialSession>());
+    DeviceState& state = core.state();
+    auto& session = static_cast<SerialSession&>(core.link(0));
+    SerialLink& link = session.link();
+    FirmwareDownload& download = session.download();
     state.linkType = LinkType::Serial;
     controls.addItem(ctl::ComPortCombo, QStringLiteral("ttyV0"));
     controls.setCurrentIndex(ctl::ComPortCombo, 0);

@@ -5,14 +5,13 @@
 // other reply changes none.
 #include "FakeControls.h"
 #include "RecordingFeedback.h"
-#include "core/AppContext.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "core/DeviceState.h"
-#include "core/DeviceView.h"
+#include "core/SpanmonCore.h"
 #include "links/serial/ReplyApplier.h"
 #include "links/serial/SerialLink.h"
 #include "links/serial/SerialProtocol.h"
+#include "links/serial/SerialSession.h"
 
 #include <QCoreApplication>
 
@@ -49,19 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
 
-    DeviceState state;
-    SerialLink link;
     FakeControls controls;
-    DeviceView view(state, controls);
     Clock clock;
     RecordingFeedback feedback;
-    AppContext context{state, controls, view, clock, feedback, nullptr, {}};
-    ReplyApplier applier(context, link);
+    SpanmonCore core(controls, clock, feedback, SpanmonCore::alone<SerialSession>());
+    SerialLink& link = static_cast<SerialSession&>(core.link(0)).link();
+    ReplyApplier applier(core.context(), link);
 
     constexpr std::size_t Header = 2;
     while (size > Header) {
         const int kind = data[0] % 5;
-        link.txFrame[1] = data[1];
+        link.request.portIndex = data[1];
         const std::size_t body = std::min<std::size_t>(size - Header, SerialLink::FrameSize);
         link.rxFrame.fill(0);
         std::memcpy(link.rxFrame.data(), data + Header, body);
@@ -90,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const CellTexts after = cellTexts(controls);
         for (int k = 1; k <= MaxPorts; ++k)
             if (after[std::size_t(k)] != before[std::size_t(k)] &&
-                !(portReply && k == link.txFrame[1] + 1))
+                !(portReply && k == link.request.portIndex + 1))
                 std::abort();
     }
     return 0;

@@ -16,6 +16,10 @@ rows=(
     "$ethfind|--version|0|Ethfind "
     "$spanmon|--help|0|Usage:"
     "$ethfind|-platform offscreen --help|0|Usage:"
+    "$ethfind|-x|2|Unknown option 'x'"
+    "$spanmon|--help|0|Watches and switches the ports of a Power-over-Ethernet midspan"
+    "$ethfind|--help|0|Finds the Ethernet modules on the local network"
+    "$spanmon|-platform offscreen --version|0|Spanmon "
 )
 for row in "${rows[@]}"; do
     IFS='|' read -r program arguments code text <<<"$row"

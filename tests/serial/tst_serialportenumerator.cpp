@@ -6,7 +6,7 @@
 #include "core/Clock.h"
 #include "core/ControlIds.h"
 #include "core/DeviceState.h"
-#include "core/DeviceView.h"
+#include "core/SpanmonCore.h"
 #include "links/serial/ComPortEntry.h"
 #include "links/serial/SerialLink.h"
 #include "links/serial/SerialPortEnumerator.h"
@@ -61,10 +61,9 @@ struct Scan {
     FakeControls controls;
     Clock clock{0.05};
     RecordingFeedback feedback;
-    DeviceState state;
-    DeviceView view{state, controls};
-    AppContext context{state, controls, view, clock, feedback, nullptr, {}};
-    SerialSession session{context};
+    SpanmonCore core{controls, clock, feedback, SpanmonCore::alone<SerialSession>()};
+    DeviceState& state = core.state();
+    SerialSession& session = static_cast<SerialSession&>(core.link(0));
 };
 
 } // namespace

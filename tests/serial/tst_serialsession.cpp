@@ -57,13 +57,8 @@ class tst_SerialSession : public QObject
 private:
     struct Rig {
         Rig()
-            : core(controls, clock, feedback,
-                   [](AppContext& context) {
-                       std::vector<std::unique_ptr<MidspanLink>> links;
-                       links.push_back(std::make_unique<SerialSession>(context));
-                       return links;
-                   }),
-              state(core.state()), session(static_cast<SerialSession&>(core.link(0))), link(session.link())
+            : core(controls, clock, feedback, SpanmonCore::alone<SerialSession>()), state(core.state()),
+              session(static_cast<SerialSession&>(core.link(0))), link(session.link())
         {
             // Replies come from this thread; a loaded machine must not turn them into misses.
             clock.setShortestRealTime(TimerId::IdentifyReply, 1000);
