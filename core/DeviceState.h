@@ -11,7 +11,7 @@
 //
 // Index conventions: arrays "by port" have 25 slots and slot 0 stays empty; arrays "by port - 1"
 // have 24 slots. Fields that belong to the main window's own bookkeeping (found-device list,
-// communities, descriptions) live here too, so the sessions can run without a window.
+// communities) live here too, so the sessions can run without a window.
 inline constexpr int MaxPorts = 24;
 
 enum class LinkType { None = 0, Network = 1, Serial = 2 };
@@ -41,16 +41,12 @@ struct DeviceState {
     // Link and session
     LinkType linkType = LinkType::Network;
     int linkChoice = 0; // last accepted index of the link combo (sorted: 0 network, 1 serial)
-    int comChoice = 0;  // last accepted index of the COM port combo
     bool networkLinked = false;
-    bool serialLinked = false;
     bool useSnmpV3 = false;
     int refreshPass = 0;
     CheckPhase snmpPhase = CheckPhase::Done;
     int networkFailures = 0;
-    int serialFailures = 0;
     QString settingsPath;
-    QString comPortName;
     QString localAddress;
 
     // Network search and network session
@@ -84,22 +80,18 @@ struct DeviceState {
     quint8 legacyDetect = 0;
     quint8 deviceLegacyDetect = 0; // legacy detection as last read from the device
     int legacyDetectWanted = 0;    // network: 2 on, 1 off
-    QString newSystemDescription;
-    QString newPortDescription;
+    QString newSystemDescription;  // network: the system description write queued
+    QString newPortDescription;    // network: the port description write queued
 
     // Per-port state
-    std::array<int, MaxPorts + 1> portAdminState{};  // by port; 2 = enabled
-    std::array<int, MaxPorts> portEnableWanted{};    // by port - 1; serial 0/1, network 1/2
-    std::array<int, MaxPorts + 1> portStatus{};      // by port
-    std::array<quint8, MaxPorts> portStaticRead{};   // by port - 1
+    std::array<int, MaxPorts + 1> portAdminState{}; // by port; 2 = enabled
+    std::array<bool, MaxPorts> portEnableWanted{};  // by port - 1; network: the enable write queued
+    std::array<int, MaxPorts + 1> portStatus{};     // by port
+    std::array<quint8, MaxPorts> portStaticRead{};  // by port - 1
     int pollPort = 0;
-    int editPort = 0;
     PortStep portReadStep = PortStep::Admin;
 
-    // Description dialog bookkeeping of the main window
-    int descriptionEditMode = 1; // 1 port, 0 system
-    int savedPort = 0;
-    bool descriptionSaved = false;
+    int savedPort = 0; // network: the port of the description write queued
 
     // Request queue of the network link
     Request pendingRequest = Request::None;

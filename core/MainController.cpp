@@ -19,6 +19,18 @@ MainController::MainController(AppContext& context, std::vector<MidspanLink*> li
 {
     ctx_.link = links_.front();
     ctx_.view.watch(*this);
+    ctx_.otherSessionRuns = [this](const MidspanLink& asking) {
+        return std::any_of(links_.begin(), links_.end(), [&asking](const MidspanLink* link) {
+            return link != &asking && link->sessionRuns();
+        });
+    };
+    ctx_.view.sessionRuns = [this] {
+        return std::any_of(links_.begin(), links_.end(),
+                           [](const MidspanLink* link) { return link->sessionRuns(); });
+    };
+    ctx_.view.downloadOffered = [this] {
+        return ctx_.link->hasFirmwareDownload() && ctx_.link->sessionRuns();
+    };
 }
 
 void MainController::portRead(const PassReading&)
@@ -45,8 +57,6 @@ void MainController::initialise()
     DeviceState& s = ctx_.state;
     Controls& c = ctx_.controls;
 
-    s.descriptionEditMode = 1;
-
     c.setEnabled(ctl::FirmwareDownload, false);
     for (int k = 1; k <= MaxPorts; ++k) {
         c.setEnabled(ctl::PortEditBase + k, false);
@@ -71,9 +81,8 @@ void MainController::initialise()
 
 bool MainController::anySessionRuns() const
 {
-    return std::any_of(links_.begin(), links_.end(), [](const MidspanLink* link) {
-        return link->sessionRuns() || link->holdsLine();
-    });
+    return std::any_of(links_.begin(), links_.end(),
+                       [](const MidspanLink* link) { return link->sessionRuns() || link->holdsLine(); });
 }
 
 void MainController::changeLink(int index)
@@ -107,10 +116,7 @@ void MainController::settingsClosed(bool accepted, bool relink)
 
 void MainController::changeComPort(int index)
 {
-    if (ctx_.state.serialLinked)
-        ctx_.controls.setCurrentIndex(ctl::ComPortCombo, ctx_.state.comChoice);
-    else
-        ctx_.state.comChoice = index;
+    ctx_.link->chooseComPort(index);
 }
 
 void MainController::searchPoe()
@@ -177,10 +183,10 @@ bool MainController::beginSystemDescriptionEdit()
     return sessionForOperation();
 }
 
-void MainController::endSystemDescriptionEdit(bool saved)
+void MainController::endSystemDescriptionEdit(bool saved, const QString& text)
 {
     if (saved && ctx_.link->sessionRuns())
-        ctx_.link->sendSystemDescription();
+        ctx_.link->sendSystemDescription(text);
 }
 
 bool MainController::confirmExit()

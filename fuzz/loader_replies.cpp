@@ -70,15 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     AppContext context{state, controls, view, clock, feedback, nullptr, {}};
     SerialPortDriver driver(link, clock);
     FirmwareDownload download(context, link, driver);
-    download.leftInLoader = [&state] { state.serialLinked = false; };
+    download.leftInLoader = [&link] { link.linked = false; };
     state.linkType = LinkType::Serial;
-    controls.addItem(ctl::ComPortCombo, QStringLiteral("ttyV0"));
-    controls.setCurrentIndex(ctl::ComPortCombo, 0);
-    state.comPortName = QStringLiteral("ttyV0");
+    link.comPorts = {QStringLiteral("ttyV0")};
+    link.comPortName = QStringLiteral("ttyV0");
 
     const QString path = firmwareFile(1 + data[0] % MostLines);
     feedback.chooseFile = [path] { return path; };
-    state.serialLinked = true;
+    link.linked = true;
     ++data;
     --size;
 
@@ -91,9 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         data += 1 + body;
         size -= 1 + body;
 
-        if (!link.downloadActive && download.loaderWaits())
+        if (!link.downloadHoldsLine && download.loaderWaits())
             download.restartInLoader();
-        else if (!link.downloadActive)
+        else if (!link.downloadHoldsLine)
             download.start();
         else if (kind == 2)
             download.onLoaderSilence();

@@ -61,7 +61,8 @@ protected:
 class FoundDeviceList : public QListWidget
 {
 public:
-    FoundDeviceList(std::function<void()> chosen, QWidget* parent) : QListWidget(parent), chosen_(std::move(chosen))
+    FoundDeviceList(std::function<void()> chosen, QWidget* parent)
+        : QListWidget(parent), chosen_(std::move(chosen))
     {
         connect(this, &QListWidget::itemClicked, this, [this] { chosen_(); });
         connect(this, &QListWidget::itemActivated, this, [this] { chosen_(); });
@@ -309,7 +310,8 @@ void MainWindow::paintEvent(QPaintEvent* event)
     // What was left out of the first paint is built once that paint is on screen, before the
     // operator can ask for it.
     if (!std::exchange(painted_, true))
-        QMetaObject::invokeMethod(this, [this] { controls_.buildDeferred(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { controls_.buildDeferred(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::wire()
@@ -342,10 +344,11 @@ void MainWindow::wire()
                 systemEditOpen_ = true;
                 describe->openForSystem();
             });
-    connect(describe, &QDialog::finished, this, [this, &controller](int result) {
+    connect(describe, &QDialog::finished, this, [this, &controller, describe](int result) {
         if (!std::exchange(systemEditOpen_, false))
             return;
-        controller.endSystemDescriptionEdit(result == QDialog::Accepted && state().descriptionSaved);
+        controller.endSystemDescriptionEdit(result == QDialog::Accepted && describe->saved(),
+                                            describe->text());
     });
     context().openSettings = [this] { settingsDialog().openSettings(); };
     connect(controls_.get<QPushButton>(ctl::Setting), &QPushButton::clicked, this,
@@ -370,9 +373,11 @@ void MainWindow::showHistory(int port)
 {
     if (!historyWindow_) {
         QString reason;
-        historyWindow_ = historyModule_.create(core_.history(), context().feedback, fonts::dialog(), this, reason);
+        historyWindow_ =
+            historyModule_.create(core_.history(), context().feedback, fonts::dialog(), this, reason);
         if (!historyWindow_) {
-            context().feedback.error(QStringLiteral("The History window could not be opened: %1").arg(reason));
+            context().feedback.error(
+                QStringLiteral("The History window could not be opened: %1").arg(reason));
             return;
         }
     }

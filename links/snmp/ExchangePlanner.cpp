@@ -27,11 +27,12 @@ std::optional<SnmpValue> ExchangePlanner::valueOfSet(const DeviceState& state)
     if (request == Request::PortEnable) {
         const int port = state.pollPort;
         if (port >= 1 && port <= MaxPorts && state.requestOid == mib::portObject(mib::Column::Admin, port))
-            value = SnmpValue::integer(state.portEnableWanted[std::size_t(port - 1)]);
+            value = SnmpValue::integer(state.portEnableWanted[std::size_t(port - 1)] ? mib::On : mib::Off);
     }
     if (request == Request::SystemDescription)
         value = SnmpValue::text(state.newSystemDescription.toLatin1());
-    if (request == Request::PortDescription && state.descriptionPort >= 0 && state.descriptionPort <= MaxPorts)
+    if (request == Request::PortDescription && state.descriptionPort >= 0 &&
+        state.descriptionPort <= MaxPorts)
         value = SnmpValue::text(state.descriptionOut[std::size_t(state.descriptionPort)].toLatin1());
     return value;
 }
@@ -102,7 +103,8 @@ bool ExchangePlanner::take(const SnmpResult& result)
     return true;
 }
 
-bool ExchangePlanner::setNow(const QString& address, const QString& object, int value, QDeadlineTimer deadline)
+bool ExchangePlanner::setNow(const QString& address, const QString& object, int value,
+                             QDeadlineTimer deadline)
 {
     const SnmpJob planned = job_;
     startOver();

@@ -15,7 +15,8 @@
 NetworkLink::NetworkLink(AppContext& context, const WorkerFactory& makeWorker)
     : ctx_(context),
       worker_(makeWorker(&resultContext_, [this](const SnmpResult& result) { onResult(result); })),
-      exchanges_(context.state, *worker_), search_(context, exchanges_), session_(context, exchanges_, search_)
+      exchanges_(context.state, *worker_), search_(context, exchanges_),
+      session_(context, exchanges_, search_)
 {
     search_.readSetting = [](const QString& section, const QString& key) {
         return LinkIni::inWorkingDirectory().value(section, key); // the folder of this moment
@@ -113,7 +114,7 @@ void NetworkLink::sendPortControl(const PortWishes& wishes)
     int ticked = 0;
     for (int k = 1; k <= s.portCount; ++k) {
         const bool on = wishes.enabled[k - 1];
-        s.portEnableWanted[k - 1] = on ? mib::On : mib::Off;
+        s.portEnableWanted[k - 1] = on;
         ticked += on;
     }
     s.pendingRequest = Request::PortEnable;
@@ -123,9 +124,10 @@ void NetworkLink::sendPortControl(const PortWishes& wishes)
         s.pendingRequest = Request::AllPortsOn;
 }
 
-void NetworkLink::sendPortDescription(int port, const PortWishes&)
+void NetworkLink::sendPortDescription(int port, const QString& text, const PortWishes&)
 {
     ctx_.state.savedPort = port;
+    ctx_.state.newPortDescription = text;
     ctx_.state.pendingRequest = Request::PortDescription;
 }
 

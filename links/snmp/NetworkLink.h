@@ -36,9 +36,12 @@ public:
     {
         session_.requests().requestStore(target == StoreTarget::Flash);
     }
-    void sendSystemDescription() override { session_.requests().requestSystemDescription(); }
+    void sendSystemDescription(const QString& text) override
+    {
+        session_.requests().requestSystemDescription(text);
+    }
     void sendPortControl(const PortWishes& wishes) override;
-    void sendPortDescription(int port, const PortWishes& wishes) override;
+    void sendPortDescription(int port, const QString& text, const PortWishes& wishes) override;
     bool writeUnderway() const override { return ctx_.state.pendingRequest != Request::None; }
     void settingsClosed(bool accepted, bool relink) override;
     void searchTimedOut() override;

@@ -70,11 +70,11 @@ void NetworkRequests::requestStore(bool toFlash)
     ctx_.clock.pace({2000, {}});
 }
 
-void NetworkRequests::requestSystemDescription()
+void NetworkRequests::requestSystemDescription(const QString& text)
 {
     DeviceState& s = ctx_.state;
-    ctx_.controls.setText(ctl::SystemDescription, s.systemDescription);
-    s.newSystemDescription = s.systemDescription;
+    ctx_.controls.setText(ctl::SystemDescription, text);
+    s.newSystemDescription = text;
     s.pendingRequest = Request::SystemDescription;
     ctx_.view.lockControls();
     ctx_.clock.pace({1000, {}});
@@ -198,7 +198,7 @@ void NetworkRequests::portWalk(bool firstVisit)
         s.requestOid = mib::portObject(mib::Column::Admin, p);
         ctx_.view.showProgress(text::Processing);
         ctx_.view.setProgress(s.portCount, p);
-        if (s.portAdminState[p] != s.portEnableWanted[p - 1]) {
+        if (s.portAdminState[p] != (s.portEnableWanted[p - 1] ? mib::On : mib::Off)) {
             release();
             return;
         }

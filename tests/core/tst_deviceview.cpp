@@ -77,9 +77,11 @@ private slots:
         DeviceState state;
         FakeControls controls;
         DeviceView view(state, controls);
+        bool serialLinked = false;
+        view.downloadOffered = [&serialLinked] { return serialLinked; };
         view.unlockControls();
         QVERIFY(!controls.isEnabled(1505));
-        state.serialLinked = true;
+        serialLinked = true;
         view.unlockControls();
         QVERIFY(controls.isEnabled(1505));
     }
@@ -200,9 +202,10 @@ private slots:
         QVERIFY(std::isnan(recorder.readings[1].powerMw));
         QCOMPARE(recorder.readings[1].status, 7);
 
-        state.serialLinked = true;
+        bool serialLinked = true;
+        view.sessionRuns = [&serialLinked] { return serialLinked; };
         view.clearDeviceDisplay(); // System Reset
-        state.serialLinked = false;
+        serialLinked = false;
         view.clearDeviceDisplay(); // connection lost
         QCOMPARE(recorder.clears, (QList<bool>{false, true}));
     }

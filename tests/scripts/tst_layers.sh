@@ -85,6 +85,18 @@ if [ -n "$netsnmp" ]; then
     broken=1
 fi
 
+# A link tells the core what happened (DeviceView, OperatorFeedback); the window's controls are
+# DeviceView's alone.
+controls_in() { # folder
+    local hits
+    hits=$(grep -rHE '#[[:space:]]*include "core/(ControlIds|Controls)\.h"|ctl::' "$1" --include='*.h' --include='*.cpp' || true)
+    if [ -n "$hits" ]; then
+        sed "s|\$|  (the window's controls in $1)|" <<<"$hits"
+        broken=1
+    fi
+}
+controls_in links/serial
+
 # What the modules hold, the program itself must not load at start.
 if [ -n "$spanmon" ]; then
     loaded=$(readelf -d "$spanmon" | grep NEEDED | grep -oE 'lib(netsnmp|ssl|crypto|Qt6Charts)[^]]*' || true)

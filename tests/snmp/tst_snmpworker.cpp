@@ -364,8 +364,8 @@ void tst_SnmpWorker::valueOfASet()
     state_.pollPort = pollPort;
     state_.setValue = phase == 2 ? 1 : 2;
     state_.legacyDetectWanted = 1;
-    state_.portEnableWanted.fill(2);
-    state_.portEnableWanted[2] = 1; // port 3
+    state_.portEnableWanted.fill(true);
+    state_.portEnableWanted[2] = false; // port 3
     state_.newSystemDescription = "New system";
     state_.descriptionPort = 12;
     state_.descriptionOut[12] = "Port 12";
