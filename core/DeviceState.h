@@ -84,10 +84,10 @@ struct DeviceState {
     QString newPortDescription;    // network: the port description write queued
 
     // Per-port state
-    std::array<int, MaxPorts + 1> portAdminState{}; // by port; 2 = enabled
-    std::array<bool, MaxPorts> portEnableWanted{};  // by port - 1; network: the enable write queued
-    std::array<int, MaxPorts + 1> portStatus{};     // by port
-    std::array<quint8, MaxPorts> portStaticRead{};  // by port - 1
+    std::array<int, MaxPorts + 1> portAdminState{};  // by port; 2 = enabled
+    std::array<bool, MaxPorts> portEnableWanted{};   // by port - 1; network: the enable write queued
+    std::array<int, MaxPorts + 1> portStatus{};      // by port
+    std::array<quint8, MaxPorts> portStaticRead{};   // by port - 1
     int pollPort = 0;
     PortStep portReadStep = PortStep::Admin;
 

@@ -31,8 +31,7 @@ std::optional<SnmpValue> ExchangePlanner::valueOfSet(const DeviceState& state)
     }
     if (request == Request::SystemDescription)
         value = SnmpValue::text(state.newSystemDescription.toLatin1());
-    if (request == Request::PortDescription && state.descriptionPort >= 0 &&
-        state.descriptionPort <= MaxPorts)
+    if (request == Request::PortDescription && state.descriptionPort >= 0 && state.descriptionPort <= MaxPorts)
         value = SnmpValue::text(state.descriptionOut[std::size_t(state.descriptionPort)].toLatin1());
     return value;
 }
@@ -103,8 +102,7 @@ bool ExchangePlanner::take(const SnmpResult& result)
     return true;
 }
 
-bool ExchangePlanner::setNow(const QString& address, const QString& object, int value,
-                             QDeadlineTimer deadline)
+bool ExchangePlanner::setNow(const QString& address, const QString& object, int value, QDeadlineTimer deadline)
 {
     const SnmpJob planned = job_;
     startOver();

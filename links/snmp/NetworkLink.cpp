@@ -15,8 +15,7 @@
 NetworkLink::NetworkLink(AppContext& context, const WorkerFactory& makeWorker)
     : ctx_(context),
       worker_(makeWorker(&resultContext_, [this](const SnmpResult& result) { onResult(result); })),
-      exchanges_(context.state, *worker_), search_(context, exchanges_),
-      session_(context, exchanges_, search_)
+      exchanges_(context.state, *worker_), search_(context, exchanges_), session_(context, exchanges_, search_)
 {
     search_.readSetting = [](const QString& section, const QString& key) {
         return LinkIni::inWorkingDirectory().value(section, key); // the folder of this moment

@@ -445,11 +445,10 @@ private slots:
         QVERIFY(!w.window.historyWindow());
         QCOMPARE(w.feedback.shown.size(), 1);
         QCOMPARE(w.feedback.shown[0].title, QStringLiteral("Error"));
-        QCOMPARE(
-            w.feedback.shown[0].text,
-            QStringLiteral("The History window could not be opened: spanmon-history.so is in none of the "
-                           "folders %1.")
-                .arg(folder.path()));
+        QCOMPARE(w.feedback.shown[0].text,
+                 QStringLiteral("The History window could not be opened: spanmon-history.so is in none of the "
+                                "folders %1.")
+                     .arg(folder.path()));
 
         // A file that is no module: the loader's reason.
         QFile notAModule(folder.filePath(QStringLiteral("spanmon-history.so")));
@@ -458,10 +457,9 @@ private slots:
         button->click();
         QVERIFY(!w.window.historyWindow());
         QCOMPARE(w.feedback.shown.size(), 2);
-        QVERIFY2(
-            w.feedback.shown[1].text.startsWith(QStringLiteral("The History window could not be opened: ")) &&
-                w.feedback.shown[1].text.contains(notAModule.fileName()),
-            qPrintable(w.feedback.shown[1].text));
+        QVERIFY2(w.feedback.shown[1].text.startsWith(QStringLiteral("The History window could not be opened: ")) &&
+                     w.feedback.shown[1].text.contains(notAModule.fileName()),
+                 qPrintable(w.feedback.shown[1].text));
         QVERIFY(w.window.isVisible() && button->isEnabled());
 
         w.window.historyModule().setFolders({QStringLiteral(HISTORY_MODULE_DIR)});
