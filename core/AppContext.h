@@ -25,4 +25,6 @@ struct AppContext {
     SettingsPresenter* settings = nullptr;
     // Where the operator's actions are recorded, beside the power samples.
     PowerHistory* history = nullptr;
+    // Whether a link other than the one given runs a session: a link never asks the other itself.
+    std::function<bool(const MidspanLink&)> otherSessionRuns = [](const MidspanLink&) { return false; };
 };

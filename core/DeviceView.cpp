@@ -37,7 +37,7 @@ void DeviceView::unlockControls()
     if (held_)
         return;
     setOperationsEnabled(true);
-    controls_.setEnabled(ctl::FirmwareDownload, state_.serialLinked);
+    controls_.setEnabled(ctl::FirmwareDownload, downloadOffered && downloadOffered());
     for (int k = 1; k <= state_.portCount; ++k) {
         controls_.setEnabled(ctl::PortEditBase + k, true);
         controls_.setEnabled(ctl::PortEnableBase + k, true);
@@ -266,4 +266,63 @@ int DeviceView::foundRow() const
 void DeviceView::highlightFoundRow(int row)
 {
     controls_.setCurrentIndex(ctl::FoundDevices, row);
+}
+
+void DeviceView::showComPortList()
+{
+    controls_.setVisible(ctl::ComPortCombo, true);
+    controls_.setVisible(ctl::Setting, false);
+    focusComPortList();
+}
+
+void DeviceView::focusComPortList()
+{
+    controls_.setFocus(ctl::ComPortCombo);
+}
+
+void DeviceView::showComPorts(const QStringList& ports)
+{
+    controls_.clearItems(ctl::ComPortCombo);
+    for (const QString& port : ports)
+        controls_.addItem(ctl::ComPortCombo, port);
+}
+
+void DeviceView::showComPortChoice(int row)
+{
+    controls_.setCurrentIndex(ctl::ComPortCombo, row);
+}
+
+void DeviceView::offerFirmwareDownload()
+{
+    controls_.setEnabled(ctl::FirmwareDownload, true);
+}
+
+void DeviceView::showDownloadUnderway()
+{
+    controls_.setVisible(ctl::FirmwareDownload, false);
+}
+
+void DeviceView::blinkDownloadIndicator(bool lit)
+{
+    controls_.setVisible(ctl::DownloadIndicator, lit);
+}
+
+void DeviceView::showDownloadEnded()
+{
+    controls_.setVisible(ctl::DownloadIndicator, false);
+    controls_.setVisible(ctl::FirmwareDownload, true);
+}
+
+void DeviceView::showDownloadProgress(int sent, int total)
+{
+    controls_.setText(ctl::SearchProgress, QStringLiteral("%1 / %2 lines").arg(sent).arg(total));
+    controls_.setRange(ctl::SearchProgress, 0, total);
+    controls_.setValue(ctl::SearchProgress, sent);
+    controls_.setVisible(ctl::SearchProgress, true);
+}
+
+void DeviceView::hideDownloadProgress()
+{
+    controls_.setVisible(ctl::SearchProgress, false);
+    controls_.setText(ctl::SearchProgress, QString());
 }

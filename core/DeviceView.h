@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 // The window operations every session and page uses: locking and unlocking the operation
@@ -79,6 +80,26 @@ public:
     void setPortLamp(int port, int status);
     // Fills the "Determined Class" cells with the class-0 power limits of the model.
     void showPowerLimits(const QString& model);
+
+    // The serial link's own controls: the COM port list stands in place of "Setting".
+    void showComPortList();
+    void focusComPortList();
+    // The COM ports the serial link found; the operator picks one of them.
+    void showComPorts(const QStringList& ports);
+    void showComPortChoice(int row);
+
+    // The firmware download: "Firmware Download" gives way to the blinking indicator while it
+    // runs, and the search progress bar counts the lines sent.
+    void offerFirmwareDownload();
+    void showDownloadUnderway();
+    void blinkDownloadIndicator(bool lit);
+    void showDownloadEnded();
+    void showDownloadProgress(int sent, int total);
+    void hideDownloadProgress();
+
+    // What the view asks of the links, through the core: whether the chosen link offers a
+    // firmware download now. Unset, it does not.
+    std::function<bool()> downloadOffered;
 
     // The observer is told of every port read and every display reset from now on.
     void watch(PassObserver& observer) { observers_.push_back(&observer); }

@@ -20,6 +20,14 @@ MainController::MainController(AppContext& context, std::vector<MidspanLink*> li
 {
     ctx_.link = links_.front();
     ctx_.view.watch(*this);
+    ctx_.otherSessionRuns = [this](const MidspanLink& asking) {
+        return std::any_of(links_.begin(), links_.end(), [&asking](const MidspanLink* link) {
+            return link != &asking && link->sessionRuns();
+        });
+    };
+    ctx_.view.downloadOffered = [this] {
+        return ctx_.link->hasFirmwareDownload() && ctx_.link->sessionRuns();
+    };
 }
 
 void MainController::portRead(const PassReading&)
@@ -45,8 +53,6 @@ void MainController::initialise()
 {
     DeviceState& s = ctx_.state;
     Controls& c = ctx_.controls;
-
-    s.descriptionEditMode = 1;
 
     c.setEnabled(ctl::FirmwareDownload, false);
     for (int k = 1; k <= MaxPorts; ++k) {
@@ -101,10 +107,7 @@ void MainController::openSettings()
 
 void MainController::changeComPort(int index)
 {
-    if (ctx_.state.serialLinked)
-        ctx_.controls.setCurrentIndex(ctl::ComPortCombo, ctx_.state.comChoice);
-    else
-        ctx_.state.comChoice = index;
+    ctx_.link->chooseComPort(index);
 }
 
 void MainController::searchPoe()
@@ -170,10 +173,10 @@ bool MainController::beginSystemDescriptionEdit()
     return sessionForOperation();
 }
 
-void MainController::endSystemDescriptionEdit(bool saved)
+void MainController::endSystemDescriptionEdit(bool saved, const QString& text)
 {
     if (saved && ctx_.link->sessionRuns())
-        ctx_.link->sendSystemDescription();
+        ctx_.link->sendSystemDescription(text);
 }
 
 bool MainController::confirmExit()

@@ -33,8 +33,8 @@ public:
     void firmwareDownload();
     // The system description Edit: whether the description dialog may open (a session runs).
     bool beginSystemDescriptionEdit();
-    // The dialog has closed; saved: a new text is in systemDescription.
-    void endSystemDescriptionEdit(bool saved);
+    // The dialog has closed; saved: with a new text for the system description.
+    void endSystemDescriptionEdit(bool saved, const QString& text);
 
     // "Setting": the chosen link's settings page.
     void openSettings();

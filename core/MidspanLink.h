@@ -41,17 +41,18 @@ public:
     // The operator has chosen the entry in this row of the found-device list.
     virtual void connectEntry(int row) = 0;
     virtual bool sessionRuns() const = 0;
+    // The operator has chosen this row of the link's own port list (the serial link's COM ports).
+    virtual void chooseComPort(int /*row*/) {}
     // Whether the link holds the line for good reason: the choice of link may not change.
     virtual bool holdsLine() const { return false; }
 
     virtual void reset() = 0;
     virtual void store(StoreTarget target) = 0;
-    // A new text is in DeviceState::systemDescription.
-    virtual void sendSystemDescription() = 0;
+    virtual void sendSystemDescription(const QString& text) = 0;
     virtual void sendPortControl(const PortWishes& wishes) = 0;
-    // A new text for the port is in DeviceState::newPortDescription; the wishes are the page's
-    // as they stand, for a link that writes a port's settings as one.
-    virtual void sendPortDescription(int port, const PortWishes& wishes) = 0;
+    // The record holds the port's new text already; the wishes are the page's as they stand, for
+    // a link that writes a port's settings as one.
+    virtual void sendPortDescription(int port, const QString& text, const PortWishes& wishes) = 0;
     // A write queued here has not been carried out yet: what a pass reads meanwhile may be
     // from before it.
     virtual bool writeUnderway() const = 0;

@@ -51,25 +51,22 @@ void PortControl::chooseLegacyDetection()
 
 QString PortControl::beginDescriptionEdit(int port)
 {
-    ctx_.state.editPort = port;
+    editPort_ = port;
     editText_ = ctx_.controls.text(ctl::PortDescriptionBase + port);
     return editText_;
 }
 
 void PortControl::endDescriptionEdit(bool saved, const QString& text)
 {
-    DeviceState& s = ctx_.state;
-    const int port = s.editPort;
+    const int port = editPort_;
     if (port < 1 || port > MaxPorts)
         return;
     // A dialog closed without saving keeps the text it was given.
     const QString result = saved ? text : editText_;
-    if (saved)
-        s.newPortDescription = result;
     if (result == editText_)
         return;
 
-    ctx_.controls.setText(ctl::PortDescriptionBase + port, s.newPortDescription);
+    ctx_.controls.setText(ctl::PortDescriptionBase + port, result);
     if (ctx_.link)
-        ctx_.link->sendPortDescription(port, wishes());
+        ctx_.link->sendPortDescription(port, result, wishes());
 }

@@ -31,8 +31,11 @@ public:
     // The description dialog has ended, saved (with its text) or not. A changed text is shown
     // and handed to the link.
     void endDescriptionEdit(bool saved, const QString& text);
+    // The port whose description is being edited, from its "Edit" on.
+    int editedPort() const { return editPort_; }
 
 private:
     AppContext& ctx_;
+    int editPort_ = 0;
     QString editText_;
 };

@@ -70,13 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SerialLink& link = session.link();
     FirmwareDownload& download = session.download();
     state.linkType = LinkType::Serial;
-    controls.addItem(ctl::ComPortCombo, QStringLiteral("ttyV0"));
-    controls.setCurrentIndex(ctl::ComPortCombo, 0);
-    state.comPortName = QStringLiteral("ttyV0");
+    link.comPorts = {QStringLiteral("ttyV0")};
+    link.comPortName = QStringLiteral("ttyV0");
 
     const QString path = firmwareFile(1 + data[0] % MostLines);
     feedback.chooseFile = [path] { return path; };
-    state.serialLinked = true;
+    link.linked = true;
     ++data;
     --size;
 
@@ -89,9 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         data += 1 + body;
         size -= 1 + body;
 
-        if (!link.downloadActive && download.loaderWaits())
+        if (!link.downloadHoldsLine && download.loaderWaits())
             download.restartInLoader();
-        else if (!link.downloadActive)
+        else if (!link.downloadHoldsLine)
             download.start();
         else if (kind == 2)
             download.onLoaderSilence();

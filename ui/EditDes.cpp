@@ -47,14 +47,9 @@ EditDes::EditDes(DeviceState& owner, WidgetControls& controls, QWidget* parent)
     controls.add(ctl::DescriptionButton, button_);
 }
 
-bool EditDes::systemMode() const
-{
-    return owner_.descriptionEditMode == 0;
-}
-
 void EditDes::openForPort(int port, const QString& text)
 {
-    owner_.descriptionEditMode = 1;
+    systemMode_ = false;
     port_ = port;
     text_ = text;
     prepare();
@@ -63,7 +58,7 @@ void EditDes::openForPort(int port, const QString& text)
 
 void EditDes::openForSystem()
 {
-    owner_.descriptionEditMode = 0;
+    systemMode_ = true;
     text_ = owner_.systemDescription;
     prepare();
     open();
@@ -71,10 +66,10 @@ void EditDes::openForSystem()
 
 void EditDes::prepare()
 {
-    group_->setTitle(systemMode() ? SystemPrompt : PortPrompt);
+    group_->setTitle(systemMode_ ? SystemPrompt : PortPrompt);
     edit_->setText(text_);
     editing_ = false;
-    owner_.descriptionSaved = false;
+    saved_ = false;
     button_->setText(QStringLiteral("Edit"));
     edit_->setEnabled(false);
 }
@@ -89,21 +84,19 @@ void EditDes::press()
         edit_->setFocus(Qt::OtherFocusReason);
         return;
     }
-    owner_.descriptionSaved = true;
+    saved_ = true;
     text_ = edit_->text();
-    if (systemMode()) {
+    if (systemMode_)
         owner_.systemDescription = text_;
-    } else if (port_ >= 1 && port_ <= MaxPorts) {
-        owner_.savedPort = port_;
+    else if (port_ >= 1 && port_ <= MaxPorts)
         owner_.portDescription[port_] = text_;
-    }
     accept();
 }
 
 void EditDes::done(int result)
 {
-    // The owner is in port mode except while the system description is being edited.
-    owner_.descriptionEditMode = 1;
+    // The dialog is in port mode except while the system description is being edited.
+    systemMode_ = false;
     QDialog::done(result);
 }
 

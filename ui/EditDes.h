@@ -14,7 +14,7 @@ struct DeviceState;
 // Enter and Escape do nothing.
 //
 // It opens window-modal without blocking: the caller learns the outcome from finished(),
-// result() and text(), and from the record's descriptionSaved.
+// result(), saved() and text().
 class EditDes : public QDialog
 {
     Q_OBJECT
@@ -27,8 +27,11 @@ public:
     // Port mode: the dialog starts with the port's current description.
     void openForPort(int port, const QString& text);
     // System mode: the dialog starts with systemDescription and stores the saved text there.
-    // The record's descriptionEditMode is 0 while the dialog is open.
+    // The dialog is in port mode again once it has closed.
     void openForSystem();
+    bool editsSystem() const { return systemMode_; }
+    // "Save" was pressed since the dialog last opened.
+    bool saved() const { return saved_; }
 
     // The dialog's text: the initial text until "Save", then the saved text.
     QString text() const { return text_; }
@@ -42,7 +45,6 @@ protected:
 private:
     void prepare();
     void press();
-    bool systemMode() const;
 
     DeviceState& owner_;
     QGroupBox* group_;
@@ -51,4 +53,6 @@ private:
     QString text_;
     int port_ = 1;
     bool editing_ = false;
+    bool systemMode_ = false;
+    bool saved_ = false;
 };

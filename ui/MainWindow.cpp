@@ -338,10 +338,11 @@ void MainWindow::wire()
                 systemEditOpen_ = true;
                 describe->openForSystem();
             });
-    connect(describe, &QDialog::finished, this, [this, &controller](int result) {
+    connect(describe, &QDialog::finished, this, [this, &controller, describe](int result) {
         if (!std::exchange(systemEditOpen_, false))
             return;
-        controller.endSystemDescriptionEdit(result == QDialog::Accepted && state().descriptionSaved);
+        controller.endSystemDescriptionEdit(result == QDialog::Accepted && describe->saved(),
+                                            describe->text());
     });
     context().settings = this;
     connect(controls_.get<QPushButton>(ctl::Setting), &QPushButton::clicked, this,

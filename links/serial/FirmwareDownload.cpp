@@ -1,8 +1,6 @@
 #include "links/serial/FirmwareDownload.h"
 
 #include "core/Clock.h"
-#include "core/ControlIds.h"
-#include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
@@ -94,15 +92,15 @@ void FirmwareDownload::start()
     SerialLink& link = link_;
     pollReplyDue_ = ctx_.clock.isActive(TimerId::PollReply);
     ctx_.clock.stop(TimerId::PollReply);
-    link.downloadActive = true;
+    link.downloadHoldsLine = true;
     indicatorVisible_ = false;
     ctx_.view.lockControls();
-    ctx_.view.clearDeviceDisplay(!ctx_.state.serialLinked);
+    ctx_.view.clearDeviceDisplay(!link.linked);
     ctx_.state.clearPortStaticRead();
     link.queue.clear();
 
     const QString path = ctx_.feedback.chooseFileToOpen(FileFilters);
-    if (!ctx_.state.serialLinked) {
+    if (!link_.linked) {
         clear(); // the session ended while the operator chose; it has said so
         return;
     }
@@ -110,7 +108,7 @@ void FirmwareDownload::start()
         finish();
         return;
     }
-    ctx_.controls.setVisible(ctl::FirmwareDownload, false);
+    ctx_.view.showDownloadUnderway();
     // A poll reply still on its way would be taken for the loader's first answer.
     if (pollReplyDue_) {
         beginning_ = true;
@@ -122,15 +120,14 @@ void FirmwareDownload::start()
 
 bool FirmwareDownload::loaderWaits() const
 {
-    const Controls& c = ctx_.controls;
-    return !loaderPort_.isEmpty() && ctx_.state.linkType == LinkType::Serial && !ctx_.state.serialLinked &&
-           c.itemText(ctl::ComPortCombo, c.currentIndex(ctl::ComPortCombo)) == loaderPort_;
+    return !loaderPort_.isEmpty() && ctx_.state.linkType == LinkType::Serial && !link_.linked &&
+           link_.chosenComPort() == loaderPort_;
 }
 
 void FirmwareDownload::restartInLoader()
 {
     SerialLink& link = link_;
-    link.downloadActive = true;
+    link.downloadHoldsLine = true;
     indicatorVisible_ = false;
     ctx_.view.lockControls();
     const QString path = ctx_.feedback.chooseFileToOpen(FileFilters);
@@ -140,7 +137,7 @@ void FirmwareDownload::restartInLoader()
         return;
     }
     loaderPort_.clear();
-    ctx_.controls.setVisible(ctl::FirmwareDownload, false);
+    ctx_.view.showDownloadUnderway();
     // The loader has taken its first command already; EnterDownload is for the firmware.
     beginAt(AwaitEraseStart, "E", MessageReplyLength);
 }
@@ -163,8 +160,8 @@ void FirmwareDownload::begin()
 void FirmwareDownload::beginAt(DownloadStep step, const QByteArray& frame, unsigned replyLength)
 {
     SerialLink& link = link_;
-    link.downloadMode = true;
-    ctx_.view.clearDeviceDisplay(!ctx_.state.serialLinked);
+    link.loaderDialogue = true;
+    ctx_.view.clearDeviceDisplay(!link.linked);
     ctx_.view.lockControls();
     link.downloadStep = step;
     sent_ = 0;
@@ -275,7 +272,7 @@ bool FirmwareDownload::replyIs(LoaderAnswer answer) const
 void FirmwareDownload::flip()
 {
     indicatorVisible_ = !indicatorVisible_;
-    ctx_.controls.setVisible(ctl::DownloadIndicator, indicatorVisible_);
+    ctx_.view.blinkDownloadIndicator(indicatorVisible_);
 }
 
 // Timer 9 paces only the end of the download; while the loader is awaited, its silence is timed.
@@ -290,12 +287,7 @@ void FirmwareDownload::continueIn(int ms)
 
 void FirmwareDownload::showLineCount()
 {
-    Controls& c = ctx_.controls;
-    const int total = lineCount();
-    c.setText(ctl::SearchProgress, QStringLiteral("%1 / %2 lines").arg(sent_).arg(total));
-    c.setRange(ctl::SearchProgress, 0, total);
-    c.setValue(ctl::SearchProgress, sent_);
-    c.setVisible(ctl::SearchProgress, true);
+    ctx_.view.showDownloadProgress(sent_, lineCount());
 }
 
 void FirmwareDownload::onReply()
@@ -367,8 +359,7 @@ void FirmwareDownload::onReply()
                      .arg(lineCount()));
         } else if (replyIs(LoaderAnswer::Complete)) {
             link.downloadStep = Transferred;
-            ctx_.controls.setVisible(ctl::DownloadIndicator, false);
-            ctx_.controls.setVisible(ctl::FirmwareDownload, true);
+            ctx_.view.showDownloadEnded();
             continueIn(400);
         } else if (!replyIs(LoaderAnswer::NextLine)) {
             fail(WrongLineAnswer);
@@ -402,8 +393,7 @@ void FirmwareDownload::onTimer()
                              l.expectedLength = 15;
                              l.sendLength = 3;
                              driver_.purgeReceive();
-                             ctx_.controls.setVisible(ctl::FirmwareDownload, true);
-                             ctx_.controls.setVisible(ctl::DownloadIndicator, false);
+                             ctx_.view.showDownloadEnded();
                              driver_.send(); // no reply is read: the midspan restarts
                              ctx_.clock.start(TimerId::Download, 100);
                          }});
@@ -430,19 +420,19 @@ void FirmwareDownload::fail(const QString& text)
 {
     ctx_.clock.stop(TimerId::Download);
     ctx_.clock.stop(TimerId::LoaderSilence);
-    if (!link_.downloadMode) {
+    if (!link_.loaderDialogue) {
         ctx_.feedback.error(text);
         finish();
         return;
     }
-    const QString port = ctx_.state.comPortName;
+    const QString port = link_.comPortName;
     ctx_.feedback.error(text +
                         QStringLiteral("\r\n\r\nThe midspan stays in its loader, where a search cannot "
                                        "find it.\r\nPress \"Firmware Download\" to start the "
                                        "download again on %1.")
                             .arg(port));
     clear();
-    if (ctx_.state.serialLinked && leftInLoader)
+    if (link_.linked && leftInLoader)
         leftInLoader();
     loaderPort_ = port;
     offerRestart();
@@ -450,8 +440,8 @@ void FirmwareDownload::fail(const QString& text)
 
 void FirmwareDownload::offerRestart()
 {
-    ctx_.controls.setEnabled(ctl::FirmwareDownload, true);
-    ctx_.controls.setEnabled(ctl::SearchPoe, true);
+    ctx_.view.offerFirmwareDownload();
+    ctx_.view.enableSearch(true);
 }
 
 // The end of a download: the controls come back and polling resumes with the status read. After
@@ -460,9 +450,9 @@ void FirmwareDownload::offerRestart()
 void FirmwareDownload::finish()
 {
     clear();
-    if (!ctx_.state.serialLinked) {
+    if (!link_.linked) {
         ctx_.view.lockControls();
-        ctx_.controls.setEnabled(ctl::SearchPoe, true);
+        ctx_.view.enableSearch(true);
         return;
     }
     ctx_.view.unlockControls();
@@ -472,9 +462,9 @@ void FirmwareDownload::finish()
 
 bool FirmwareDownload::abandon()
 {
-    const bool given = link_.downloadActive || !loaderPort_.isEmpty();
+    const bool given = link_.downloadHoldsLine || !loaderPort_.isEmpty();
     loaderPort_.clear();
-    if (link_.downloadActive)
+    if (link_.downloadHoldsLine)
         clear();
     return given;
 }
@@ -482,18 +472,15 @@ bool FirmwareDownload::abandon()
 void FirmwareDownload::clear()
 {
     SerialLink& link = link_;
-    Controls& c = ctx_.controls;
     ctx_.clock.stop(TimerId::Download);
     ctx_.clock.stop(TimerId::LoaderSilence);
     driver_.pauseReader();
     lines_.clear();
     sent_ = 0;
     beginning_ = false;
-    link.downloadActive = false;
-    link.downloadMode = false;
+    link.downloadHoldsLine = false;
+    link.loaderDialogue = false;
     link.downloadStep = Idle;
-    c.setVisible(ctl::DownloadIndicator, false);
-    c.setVisible(ctl::FirmwareDownload, true);
-    c.setVisible(ctl::SearchProgress, false);
-    c.setText(ctl::SearchProgress, QString());
+    ctx_.view.showDownloadEnded();
+    ctx_.view.hideDownloadProgress();
 }

@@ -14,7 +14,7 @@ void ReplyApplier::applyIdentity()
     DeviceState& s = ctx_.state;
     if (identity->model)
         s.modelName = *identity->model;
-    ctx_.view.insertFoundEntry(0, s.comPortName + QStringLiteral(" *** ") + s.modelName);
+    ctx_.view.insertFoundEntry(0, link_.comPortName + QStringLiteral(" *** ") + s.modelName);
 }
 
 bool ReplyApplier::applySystemStatus()
@@ -40,7 +40,7 @@ int ReplyApplier::askedPort() const
 
 void ReplyApplier::applyPortStatus()
 {
-    if (link_.downloadActive)
+    if (link_.downloadHoldsLine)
         return;
     const int k = askedPort();
     if (k == 0)

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/DeviceState.h"
 #include "core/RequestOutcome.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -59,9 +61,11 @@ private:
 // An operator's write from its request to its end, confirmed or not: a missing reply meanwhile is
 // no failure of the session but a write not confirmed.
 struct OperatorWrite {
-    QString unanswered;           // what to say should it go unconfirmed
-    bool legacyDetection = false; // what a port write sends
-    bool cycleStep = false;       // the port write is a power-cycle's
+    QString unanswered;                   // what to say should it go unconfirmed
+    QString systemDescription;            // what a system write sends
+    bool legacyDetection = false;         // what a port write sends
+    std::array<bool, MaxPorts> enabled{}; // by port - 1: what a port write sends
+    bool cycleStep = false;               // the port write is a power-cycle's
 };
 
 // Steps of the loader dialogue; their numbers name them in messages, and 11 is the ENTR retry
@@ -80,10 +84,19 @@ enum class DownloadStep {
     AwaitEntrAnswer = 11,
 };
 
-// Process-wide state of the serial link: the frame buffers and what the polling cycle has
-// queued. The port itself and its reader belong to the driver.
+// Process-wide state of the serial link: the COM port list, the session, the frame buffers and
+// what the polling cycle has queued. The port itself and its reader belong to the driver.
 struct SerialLink {
     static constexpr int FrameSize = 60;
+
+    QStringList comPorts; // the COM port list as shown, in its order
+    int comChoice = 0;    // the entry last accepted; kept while a session runs
+    QString comPortName;  // the entry the last search opened
+    bool linked = false;  // a device chosen from the found-device list is being polled
+    int failures = 0;     // replies missed or unusable in a row
+
+    // The entry chosen in the COM port list; empty when none is.
+    QString chosenComPort() const { return comPorts.value(comChoice); }
 
     std::array<std::uint8_t, FrameSize> txFrame{};
     std::array<std::uint8_t, FrameSize> rxFrame{};
@@ -97,7 +110,7 @@ struct SerialLink {
     bool legacyProbeTried = false;      // the older identification has been tried in this run
 
     // Firmware download
-    bool downloadActive = false;
-    bool downloadMode = false;
+    bool downloadHoldsLine = false; // from the button press to its end: the polling cycle waits
+    bool loaderDialogue = false;    // every reply, one per send, is the loader's
     DownloadStep downloadStep = DownloadStep::Idle;
 };

@@ -209,7 +209,7 @@ void SerialPortDriver::wakeForRestOfReply(unsigned expected)
     // are queued: one wake-up per reply instead of one for every few bytes of it. The reply
     // time-out still ends a wait for bytes that never come.
     const qint64 missing = qint64(expected) - port_.bytesAvailable();
-    const int wakeAt = link_.downloadMode ? 1 : int(std::clamp<qint64>(missing, 1, 255));
+    const int wakeAt = link_.loaderDialogue ? 1 : int(std::clamp<qint64>(missing, 1, 255));
     if (wakeAt == wakeAt_ || !port_.isOpen())
         return;
     termios settings{};
@@ -249,7 +249,7 @@ void SerialPortDriver::readReply()
     link_.expectedLength = unsigned(std::max<qint64>(got, 0));
     qCDebug(lcSerialFrames)
         << "reply" << QByteArray(reinterpret_cast<const char*>(link_.rxFrame.data()), got).toHex(' ');
-    if (link_.downloadMode)
+    if (link_.loaderDialogue)
         link_.readerEnabled = false; // one reply per send
     running_ = false;                // until the handler has sent the next request
     clock_.whenIdle([this, sent = sends_] {

@@ -1,8 +1,6 @@
 #include "links/serial/SerialSession.h"
 
 #include "core/Clock.h"
-#include "core/ControlIds.h"
-#include "core/Controls.h"
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
@@ -66,23 +64,29 @@ SerialSession::SerialSession(AppContext& context)
     lateWait_.setSingleShot(true);
     lateWait_.setInterval(2);
     QObject::connect(&lateWait_, &QTimer::timeout, &driver_, [this] {
-        if (ctx_.state.serialLinked && !link_.downloadActive)
+        if (link_.linked && !link_.downloadHoldsLine)
             transmit();
     });
 }
 
 void SerialSession::choose()
 {
-    Controls& c = ctx_.controls;
-    c.setVisible(ctl::ComPortCombo, true);
-    c.setVisible(ctl::Setting, false);
-    c.setFocus(ctl::ComPortCombo);
+    ctx_.view.showComPortList();
     scanComPorts();
 }
 
 bool SerialSession::sessionRuns() const
 {
-    return ctx_.state.serialLinked;
+    return link_.linked;
+}
+
+void SerialSession::chooseComPort(int row)
+{
+    // The port of a running session stays chosen.
+    if (link_.linked)
+        ctx_.view.showComPortChoice(link_.comChoice);
+    else
+        link_.comChoice = row;
 }
 
 void SerialSession::onTimer(TimerId timer)
@@ -105,47 +109,49 @@ void SerialSession::onTimer(TimerId timer)
 
 void SerialSession::scanComPorts()
 {
-    Controls& c = ctx_.controls;
-    c.clearItems(ctl::ComPortCombo);
+    DeviceView& view = ctx_.view;
+    link_.comPorts.clear();
     portPaths_.clear();
     std::vector<SerialPortInfo> ports;
     try {
         enumerator_.enumerateSerialPorts(ports, false);
     } catch (const PortEnumerationError& error) {
+        view.showComPorts(link_.comPorts);
         ctx_.feedback.error(error.text());
-        c.setEnabled(ctl::SearchPoe, false);
+        view.enableSearch(false);
         ctx_.state.linkType = LinkType::None;
         return;
     }
     for (const SerialPortInfo& port : ports) {
         if (const auto entry = comPortEntry(port)) {
-            c.addItem(ctl::ComPortCombo, *entry);
+            link_.comPorts.append(*entry);
             portPaths_.insert(*entry, port.devicePath);
         }
     }
+    view.showComPorts(link_.comPorts);
     // Records count, not entries: a port whose name gives no entry still makes the link ready.
     if (!ports.empty()) {
-        c.setCurrentIndex(ctl::ComPortCombo, 0);
-        ctx_.state.comChoice = 0;
+        view.showComPortChoice(0);
+        link_.comChoice = 0;
         ctx_.state.linkType = LinkType::Serial;
-        c.setEnabled(ctl::SearchPoe, true);
+        view.enableSearch(true);
     } else {
         ctx_.feedback.warning(QStringLiteral("No Serial Port can be opened !!   "));
-        c.setEnabled(ctl::SearchPoe, false);
+        view.enableSearch(false);
         ctx_.state.linkType = LinkType::None;
     }
 }
 
 void SerialSession::openSerialPort()
 {
-    DeviceState& s = ctx_.state;
-    QString path = portPaths_.value(s.comPortName);
+    QString path = portPaths_.value(link_.comPortName);
     if (path.isEmpty())
-        path = s.comPortName.startsWith(u'/') ? s.comPortName : QStringLiteral("/dev/") + s.comPortName;
+        path = link_.comPortName.startsWith(u'/') ? link_.comPortName
+                                                  : QStringLiteral("/dev/") + link_.comPortName;
     linePath_ = path;
     if (!driver_.open(path)) {
         ctx_.feedback.present(
-            {AppTitle, QStringLiteral("ComPort Error !! (") + s.comPortName + QStringLiteral(" )")});
+            {AppTitle, QStringLiteral("ComPort Error !! (") + link_.comPortName + QStringLiteral(" )")});
         return;
     }
     link_.readerEnabled = true;
@@ -159,13 +165,12 @@ void SerialSession::clearFrames()
 
 void SerialSession::startSerialSearch()
 {
-    Controls& c = ctx_.controls;
     if (ctx_.state.linkType != LinkType::Serial)
         return; // no COM port to search on
     if (!ctx_.view.foundEntries().isEmpty())
         return; // a device has been found already
     ctx_.state.clearPortStaticRead();
-    ctx_.state.comPortName = c.itemText(ctl::ComPortCombo, c.currentIndex(ctl::ComPortCombo));
+    link_.comPortName = link_.chosenComPort();
     openSerialPort();
     driver_.purgeReceive();
     driver_.purgeTransmit();
@@ -196,15 +201,14 @@ void SerialSession::onIdentifyTimeout()
         return;
     }
     ctx_.feedback.error(NoDeviceOnPort);
-    ctx_.controls.setFocus(ctl::ComPortCombo);
+    ctx_.view.focusComPortList();
 }
 
 void SerialSession::connectSerialDevice()
 {
-    DeviceState& s = ctx_.state;
-    if (s.linkType != LinkType::Serial || s.serialLinked)
+    if (ctx_.otherSessionRuns(*this) || ctx_.state.linkType != LinkType::Serial || link_.linked)
         return;
-    s.serialLinked = true;
+    link_.linked = true;
     download_.forgetLoader();
     driver_.purgeReceive();
     driver_.purgeTransmit();
@@ -215,7 +219,7 @@ void SerialSession::connectSerialDevice()
 void SerialSession::handleSerialReply()
 {
     driver_.pauseReader();
-    if (link_.downloadMode) {
+    if (link_.loaderDialogue) {
         ctx_.clock.stop(TimerId::Download);
         download_.onReply();
         return;
@@ -235,7 +239,7 @@ void SerialSession::handleSerialReply()
         rejectReply();
         return;
     }
-    if (link_.downloadActive) {
+    if (link_.downloadHoldsLine) {
         ctx_.clock.stop(TimerId::PollReply);
         download_.onPollReplyDone();
         return;
@@ -260,16 +264,16 @@ void SerialSession::onAnswer(std::uint8_t type)
             rejectReply(); // no room for that many ports: as good as no reply
             return;
         }
-        ctx_.state.serialFailures = 0;
+        link_.failures = 0;
         link_.queue.push({SerialStep::PortRead, 0});
         break;
     case serialproto::ReadPortStatus:
-        ctx_.state.serialFailures = 0;
+        link_.failures = 0;
         applier_.applyPortStatus();
         nextPortRead(SerialStep::PortRead, SerialStep::ClassRead);
         break;
     case serialproto::ReadPortClassification:
-        ctx_.state.serialFailures = 0;
+        link_.failures = 0;
         applier_.applyPortClassification();
         nextPortRead(SerialStep::ClassRead, SerialStep::StatusRead);
         break;
@@ -277,11 +281,11 @@ void SerialSession::onAnswer(std::uint8_t type)
     case serialproto::WriteSystemSettings:
     case serialproto::WritePortSettings:
     case serialproto::StoreSettings:
-        ctx_.state.serialFailures = 0;
+        link_.failures = 0;
         onAcknowledge(type);
         return;
     default:
-        ctx_.state.serialFailures = 0;
+        link_.failures = 0;
         link_.queue.push({SerialStep::StatusRead});
         break;
     }
@@ -290,7 +294,7 @@ void SerialSession::onAnswer(std::uint8_t type)
 
 void SerialSession::onIdentity(std::uint8_t type)
 {
-    ctx_.state.serialFailures = 0;
+    link_.failures = 0;
     ctx_.clock.stop(TimerId::IdentifyReply);
     if (ctx_.link != this)
         return; // the operator has left the search for the other link, whose list this is
@@ -313,7 +317,7 @@ void SerialSession::onAcknowledge(std::uint8_t type)
 {
     switch (type) {
     case serialproto::Reset:
-        ctx_.view.clearDeviceDisplay(!ctx_.state.serialLinked);
+        ctx_.view.clearDeviceDisplay(!link_.linked);
         // The midspan restarts; nothing may be sent until it is back.
         playProgress(ctx_.clock, ctx_.view, ResetAnimation, [this] { endWrite(RequestOutcome::Answered); });
         return;
@@ -386,9 +390,8 @@ void SerialSession::transmit(bool purge)
 void SerialSession::sendNextRequest()
 {
     SerialLink& link = link_;
-    DeviceState& s = ctx_.state;
     clearFrames();
-    if (link.downloadActive)
+    if (link.downloadHoldsLine)
         return;
 
     const std::optional<QueuedRequest> next = link.queue.take();
@@ -401,7 +404,7 @@ void SerialSession::sendNextRequest()
         serialproto::buildReset(link);
         break;
     case SerialStep::SystemDescription:
-        serialproto::buildWriteSystemSettings(link, s.systemDescription);
+        serialproto::buildWriteSystemSettings(link, link.write ? link.write->systemDescription : QString());
         purge = false;
         break;
     case SerialStep::PortWrite:
@@ -434,8 +437,7 @@ void SerialSession::sendPortWrite(int index)
         return;
     }
     const OperatorWrite wish = link.write.value_or(OperatorWrite{});
-    serialproto::buildWritePortSettings(link, index, wish.legacyDetection,
-                                        s.portEnableWanted[std::size_t(index)] != 0,
+    serialproto::buildWritePortSettings(link, index, wish.legacyDetection, wish.enabled[std::size_t(index)],
                                         s.portDescription[std::size_t(index + 1)]);
     if (index == 0)
         ctx_.view.lockControls();
@@ -467,8 +469,7 @@ void SerialSession::onPollTimeout()
 void SerialSession::rejectReply()
 {
     SerialLink& link = link_;
-    DeviceState& s = ctx_.state;
-    if (!s.serialLinked)
+    if (!link.linked)
         return;
     if (link.write) {
         // Nothing is counted while an operator's write is under way. A write still queued goes
@@ -480,9 +481,9 @@ void SerialSession::rejectReply()
         endWrite(RequestOutcome::Unanswered);
         return;
     }
-    ++s.serialFailures;
+    ++link.failures;
     driver_.pauseReader();
-    if (s.serialFailures >= FailureLimit) {
+    if (link.failures >= FailureLimit) {
         endSession();
         return;
     }
@@ -492,11 +493,10 @@ void SerialSession::rejectReply()
 
 void SerialSession::endSession(bool reportLost)
 {
-    DeviceState& s = ctx_.state;
     SerialLink& link = link_;
     ctx_.clock.stop(TimerId::PollReply);
-    s.serialFailures = 0;
-    s.serialLinked = false;
+    link.failures = 0;
+    link.linked = false;
     // Nothing of this session may carry over into the next one.
     link.queue.clear();
     link.write.reset();
@@ -508,53 +508,54 @@ void SerialSession::endSession(bool reportLost)
     ctx_.view.clearDeviceDisplay(true);
     ctx_.view.lockControls();
     ctx_.view.removeFoundEntry(0);
-    ctx_.controls.setEnabled(ctl::SearchPoe, true);
+    ctx_.view.enableSearch(true);
 }
 
 void SerialSession::onLineLost()
 {
-    if (download_.abandon() || ctx_.state.serialLinked)
+    if (download_.abandon() || link_.linked)
         endSession();
 }
 
 void SerialSession::restartReplyTimeout()
 {
-    if (ctx_.state.serialLinked)
+    if (link_.linked)
         ctx_.clock.start(TimerId::PollReply, timeoutMs());
     else
         ctx_.clock.stop(TimerId::PollReply);
 }
 
-void SerialSession::beginWrite(QString unanswered, QueuedRequest request, const PortWishes* wishes)
+void SerialSession::beginWrite(OperatorWrite write, QueuedRequest request)
 {
     restartReplyTimeout();
-    link_.write =
-        OperatorWrite{std::move(unanswered), wishes && wishes->legacyDetection, wishes && wishes->cycleStep};
+    link_.write = std::move(write);
     link_.queue.replaceAll(request);
 }
 
 void SerialSession::reset()
 {
-    beginWrite(text::writeUnanswered(text::SystemResetWrite), {SerialStep::SystemReset});
+    beginWrite({.unanswered = text::writeUnanswered(text::SystemResetWrite)}, {SerialStep::SystemReset});
     ctx_.state.clearPortStaticRead();
     ctx_.view.lockControls();
-    ctx_.view.clearDeviceDisplay(!ctx_.state.serialLinked);
+    ctx_.view.clearDeviceDisplay(!link_.linked);
 }
 
 void SerialSession::store(StoreTarget target)
 {
     if (target == StoreTarget::Flash)
-        beginWrite(text::storeUnanswered(text::SaveToFlashWrite), {SerialStep::SaveToFlash});
+        beginWrite({.unanswered = text::storeUnanswered(text::SaveToFlashWrite)}, {SerialStep::SaveToFlash});
     else
-        beginWrite(text::writeUnanswered(text::FactoryDefaultsWrite), {SerialStep::FactoryDefaults});
+        beginWrite({.unanswered = text::writeUnanswered(text::FactoryDefaultsWrite)},
+                   {SerialStep::FactoryDefaults});
     ctx_.state.clearPortStaticRead();
     ctx_.view.lockControls();
 }
 
-void SerialSession::sendSystemDescription()
+void SerialSession::sendSystemDescription(const QString& text)
 {
-    ctx_.controls.setText(ctl::SystemDescription, ctx_.state.systemDescription);
-    beginWrite(unacknowledged(text::SystemDescriptionWrite), {SerialStep::SystemDescription});
+    ctx_.view.showSystemDescription(text);
+    beginWrite({.unanswered = unacknowledged(text::SystemDescriptionWrite), .systemDescription = text},
+               {SerialStep::SystemDescription});
 }
 
 void SerialSession::sendPortControl(const PortWishes& wishes)
@@ -562,19 +563,21 @@ void SerialSession::sendPortControl(const PortWishes& wishes)
     queuePortWrite(text::PortControlWrite, wishes);
 }
 
-void SerialSession::sendPortDescription(int port, const PortWishes& wishes)
+// Every port's description goes out from the record, which holds the new text already.
+void SerialSession::sendPortDescription(int port, const QString& /*text*/, const PortWishes& wishes)
 {
     queuePortWrite(text::portDescriptionWrite(port), wishes);
 }
 
 void SerialSession::queuePortWrite(const QString& name, const PortWishes& wishes)
 {
-    DeviceState& s = ctx_.state;
-    if (s.linkType != LinkType::Serial)
+    if (ctx_.state.linkType != LinkType::Serial)
         return; // no COM port
-    for (int k = 1; k <= s.portCount; ++k)
-        s.portEnableWanted[k - 1] = wishes.enabled[k - 1] ? 1 : 0;
-    beginWrite(unacknowledged(name), {SerialStep::PortWrite, 0}, &wishes);
+    beginWrite({.unanswered = unacknowledged(name),
+                .legacyDetection = wishes.legacyDetection,
+                .enabled = wishes.enabled,
+                .cycleStep = wishes.cycleStep},
+               {SerialStep::PortWrite, 0});
 }
 
 bool SerialSession::loaderWaits() const
@@ -584,7 +587,7 @@ bool SerialSession::loaderWaits() const
 
 void SerialSession::startFirmwareDownload()
 {
-    if (ctx_.state.serialLinked && !link_.downloadActive)
+    if (link_.linked && !link_.downloadHoldsLine)
         download_.start();
     else if (download_.loaderWaits())
         download_.restartInLoader();
@@ -592,11 +595,11 @@ void SerialSession::startFirmwareDownload()
 
 std::vector<int> SerialSession::switchOnNow(const std::vector<int>& ports)
 {
-    if (!ctx_.state.serialLinked || link_.downloadActive)
+    if (!link_.linked || link_.downloadHoldsLine)
         return ports;
     // The session's request in flight is given up: its time-out must not send another.
     ctx_.clock.stop(TimerId::PollReply);
-    ctx_.state.serialLinked = false;
+    link_.linked = false;
     close();
     return switchPortsBackOn(linePath_, ctx_.clock, ports);
 }

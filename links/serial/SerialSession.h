@@ -35,12 +35,13 @@ public:
     void search() override { startSerialSearch(); }
     void connectEntry(int) override { connectSerialDevice(); }
     bool sessionRuns() const override;
-    bool holdsLine() const override { return link_.downloadActive; }
+    void chooseComPort(int row) override;
+    bool holdsLine() const override { return link_.downloadHoldsLine; }
     void reset() override;
     void store(StoreTarget target) override;
-    void sendSystemDescription() override;
+    void sendSystemDescription(const QString& text) override;
     void sendPortControl(const PortWishes& wishes) override;
-    void sendPortDescription(int port, const PortWishes& wishes) override;
+    void sendPortDescription(int port, const QString& text, const PortWishes& wishes) override;
     bool writeUnderway() const override { return link_.write.has_value(); }
     bool hasFirmwareDownload() const override { return true; }
     bool loaderWaits() const override;
@@ -70,7 +71,7 @@ private:
     void onAcknowledge(std::uint8_t type);
     // An operator's write is queued ahead of the reads: a missing reply is then no failure of the
     // session but a write not confirmed, told with `unanswered`.
-    void beginWrite(QString unanswered, QueuedRequest request, const PortWishes* wishes = nullptr);
+    void beginWrite(OperatorWrite write, QueuedRequest request);
     void endWrite(RequestOutcome outcome);
     void onPollTimeout();
     // Every operator request restarts the reply time-out rather than stopping it: should the

@@ -28,7 +28,7 @@ std::optional<SnmpValue> ExchangePlanner::valueOfSet() const
     if (request == Request::PortEnable) {
         const int port = state_.pollPort;
         if (port >= 1 && port <= MaxPorts && net_.requestOid == mib::portObject(mib::Column::Admin, port))
-            value = SnmpValue::integer(state_.portEnableWanted[std::size_t(port - 1)]);
+            value = SnmpValue::integer(state_.portEnableWanted[std::size_t(port - 1)] ? mib::On : mib::Off);
     }
     if (request == Request::SystemDescription)
         value = SnmpValue::text(state_.newSystemDescription.toLatin1());

@@ -113,7 +113,7 @@ void NetworkLink::sendPortControl(const PortWishes& wishes)
     int ticked = 0;
     for (int k = 1; k <= s.portCount; ++k) {
         const bool on = wishes.enabled[k - 1];
-        s.portEnableWanted[k - 1] = on ? mib::On : mib::Off;
+        s.portEnableWanted[k - 1] = on;
         ticked += on;
     }
     net_.pendingRequest = Request::PortEnable;
@@ -123,9 +123,10 @@ void NetworkLink::sendPortControl(const PortWishes& wishes)
         net_.pendingRequest = Request::AllPortsOn;
 }
 
-void NetworkLink::sendPortDescription(int port, const PortWishes&)
+void NetworkLink::sendPortDescription(int port, const QString& text, const PortWishes&)
 {
     ctx_.state.savedPort = port;
+    ctx_.state.newPortDescription = text;
     net_.pendingRequest = Request::PortDescription;
 }
 

@@ -41,9 +41,12 @@ public:
     {
         session_.requests().requestStore(target == StoreTarget::Flash);
     }
-    void sendSystemDescription() override { session_.requests().requestSystemDescription(); }
+    void sendSystemDescription(const QString& text) override
+    {
+        session_.requests().requestSystemDescription(text);
+    }
     void sendPortControl(const PortWishes& wishes) override;
-    void sendPortDescription(int port, const PortWishes& wishes) override;
+    void sendPortDescription(int port, const QString& text, const PortWishes& wishes) override;
     bool writeUnderway() const override { return net_.pendingRequest != Request::None; }
     SettingsPage* settingsPage() override { return &form_; }
     // The settings dialog has closed: with OK (accepted), after a confirmed re-link.

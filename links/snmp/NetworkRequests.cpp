@@ -68,11 +68,11 @@ void NetworkRequests::requestStore(bool toFlash)
     ctx_.clock.pace({2000, {}});
 }
 
-void NetworkRequests::requestSystemDescription()
+void NetworkRequests::requestSystemDescription(const QString& text)
 {
     DeviceState& s = ctx_.state;
-    ctx_.view.showSystemDescription(s.systemDescription);
-    s.newSystemDescription = s.systemDescription;
+    ctx_.view.showSystemDescription(text);
+    s.newSystemDescription = text;
     net_.pendingRequest = Request::SystemDescription;
     ctx_.view.lockControls();
     ctx_.clock.pace({1000, {}});
@@ -195,7 +195,7 @@ void NetworkRequests::portWalk(bool firstVisit)
         net_.requestOid = mib::portObject(mib::Column::Admin, p);
         ctx_.view.showProgress(text::Processing);
         ctx_.view.setProgress(s.portCount, p);
-        if (s.portAdminState[p] != s.portEnableWanted[p - 1]) {
+        if (s.portAdminState[p] != (s.portEnableWanted[p - 1] ? mib::On : mib::Off)) {
             release();
             return;
         }

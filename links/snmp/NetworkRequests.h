@@ -31,8 +31,7 @@ public:
     // System Reset, Restore Factory Defaults (toFlash false) and Save Parameters to Flash.
     void requestReset();
     void requestStore(bool toFlash);
-    // A new system description is in DeviceState::systemDescription.
-    void requestSystemDescription();
+    void requestSystemDescription(const QString& text);
 
     void handleWriteRequest();
 

@@ -77,9 +77,11 @@ private slots:
         DeviceState state;
         FakeControls controls;
         DeviceView view(state, controls);
+        bool serialLinked = false;
+        view.downloadOffered = [&serialLinked] { return serialLinked; };
         view.unlockControls();
         QVERIFY(!controls.isEnabled(1505));
-        state.serialLinked = true;
+        serialLinked = true;
         view.unlockControls();
         QVERIFY(controls.isEnabled(1505));
     }

@@ -54,6 +54,7 @@ public:
     void choose() override { calls << "choose"; }
     void search() override { calls << "search"; }
     void connectEntry(int row) override { calls << QStringLiteral("connect %1").arg(row); }
+    void chooseComPort(int row) override { calls << QStringLiteral("COM port %1").arg(row); }
     bool sessionRuns() const override { return session; }
     bool holdsLine() const override { return holding; }
     void reset() override { calls << "reset"; }
@@ -61,11 +62,11 @@ public:
     {
         calls << (target == StoreTarget::Flash ? "store flash" : "store defaults");
     }
-    void sendSystemDescription() override { calls << "system description"; }
+    void sendSystemDescription(const QString& text) override { calls << "system description " + text; }
     void sendPortControl(const PortWishes& wishes) override { calls << "port control " + encode(wishes); }
-    void sendPortDescription(int port, const PortWishes& wishes) override
+    void sendPortDescription(int port, const QString& text, const PortWishes& wishes) override
     {
-        calls << QStringLiteral("port %1 description ").arg(port) + encode(wishes);
+        calls << QStringLiteral("port %1 description %2 ").arg(port).arg(text) + encode(wishes);
     }
     bool writeUnderway() const override { return false; }
     bool hasFirmwareDownload() const override { return firmware_; }
@@ -195,15 +196,15 @@ private slots:
             {"system description saved",
              [](Rig& r) {
                  if (r.controller().beginSystemDescriptionEdit())
-                     r.controller().endSystemDescriptionEdit(true);
+                     r.controller().endSystemDescriptionEdit(true, QStringLiteral("Rack 2"));
              },
-             {"system description"},
+             {"system description Rack 2"},
              {},
              {NoDevice}},
             {"system description not saved",
              [](Rig& r) {
                  if (r.controller().beginSystemDescriptionEdit())
-                     r.controller().endSystemDescriptionEdit(false);
+                     r.controller().endSystemDescriptionEdit(false, QStringLiteral("Rack 2"));
              },
              {},
              {},
@@ -226,10 +227,12 @@ private slots:
                  r.page.beginDescriptionEdit(2);
                  r.page.endDescriptionEdit(true, "Door");
              },
-             {"port 2 description 0100"},
-             {"port 2 description 0100"},
+             {"port 2 description Door 0100"},
+             {"port 2 description Door 0100"},
              {}},
             {"Setting", [](Rig& r) { r.controller().openSettings(); }, {"settings"}, {"settings"}, {}},
+            {"COM port chosen", [](Rig& r) { r.controller().changeComPort(2); }, {"COM port 2"}, {"COM port 2"},
+             {}},
         };
         for (int chosen : {0, 1}) {
             for (const Row& row : rows) {
@@ -307,6 +310,37 @@ private slots:
             rig.controller().firmwareDownload();
             QCOMPARE(link->calls, chosen == 1 ? QStringList{"firmware"} : QStringList());
         }
+    }
+
+    // What the window and the links learn of the sessions comes from the links themselves.
+    void sessionsAreAskedOfTheLinks_data()
+    {
+        QTest::addColumn<int>("chosen");
+        QTest::addColumn<bool>("firstRuns");
+        QTest::addColumn<bool>("secondRuns");
+        QTest::addColumn<bool>("downloadOffered");
+        // Only the second link has a firmware download.
+        QTest::newRow("no session") << 1 << false << false << false;
+        QTest::newRow("the download link's session") << 1 << false << true << true;
+        QTest::newRow("a session without download") << 0 << true << false << false;
+        QTest::newRow("the other link's session") << 1 << true << false << false;
+    }
+    void sessionsAreAskedOfTheLinks()
+    {
+        QFETCH(int, chosen);
+        QFETCH(bool, firstRuns);
+        QFETCH(bool, secondRuns);
+        QFETCH(bool, downloadOffered);
+        Rig rig;
+        rig.controller().changeLink(chosen);
+        rig.first->session = firstRuns;
+        rig.second->session = secondRuns;
+        const AppContext& context = rig.core.context();
+        QCOMPARE(context.otherSessionRuns(*rig.first), secondRuns);
+        QCOMPARE(context.otherSessionRuns(*rig.second), firstRuns);
+
+        rig.core.view().unlockControls();
+        QCOMPARE(rig.controls.isEnabled(ctl::FirmwareDownload), downloadOffered);
     }
 
     void linkChoiceIsLockedWhileAnyLinkWorks_data()

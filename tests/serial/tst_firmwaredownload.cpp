@@ -85,8 +85,8 @@ private:
     static void verifyCleanEnd(SerialWindowRig& rig)
     {
         const SerialLink& link = rig.spanmon->serialLink();
-        QVERIFY(!link.downloadActive);
-        QVERIFY(!link.downloadMode);
+        QVERIFY(!link.downloadHoldsLine);
+        QVERIFY(!link.loaderDialogue);
         QVERIFY(!link.queue.holds(SerialStep::SystemReset));
         QVERIFY(rig.controls().isVisible(ctl::FirmwareDownload));
         QVERIFY(!rig.controls().isVisible(ctl::DownloadIndicator));
@@ -237,9 +237,9 @@ private slots:
         QCOMPARE(rig.feedback.shown[0],
                  (Message{"Error", text + waiting, Message::Icon::Exclamation, Message::Buttons::Ok}));
         const SerialLink& link = rig.spanmon->serialLink();
-        QVERIFY(!link.downloadActive);
+        QVERIFY(!link.downloadHoldsLine);
         QVERIFY(!link.queue.holds(SerialStep::SystemReset));
-        QVERIFY(!rig.state().serialLinked);
+        QVERIFY(!rig.spanmon->serial().sessionRuns());
         QVERIFY(!rig.clock.isActive(TimerId::PollReply)); // no poll went to the loader
         QCOMPARE(rig.foundCount(), 0);
         QCOMPARE(sim.command("get system firmware"), QStringLiteral("35")); // 2.3, as before
@@ -265,7 +265,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(sim.command("get system firmware"), QStringLiteral("64"), WaitMs); // 4.0
         QCOMPARE(sim.frames().mid(0, 2), (QStringList{"45", "50"}));
         QVERIFY(!sim.frames().contains(Enter));
-        QTRY_VERIFY_WITH_TIMEOUT(!link.downloadActive, WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!link.downloadHoldsLine, WaitMs);
         QVERIFY(rig.feedback.shown.isEmpty());
         QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
         rig.click(ctl::SearchPoe);
@@ -435,9 +435,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.shown.isEmpty(), WaitMs);
         QCOMPARE(rig.feedback.texts(), QStringList{LostText});
         const SerialLink& link = rig.spanmon->serialLink();
-        QVERIFY(!link.downloadActive);
-        QVERIFY(!link.downloadMode);
-        QVERIFY(!rig.state().serialLinked);
+        QVERIFY(!link.downloadHoldsLine);
+        QVERIFY(!link.loaderDialogue);
+        QVERIFY(!rig.spanmon->serial().sessionRuns());
         QVERIFY(!rig.controls().isVisible(ctl::DownloadIndicator));
         QVERIFY(rig.controls().isVisible(ctl::FirmwareDownload));
         QVERIFY(!rig.controls().isVisible(ctl::SearchProgress));

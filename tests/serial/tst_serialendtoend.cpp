@@ -3,6 +3,7 @@
 #include "MidspanSimProcess.h"
 #include "SerialWindowRig.h"
 #include "core/PowerCycle.h"
+#include "ui/EditDes.h"
 #include "ui/PortDescription.h"
 
 #include <QCheckBox>
@@ -44,7 +45,7 @@ private:
         QVERIFY(!QTest::currentTestFailed());
         sim.clearFrames();
         rig.selectFound(0);
-        QVERIFY(rig.state().serialLinked);
+        QVERIFY(rig.spanmon->serial().sessionRuns());
     }
     // Connected, with one whole pass done.
     void connectAndPoll(SerialWindowRig& rig, MidspanSimProcess& sim)
@@ -175,7 +176,7 @@ private slots:
         QCOMPARE(sim.command("silent off"), QStringLiteral("ok"));
         sim.clearFrames();
         QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
-        QVERIFY(rig.state().serialLinked);
+        QVERIFY(rig.spanmon->serial().sessionRuns());
         QTRY_VERIFY_WITH_TIMEOUT(rig.controls().isEnabled(ctl::SaveToFlash), WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(
             rig.feedback.texts(),
@@ -242,7 +243,7 @@ private slots:
         rig.click(ctl::DescriptionButton); // Save
         QVERIFY(!rig.controls().isVisible(ctl::DescriptionDialog));
         QCOMPARE(rig.text(ctl::SystemDescription), QStringLiteral("Rack A"));
-        QCOMPARE(rig.state().descriptionEditMode, 1);
+        QVERIFY(!rig.window->findChild<EditDes*>()->editsSystem());
         QTRY_COMPARE_WITH_TIMEOUT(sim.command("get system description"), QStringLiteral("Rack A"), WaitMs);
         QVERIFY(sim.frames().contains("02 03 01 90 01 90 01 90 52 61 63 6B 20 41 20 20 20 20 04 1A"));
 
@@ -326,7 +327,7 @@ private slots:
         QVERIFY(frames.size() >= 2);
         QCOMPARE(frames.mid(frames.size() - 2), (QStringList{"04 00 04", "04 00 04"}));
         QCOMPARE(rig.feedback.shown[0].title, QStringLiteral("Error"));
-        QVERIFY(!rig.state().serialLinked);
+        QVERIFY(!rig.spanmon->serial().sessionRuns());
         QCOMPARE(rig.foundCount(), 0);
         QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
         QVERIFY(!rig.controls().isEnabled(ctl::SystemReset));
@@ -358,11 +359,11 @@ private slots:
         sim.clearFrames();
         if (sessionLasts) {
             QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
-            QVERIFY(rig.state().serialLinked);
+            QVERIFY(rig.spanmon->serial().sessionRuns());
             QVERIFY(!rig.feedback.texts().contains(LostText));
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(rig.feedback.texts().contains(LostText), WaitMs);
-            QVERIFY(!rig.state().serialLinked);
+            QVERIFY(!rig.spanmon->serial().sessionRuns());
         }
     }
 
@@ -412,7 +413,7 @@ private slots:
         QVERIFY(!QTest::currentTestFailed());
         QCOMPARE(sim.command("drop-line"), QStringLiteral("ok"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.feedback.texts(), QStringList{LostText}, WaitMs);
-        QVERIFY(!rig.state().serialLinked);
+        QVERIFY(!rig.spanmon->serial().sessionRuns());
         QTest::qWait(300);
         QCOMPARE(rig.feedback.shown.size(), 1);
 

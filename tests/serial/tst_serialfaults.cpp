@@ -73,14 +73,14 @@ private:
         rig.click(ctl::SearchPoe);
         QTRY_COMPARE_WITH_TIMEOUT(rig.foundCount(), 1, WaitMs);
         rig.selectFound(0);
-        QVERIFY(rig.state().serialLinked);
+        QVERIFY(rig.spanmon->serial().sessionRuns());
         showsEveryPort(rig, sim);
     }
     void showsEveryPort(SerialWindowRig& rig, MidspanSimProcess& sim)
     {
         sim.clearFrames();
         QTRY_VERIFY_WITH_TIMEOUT(sim.frames().count("04 00 04") >= 2, WaitMs);
-        QVERIFY(rig.state().serialLinked);
+        QVERIFY(rig.spanmon->serial().sessionRuns());
         for (int k = 1; k <= Ports; ++k)
             QCOMPARE(rig.text(ctl::PowerBase + k), powerOf(k));
         QCOMPARE(rig.text(ctl::PortNumber), QString::number(Ports));
@@ -89,7 +89,7 @@ private:
     void endsAndConnectsAgain(SerialWindowRig& rig, MidspanSimProcess& sim)
     {
         QTRY_VERIFY_WITH_TIMEOUT(rig.feedback.texts().contains(LostText), WaitMs);
-        QVERIFY(!rig.state().serialLinked);
+        QVERIFY(!rig.spanmon->serial().sessionRuns());
         QTest::qWait(300);
         QCOMPARE(rig.feedback.texts().count(LostText), 1);
         QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));
@@ -143,7 +143,7 @@ private slots:
         if (mendAfter > 0) {
             // Missed so many times, then on time again.
             QDeadlineTimer deadline(WaitMs);
-            while (rig.state().serialFailures < mendAfter && !deadline.hasExpired())
+            while (rig.spanmon->serialLink().failures < mendAfter && !deadline.hasExpired())
                 QTest::qWait(2);
             QVERIFY(!deadline.hasExpired());
             QCOMPARE(sim.command(mended), QStringLiteral("ok"));
@@ -183,7 +183,7 @@ private slots:
         }
         QCOMPARE(sim.command("delay 0"), QStringLiteral("ok"));
         QTest::qWait(1000);
-        if (rig.state().serialLinked)
+        if (rig.spanmon->serial().sessionRuns())
             showsEveryPort(rig, sim);
         else
             endsAndConnectsAgain(rig, sim);
@@ -242,7 +242,7 @@ private slots:
                              "the page shows what it holds."});
         rig.feedback.shown.clear();
         QTest::qWait(600);
-        if (!rig.state().serialLinked)
+        if (!rig.spanmon->serial().sessionRuns())
             QFAIL("the session ended after a write went unacknowledged");
         showsEveryPort(rig, sim);
         QVERIFY(rig.controls().isEnabled(ctl::SendPortControl));
@@ -291,8 +291,8 @@ private slots:
         rig.click(button);
         QTRY_VERIFY_WITH_TIMEOUT(sim.frames().contains(frame), WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(rig.feedback.texts(), QStringList{text}, WaitMs);
-        QVERIFY(rig.state().serialLinked);
-        QCOMPARE(rig.state().serialFailures, 0);
+        QVERIFY(rig.spanmon->serial().sessionRuns());
+        QCOMPARE(rig.spanmon->serialLink().failures, 0);
         rig.feedback.shown.clear();
         showsEveryPort(rig, sim);
         QTRY_VERIFY_WITH_TIMEOUT(rig.controls().isEnabled(button), WaitMs);
@@ -334,7 +334,7 @@ private slots:
             QCOMPARE(rig.text(ctl::PowerBase + k), powerOf(k));
             QCOMPARE(rig.text(ctl::DiscoveryRBase + k), fmt::detectionResistance(quint16(resistanceOf(k))));
         }
-        QCOMPARE(rig.state().serialFailures, 0);
+        QCOMPARE(rig.spanmon->serialLink().failures, 0);
         QVERIFY(rig.feedback.shown.isEmpty());
     }
 

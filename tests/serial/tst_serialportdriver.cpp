@@ -141,7 +141,7 @@ private slots:
         FakeMidspanPort device;
         Rig rig;
         QVERIFY(rig.driver.open(device.linkPath()));
-        rig.link.downloadMode = true;
+        rig.link.loaderDialogue = true;
         rig.await(5);
         device.write("TPE\r\nTOE\r\n");
         QTRY_COMPARE_WITH_TIMEOUT(rig.replies.size(), 1, 3000);

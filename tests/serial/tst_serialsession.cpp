@@ -64,8 +64,7 @@ private:
             clock.setShortestRealTime(TimerId::IdentifyReply, 1000);
             clock.setShortestRealTime(TimerId::PollReply, 1000);
             state.linkType = LinkType::Serial;
-            controls.addItem(ctl::ComPortCombo, device.linkPath());
-            controls.setCurrentIndex(ctl::ComPortCombo, 0);
+            link.comPorts = {device.linkPath()};
         }
         // Waits for the next frame from Spanmon, of the length given by its expected bytes.
         QByteArray nextFrame(const QByteArray& expected)
@@ -84,19 +83,41 @@ private:
         SerialLink& link;
     };
 
-    // Search, list and connect; the status read for a two-port device is outstanding after it.
-    static void connectTwoPorts(Rig& rig)
+    // Search and list.
+    static void listDevice(Rig& rig)
     {
         rig.session.startSerialSearch();
         QCOMPARE(rig.nextFrame(hex("0E000E")), hex("0E000E"));
         rig.device.write(
             FakeMidspanPort::withChecksum(hex("0E00") + QByteArray("POE263U").leftJustified(23, '\0')));
         QTRY_COMPARE_WITH_TIMEOUT(rig.controls.itemCount(ctl::FoundDevices), 1, 3000);
+    }
+    // Search, list and connect; the status read for a two-port device is outstanding after it.
+    static void connectTwoPorts(Rig& rig)
+    {
+        listDevice(rig);
+        QVERIFY(!QTest::currentTestFailed());
         rig.session.connectSerialDevice();
         QCOMPARE(rig.nextFrame(hex("040004")), hex("040004"));
     }
 
 private slots:
+    // The session starts only while no other link runs one, as that link says.
+    void connectWaitsForTheOtherLinksSessionToEnd()
+    {
+        Rig rig;
+        bool otherRuns = true;
+        rig.core.context().otherSessionRuns = [&otherRuns](const MidspanLink&) { return otherRuns; };
+        listDevice(rig);
+        QVERIFY(!QTest::currentTestFailed());
+        rig.session.connectSerialDevice();
+        QVERIFY(!rig.session.sessionRuns());
+        otherRuns = false;
+        rig.session.connectSerialDevice();
+        QVERIFY(rig.session.sessionRuns());
+        QCOMPARE(rig.nextFrame(hex("040004")), hex("040004"));
+    }
+
     void identifyReplies_data()
     {
         QTest::addColumn<QByteArray>("reply");
@@ -155,7 +176,7 @@ private slots:
         QCOMPARE(rig.nextFrame(hex("05010006")), hex("05010006"));
         rig.controls.setText(ctl::PortDescriptionBase + 1, QStringLiteral("unsent"));
         rig.state.systemDescription = QString();
-        rig.session.sendSystemDescription(); // while port 2's read is outstanding
+        rig.session.sendSystemDescription(QString()); // while port 2's read is outstanding
         rig.device.write(portStatus());
         QCOMPARE(rig.nextFrame(QByteArray(20, 0)), hex("0203019001900190"
                                                        "20202020202020202020"
@@ -163,7 +184,7 @@ private slots:
         // No acknowledgement: the write is given up, nothing is counted, polling starts again,
         // and the operator is told once the device answers.
         QCOMPARE(rig.nextFrame(hex("040004")), hex("040004"));
-        QCOMPARE(rig.state.serialFailures, 0);
+        QCOMPARE(rig.link.failures, 0);
         QVERIFY(!rig.link.write);
         QCOMPARE(rig.controls.text(ctl::PortDescriptionBase + 1), QStringLiteral("unsent"));
         QVERIFY(rig.feedback.shown.isEmpty());
@@ -174,7 +195,7 @@ private slots:
         rig.device.write(portStatus());
         QCOMPARE(rig.nextFrame(hex("05010006")), hex("05010006"));
         QCOMPARE(rig.controls.text(ctl::PortDescriptionBase + 1), QString());
-        QVERIFY(rig.state.serialLinked);
+        QVERIFY(rig.session.sessionRuns());
     }
 
     void portStatusAfterPortWriteRaisedKeepsIndex()
@@ -239,7 +260,7 @@ private slots:
             rig.session.store(StoreTarget::FactoryDefaults);
             break;
         case Press::Description:
-            rig.session.sendSystemDescription();
+            rig.session.sendSystemDescription(rig.state.systemDescription);
             break;
         case Press::PortControl:
             rig.session.sendPortControl({});
@@ -257,7 +278,7 @@ private slots:
             QCOMPARE(rig.nextFrame(Pass[read]), Pass[read]);
         }
         QVERIFY(!rig.link.write);
-        QCOMPARE(rig.state.serialFailures, 0);
+        QCOMPARE(rig.link.failures, 0);
         QVERIFY(rig.feedback.shown.isEmpty());
     }
 
@@ -272,13 +293,13 @@ private slots:
         QCOMPARE(rig.nextFrame(hex("05000005")), hex("05000005"));
         rig.device.write(systemStatus(2));
         QCOMPARE(rig.nextFrame(hex("040004")), hex("040004"));
-        QCOMPARE(rig.state.serialFailures, 1);
+        QCOMPARE(rig.link.failures, 1);
         QCOMPARE(rig.controls.text(ctl::PowerBase + 1), QString());
         rig.device.write(systemStatus(2));
         QCOMPARE(rig.nextFrame(hex("05000005")), hex("05000005"));
         rig.device.write(portStatus());
         QCOMPARE(rig.nextFrame(hex("05010006")), hex("05010006"));
-        QCOMPARE(rig.state.serialFailures, 0);
+        QCOMPARE(rig.link.failures, 0);
         QCOMPARE(rig.controls.text(ctl::PowerBase + 1), QStringLiteral("100"));
     }
 

@@ -652,7 +652,7 @@ void tst_NetworkSession::requests()
     } else if (operation == "system description") {
         QVERIFY(rig.controller.beginSystemDescriptionEdit());
         rig.state.systemDescription = QStringLiteral("Aisle 4");
-        rig.controller.endSystemDescriptionEdit(true);
+        rig.controller.endSystemDescriptionEdit(true, rig.state.systemDescription);
         QCOMPARE(c.text(ctl::SystemDescription), QStringLiteral("Aisle 4"));
     } else if (operation == "port description") {
         rig.page.beginDescriptionEdit(4);

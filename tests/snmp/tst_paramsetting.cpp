@@ -177,7 +177,6 @@ void tst_ParamSetting::settingStoresTheValuesAndEndsTheListedSearch()
                   "hand\r\n[IPAdress]\r\nIP=127.0.40.30\r\nEndIP=10\r\n[Community]\r\nRead=public\r\n");
     }
     Window w;
-    DeviceState& s = w.window.state();
     NetworkState& n = w.spanmon.network().state();
     w.form.start(QStringLiteral("127.0.40.2"));
     n.deviceListValid = n.workerSetUp = true;

@@ -367,8 +367,8 @@ void tst_SnmpWorker::valueOfASet()
     state_.pollPort = pollPort;
     net_.checkValue = phase == 2 ? 1 : 2;
     net_.legacyDetectWanted = 1;
-    state_.portEnableWanted.fill(2);
-    state_.portEnableWanted[2] = 1; // port 3
+    state_.portEnableWanted.fill(true);
+    state_.portEnableWanted[2] = false; // port 3
     state_.newSystemDescription = "New system";
     net_.descriptionPort = 12;
     net_.descriptionOut[12] = "Port 12";

@@ -119,7 +119,7 @@ void tst_DeviceChoice::focusChoosesNothing()
     QTRY_VERIFY(list->hasFocus());
     QCOMPARE(list->currentRow(), 0);
     QVERIFY(!rig->net().networkLinked);
-    QVERIFY(!rig->state().serialLinked);
+    QVERIFY(!rig->spanmon->serial().sessionRuns());
 
     switch (chooser) {
     case Chooser::Click:
@@ -133,7 +133,7 @@ void tst_DeviceChoice::focusChoosesNothing()
         break;
     }
     if (serial) {
-        QVERIFY(rig->state().serialLinked);
+        QVERIFY(rig->spanmon->serial().sessionRuns());
         QTRY_VERIFY_WITH_TIMEOUT(first_.frames().contains(QStringLiteral("04 00 04")), WaitMs);
         return;
     }
@@ -210,7 +210,7 @@ void tst_DeviceChoice::networkSearchLeftForTheSerialLink()
     QTRY_COMPARE_WITH_TIMEOUT(rig->entries().size(), 1, WaitMs);
     QVERIFY(rig->entries().constFirst().startsWith(QStringLiteral("ttyV0 *** ")));
     clickEntry(rig->list(), 0);
-    QVERIFY(rig->state().serialLinked);
+    QVERIFY(rig->spanmon->serial().sessionRuns());
     QTRY_VERIFY_WITH_TIMEOUT(first_.frames().contains(QStringLiteral("04 00 04")), WaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(rig->text(ctl::PortNumber), QString::number(Ports), WaitMs);
     QCOMPARE(rig->entries().size(), 1);

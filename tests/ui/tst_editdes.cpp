@@ -58,7 +58,9 @@ private slots:
 void tst_EditDes::portModeOpensLockedWithTheOldText()
 {
     Rig rig;
-    rig.state.descriptionSaved = true;
+    rig.dialog.openForSystem();
+    rig.press();
+    rig.press(); // saved before
     rig.dialog.openForPort(4, QStringLiteral("Lobby"));
 
     QVERIFY(rig.dialog.isVisible());
@@ -69,8 +71,8 @@ void tst_EditDes::portModeOpensLockedWithTheOldText()
     QCOMPARE(rig.edit()->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
     QCOMPARE(rig.button()->text(), QStringLiteral("Edit"));
     QVERIFY(!rig.button()->autoDefault());
-    QVERIFY(!rig.state.descriptionSaved);
-    QCOMPARE(rig.state.descriptionEditMode, 1);
+    QVERIFY(!rig.dialog.saved());
+    QVERIFY(!rig.dialog.editsSystem());
 }
 
 void tst_EditDes::editEmptiesTheBoxAndSaveAtOnceStoresEmptyText()
@@ -90,8 +92,8 @@ void tst_EditDes::editEmptiesTheBoxAndSaveAtOnceStoresEmptyText()
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.at(0).at(0).toInt(), int(QDialog::Accepted));
     QVERIFY(!rig.dialog.isVisible());
-    QVERIFY(rig.state.descriptionSaved);
-    QCOMPARE(rig.state.savedPort, 4);
+    QVERIFY(rig.dialog.saved());
+    QCOMPARE(rig.dialog.port(), 4);
     QCOMPARE(rig.state.portDescription[4], QString());
     QCOMPARE(rig.dialog.text(), QString());
 }
@@ -109,7 +111,7 @@ void tst_EditDes::savedTextGoesToThePortSlot()
     QCOMPARE(rig.dialog.result(), int(QDialog::Accepted));
     QCOMPARE(rig.state.portDescription[23], QStringLiteral("Camera 23"));
     QCOMPARE(rig.state.portDescription[24], QStringLiteral("Neighbour"));
-    QCOMPARE(rig.state.savedPort, 23);
+    QCOMPARE(rig.dialog.port(), 23);
     QCOMPARE(rig.dialog.text(), QStringLiteral("Camera 23"));
     QCOMPARE(rig.state.systemDescription, QString());
 }
@@ -156,7 +158,7 @@ void tst_EditDes::enterAndEscapeNeitherSaveNorClose()
     }
     QVERIFY(rig.dialog.isVisible());
     QCOMPARE(finished.count(), 0);
-    QVERIFY(!rig.state.descriptionSaved);
+    QVERIFY(!rig.dialog.saved());
     QCOMPARE(rig.state.portDescription[2], QString());
     QCOMPARE(rig.edit()->text(), QStringLiteral("New"));
     QCOMPARE(rig.button()->text(), QStringLiteral("Save"));
@@ -174,7 +176,7 @@ void tst_EditDes::closeBoxCancelsAndStoresNothing()
 
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.at(0).at(0).toInt(), int(QDialog::Rejected));
-    QVERIFY(!rig.state.descriptionSaved);
+    QVERIFY(!rig.dialog.saved());
     QCOMPARE(rig.state.portDescription[6], QStringLiteral("Old"));
     QCOMPARE(rig.dialog.text(), QStringLiteral("Old"));
 }
@@ -183,20 +185,20 @@ void tst_EditDes::systemModeStoresTheSystemDescription()
 {
     Rig rig;
     rig.state.systemDescription = QStringLiteral("Rack 1");
-    rig.state.savedPort = 9;
+    rig.state.portDescription[1] = QStringLiteral("Lobby");
     rig.dialog.openForSystem();
 
     QCOMPARE(rig.prompt(), QStringLiteral("Please Enter System Description Max.10 Char."));
     QCOMPARE(rig.edit()->text(), QStringLiteral("Rack 1"));
-    QCOMPARE(rig.state.descriptionEditMode, 0);
+    QVERIFY(rig.dialog.editsSystem());
     rig.press();
     QTest::keyClicks(rig.edit(), QStringLiteral("Rack 2"));
     rig.press();
 
-    QVERIFY(rig.state.descriptionSaved);
+    QVERIFY(rig.dialog.saved());
     QCOMPARE(rig.state.systemDescription, QStringLiteral("Rack 2"));
-    QCOMPARE(rig.state.savedPort, 9);
-    QCOMPARE(rig.state.descriptionEditMode, 1);
+    QCOMPARE(rig.state.portDescription[1], QStringLiteral("Lobby"));
+    QVERIFY(!rig.dialog.editsSystem());
 
     // The next port edit shows the port prompt again.
     rig.dialog.openForPort(3, QStringLiteral("Lobby"));
@@ -212,9 +214,9 @@ void tst_EditDes::systemModeEndsInPortModeWhenCancelled()
     rig.press();
     rig.dialog.close();
 
-    QVERIFY(!rig.state.descriptionSaved);
+    QVERIFY(!rig.dialog.saved());
     QCOMPARE(rig.state.systemDescription, QStringLiteral("Rack 1"));
-    QCOMPARE(rig.state.descriptionEditMode, 1);
+    QVERIFY(!rig.dialog.editsSystem());
 }
 
 QTEST_MAIN(tst_EditDes)

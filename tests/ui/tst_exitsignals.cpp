@@ -113,7 +113,7 @@ int connectOnTtyV0(SerialWindowRig& rig)
     if (!QTest::qWaitFor([&rig] { return rig.foundCount() == 1; }, WaitMs))
         return 3;
     rig.selectFound(0);
-    return rig.state().serialLinked ? 0 : 4;
+    return rig.spanmon->serial().sessionRuns() ? 0 : 4;
 }
 
 // The real main window in a process of its own, wired as app/main.cpp wires Spanmon's, connected

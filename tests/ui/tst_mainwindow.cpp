@@ -161,7 +161,7 @@ private slots:
     {
         Window w;
         auto* link = w.window.controls().get<QComboBox>(ctl::LinkCombo);
-        w.window.state().serialLinked = true;
+        w.spanmon.serialLink().linked = true;
         w.window.view().insertFoundEntry(0, QStringLiteral("ttyV0 *** POE528U-480-24-N"));
         link->setCurrentIndex(1);
         emit link->activated(1);
@@ -175,7 +175,7 @@ private slots:
     {
         Window w;
         auto* link = w.window.controls().get<QComboBox>(ctl::LinkCombo);
-        w.spanmon.serialLink().downloadActive = true;
+        w.spanmon.serialLink().downloadHoldsLine = true;
         link->setCurrentIndex(1);
         emit link->activated(1);
         QCOMPARE(link->currentIndex(), 0);
@@ -230,26 +230,27 @@ private slots:
     {
         Window w;
         Controls& c = w.window.controls();
+        w.window.context().link = &w.spanmon.serial();
         for (const char* name : {"ttyS0", "ttyUSB0", "ttyV0"})
             c.addItem(ctl::ComPortCombo, QString::fromLatin1(name));
         c.setCurrentIndex(ctl::ComPortCombo, 0);
         emit w.window.controls().get<QComboBox>(ctl::ComPortCombo)->activated(2);
-        QCOMPARE(w.window.state().comChoice, 2);
-        w.window.state().serialLinked = true;
+        QCOMPARE(w.spanmon.serialLink().comChoice, 2);
+        w.spanmon.serialLink().linked = true;
         emit w.window.controls().get<QComboBox>(ctl::ComPortCombo)->activated(1);
         QCOMPARE(c.currentIndex(ctl::ComPortCombo), 2);
-        QCOMPARE(w.window.state().comChoice, 2);
+        QCOMPARE(w.spanmon.serialLink().comChoice, 2);
     }
 
     void exitAsksAndCancelChangesNothing()
     {
         Window w;
         w.window.show();
-        w.window.state().serialLinked = true;
+        w.spanmon.serialLink().linked = true;
         w.feedback.answers = {false};
         w.window.close();
         QVERIFY(w.window.isVisible());
-        QVERIFY(w.window.state().serialLinked);
+        QVERIFY(w.spanmon.serialLink().linked);
         QCOMPARE(w.feedback.shown.size(), 1);
         const Message expected{QStringLiteral("Corvane MIDSPAN PoE GUI Monitor"),
                                QStringLiteral("Exit Corvane MIDSPAN PoE GUI Monitor ?"),
