@@ -10,7 +10,7 @@
 // lives for the whole run; both links fill it and the window and pages read it.
 //
 // Index conventions: arrays "by port" have 25 slots and slot 0 stays empty; arrays "by port - 1"
-// have 24 slots. The network link's queued description writes live here too.
+// have 24 slots.
 inline constexpr int MaxPorts = 24;
 
 enum class LinkType { None = 0, Network = 1, Serial = 2 };
@@ -26,22 +26,14 @@ struct DeviceState {
     std::array<QString, MaxPorts + 1> portDescription; // by port
     quint8 legacyDetect = 0;
     quint8 deviceLegacyDetect = 0; // legacy detection as last read from the device
-    QString newSystemDescription;  // network: the system description write queued
-    QString newPortDescription;    // network: the port description write queued
 
     // Per-port state
-    std::array<int, MaxPorts + 1> portAdminState{};  // by port; 2 = enabled
-    std::array<bool, MaxPorts> portEnableWanted{};   // by port - 1; network: the enable write queued
-    std::array<int, MaxPorts + 1> portStatus{};      // by port
-    std::array<quint8, MaxPorts> portStaticRead{};   // by port - 1
+    std::array<int, MaxPorts + 1> portAdminState{}; // by port; 2 = enabled
+    std::array<int, MaxPorts + 1> portStatus{};     // by port
     int pollPort = 0;
-
-    int savedPort = 0; // network: the port of the description write queued
 
     // Takes a port count as a device reports it. Every per-port array and page has room for
     // MaxPorts ports, so larger counts are cut to MaxPorts and negative ones to 0. Returns
     // whether the reported value was already in 1..MaxPorts.
     bool setPortCount(int reported);
-
-    void clearPortStaticRead() { portStaticRead.fill(0); }
 };

@@ -96,7 +96,7 @@ void FirmwareDownload::start()
     indicatorVisible_ = false;
     ctx_.view.lockControls();
     ctx_.view.clearDeviceDisplay(!link.linked);
-    ctx_.state.clearPortStaticRead();
+    link_.portStaticRead.fill(false);
     link.queue.clear();
 
     const QString path = ctx_.feedback.chooseFileToOpen(FileFilters);

@@ -49,9 +49,9 @@ void ReplyApplier::applyPortStatus()
     DeviceState& s = ctx_.state;
     DeviceView& v = ctx_.view;
     s.portAdminState[std::size_t(k)] = port.enabled ? 2 : 1; // as the network link keeps it
-    if (!s.portStaticRead[std::size_t(k - 1)]) {
+    if (!link_.portStaticRead[std::size_t(k - 1)]) {
         // Enable, legacy and description are taken once, so that unsent choices survive polls.
-        s.portStaticRead[std::size_t(k - 1)] = 1;
+        link_.portStaticRead[std::size_t(k - 1)] = true;
         v.showPortEnabled(k, port.enabled);
         v.showLegacyDetection(port.legacy);
         s.legacyDetect = s.deviceLegacyDetect = port.legacy ? 1 : 0;

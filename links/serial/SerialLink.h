@@ -108,6 +108,9 @@ struct SerialLink {
     RequestQueue queue;                 // what goes out next, once the request in flight has ended
     std::optional<OperatorWrite> write; // the operator's write under way, queued to its end
     bool legacyProbeTried = false;      // the older identification has been tried in this run
+    // By port - 1: enable, legacy and description have been taken from the device, once, so
+    // that the operator's unsent choices survive the polls.
+    std::array<bool, MaxPorts> portStaticRead{};
 
     // Firmware download
     bool downloadHoldsLine = false; // from the button press to its end: the polling cycle waits

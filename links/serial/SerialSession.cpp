@@ -169,7 +169,7 @@ void SerialSession::startSerialSearch()
         return; // no COM port to search on
     if (!ctx_.view.foundEntries().isEmpty())
         return; // a device has been found already
-    ctx_.state.clearPortStaticRead();
+    link_.portStaticRead.fill(false);
     link_.comPortName = link_.chosenComPort();
     openSerialPort();
     driver_.purgeReceive();
@@ -351,7 +351,7 @@ void SerialSession::endWrite(RequestOutcome outcome)
         return;
     }
     // The page is read again from what the midspan really holds.
-    ctx_.state.clearPortStaticRead();
+    link_.portStaticRead.fill(false);
     if (write)
         untold_ = write->unanswered;
     sendNextRequest();
@@ -447,13 +447,13 @@ void SerialSession::sendPortWrite(int index)
     }
     if (wish.cycleStep) {
         // The cycle's off time runs from the port's read-back; a pause here would lengthen it.
-        ctx_.state.clearPortStaticRead();
+        link_.portStaticRead.fill(false);
         transmit();
         return;
     }
     // The last port: the midspan applies the whole port set-up when it gets this frame.
     playProgress(ctx_.clock, ctx_.view, PortSetUpAnimation, [this] {
-        ctx_.state.clearPortStaticRead();
+        link_.portStaticRead.fill(false);
         transmit();
     });
 }
@@ -535,7 +535,7 @@ void SerialSession::beginWrite(OperatorWrite write, QueuedRequest request)
 void SerialSession::reset()
 {
     beginWrite({.unanswered = text::writeUnanswered(text::SystemResetWrite)}, {SerialStep::SystemReset});
-    ctx_.state.clearPortStaticRead();
+    link_.portStaticRead.fill(false);
     ctx_.view.lockControls();
     ctx_.view.clearDeviceDisplay(!link_.linked);
 }
@@ -547,7 +547,7 @@ void SerialSession::store(StoreTarget target)
     else
         beginWrite({.unanswered = text::writeUnanswered(text::FactoryDefaultsWrite)},
                    {SerialStep::FactoryDefaults});
-    ctx_.state.clearPortStaticRead();
+    link_.portStaticRead.fill(false);
     ctx_.view.lockControls();
 }
 

@@ -28,10 +28,10 @@ std::optional<SnmpValue> ExchangePlanner::valueOfSet() const
     if (request == Request::PortEnable) {
         const int port = state_.pollPort;
         if (port >= 1 && port <= MaxPorts && net_.requestOid == mib::portObject(mib::Column::Admin, port))
-            value = SnmpValue::integer(state_.portEnableWanted[std::size_t(port - 1)] ? mib::On : mib::Off);
+            value = SnmpValue::integer(net_.portEnableWanted[std::size_t(port - 1)] ? mib::On : mib::Off);
     }
     if (request == Request::SystemDescription)
-        value = SnmpValue::text(state_.newSystemDescription.toLatin1());
+        value = SnmpValue::text(net_.newSystemDescription.toLatin1());
     if (request == Request::PortDescription && net_.descriptionPort >= 0 && net_.descriptionPort <= MaxPorts)
         value = SnmpValue::text(net_.descriptionOut[std::size_t(net_.descriptionPort)].toLatin1());
     return value;

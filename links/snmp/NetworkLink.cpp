@@ -113,7 +113,7 @@ void NetworkLink::sendPortControl(const PortWishes& wishes)
     int ticked = 0;
     for (int k = 1; k <= s.portCount; ++k) {
         const bool on = wishes.enabled[k - 1];
-        s.portEnableWanted[k - 1] = on;
+        net_.portEnableWanted[k - 1] = on;
         ticked += on;
     }
     net_.pendingRequest = Request::PortEnable;
@@ -125,8 +125,8 @@ void NetworkLink::sendPortControl(const PortWishes& wishes)
 
 void NetworkLink::sendPortDescription(int port, const QString& text, const PortWishes&)
 {
-    ctx_.state.savedPort = port;
-    ctx_.state.newPortDescription = text;
+    net_.newDescriptionPort = port;
+    net_.newPortDescription = text;
     net_.pendingRequest = Request::PortDescription;
 }
 

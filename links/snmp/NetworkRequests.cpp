@@ -70,9 +70,8 @@ void NetworkRequests::requestStore(bool toFlash)
 
 void NetworkRequests::requestSystemDescription(const QString& text)
 {
-    DeviceState& s = ctx_.state;
     ctx_.view.showSystemDescription(text);
-    s.newSystemDescription = text;
+    net_.newSystemDescription = text;
     net_.pendingRequest = Request::SystemDescription;
     ctx_.view.lockControls();
     ctx_.clock.pace({1000, {}});
@@ -80,12 +79,11 @@ void NetworkRequests::requestSystemDescription(const QString& text)
 
 void NetworkRequests::handleWriteRequest()
 {
-    DeviceState& s = ctx_.state;
     const Request code = net_.pendingRequest;
     const bool firstVisit = net_.activeRequest != code;
     if (firstVisit && code != Request::LegacyDetection) {
         net_.writeOutcome = RequestOutcome::Answered;
-        operation_ = operationName(code, s.savedPort);
+        operation_ = operationName(code, net_.newDescriptionPort);
     }
     switch (code) {
     case Request::SystemReset:
@@ -130,7 +128,6 @@ void NetworkRequests::handleWriteRequest()
 
 void NetworkRequests::singleObject(Request code)
 {
-    DeviceState& s = ctx_.state;
     net_.portPhase = 0;
     net_.refreshPass = 0;
     net_.activeRequest = code;
@@ -148,9 +145,9 @@ void NetworkRequests::singleObject(Request code)
         net_.requestOid = mib::SystemDescription;
         break;
     default: {
-        const int port = std::clamp(s.savedPort, 1, MaxPorts);
+        const int port = std::clamp(net_.newDescriptionPort, 1, MaxPorts);
         net_.descriptionPort = port;
-        net_.descriptionOut[port] = s.newPortDescription;
+        net_.descriptionOut[port] = net_.newPortDescription;
         net_.requestOid = mib::portObject(mib::Column::Description, port);
         ctx_.view.lockControls();
         break;
@@ -195,7 +192,7 @@ void NetworkRequests::portWalk(bool firstVisit)
         net_.requestOid = mib::portObject(mib::Column::Admin, p);
         ctx_.view.showProgress(text::Processing);
         ctx_.view.setProgress(s.portCount, p);
-        if (s.portAdminState[p] != (s.portEnableWanted[p - 1] ? mib::On : mib::Off)) {
+        if (s.portAdminState[p] != (net_.portEnableWanted[p - 1] ? mib::On : mib::Off)) {
             release();
             return;
         }

@@ -62,7 +62,6 @@ bool NetworkSearch::readRange()
 
 void NetworkSearch::startSearch()
 {
-    DeviceState& s = ctx_.state;
     if (net_.networkLinked)
         return; // the running session goes on
     net_.searchDone = false;
@@ -107,7 +106,6 @@ void NetworkSearch::startSearch()
 
 void NetworkSearch::handleSearchResult(const QString& unavailable)
 {
-    DeviceState& s = ctx_.state;
     if (!unavailable.isEmpty()) {
         end(unavailable);
         return;

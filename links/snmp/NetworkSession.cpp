@@ -80,7 +80,6 @@ void NetworkSession::releaseAfter(int ms, std::function<void()> before)
 
 void NetworkSession::handleSessionResult()
 {
-    DeviceState& s = ctx_.state;
     if (!net_.networkLinked)
         return;
     if (!search_.settings().useV3 && net_.snmpPhase != CheckPhase::Done) {

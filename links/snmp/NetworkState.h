@@ -68,7 +68,11 @@ struct NetworkState {
     // Write requests
     Request pendingRequest = Request::None;
     Request activeRequest = Request::None;
-    int legacyDetectWanted = 0; // 2 on, 1 off
+    int legacyDetectWanted = 0;                    // 2 on, 1 off
+    std::array<bool, MaxPorts> portEnableWanted{}; // by port - 1
+    QString newSystemDescription;
+    QString newPortDescription;
+    int newDescriptionPort = 0;
     int descriptionPort = 0;
     std::array<QString, MaxPorts + 1> descriptionOut; // by port
 };

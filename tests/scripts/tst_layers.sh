@@ -93,8 +93,11 @@ uses() { # field, folders...
     shift
     grep -rqE "(\.|->)$field\b" "$@" --include='*.h' --include='*.cpp' --exclude='DeviceState.*'
 }
+# The unit's identity, which each link fills as it reads it.
+identity=" modelName "
 owned=""
 for field in $fields; do
+    [[ $identity == *" $field "* ]] && continue
     uses "$field" core ui app cli && continue
     uses "$field" links/serial && uses "$field" links/snmp && continue
     owned="$owned $field"

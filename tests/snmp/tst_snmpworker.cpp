@@ -269,7 +269,7 @@ void tst_SnmpWorker::getAndSet()
     QCOMPARE(net_.responseText, "Rack A");
 
     net_.activeRequest = Request::SystemDescription;
-    state_.newSystemDescription = "Net edit";
+    net_.newSystemDescription = "Net edit";
     QVERIFY(exchange());
     QCOMPARE(simA_.control("get system description"), QByteArray("Net edit"));
     // A write leaves the text of the last read alone.
@@ -367,9 +367,9 @@ void tst_SnmpWorker::valueOfASet()
     state_.pollPort = pollPort;
     net_.checkValue = phase == 2 ? 1 : 2;
     net_.legacyDetectWanted = 1;
-    state_.portEnableWanted.fill(true);
-    state_.portEnableWanted[2] = false; // port 3
-    state_.newSystemDescription = "New system";
+    net_.portEnableWanted.fill(true);
+    net_.portEnableWanted[2] = false; // port 3
+    net_.newSystemDescription = "New system";
     net_.descriptionPort = 12;
     net_.descriptionOut[12] = "Port 12";
     net_.responseText = "before";
@@ -391,7 +391,7 @@ void tst_SnmpWorker::readCommunityCannotWrite()
     useV2c(agentA, "rd-comm");
     net_.requestOid = systemDescription;
     net_.activeRequest = Request::SystemDescription;
-    state_.newSystemDescription = "Intruder";
+    net_.newSystemDescription = "Intruder";
     QVERIFY(exchange());
     // The refused set is not reported: the get before it succeeded.
     QCOMPARE(net_.networkFailures, 0);
@@ -404,7 +404,7 @@ void tst_SnmpWorker::readCommunityCannotWrite()
     // Put right on the same worker, the community goes out with the next write.
     useV2c(agentA);
     net_.activeRequest = Request::SystemDescription;
-    state_.newSystemDescription = "Rack B";
+    net_.newSystemDescription = "Rack B";
     QVERIFY(exchange());
     QCOMPARE(simA_.control("get system description"), QByteArray("Rack B"));
 }

@@ -52,7 +52,7 @@ class tst_PortControl : public QObject
             // As the agent gets them: 2 on, 1 off.
             Wanted wanted;
             for (int k = 0; k < ports; ++k)
-                wanted << (state.portEnableWanted[std::size_t(k)] ? 2 : 1);
+                wanted << (network.portEnableWanted[std::size_t(k)] ? 2 : 1);
             return wanted;
         }
         // What the serial link's port write sends: 1 on, 0 off.
@@ -166,7 +166,7 @@ void tst_PortControl::networkSendQueuesEnableRequest()
 
     QCOMPARE(int(rig.network.pendingRequest), request);
     QCOMPARE(rig.wanted(8), wanted);
-    QVERIFY(!rig.state.portEnableWanted[8]); // ports above the count keep their slots
+    QVERIFY(!rig.network.portEnableWanted[8]); // ports above the count keep their slots
     QCOMPARE(rig.network.legacyDetectWanted, legacyWanted);
     QCOMPARE(rig.state.pollPort, 1);
     QVERIFY(!rig.serial.queue.holds(SerialStep::PortWrite));
@@ -197,7 +197,7 @@ void tst_PortControl::sendWithoutLinkQueuesNothing()
     rig.page.sendPortControl();
 
     QCOMPARE(int(rig.network.pendingRequest), 0);
-    QVERIFY(std::none_of(rig.state.portEnableWanted.begin(), rig.state.portEnableWanted.end(),
+    QVERIFY(std::none_of(rig.network.portEnableWanted.begin(), rig.network.portEnableWanted.end(),
                          [](bool on) { return on; }));
     QVERIFY(!rig.serial.queue.holds(SerialStep::PortWrite));
     QVERIFY(!rig.serial.write);
@@ -264,7 +264,7 @@ void tst_PortControl::descriptionEdit()
     const bool x = true, o = false;
     rig.tick({x, x, o, x, o, o, o, o, o, o, o, x});
     rig.controls.setText(DescriptionEdit + 12, before);
-    rig.state.newPortDescription = QStringLiteral("untouched");
+    rig.network.newPortDescription = QStringLiteral("untouched");
 
     QCOMPARE(rig.page.beginDescriptionEdit(12), before);
     QCOMPARE(rig.page.editedPort(), 12);
@@ -274,9 +274,9 @@ void tst_PortControl::descriptionEdit()
     QCOMPARE(int(rig.network.pendingRequest), request);
     QCOMPARE(rig.serial.queue.holds(SerialStep::PortWrite), portWrite);
     QCOMPARE(rig.serial.write.has_value(), portWrite);
-    QCOMPARE(rig.state.newPortDescription, request == 5 ? text : QStringLiteral("untouched"));
+    QCOMPARE(rig.network.newPortDescription, request == 5 ? text : QStringLiteral("untouched"));
     if (request == 5)
-        QCOMPARE(rig.state.savedPort, 12);
+        QCOMPARE(rig.network.newDescriptionPort, 12);
     if (portWrite) {
         QVERIFY(rig.onlyPortWriteRaised());
         QCOMPARE(rig.serialWanted(12), (Wanted{1, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1}));

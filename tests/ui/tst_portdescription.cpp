@@ -46,6 +46,7 @@ class tst_PortDescription : public QObject
 
         WidgetControls& controls() { return window.controls(); }
         DeviceState& state() { return window.state(); }
+        NetworkState& net() { return spanmon.network().state(); }
         template <class T> T* get(int id) { return controls().get<T>(id); }
         void click(int id) { QTest::mouseClick(get<QAbstractButton>(id), Qt::LeftButton); }
         // A device with the given number of ports is connected on the given link.
@@ -211,7 +212,7 @@ void tst_PortDescription::sendOnNetworkQueuesAllPortsOn()
     rig.click(SendPortControl);
     QCOMPARE(int(rig.spanmon.network().state().pendingRequest), 61);
     for (int k = 1; k <= 8; ++k)
-        QVERIFY(rig.state().portEnableWanted[k - 1]);
+        QVERIFY(rig.net().portEnableWanted[k - 1]);
 }
 
 void tst_PortDescription::lampsShowTheSharedImages()
@@ -255,9 +256,9 @@ void tst_PortDescription::editThenSaveShowsAndQueuesTheDescription()
 
     QVERIFY(!rig.dialog()->isVisible());
     QCOMPARE(rig.controls().text(DescriptionBase + 12), QStringLiteral("Camera 12"));
-    QCOMPARE(rig.state().newPortDescription, QStringLiteral("Camera 12"));
+    QCOMPARE(rig.net().newPortDescription, QStringLiteral("Camera 12"));
     QCOMPARE(rig.state().portDescription[12], QStringLiteral("Camera 12"));
-    QCOMPARE(rig.state().savedPort, 12);
+    QCOMPARE(rig.net().newDescriptionPort, 12);
     QCOMPARE(int(rig.spanmon.network().state().pendingRequest), 5);
 }
 
