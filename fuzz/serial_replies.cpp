@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr std::size_t Header = 2;
     while (size > Header) {
         const int kind = data[0] % 5;
-        link.txFrame[1] = data[1];
+        link.request.portIndex = data[1];
         const std::size_t body = std::min<std::size_t>(size - Header, SerialLink::FrameSize);
         link.rxFrame.fill(0);
         std::memcpy(link.rxFrame.data(), data + Header, body);
@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const CellTexts after = cellTexts(controls);
         for (int k = 1; k <= MaxPorts; ++k)
             if (after[std::size_t(k)] != before[std::size_t(k)] &&
-                !(portReply && k == link.txFrame[1] + 1))
+                !(portReply && k == link.request.portIndex + 1))
                 std::abort();
     }
     return 0;

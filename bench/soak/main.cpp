@@ -154,7 +154,7 @@ int main(int argc, char* argv[])
     const DeviceState& state = window.state();
     QTimer passProbe;
     QObject::connect(&passProbe, &QTimer::timeout, [&] {
-        const bool firstRead = network ? state.requestOid == FirstNetworkObject : serial.txFrame[0] == 0x04;
+        const bool firstRead = network ? state.requestOid == FirstNetworkObject : serial.request.command == 0x04;
         passes += firstRead && !inFirstRead ? 1 : 0;
         inFirstRead = firstRead;
     });
