@@ -56,7 +56,7 @@ int main(int argc, char* argv[])
     bool inStatusRead = false;
     const SerialLink& serial = spanmon.serialLink();
     probe.onTick = [&] {
-        const bool statusRead = serial.txFrame[0] == 0x04;
+        const bool statusRead = serial.request.command == 0x04;
         if (statusRead && !inStatusRead)
             passStarts.append(wall.nsecsElapsed());
         inStatusRead = statusRead;

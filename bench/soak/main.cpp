@@ -155,7 +155,7 @@ int main(int argc, char* argv[])
     QTimer passProbe;
     QObject::connect(&passProbe, &QTimer::timeout, [&] {
         const bool firstRead =
-            network ? networkState.requestOid == FirstNetworkObject : serial.txFrame[0] == 0x04;
+            network ? networkState.requestOid == FirstNetworkObject : serial.request.command == 0x04;
         passes += firstRead && !inFirstRead ? 1 : 0;
         inFirstRead = firstRead;
     });

@@ -30,7 +30,6 @@ const ProgressAnimation RestartAnimation{
     QStringLiteral("Success!! Waiting for System Reset......."),
     {{500, 6}, {2000, 11}, {2500, 17}, {3500, 21}, {3000, 24, true}, {200, Keep}}};
 
-const QByteArray EnterDownload = QByteArray::fromHex("0C000C");
 const QStringList FileFilters{QStringLiteral("s99 files(*.s99) "), QStringLiteral("s19 files(*.s19) ")};
 
 // The loader's wrong answers, by step.
@@ -139,7 +138,7 @@ void FirmwareDownload::restartInLoader()
     loaderPort_.clear();
     ctx_.view.showDownloadUnderway();
     // The loader has taken its first command already; EnterDownload is for the firmware.
-    beginAt(AwaitEraseStart, "E", MessageReplyLength);
+    beginAt(AwaitEraseStart, serialproto::buildLoaderCommand("E", MessageReplyLength));
 }
 
 void FirmwareDownload::onPollReplyDone()
@@ -154,10 +153,10 @@ void FirmwareDownload::onPollReplyDone()
 void FirmwareDownload::begin()
 {
     beginning_ = false;
-    beginAt(AwaitEnterAck, EnterDownload, LineReplyLength);
+    beginAt(AwaitEnterAck, serialproto::buildEnterDownload());
 }
 
-void FirmwareDownload::beginAt(DownloadStep step, const QByteArray& frame, unsigned replyLength)
+void FirmwareDownload::beginAt(DownloadStep step, const SerialFrame& frame)
 {
     SerialLink& link = link_;
     link.loaderDialogue = true;
@@ -167,7 +166,7 @@ void FirmwareDownload::beginAt(DownloadStep step, const QByteArray& frame, unsig
     sent_ = 0;
     showLineCount();
     flip();
-    sendFrame(frame, replyLength);
+    driver_.send(frame);
     continueIn(100);
 }
 
@@ -227,14 +226,9 @@ bool FirmwareDownload::loadFile(const QString& path)
     return true;
 }
 
-void FirmwareDownload::sendFrame(const QByteArray& frame, unsigned replyLength)
+void FirmwareDownload::sendFrame(const QByteArray& text, unsigned replyLength)
 {
-    SerialLink& link = link_;
-    link.txFrame.fill(0);
-    std::memcpy(link.txFrame.data(), frame.constData(), std::size_t(frame.size()));
-    link.sendLength = int(frame.size());
-    link.expectedLength = replyLength;
-    driver_.request();
+    driver_.send(serialproto::buildLoaderCommand(text, replyLength));
 }
 
 void FirmwareDownload::awaitReply(unsigned length)
@@ -244,22 +238,10 @@ void FirmwareDownload::awaitReply(unsigned length)
     driver_.resumeReader();
 }
 
-// Lines go out whole, however long; txFrame keeps what fits of the line.
+// Lines go out whole, however long.
 void FirmwareDownload::sendNextLine()
 {
-    SerialLink& link = link_;
-    const QByteArray& line = lines_.at(sent_);
-    link.txFrame.fill(0);
-    std::memcpy(link.txFrame.data(), line.constData(),
-                std::min(std::size_t(line.size()), link.txFrame.size()));
-    link.sendLength = int(line.size());
-    link.expectedLength = LineReplyLength;
-    driver_.send(line);
-    // The line leaves only when control returns to the event loop, so its answer cannot be
-    // purged here; whatever is queued now is stale.
-    driver_.purgeReceive();
-    link.readerEnabled = true;
-    driver_.resumeReader();
+    sendFrame(lines_.at(sent_), LineReplyLength);
     ++sent_;
     showLineCount();
 }
@@ -386,15 +368,9 @@ void FirmwareDownload::onTimer()
         begin(); // the poll's reply never came: the line is quiet all the same
     } else if (link.downloadStep == Transferred) {
         ctx_.clock.pace({400, [this] {
-                             SerialLink& l = link_;
-                             l.downloadStep = Restarting;
-                             l.txFrame.fill(0);
-                             std::memcpy(l.txFrame.data(), "RST", 3);
-                             l.expectedLength = 15;
-                             l.sendLength = 3;
-                             driver_.purgeReceive();
+                             link_.downloadStep = Restarting;
                              ctx_.view.showDownloadEnded();
-                             driver_.send(); // no reply is read: the midspan restarts
+                             sendFrame("RST", 0); // no reply is read: the midspan restarts
                              ctx_.clock.start(TimerId::Download, 100);
                          }});
     } else if (link.downloadStep == Restarting) {

@@ -67,10 +67,10 @@ public:
 
 private:
     void begin();
-    void beginAt(DownloadStep step, const QByteArray& frame, unsigned replyLength);
+    void beginAt(DownloadStep step, const SerialFrame& frame);
     void offerRestart();
     bool loadFile(const QString& path);
-    void sendFrame(const QByteArray& frame, unsigned replyLength);
+    void sendFrame(const QByteArray& text, unsigned replyLength);
     void awaitReply(unsigned length);
     void sendNextLine();
     bool replyIs(serialproto::LoaderAnswer answer) const;

@@ -12,14 +12,12 @@ bool SerialExchange::open(const QString& devicePath)
     return driver_.open(devicePath);
 }
 
-SerialExchange::Result SerialExchange::exchange(const Builder& build, std::chrono::milliseconds timeout)
+SerialExchange::Result SerialExchange::exchange(const SerialFrame& frame, std::chrono::milliseconds timeout)
 {
     link_.rxFrame.fill(0);
-    build(link_);
-    const QByteArray frame(reinterpret_cast<const char*>(link_.txFrame.data()), link_.sendLength);
     // A reply given up may still come, and for another request it cannot be told from the
     // answer: the line is left to go quiet first. A retry of the same request takes either.
-    if (!givenUp_.isEmpty() && frame != givenUp_) {
+    if (!givenUp_.isEmpty() && frame.bytes != givenUp_) {
         clock_.wait(int(timeout.count()) * 2);
         givenUp_.clear();
     }
@@ -34,7 +32,7 @@ SerialExchange::Result SerialExchange::exchange(const Builder& build, std::chron
         if (timer == TimerId::PollReply)
             loop.quit();
     });
-    driver_.request();
+    driver_.send(frame);
     clock_.start(TimerId::PollReply, int(timeout.count()));
     loop.exec();
     clock_.stop(TimerId::PollReply);
@@ -43,7 +41,7 @@ SerialExchange::Result SerialExchange::exchange(const Builder& build, std::chron
 
     if (!replied) {
         driver_.abandonReply();
-        givenUp_ = frame;
+        givenUp_ = frame.bytes;
         return Result::NoAnswer;
     }
     const int length = int(link_.expectedLength);

@@ -4,29 +4,25 @@
 #include "links/serial/SerialPortDriver.h"
 
 #include <chrono>
-#include <functional>
 
 class Clock;
 
-// Request and reply on a serial port, for programs without a window: sends the frame a builder
-// writes and returns once the whole reply is in rxFrame or the reply time-out has passed, with
-// the event loop running meanwhile. The receive queue is purged before each request, and after
-// a reply has not come in time the line is left to go quiet before another request, so that a
-// late answer cannot pass for the next request's.
+// Request and reply on a serial port, for programs without a window: sends a frame and returns once the whole
+// reply is in rxFrame or the reply time-out has passed, with the event loop running meanwhile. The receive
+// queue is purged before each request, and after a reply has not come in time the line is left to go quiet
+// before another request, so that a late answer cannot pass for the next request's.
 class SerialExchange
 {
 public:
     enum class Result { Reply, NoAnswer, BadReply };
-    using Builder = std::function<void(SerialLink&)>;
 
     explicit SerialExchange(Clock& clock);
 
     bool open(const QString& devicePath);
     QString errorText() const { return driver_.errorString(); }
 
-    // `build` writes txFrame, sendLength and expectedLength, as the builders of serialproto do. A
-    // reply counts when its checksum holds and it carries the request's command byte.
-    Result exchange(const Builder& build, std::chrono::milliseconds timeout);
+    // A reply counts when its checksum holds and it carries the request's command byte.
+    Result exchange(const SerialFrame& frame, std::chrono::milliseconds timeout);
 
     const SerialLink& link() const { return link_; }
 

@@ -3,6 +3,7 @@
 #include "core/DeviceState.h"
 #include "core/RequestOutcome.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,13 @@ struct SerialRequest {
 
     // A reply answers the request when it carries its command and the request still waits.
     bool awaits(std::uint8_t replyType) const { return !outcome && replyType == command; }
+};
+
+// A request as it goes on the line: its bytes, all of which are sent, and how long its reply is.
+struct SerialFrame {
+    QByteArray bytes;
+    unsigned replyLength = 0; // none: no reply is read
+    SerialRequest request;
 };
 
 // What the session may send next, by rank: the operator's writes before the reads of the polling
@@ -84,7 +92,7 @@ enum class DownloadStep {
     AwaitEntrAnswer = 11,
 };
 
-// Process-wide state of the serial link: the COM port list, the session, the frame buffers and
+// Process-wide state of the serial link: the COM port list, the session, the reply buffer and
 // what the polling cycle has queued. The port itself and its reader belong to the driver.
 struct SerialLink {
     static constexpr int FrameSize = 60;
@@ -98,12 +106,10 @@ struct SerialLink {
     // The entry chosen in the COM port list; empty when none is.
     QString chosenComPort() const { return comPorts.value(comChoice); }
 
-    std::array<std::uint8_t, FrameSize> txFrame{};
     std::array<std::uint8_t, FrameSize> rxFrame{};
-    int sendLength = 0;
-    unsigned expectedLength = 0;
-    bool readerEnabled = false; // the reader may take a reply off the port
-    SerialRequest request;      // the last request built, in flight once sent
+    unsigned expectedLength = 0; // of the reply awaited; once read, how many bytes came
+    bool readerEnabled = false;  // the reader may take a reply off the port
+    SerialRequest request;       // the last request sent
 
     RequestQueue queue;                 // what goes out next, once the request in flight has ended
     std::optional<OperatorWrite> write; // the operator's write under way, queued to its end

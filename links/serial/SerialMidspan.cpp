@@ -36,11 +36,11 @@ bool SerialMidspan::open()
     return false;
 }
 
-bool SerialMidspan::request(const SerialExchange::Builder& build, int tries)
+bool SerialMidspan::request(const SerialFrame& frame, int tries)
 {
     bool damaged = false;
     for (int i = 0; i < tries; ++i) {
-        const auto result = exchange_.exchange(build, SerialSession::ReplyTimeout);
+        const auto result = exchange_.exchange(frame, SerialSession::ReplyTimeout);
         if (result == SerialExchange::Result::Reply)
             return true;
         damaged = damaged || result == SerialExchange::Result::BadReply;
@@ -52,7 +52,7 @@ bool SerialMidspan::request(const SerialExchange::Builder& build, int tries)
 std::optional<QString> SerialMidspan::identify()
 {
     // Older midspans know only the older identification.
-    if (!request(serialproto::buildIdentify, 1) && !request(serialproto::buildLegacyIdentify, 1))
+    if (!request(serialproto::buildIdentify(), 1) && !request(serialproto::buildLegacyIdentify(), 1))
         return std::nullopt;
     const auto identity = serialproto::identity(exchange_.link());
     if (!identity)
@@ -62,7 +62,7 @@ std::optional<QString> SerialMidspan::identify()
 
 std::optional<serialproto::SystemStatus> SerialMidspan::readSystem()
 {
-    if (!request(serialproto::buildReadSystemStatus))
+    if (!request(serialproto::buildReadSystemStatus()))
         return std::nullopt;
     const serialproto::SystemStatus status = serialproto::systemStatus(exchange_.link());
     if (!status.usable()) {
@@ -101,7 +101,7 @@ std::optional<UnitReading> SerialMidspan::readStatus()
 
 std::optional<SerialMidspan::PortSettings> SerialMidspan::readPort(int port)
 {
-    if (!request([port](SerialLink& link) { serialproto::buildReadPortStatus(link, port - 1); }))
+    if (!request(serialproto::buildReadPortStatus(port - 1)))
         return std::nullopt;
     const serialproto::PortStatus status = serialproto::portStatus(exchange_.link());
     PortSettings settings;
@@ -124,10 +124,7 @@ WriteResult SerialMidspan::writePort(int port, const PortSettings& before, bool 
     const QString wanted = asKept(description);
     if (before.reading.enabled == enabled && before.reading.description == wanted)
         return {WriteResult::Outcome::AlreadySo, {}};
-    const bool legacy = before.legacy;
-    if (!request([&](SerialLink& link) {
-            serialproto::buildWritePortSettings(link, port - 1, legacy, enabled, wanted);
-        }))
+    if (!request(serialproto::buildWritePortSettings(port - 1, before.legacy, enabled, wanted)))
         return noAnswer();
     const auto after = readPort(port);
     if (!after)
@@ -164,7 +161,7 @@ WriteResult SerialMidspan::setSystemDescription(const QString& description)
         return noAnswer();
     if (before->description == wanted)
         return {WriteResult::Outcome::AlreadySo, {}};
-    if (!request([&](SerialLink& link) { serialproto::buildWriteSystemSettings(link, wanted); }))
+    if (!request(serialproto::buildWriteSystemSettings(wanted)))
         return noAnswer();
     const auto after = readSystem();
     if (!after)

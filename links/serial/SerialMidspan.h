@@ -43,7 +43,7 @@ private:
         bool legacy = false;
     };
 
-    bool request(const SerialExchange::Builder& build, int tries = Tries);
+    bool request(const SerialFrame& frame, int tries = Tries);
     std::optional<serialproto::SystemStatus> readSystem();
     std::optional<PortSettings> readPort(int port);
     WriteResult writePort(int port, const PortSettings& before, bool enabled, const QString& description);

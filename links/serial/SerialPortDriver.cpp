@@ -79,20 +79,22 @@ void SerialPortDriver::close()
         port_.close();
 }
 
-void SerialPortDriver::send()
+void SerialPortDriver::send(const SerialFrame& frame, bool purge)
 {
-    const auto length = std::clamp(link_.sendLength, 0, int(link_.txFrame.size()));
-    send(QByteArray::fromRawData(reinterpret_cast<const char*>(link_.txFrame.data()), length));
-}
-
-void SerialPortDriver::send(const QByteArray& bytes)
-{
+    if (purge)
+        purgeReceive();
+    link_.request = frame.request;
+    link_.expectedLength = frame.replyLength;
     ++sends_;
     heardSinceSend_ = false;
-    if (!port_.isOpen())
+    if (port_.isOpen()) {
+        qCDebug(lcSerialFrames) << "send" << frame.bytes.toHex(' ');
+        port_.write(frame.bytes); // goes out when control returns to the event loop
+    }
+    if (frame.replyLength == 0)
         return;
-    qCDebug(lcSerialFrames) << "send" << bytes.toHex(' ');
-    port_.write(bytes); // goes out when control returns to the event loop
+    link_.readerEnabled = true;
+    resumeReader();
 }
 
 qint64 SerialPortDriver::queuedBytes()
@@ -126,15 +128,6 @@ void SerialPortDriver::purgeReceive()
     port_.clear(QSerialPort::Input);
     // A buffer that ran full has stopped the port reading; setting its size starts it again.
     port_.setReadBufferSize(ReadBufferBytes);
-}
-
-void SerialPortDriver::request(bool purge)
-{
-    if (purge)
-        purgeReceive();
-    send();
-    link_.readerEnabled = true;
-    resumeReader();
 }
 
 void SerialPortDriver::abandonReply()

@@ -10,6 +10,7 @@
 #include <optional>
 
 class Clock;
+struct SerialFrame;
 struct SerialLink;
 
 // The open COM port and its reader. The reader waits until expectedLength bytes are queued,
@@ -31,18 +32,14 @@ public:
     // Why the port could not be opened.
     QString errorString() const { return port_.errorString(); }
 
-    // Writes sendLength bytes of txFrame; the reply is awaited by the reader.
-    void send();
-    // Writes bytes that need not fit txFrame (a firmware line).
-    void send(const QByteArray& bytes);
+    // Writes the frame; it is the request in flight from now on. When it awaits a reply the
+    // reader is armed for it, after the receive queue has been purged unless `purge` is false.
+    void send(const SerialFrame& frame, bool purge = true);
     void purgeReceive();
     void purgeTransmit();
 
     void pauseReader() { running_ = false; }
     void resumeReader();
-    // Sends the frame built in txFrame and arms the reader for its reply: the receive queue is
-    // purged first unless `purge` is false.
-    void request(bool purge = true);
     // The reply to the request in flight did not come in time: should it still come ahead of a
     // later request's answer, its bytes are dropped rather than read as (part of) that answer.
     // It is told by its command byte at the head of the queue, within a while of the time-out;

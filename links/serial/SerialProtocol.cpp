@@ -16,24 +16,25 @@ namespace
 
 constexpr int TextSize = 10;
 
-void frame(SerialLink& link, std::initializer_list<std::uint8_t> bytes, int sendLength, unsigned replyLength,
-           int portIndex = -1)
+SerialFrame frame(QByteArray body, unsigned replyLength, int portIndex = -1)
 {
-    link.request = {*bytes.begin(), portIndex, std::nullopt};
-    int n = 0;
-    for (std::uint8_t b : bytes)
-        link.txFrame[std::size_t(n++)] = b;
-    appendChecksum(link, n);
-    link.sendLength = sendLength;
-    link.expectedLength = replyLength;
+    const auto command = std::uint8_t(body.front());
+    appendChecksum(body);
+    return {std::move(body), replyLength, {command, portIndex, std::nullopt}};
+}
+
+QByteArray bytes(std::initializer_list<std::uint8_t> values)
+{
+    QByteArray out;
+    for (std::uint8_t b : values)
+        out.append(char(b));
+    return out;
 }
 
 // A description goes out as its first ten characters, blank-padded.
-void putText(SerialLink& link, int offset, const QString& text)
+QByteArray padded(const QString& text)
 {
-    const QByteArray bytes = text.toLatin1().left(TextSize);
-    for (int i = 0; i < TextSize; ++i)
-        link.txFrame[std::size_t(offset + i)] = i < bytes.size() ? std::uint8_t(bytes[i]) : std::uint8_t(' ');
+    return text.toLatin1().left(TextSize).leftJustified(TextSize, ' ');
 }
 
 quint16 word(const SerialLink& link, int offset)
@@ -53,13 +54,13 @@ constexpr int ModelLast = 24;
 
 } // namespace
 
-void appendChecksum(SerialLink& link, int n)
+void appendChecksum(QByteArray& frame)
 {
     unsigned sum = 0;
-    for (int i = 0; i < n; ++i)
-        sum += link.txFrame[std::size_t(i)];
-    link.txFrame[std::size_t(n)] = std::uint8_t((sum >> 8) & 0xFF);
-    link.txFrame[std::size_t(n + 1)] = std::uint8_t(sum & 0xFF);
+    for (char b : std::as_const(frame))
+        sum += std::uint8_t(b);
+    frame.append(char((sum >> 8) & 0xFF));
+    frame.append(char(sum & 0xFF));
 }
 
 bool replyChecksumOk(const SerialLink& link, int n)
@@ -72,72 +73,66 @@ bool replyChecksumOk(const SerialLink& link, int n)
     return link.rxFrame[std::size_t(n)] * 256u + link.rxFrame[std::size_t(n + 1)] == (sum & 0xFFFF);
 }
 
-void buildIdentify(SerialLink& link)
+SerialFrame buildIdentify()
 {
-    frame(link, {Identify}, 3, 27);
+    return frame(bytes({Identify}), 27);
 }
 
-void buildLegacyIdentify(SerialLink& link)
+SerialFrame buildLegacyIdentify()
 {
-    frame(link, {LegacyIdentify}, 3, 7);
+    return frame(bytes({LegacyIdentify}), 7);
 }
 
-void buildReset(SerialLink& link)
+SerialFrame buildReset()
 {
-    frame(link, {Reset, 'R', 'E', 'S', 'E', 'T'}, 8, 4);
+    return frame(bytes({Reset, 'R', 'E', 'S', 'E', 'T'}), 4);
 }
 
-void buildWriteSystemSettings(SerialLink& link, const QString& description)
+SerialFrame buildWriteSystemSettings(const QString& description)
 {
     // 03 and three times the 16-bit value 400: fixed values the device expects.
-    const std::initializer_list<std::uint8_t> head{
-        WriteSystemSettings, 0x03, 0x01, 0x90, 0x01, 0x90, 0x01, 0x90};
-    std::memcpy(link.txFrame.data(), head.begin(), head.size());
-    link.request = {WriteSystemSettings, -1, std::nullopt};
-    putText(link, 8, description);
-    appendChecksum(link, 18);
-    link.sendLength = 20;
-    link.expectedLength = 4;
+    return frame(bytes({WriteSystemSettings, 0x03, 0x01, 0x90, 0x01, 0x90, 0x01, 0x90}) + padded(description),
+                 4);
 }
 
-void buildWritePortSettings(SerialLink& link, int index, bool legacyDetection, bool enable,
-                            const QString& description)
+SerialFrame buildWritePortSettings(int index, bool legacyDetection, bool enable, const QString& description)
 {
     // Configuration byte: bits 7 and 6 always set, bit 5 legacy detection, bit 0 enabled.
     const std::uint8_t config = std::uint8_t(0xC0 | (legacyDetection ? 0x20 : 0) | (enable ? 0x01 : 0));
-    const std::initializer_list<std::uint8_t> head{
-        WritePortSettings, std::uint8_t(index), 0x3F, config, 0x00, 0x00, 0x07};
-    std::memcpy(link.txFrame.data(), head.begin(), head.size());
-    link.request = {WritePortSettings, index, std::nullopt};
-    putText(link, 7, description);
-    appendChecksum(link, 17);
-    link.sendLength = 19;
-    link.expectedLength = 4;
+    return frame(bytes({WritePortSettings, std::uint8_t(index), 0x3F, config, 0x00, 0x00, 0x07}) +
+                     padded(description),
+                 4, index);
 }
 
-void buildReadSystemStatus(SerialLink& link)
+SerialFrame buildReadSystemStatus()
 {
-    frame(link, {ReadSystemStatus}, 3, 27);
+    return frame(bytes({ReadSystemStatus}), 27);
 }
 
-void buildReadPortStatus(SerialLink& link, int index)
+SerialFrame buildReadPortStatus(int index)
 {
-    frame(link, {ReadPortStatus, std::uint8_t(index)}, 4, 27, index);
+    return frame(bytes({ReadPortStatus, std::uint8_t(index)}), 27, index);
 }
 
-void buildReadPortClassification(SerialLink& link, int index)
+SerialFrame buildReadPortClassification(int index)
 {
-    frame(link, {ReadPortClassification, std::uint8_t(index)}, 4, 16, index);
+    return frame(bytes({ReadPortClassification, std::uint8_t(index)}), 16, index);
 }
 
-void buildStoreSettings(SerialLink& link, bool toFlash)
+SerialFrame buildStoreSettings(bool toFlash)
 {
-    frame(link, {StoreSettings, std::uint8_t(toFlash ? 'S' : 'T')}, 4, 4);
+    return frame(bytes({StoreSettings, std::uint8_t(toFlash ? 'S' : 'T')}), 4);
 }
 
-void buildEnterDownload(SerialLink& link)
+SerialFrame buildEnterDownload()
 {
-    frame(link, {EnterDownload}, 3, 4);
+    return frame(bytes({EnterDownload}), 4);
+}
+
+SerialFrame buildLoaderCommand(const QByteArray& text, unsigned replyLength)
+{
+    return {
+        text, replyLength, {text.isEmpty() ? std::uint8_t(0) : std::uint8_t(text.front()), -1, std::nullopt}};
 }
 
 std::optional<Identity> identity(const SerialLink& link)

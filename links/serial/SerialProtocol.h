@@ -9,8 +9,8 @@
 
 // The midspan's serial command set. A frame is a command byte, a fixed payload and the 16-bit
 // sum of all bytes before it, high byte first; no start marker, no length field: the length of
-// a reply follows from the request. Each builder writes txFrame from offset 0 and sets
-// sendLength and expectedLength.
+// a reply follows from the request. Each builder returns the whole frame with the length of
+// its reply.
 namespace serialproto
 {
 
@@ -28,22 +28,23 @@ enum Command : std::uint8_t {
     Identify = 0x0E,
 };
 
-// Sum of txFrame[0..n-1] into txFrame[n], txFrame[n+1].
-void appendChecksum(SerialLink& link, int n);
+// Appends the sum of the frame's bytes.
+void appendChecksum(QByteArray& frame);
 // rxFrame[n..n+1] holds the sum of rxFrame[0..n-1].
 bool replyChecksumOk(const SerialLink& link, int n);
 
-void buildIdentify(SerialLink& link);
-void buildLegacyIdentify(SerialLink& link);
-void buildReset(SerialLink& link);
-void buildWriteSystemSettings(SerialLink& link, const QString& description);
-void buildWritePortSettings(SerialLink& link, int index, bool legacyDetection, bool enable,
-                            const QString& description);
-void buildReadSystemStatus(SerialLink& link);
-void buildReadPortStatus(SerialLink& link, int index);
-void buildReadPortClassification(SerialLink& link, int index);
-void buildStoreSettings(SerialLink& link, bool toFlash);
-void buildEnterDownload(SerialLink& link);
+SerialFrame buildIdentify();
+SerialFrame buildLegacyIdentify();
+SerialFrame buildReset();
+SerialFrame buildWriteSystemSettings(const QString& description);
+SerialFrame buildWritePortSettings(int index, bool legacyDetection, bool enable, const QString& description);
+SerialFrame buildReadSystemStatus();
+SerialFrame buildReadPortStatus(int index);
+SerialFrame buildReadPortClassification(int index);
+SerialFrame buildStoreSettings(bool toFlash);
+SerialFrame buildEnterDownload();
+// A command of the loader that EnterDownload starts: ASCII text, no checksum.
+SerialFrame buildLoaderCommand(const QByteArray& text, unsigned replyLength);
 
 // Replies, read from rxFrame once their checksum holds. Which port a port reply is for follows
 // from the request it answers: its bytes 1-2 are left to the device.

@@ -65,7 +65,7 @@ SerialSession::SerialSession(AppContext& context)
     lateWait_.setInterval(2);
     QObject::connect(&lateWait_, &QTimer::timeout, &driver_, [this] {
         if (link_.linked && !link_.downloadHoldsLine)
-            transmit();
+            transmit(held_);
     });
 }
 
@@ -159,7 +159,6 @@ void SerialSession::openSerialPort()
 
 void SerialSession::clearFrames()
 {
-    std::fill_n(link_.txFrame.begin(), ClearedBytes, 0);
     std::fill_n(link_.rxFrame.begin(), ClearedBytes, 0);
 }
 
@@ -174,8 +173,7 @@ void SerialSession::startSerialSearch()
     openSerialPort();
     driver_.purgeReceive();
     driver_.purgeTransmit();
-    serialproto::buildIdentify(link_);
-    driver_.request(false);
+    driver_.send(serialproto::buildIdentify(), false);
     ctx_.clock.start(TimerId::IdentifyReply, timeoutMs());
 }
 
@@ -195,8 +193,7 @@ void SerialSession::onIdentifyTimeout()
         // Older midspans know only the older identification; it is tried once per run.
         link.legacyProbeTried = true;
         clearFrames();
-        serialproto::buildLegacyIdentify(link);
-        driver_.request(false);
+        driver_.send(serialproto::buildLegacyIdentify(), false);
         ctx_.clock.start(TimerId::IdentifyReply, timeoutMs());
         return;
     }
@@ -367,11 +364,12 @@ void SerialSession::finishReply()
         ctx_.feedback.error(std::exchange(untold_, QString()));
 }
 
-void SerialSession::transmit(bool purge)
+void SerialSession::transmit(const SerialFrame& frame, bool purge)
 {
     // The late answer of an abandoned request with this request's command would pass for this
     // one's: it gets up to one reply time-out to come, and the purge before the send drops it.
-    if (purge && driver_.owesReply(link_.request.command)) {
+    if (purge && driver_.owesReply(frame.request.command)) {
+        held_ = frame;
         if (!lateWaiting_) {
             lateWaiting_ = true;
             lateWaitUntil_ = QDeadlineTimer(qint64(timeoutMs() * ctx_.clock.scale()));
@@ -383,7 +381,7 @@ void SerialSession::transmit(bool purge)
     }
     lateWaiting_ = false;
     lateWait_.stop();
-    driver_.request(purge);
+    driver_.send(frame, purge);
     ctx_.clock.start(TimerId::PollReply, timeoutMs());
 }
 
@@ -398,13 +396,14 @@ void SerialSession::sendNextRequest()
     if (!next)
         return; // nothing asked for: no time-out either
     bool purge = true;
+    SerialFrame frame;
     switch (next->step) {
     case SerialStep::SystemReset:
         ctx_.view.lockControls();
-        serialproto::buildReset(link);
+        frame = serialproto::buildReset();
         break;
     case SerialStep::SystemDescription:
-        serialproto::buildWriteSystemSettings(link, link.write ? link.write->systemDescription : QString());
+        frame = serialproto::buildWriteSystemSettings(link.write ? link.write->systemDescription : QString());
         purge = false;
         break;
     case SerialStep::PortWrite:
@@ -412,19 +411,19 @@ void SerialSession::sendNextRequest()
         return;
     case SerialStep::SaveToFlash:
     case SerialStep::FactoryDefaults:
-        serialproto::buildStoreSettings(link, next->step == SerialStep::SaveToFlash);
+        frame = serialproto::buildStoreSettings(next->step == SerialStep::SaveToFlash);
         break;
     case SerialStep::StatusRead:
-        serialproto::buildReadSystemStatus(link);
+        frame = serialproto::buildReadSystemStatus();
         break;
     case SerialStep::PortRead:
-        serialproto::buildReadPortStatus(link, next->port);
+        frame = serialproto::buildReadPortStatus(next->port);
         break;
     case SerialStep::ClassRead:
-        serialproto::buildReadPortClassification(link, next->port);
+        frame = serialproto::buildReadPortClassification(next->port);
         break;
     }
-    transmit(purge);
+    transmit(frame, purge);
 }
 
 void SerialSession::sendPortWrite(int index)
@@ -437,24 +436,24 @@ void SerialSession::sendPortWrite(int index)
         return;
     }
     const OperatorWrite wish = link.write.value_or(OperatorWrite{});
-    serialproto::buildWritePortSettings(link, index, wish.legacyDetection, wish.enabled[std::size_t(index)],
-                                        s.portDescription[std::size_t(index + 1)]);
+    const SerialFrame frame = serialproto::buildWritePortSettings(
+        index, wish.legacyDetection, wish.enabled[std::size_t(index)], s.portDescription[std::size_t(index + 1)]);
     if (index == 0)
         ctx_.view.lockControls();
     if (index != s.portCount - 1) {
-        transmit();
+        transmit(frame);
         return;
     }
     if (wish.cycleStep) {
         // The cycle's off time runs from the port's read-back; a pause here would lengthen it.
         link_.portStaticRead.fill(false);
-        transmit();
+        transmit(frame);
         return;
     }
     // The last port: the midspan applies the whole port set-up when it gets this frame.
-    playProgress(ctx_.clock, ctx_.view, PortSetUpAnimation, [this] {
+    playProgress(ctx_.clock, ctx_.view, PortSetUpAnimation, [this, frame] {
         link_.portStaticRead.fill(false);
-        transmit();
+        transmit(frame);
     });
 }
 

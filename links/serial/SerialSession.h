@@ -81,8 +81,8 @@ private:
     // write in a message about it.
     void queuePortWrite(const QString& name, const PortWishes& wishes);
     void openSerialPort();
-    // Sends the frame built, arms the reader and starts the reply time-out.
-    void transmit(bool purge = true);
+    // Sends the frame, arms the reader and starts the reply time-out.
+    void transmit(const SerialFrame& frame, bool purge = true);
     void sendPortWrite(int index);
     void finishReply();
     void rejectReply();
@@ -101,5 +101,6 @@ private:
     QTimer lateWait_;                   // paces the wait for an abandoned reply before a send
     QDeadlineTimer lateWaitUntil_;      // how long that wait may last
     bool lateWaiting_ = false;          // a send waits for an abandoned reply
+    SerialFrame held_;                  // the frame that waits
     QString untold_;                    // a write given up, told once the device answers again
 };

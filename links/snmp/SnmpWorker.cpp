@@ -49,14 +49,11 @@ void SnmpWorker::run()
         const SnmpResult result = exchange(job);
         if (closing_)
             continue;
-        QMetaObject::invokeMethod(
-            context_,
-            [this, &result] {
-                if (!closing_)
-                    handler_(result);
-                ++handedOver_;
-            },
-            Qt::BlockingQueuedConnection);
+        gate_.handOver(context_, [this, &result] {
+            if (!closing_)
+                handler_(result);
+            ++handedOver_;
+        });
     }
 }
 

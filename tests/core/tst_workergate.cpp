@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <optional>
 #include <vector>
 
 // A worker and the window's thread take turns: one exchange per release, each result handed over
@@ -16,10 +17,13 @@ class tst_WorkerGate : public QObject
 public:
     Q_INVOKABLE void handleResult(int exchange)
     {
-        gate.pause();
+        gate->pause();
+        // Long enough for the worker to stop waiting awake and sleep until it is woken.
+        if (slowHandler)
+            QThread::usleep(quint64(5 * WorkerGate::handOverSpin.count()));
         note(QStringLiteral("handled %1").arg(exchange));
         if (exchange < lastExchange)
-            gate.release();
+            gate->release();
     }
 
     // Written by both threads; read by this one while the worker may still write.
@@ -34,25 +38,47 @@ public:
         return log;
     }
 
-    WorkerGate gate;
+    std::optional<WorkerGate> gate; // a fresh one for each test
     QMutex logMutex;
     std::vector<QString> log;
     int lastExchange = 5;
+    bool slowHandler = false;
 
 private slots:
+    void init()
+    {
+        gate.emplace();
+        log.clear();
+    }
+
+    void strictAlternation_data()
+    {
+        QTest::addColumn<bool>("byGate");
+        QTest::addColumn<bool>("slow");
+        QTest::newRow("blocking queued call") << false << false;
+        QTest::newRow("hand-over, handler returns at once") << true << false;
+        QTest::newRow("hand-over, handler outlasts the wait awake") << true << true;
+    }
     void strictAlternation()
     {
+        QFETCH(bool, byGate);
+        QFETCH(bool, slow);
+        slowHandler = slow;
         std::atomic<int> exchanges = 0;
-        QThread* worker = QThread::create([this, &exchanges] {
-            while (gate.waitForRelease()) {
+        QThread* worker = QThread::create([this, &exchanges, byGate] {
+            while (gate->waitForRelease()) {
                 const int n = ++exchanges;
                 note(QStringLiteral("exchange %1").arg(n));
-                QMetaObject::invokeMethod(this, "handleResult", Qt::BlockingQueuedConnection, Q_ARG(int, n));
+                if (byGate)
+                    gate->handOver(this, [this, n] { handleResult(n); });
+                else
+                    QMetaObject::invokeMethod(this, "handleResult", Qt::BlockingQueuedConnection,
+                                              Q_ARG(int, n));
                 note(QStringLiteral("returned %1").arg(n));
             }
         });
         worker->start();
-        gate.release();
+        gate->release();
 
         QTRY_COMPARE_WITH_TIMEOUT(exchanges.load(), lastExchange, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(logSoFar().size(), size_t(3 * lastExchange), 5000);
@@ -68,7 +94,7 @@ private slots:
         }
         QCOMPARE(logSoFar(), expected);
 
-        gate.close();
+        gate->close();
         QVERIFY(worker->wait(5000));
         delete worker;
     }

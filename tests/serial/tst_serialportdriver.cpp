@@ -175,9 +175,7 @@ private slots:
         Rig rig;
         QVERIFY(rig.driver.open(device.linkPath()));
         const QByteArray frame = QByteArray::fromHex("05020007");
-        std::copy(frame.begin(), frame.end(), rig.link.txFrame.begin());
-        rig.link.sendLength = 4;
-        rig.driver.send();
+        rig.driver.send({frame, 0, {}});
         QVERIFY(device.waitForBytes(4));
         QCOMPARE(device.take(), frame);
     }
@@ -186,7 +184,7 @@ private slots:
     {
         Rig rig;
         QVERIFY(!rig.driver.open(QStringLiteral("/nonexistent/ttyV9")));
-        rig.driver.send(); // nothing to write to: no crash
+        rig.driver.send({QByteArray::fromHex("040004"), 27, {}}); // nothing to write to: no crash
         QVERIFY(!rig.driver.isOpen());
     }
 };
