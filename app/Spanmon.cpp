@@ -9,8 +9,8 @@ SpanmonCore::LinkFactory Spanmon::links(Clock& clock, NetworkLink::WorkerFactory
     if (!makeWorker) {
         makeWorker = [&clock](QObject* context, NetworkWorker::ResultHandler handler) {
             initSnmpLibrary();
-            // The worker's pause after a set runs on the same scale as the link's pauses.
-            return std::make_unique<SnmpWorker>(context, std::move(handler), clock.scale());
+            // The worker's time-outs and its pause after a set run on the link's clock.
+            return std::make_unique<SnmpWorker>(context, std::move(handler), &clock);
         };
     }
     return [makeWorker](AppContext& context) {

@@ -63,8 +63,14 @@ void Clock::start(TimerId id, int ms)
     }
     ++t.generation;
     t.deadline = now_ + ms;
+    t.timer->start(realTime(id, std::chrono::milliseconds(ms)));
+}
+
+std::chrono::milliseconds Clock::realTime(TimerId id, std::chrono::milliseconds ms) const
+{
     const auto shortest = shortest_.find(id);
-    t.timer->start(std::max(scaled(ms), shortest == shortest_.end() ? 0 : shortest->second));
+    return std::chrono::milliseconds(
+        std::max(scaled(int(ms.count())), shortest == shortest_.end() ? 0 : shortest->second));
 }
 
 void Clock::stop(TimerId id)

@@ -4,12 +4,14 @@
 #include <QObject>
 #include <QTimer>
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <map>
 
-// The session's timers.
-enum class TimerId { IdentifyReply = 3, PollReply = 4, Download = 9, LoaderSilence = 10 };
+// The session's timers. AgentReply is an SNMP agent's time to answer: net-snmp times it on the
+// worker's thread, the clock only gives its length (realTime()).
+enum class TimerId { IdentifyReply = 3, PollReply = 4, Download = 9, LoaderSilence = 10, AgentReply = 11 };
 
 // One clock for every timer and every pause of the program, so that tests can run it faster.
 //
@@ -43,6 +45,9 @@ public:
     // The timer runs at least this long in real time, whatever the scale; now() still moves by
     // its own time. Tests give reply time-outs room for a loaded machine while pauses stay short.
     void setShortestRealTime(TimerId timer, int ms) { shortest_[timer] = ms; }
+    // How long a wait of `ms` for this timer lasts in real time: scaled, not below its shortest
+    // real time. For waits that a library times on the clock's behalf.
+    std::chrono::milliseconds realTime(TimerId timer, std::chrono::milliseconds ms) const;
 
     // Appends steps to the running sequence (or starts one). Each step waits its pause, then
     // runs its action; a step's action may append further steps.

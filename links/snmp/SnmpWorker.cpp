@@ -1,5 +1,6 @@
 #include "links/snmp/SnmpWorker.h"
 
+#include "core/Clock.h"
 #include "links/snmp/BootCounter.h"
 #include "links/snmp/SnmpClient.h"
 
@@ -11,8 +12,8 @@
 #include <thread>
 #include <tuple>
 
-SnmpWorker::SnmpWorker(QObject* context, ResultHandler handler, double timeScale)
-    : context_(context), handler_(std::move(handler)), timeScale_(timeScale)
+SnmpWorker::SnmpWorker(QObject* context, ResultHandler handler, const Clock* clock)
+    : context_(context), handler_(std::move(handler)), clock_(clock)
 {
     thread_.reset(QThread::create([this] { run(); }));
     thread_->setObjectName(QStringLiteral("snmpWorker"));
@@ -24,6 +25,13 @@ void SnmpWorker::release(const SnmpJob& job)
     {
         QMutexLocker lock(&jobMutex_);
         released_ = job;
+        // Read here, on the clock's thread, for the worker to hand to net-snmp.
+        if (clock_) {
+            releasedTimes_.reply = clock_->realTime(TimerId::AgentReply, requestTimeout);
+            releasedTimes_.discovery = clock_->realTime(TimerId::AgentReply, discoveryTimeout);
+            releasedTimes_.afterSet =
+                std::chrono::milliseconds(std::lround(double(pauseAfterSet.count()) * clock_->scale()));
+        }
     }
     gate_.release();
 }
@@ -42,11 +50,13 @@ void SnmpWorker::run()
 {
     while (gate_.waitForRelease()) {
         SnmpJob job;
+        Times times;
         {
             QMutexLocker lock(&jobMutex_);
             job = released_;
+            times = releasedTimes_;
         }
-        const SnmpResult result = exchange(job);
+        const SnmpResult result = exchange(job, times);
         if (closing_)
             continue;
         gate_.handOver(context_, [this, &result] {
@@ -84,14 +94,17 @@ void SnmpWorker::setUp(const SnmpJob& job)
     }
 }
 
-const SnmpTarget& SnmpWorker::targetFor(const SnmpJob& job)
+const SnmpTarget& SnmpWorker::targetFor(const SnmpJob& job, const Times& times)
 {
     const auto agentOf = [](const SnmpJob& j) {
         return std::tie(j.jobAddress, j.jobReadCommunity, j.jobWriteCommunity, j.jobUser, j.jobAuthPassword,
                         j.jobPrivPassword, j.jobUseV3, j.retries);
     };
-    if (targetMade_ && agentOf(job) == agentOf(targetJob_))
+    if (targetMade_ && agentOf(job) == agentOf(targetJob_)) {
+        target_.timeout = times.reply;
+        target_.discoveryTimeout = times.discovery;
         return target_;
+    }
 
     SnmpTarget target;
     target.address = job.jobAddress;
@@ -101,8 +114,8 @@ const SnmpTarget& SnmpWorker::targetFor(const SnmpJob& job)
     target.user = credentialOctets(job.jobUser);
     target.authPassphrase = credentialOctets(job.jobAuthPassword);
     target.privPassphrase = credentialOctets(job.jobPrivPassword);
-    target.timeout = requestTimeout;
-    target.discoveryTimeout = discoveryTimeout;
+    target.timeout = times.reply;
+    target.discoveryTimeout = times.discovery;
     target.retries = job.retries;
 
     if (target.v3) {
@@ -120,7 +133,7 @@ const SnmpTarget& SnmpWorker::targetFor(const SnmpJob& job)
     return target_;
 }
 
-SnmpResult SnmpWorker::exchange(const SnmpJob& job)
+SnmpResult SnmpWorker::exchange(const SnmpJob& job, const Times& times)
 {
     SnmpResult result;
     result.generation = job.generation;
@@ -130,7 +143,7 @@ SnmpResult SnmpWorker::exchange(const SnmpJob& job)
     if (job.setUp)
         setUp(job);
 
-    SnmpClient client(targetFor(job));
+    SnmpClient client(targetFor(job, times));
     const std::optional<SnmpValue> read = client.get(job.object);
     if (!read)
         return result;
@@ -139,8 +152,7 @@ SnmpResult SnmpWorker::exchange(const SnmpJob& job)
         // The link reads back what it must know; a failed set is only told, after the request.
         if (!client.set(job.object, job.value.value_or(*read)))
             result.set = client.answered() ? RequestOutcome::Refused : RequestOutcome::Unanswered;
-        std::this_thread::sleep_for(
-            std::chrono::milliseconds(std::lround(double(pauseAfterSet.count()) * timeScale_)));
+        std::this_thread::sleep_for(times.afterSet);
     } else {
         result.text = read->printable();
     }

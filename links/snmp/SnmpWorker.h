@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class Clock;
 class QObject;
 class QThread;
 
@@ -31,9 +32,10 @@ public:
     static constexpr char localEngineV2c[] = "dummy";
 
     // Starts the thread, paused. The handler runs on `context`'s thread, which must not be
-    // this worker's and must outlive it. `timeScale` scales the pause after a set, as
-    // Clock::scale() scales the link's pauses.
-    SnmpWorker(QObject* context, ResultHandler handler, double timeScale = 1.0);
+    // this worker's and must outlive it. The agent's time-outs and the pause after a set run on
+    // `clock`, taken at each release (AgentReply its shortest real time); without a clock, as
+    // above. The clock lives on `context`'s thread and outlives the worker.
+    SnmpWorker(QObject* context, ResultHandler handler, const Clock* clock = nullptr);
     // Ends the thread; call on `context`'s thread. Waits for an exchange in progress.
     ~SnmpWorker() override;
     SnmpWorker(const SnmpWorker&) = delete;
@@ -44,17 +46,25 @@ public:
     bool awaitResult(QDeadlineTimer deadline) override;
 
 private:
+    // The times of an exchange in real time.
+    struct Times {
+        std::chrono::milliseconds reply = requestTimeout;
+        std::chrono::milliseconds discovery = discoveryTimeout;
+        std::chrono::milliseconds afterSet = pauseAfterSet;
+    };
+
     void run();
-    SnmpResult exchange(const SnmpJob& job);
+    SnmpResult exchange(const SnmpJob& job, const Times& times);
     void setUp(const SnmpJob& job);
-    const SnmpTarget& targetFor(const SnmpJob& job);
+    const SnmpTarget& targetFor(const SnmpJob& job, const Times& times);
 
     QObject* const context_;
     ResultHandler handler_;
-    const double timeScale_;
+    const Clock* const clock_;
     WorkerGate gate_;
     QMutex jobMutex_;
-    SnmpJob released_; // guarded by jobMutex_
+    SnmpJob released_;    // guarded by jobMutex_
+    Times releasedTimes_; // guarded by jobMutex_
     std::atomic<bool> closing_ = false;
     quint64 handedOver_ = 0; // results handed to the handler; context_'s thread only
     // Worker thread only: the SNMPv3 credentials the library's user keys were made from.

@@ -120,6 +120,34 @@ private slots:
         QVERIFY(real.elapsed() >= 300);
         QCOMPARE(clock.now(), 1000);
     }
+
+    // A wait that a library times for the clock (an SNMP agent's time to answer) lasts as long in
+    // real time as a timer of the clock would.
+    void realTimeOfAWaitTimedElsewhere_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<int>("shortestMs");
+        QTest::addColumn<int>("ms");
+        QTest::addColumn<int>("realMs");
+        QTest::newRow("scale 1: as given") << 1.0 << 0 << 200 << 200;
+        QTest::newRow("scale 1: a shortest time below it changes nothing") << 1.0 << 50 << 1000 << 1000;
+        QTest::newRow("scaled") << 0.05 << 0 << 200 << 10;
+        QTest::newRow("scaled, held at its shortest") << 0.05 << 50 << 200 << 50;
+        QTest::newRow("scaled above its shortest") << 0.1 << 30 << 1000 << 100;
+    }
+    void realTimeOfAWaitTimedElsewhere()
+    {
+        QFETCH(double, scale);
+        QFETCH(int, shortestMs);
+        QFETCH(int, ms);
+        QFETCH(int, realMs);
+        Clock clock(scale);
+        if (shortestMs)
+            clock.setShortestRealTime(TimerId::AgentReply, shortestMs);
+        QCOMPARE(clock.realTime(TimerId::AgentReply, std::chrono::milliseconds(ms)).count(), realMs);
+        QCOMPARE(clock.realTime(TimerId::PollReply, std::chrono::milliseconds(ms)).count(),
+                 std::lround(ms * scale));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_Clock)

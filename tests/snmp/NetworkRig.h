@@ -20,6 +20,8 @@
 #include <unistd.h>
 
 inline constexpr int WaitMs = 30000;
+// An agent's time to answer one try, in real time: room for a loaded machine on a fast clock.
+inline constexpr int AgentReplyMs = 50;
 
 inline QStringList simOptions(const QString& address, int ports)
 {
@@ -71,6 +73,7 @@ struct Rig {
                  const QString& auth = "auth-pass", double scale = 0.05)
         : clock(scale)
     {
+        clock.setShortestRealTime(TimerId::AgentReply, AgentReplyMs);
         QFile ini(dir.filePath(QStringLiteral("Link.ini")));
         if (ini.open(QIODevice::WriteOnly))
             ini.write(

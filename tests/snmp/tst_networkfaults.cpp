@@ -17,7 +17,7 @@ namespace
 
 const QString Agent = QStringLiteral("127.0.30.1");
 constexpr int Ports = 4;
-constexpr int LateMs = 1500; // longer than a search's whole time-out (0.8 s)
+constexpr int LateMs = 10 * AgentReplyMs; // longer than a search's whole time-out (4 tries)
 
 const QString ConnectionError = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
 const QString CommunityError = QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !");
@@ -89,9 +89,10 @@ void tst_NetworkFaults::agentAwayMidPassAndBack_data()
     QTest::addColumn<QByteArray>("away");
     QTest::addColumn<QByteArray>("back");
     QTest::newRow("stopped and started again") << QByteArray("snmp stop") << QByteArray("snmp start");
-    // Its late answers to the missed exchange must not land on later objects.
+    // Its late answers to the missed exchange must not land on later objects. The answer comes
+    // after one exchange's time-out (21 tries) and before a second one's.
     QTest::newRow("answering after the time-out")
-        << QByteArray("snmp-delay 5000") << QByteArray("snmp-delay 0");
+        << "snmp-delay " + QByteArray::number(30 * AgentReplyMs) << QByteArray("snmp-delay 0");
 }
 
 void tst_NetworkFaults::agentAwayMidPassAndBack()

@@ -1,4 +1,5 @@
 #include "MidspanSimProcess.h"
+#include "core/Clock.h"
 #include "core/DeviceState.h"
 #include "links/snmp/ExchangePlanner.h"
 #include "links/snmp/NetworkState.h"
@@ -36,6 +37,8 @@ const QString identity = base + ".2.1.0";
 const QString systemDescription = base + ".2.2.11.0";
 const QString portCount = base + ".2.2.7.0";
 constexpr double timeScale = 0.1;
+// Time for an agent to answer one try on the scaled clock, with room for a loaded machine.
+constexpr int shortestReplyMs = 100;
 const QString bootCounterFile = "snmpv3_boot_counter";
 
 QStringList simOptions(const QString& address)
@@ -120,6 +123,7 @@ private:
     // Releases the worker and waits for its result; false when none came in time.
     bool exchange(std::chrono::milliseconds timeout = 10s);
     bool startDebianAgent(const QString& program);
+    void makeWorker(double scale, int replyMs);
 
     MidspanSimProcess simA_;
     MidspanSimProcess simB_;
@@ -127,6 +131,7 @@ private:
     QTemporaryDir snmpdDir_;
     DeviceState state_;
     NetworkState net_;
+    std::unique_ptr<Clock> clock_;
     std::unique_ptr<SnmpWorker> worker_;
     std::unique_ptr<ExchangePlanner> planner_;
     int handled_ = 0;
@@ -161,6 +166,17 @@ void tst_SnmpWorker::init()
     net_ = NetworkState{};
     handled_ = 0;
     onResult_ = nullptr;
+    makeWorker(timeScale, shortestReplyMs);
+    QCOMPARE(simA_.control("set system description Rack A"), QByteArray("ok"));
+}
+
+// A worker and its planner on a clock of this scale, an agent's answer awaited at least replyMs.
+void tst_SnmpWorker::makeWorker(double scale, int replyMs)
+{
+    planner_.reset();
+    worker_.reset();
+    clock_ = std::make_unique<Clock>(scale);
+    clock_->setShortestRealTime(TimerId::AgentReply, replyMs);
     worker_ = std::make_unique<SnmpWorker>(
         this,
         [this](const SnmpResult& result) {
@@ -170,15 +186,15 @@ void tst_SnmpWorker::init()
             if (onResult_)
                 onResult_();
         },
-        timeScale);
+        clock_.get());
     planner_ = std::make_unique<ExchangePlanner>(state_, net_, *worker_);
-    QCOMPARE(simA_.control("set system description Rack A"), QByteArray("ok"));
 }
 
 void tst_SnmpWorker::cleanup()
 {
     worker_.reset();
     planner_.reset();
+    clock_.reset();
     if (!previousDir_.isEmpty())
         QDir::setCurrent(previousDir_);
 }
@@ -443,17 +459,26 @@ void tst_SnmpWorker::correctedPassPhraseWorks()
 void tst_SnmpWorker::silentAddressFails_data()
 {
     QTest::addColumn<bool>("v3");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<int>("replyMs");
     QTest::addColumn<int>("expectedMs");
     // 200 ms for the first try and each of 3 retries.
-    QTest::newRow("v2c, 3 retries") << false << 800;
+    QTest::newRow("v2c, 3 retries") << false << 1.0 << shortestReplyMs << 800;
     // The engine-ID discovery (one try of 1 s) finds nobody, then the request fails as above.
-    QTest::newRow("SNMPv3, discovery first") << true << 1800;
+    QTest::newRow("SNMPv3, discovery first") << true << 1.0 << shortestReplyMs << 1800;
+    // On a scaled clock a try of 20 ms lasts its shortest real time; the discovery's 100 ms are
+    // longer than that.
+    QTest::newRow("v2c, scaled") << false << timeScale << 60 << 240;
+    QTest::newRow("SNMPv3, scaled") << true << timeScale << 60 << 340;
 }
 
 void tst_SnmpWorker::silentAddressFails()
 {
     QFETCH(bool, v3);
+    QFETCH(double, scale);
+    QFETCH(int, replyMs);
     QFETCH(int, expectedMs);
+    makeWorker(scale, replyMs);
     v3 ? useV3(silentAddress) : useV2c(silentAddress);
     net_.requestOid = identity;
     net_.retries = 3;

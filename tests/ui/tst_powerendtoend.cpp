@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <map>
 #include <memory>
 
 namespace
@@ -73,17 +74,22 @@ struct PassCounter : PassObserver {
 class LinkRig
 {
 public:
-    explicit LinkRig(bool network) : network_(network) {}
+    LinkRig(bool network, MidspanSimProcess& sim) : sim(sim), network_(network) {}
 
-    // Starts the simulator; distinct values on every port, port 6 switched off.
-    bool startSimulator()
+    // Starts the simulator, or takes over the one an earlier test left: heard, writable and
+    // unlogged, with distinct values on every port, port 6 switched off, legacy detection off.
+    bool startSimulator(bool started)
     {
         const QStringList options = network_ ? simOptions(Address, Ports)
                                              : QStringList{"--ports", QString::number(Ports), "--no-line-delay",
                                                            "--steady", "--restart-seconds", "0.2"};
-        if (!sim.start(options, !network_))
+        if (!started && !sim.start(options, !network_))
             return false;
+        for (const char* command : {"silent off", "snmp start", "refuse-sets off", "clear-port-log",
+                                    "clear-snmp-log", "clear-frames"})
+            sim.control(command);
         for (int p = 1; p <= Ports; ++p) {
+            sim.control(QStringLiteral("set port %1 legacy 0").arg(p).toUtf8());
             sim.control(QStringLiteral("set port %1 enabled %2").arg(p).arg(p == 6 ? 0 : 1).toUtf8());
             sim.control(QStringLiteral("set port %1 status %2").arg(p).arg(p % 3 == 0 ? 2 : 8).toUtf8());
             sim.control(QStringLiteral("set port %1 power %2").arg(p).arg(1000 + 437 * p).toUtf8());
@@ -159,7 +165,7 @@ public:
     }
     double scale() { return clock().scale(); }
 
-    MidspanSimProcess sim;
+    MidspanSimProcess& sim;
 
 private:
     void watch()
@@ -181,19 +187,27 @@ class tst_PowerEndToEnd : public QObject
     Q_OBJECT
 
 private:
-    // A rig for the link of the data row, its simulator started and the window connected.
+    // A rig for the link of the data row, its simulator ready and the window connected. One
+    // simulator per link serves every test, as a midspan serves one session after another.
     std::unique_ptr<LinkRig> connectedRig()
     {
         QFETCH(bool, network);
-        auto rig = std::make_unique<LinkRig>(network);
-        if (!rig->startSimulator()) {
+        auto& sim = sims_[network];
+        const bool started = sim != nullptr;
+        if (!started)
+            sim = std::make_unique<MidspanSimProcess>();
+        auto rig = std::make_unique<LinkRig>(network, *sim);
+        if (!rig->startSimulator(started)) {
             qWarning("%s", qPrintable(rig->sim.errorText()));
+            sim.reset();
             return nullptr;
         }
         if (!rig->connect())
             return nullptr;
         return rig;
     }
+    std::map<bool, std::unique_ptr<MidspanSimProcess>> sims_; // by link: network or not
+
     static void links()
     {
         QTest::addColumn<bool>("network");
