@@ -1,6 +1,7 @@
 // Spanmon as it starts: net-snmp is a module, loaded at the first exchange over the network. A
 // search without the module says why at once and sends nothing; once the module is where Spanmon
 // looks, the next search loads it and finds the midspan.
+#include "LoopbackBlock.h"
 #include "NetworkRig.h"
 #include "core/ModuleLoader.h"
 #include "links/snmp/SnmpClient.h"
@@ -11,7 +12,7 @@
 namespace
 {
 
-const QString Agent = QStringLiteral("127.0.183.1");
+const QString Agent = loopbackAddress(183, 1);
 
 bool netSnmpLoaded()
 {
