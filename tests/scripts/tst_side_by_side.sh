@@ -37,4 +37,7 @@ if grep -h -e '\*\*\*Skipped' -e 'Not Run' "$work/first.log" "$work/second.log";
     [ "${CI:-}" = "true" ] && exit 1
     exit 77
 fi
-grep -h 'tests passed' "$work/first.log" "$work/second.log"
+for run in first second; do
+    echo "the $run run:"
+    grep -e 'Test *#' -e 'tests passed' "$work/$run.log"
+done
