@@ -1,6 +1,7 @@
 #include "LoopbackBlock.h"
 
 #include <QFile>
+#include <QList>
 
 #include <cerrno>
 #include <cstring>
@@ -8,6 +9,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -27,13 +29,18 @@ int openLockFile(const QString& path)
     return fd;
 }
 
+QString lockFile(const QString& lockFolder, int block)
+{
+    return lockFolder + QStringLiteral("/spanmon-loopback-%1").arg(block);
+}
+
 } // namespace
 
 LoopbackBlock LoopbackBlock::take(const QString& lockFolder, int first, int last)
 {
     LoopbackBlock block;
     for (int n = first; n <= last; ++n) {
-        const QString path = lockFolder + QStringLiteral("/spanmon-loopback-%1").arg(n);
+        const QString path = lockFile(lockFolder, n);
         const int fd = openLockFile(path);
         if (fd < 0) {
             block.error_ = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
@@ -55,12 +62,42 @@ LoopbackBlock LoopbackBlock::take(const QString& lockFolder, int first, int last
     return block;
 }
 
+LoopbackBlock LoopbackBlock::inherited(const QByteArray& value, const QString& lockFolder)
+{
+    LoopbackBlock block;
+    const QList<QByteArray> fields = value.split(' ');
+    bool blockOk = false;
+    bool lockOk = false;
+    const int number = fields.value(0).toInt(&blockOk);
+    const int fd = fields.value(1).toInt(&lockOk);
+    struct stat held {
+    };
+    struct stat file {
+    };
+    // The same file: a value copied into an unrelated process names a descriptor it does not have.
+    if (fields.size() == 2 && blockOk && lockOk && number >= 1 && fd >= 0 && ::fstat(fd, &held) == 0 &&
+        ::stat(QFile::encodeName(lockFile(lockFolder, number)).constData(), &file) == 0 &&
+        held.st_dev == file.st_dev && held.st_ino == file.st_ino) {
+        block.lock_ = fd;
+        block.number_ = number;
+    } else {
+        block.error_ =
+            QStringLiteral("%1 is no lock of this process in %2").arg(QString::fromLatin1(value), lockFolder);
+    }
+    return block;
+}
+
 const LoopbackBlock& LoopbackBlock::ofThisProgram()
 {
     static const LoopbackBlock block = [] {
-        LoopbackBlock taken = take(QString::fromLatin1(MachineLockFolder));
+        const QString folder = QString::fromLatin1(MachineLockFolder);
+        LoopbackBlock handed = inherited(qgetenv(EnvironmentName), folder);
+        if (handed.number_ != 0)
+            return handed;
+        LoopbackBlock taken = take(folder);
         if (taken.number_ == 0)
             qFatal("no loopback block for this test: %s", qPrintable(taken.error_));
+        qputenv(EnvironmentName, taken.handedDown());
         return taken;
     }();
     return block;
@@ -81,6 +118,11 @@ LoopbackBlock::~LoopbackBlock()
 QString LoopbackBlock::address(int third, int fourth) const
 {
     return QStringLiteral("127.%1.%2.%3").arg(number_).arg(third).arg(fourth);
+}
+
+QByteArray LoopbackBlock::handedDown() const
+{
+    return QByteArray::number(number_) + ' ' + QByteArray::number(lock_);
 }
 
 QString loopbackAddress(int third, int fourth)

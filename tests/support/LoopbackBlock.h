@@ -7,14 +7,21 @@
 // or TCP ports they take there. A block is held by an exclusive lock on its file in a folder that
 // every run on the machine shares; the lock is inherited by the program's children (simulators,
 // agents, servers), so a block stays taken until the last of them has gone, also after a crash.
-// Block 0 is never taken: 127.0.0.1 and 127.0.1.1 belong to the machine's own services.
+// Block 0 is never taken: 127.0.0.1 and 127.0.1.1 belong to the machine's own services. A test
+// program that starts a copy of itself hands its block down in the environment, with the lock.
 class LoopbackBlock
 {
 public:
+    static constexpr const char* EnvironmentName = "SPANMON_LOOPBACK_BLOCK";
+
     // Takes the first of the blocks first..last whose lock no one holds.
     static LoopbackBlock take(const QString& lockFolder, int first = 1, int last = 254);
-    // This program's block, taken from the machine's lock folder on first use; the program ends
-    // with a message when every block is taken.
+    // The block named by a handed-down value ("<block> <descriptor>"), if that descriptor is an
+    // inherited lock on the block's file in the folder; none otherwise.
+    static LoopbackBlock inherited(const QByteArray& value, const QString& lockFolder);
+    // This program's block: the one its parent handed down, or one taken from the machine's lock
+    // folder on first use and handed down to its children; the program ends with a message when
+    // every block is taken.
     static const LoopbackBlock& ofThisProgram();
 
     LoopbackBlock(LoopbackBlock&& other) noexcept;
@@ -26,6 +33,8 @@ public:
     QString errorText() const { return error_; }
     // "127.<n>.<third>.<fourth>"
     QString address(int third, int fourth) const;
+    // What a child is given to find the block: "<block> <descriptor>".
+    QByteArray handedDown() const;
 
 private:
     LoopbackBlock() = default;
