@@ -92,6 +92,7 @@ int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsSet(InPrivateFolder)) {
         QApplication app(argc, argv);
+        app.setAttribute(Qt::AA_Use96Dpi, true); // as QTEST_MAIN has it
         tst_SnmpModule test;
         return QTest::qExec(&test, argc, argv);
     }
