@@ -44,7 +44,9 @@ if [ $midspan -eq 1 ]; then
     read -r -t 10 ready <&"${SIM[0]}" && [ "$ready" = ready ] || { echo "midspan-sim did not start" >&2; exit 1; }
 fi
 
-xvfb-run -a dbus-run-session -- bash -c '
+source scripts/x-display.sh
+claim_display
+xvfb-run -n "$display" dbus-run-session -- bash -c '
     /usr/libexec/at-spi-bus-launcher --launch-immediately &
     (cd "$1" && QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 exec "$0") >/dev/null 2>&1 &
     program=$!

@@ -178,16 +178,7 @@ useradd --create-home --shell /bin/bash --groups dialout "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
 cp scripts/package-drive.py "$work/"
 chmod 644 "$work/package-drive.py"
-# A display number no X server holds, by lock file or by socket. An X client tries the abstract socket
-# before the file, so a server whose lock file is gone can still take the connections of a new one.
-free_display() {
-    local n=187 sockets
-    sockets=$("$@" cat /proc/net/unix)
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || grep -q "@/tmp/.X11-unix/X$n\$" <<<"$sockets"; do
-        n=$((n + 1))
-    done
-    echo "$n"
-}
+source scripts/x-display.sh
 # Runs a command line as the user, in the network namespace given (or this one: ""), on a virtual X
 # server with the accessibility bus, and the drive script with the arguments given.
 session() {
@@ -196,8 +187,8 @@ session() {
     local inside=()
     [ -n "$netns" ] && inside=(ip netns exec "$netns")
     cd "$home"
-    local display status
-    display=$(free_display "${inside[@]}")
+    local status
+    claim_display "${inside[@]}"
     "${inside[@]}" runuser -u "$user" -- env -i HOME="$home" USER="$user" PATH=/usr/bin:/bin LANG=C.UTF-8 \
         xvfb-run -n "$display" -e "$home/xvfb.log" -s "-screen 0 1280x1024x24" dbus-run-session -- bash -c '
             /usr/libexec/at-spi-bus-launcher --launch-immediately &

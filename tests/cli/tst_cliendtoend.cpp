@@ -1,3 +1,4 @@
+#include "LoopbackBlock.h"
 #include "MidspanSimProcess.h"
 
 #include <QDateTime>
@@ -22,8 +23,10 @@ namespace
 // The agents answer on a UDP port of their own, so that no root is needed and no other agent of
 // this machine is found.
 const QString udpPort = "16841";
-const QString agent = "127.0.0.41";
-const QString secondAgent = "127.0.0.43";
+const QString agent = loopbackAddress(0, 41);
+const QString secondAgent = loopbackAddress(0, 43);
+// The start of every range searched: the first address of this program's block.
+const QString rangeStart = loopbackAddress(0, 1);
 const QString agentWithPort = agent + ':' + udpPort;
 
 struct Run {
@@ -154,12 +157,14 @@ void tst_CliEndToEnd::initTestCase()
 
     QFile ini(workDir_.filePath("Link.ini"));
     QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[IPAdress]\r\nIP=127.0.0.1\r\nEndIP=254\r\n[Community]\r\nRead=rd-comm\r\nSet=wr-comm\r\n"
+    ini.write("[IPAdress]\r\nIP=" + rangeStart.toLatin1() +
+              "\r\nEndIP=254\r\n[Community]\r\nRead=rd-comm\r\nSet=wr-comm\r\n"
               "[SNMPv3]\r\nVersion=\r\nUser=midspan\r\nAuthPassword=auth-pass\r\nPrivPassword=priv-pass\r\n");
     // A set community SNMP cannot carry to the midspan as it is written.
     QFile euro(workDir_.filePath("euro.ini"));
     QVERIFY(euro.open(QIODevice::WriteOnly));
-    euro.write("[IPAdress]\r\nIP=127.0.0.1\r\n[Community]\r\nRead=rd-comm\r\nSet=wr-comm\xE2\x82\xAC\r\n");
+    euro.write("[IPAdress]\r\nIP=" + rangeStart.toLatin1() +
+               "\r\n[Community]\r\nRead=rd-comm\r\nSet=wr-comm\xE2\x82\xAC\r\n");
     QFile wrong(workDir_.filePath("wrong.ini"));
     QVERIFY(wrong.open(QIODevice::WriteOnly));
     wrong.write("[Community]\nRead=public\nSet=private\n[SNMPv3]\nUser=stranger\nAuthPassword=auth-pass\n"
@@ -551,8 +556,8 @@ void tst_CliEndToEnd::findListsEveryMidspan_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QStringList>("expected");
     const QStringList both{agent + " *** POE528U-480-24-N", secondAgent + " *** POE528U-480-8-N"};
-    QTest::newRow("SNMP v2c") << QStringList{"--range", "127.0.0.1-254:" + udpPort} << both;
-    QTest::newRow("SNMPv3") << QStringList{"--range", "127.0.0.1-254:" + udpPort, "--v3"} << both;
+    QTest::newRow("SNMP v2c") << QStringList{"--range", rangeStart + "-254:" + udpPort} << both;
+    QTest::newRow("SNMPv3") << QStringList{"--range", rangeStart + "-254:" + udpPort, "--v3"} << both;
     QTest::newRow("serial") << QStringList{"--serial", sim_.serialLinkPath()}
                             << QStringList{sim_.serialLinkPath() + " *** POE528U-480-24-N"};
 }
@@ -829,7 +834,8 @@ void tst_CliEndToEnd::everyJsonRunWritesOneDocument_data()
     QTest::newRow("settings") << QStringList{"status",      "--json",     "--snmp",
                                              agentWithPort, "--settings", "none.ini"}
                               << QByteArray() << 2 << "none.ini: no settings file";
-    QTest::newRow("nothing found") << QStringList{"find", "--json", "--range", "127.0.0.50-51:" + udpPort}
+    QTest::newRow("nothing found") << QStringList{"find", "--json", "--range",
+                                                  loopbackAddress(0, 50) + "-51:" + udpPort}
                                    << QByteArray() << 1 << QString();
 }
 
@@ -864,8 +870,8 @@ void tst_CliEndToEnd::findHasOneShapeOnBothLinks_data()
     QTest::addColumn<QJsonObject>("first");
     const QJsonObject network{
         {"link", "snmp"}, {"address", agent}, {"device", QJsonValue()}, {"model", "POE528U-480-24-N"}};
-    QTest::newRow("SNMP v2c") << QStringList{"--range", "127.0.0.41-43:" + udpPort} << network;
-    QTest::newRow("SNMPv3") << QStringList{"--range", "127.0.0.41-43:" + udpPort, "--v3"} << network;
+    QTest::newRow("SNMP v2c") << QStringList{"--range", agent + "-43:" + udpPort} << network;
+    QTest::newRow("SNMPv3") << QStringList{"--range", agent + "-43:" + udpPort, "--v3"} << network;
     QTest::newRow("serial") << QStringList{"--serial", sim_.serialLinkPath()}
                             << QJsonObject{{"link", "serial"},
                                            {"address", sim_.serialLinkPath()},

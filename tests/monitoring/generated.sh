@@ -36,8 +36,10 @@ fetch)
     (cd "$work" && npm pack --silent "$netsnmp" >/dev/null) || skip "npm could not fetch $netsnmp"
     tar -xzf "$work"/net-snmp-*.tgz -C "$work"
     mkdir -p "$mibs"
+    # Each file comes whole, in one rename: another run of the suite may be reading them.
     for module in SNMPv2-SMI SNMPv2-TC SNMPv2-CONF; do
-        cp "$work/package/lib/mibs/$module.mib" "$mibs/"
+        cp "$work/package/lib/mibs/$module.mib" "$mibs/$module.mib.$$"
+        mv -f "$mibs/$module.mib.$$" "$mibs/$module.mib"
     done
     ;;
 lint)

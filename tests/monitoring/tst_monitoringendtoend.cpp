@@ -3,6 +3,7 @@
 // monitoring/snmp.yml and with monitoring/snmp-0.23-and-later.yml turned back into the 0.21 format,
 // and Prometheus with the rules, the example budgets and the dashboard's queries, all started here.
 // What the midspans hold is read from their control sockets.
+#include "LoopbackBlock.h"
 #include "MidspanSimProcess.h"
 #include "PrometheusPrograms.h"
 
@@ -28,10 +29,10 @@ using namespace monitoring;
 namespace
 {
 
-const QString Big = QStringLiteral("127.0.60.1");
-const QString Small = QStringLiteral("127.0.60.2");
-const QString Silent = QStringLiteral("127.0.60.3");
-const QString Servers = QStringLiteral("127.0.60.100");
+const QString Big = loopbackAddress(60, 1);
+const QString Small = loopbackAddress(60, 2);
+const QString Silent = loopbackAddress(60, 3);
+const QString Servers = loopbackAddress(60, 100);
 
 // The placeholder credentials of monitoring/snmp.yml, which the midspans are given.
 const QStringList Credentials{"--read-community", "public",           "--v3-user", "midspan-user",

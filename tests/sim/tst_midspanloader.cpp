@@ -1,3 +1,4 @@
+#include "LoopbackBlock.h"
 #include "MidspanSimProcess.h"
 
 #include <QProcess>
@@ -20,7 +21,7 @@ const QByteArray end = "S9030000FC";
 // Header text "FW 2.7".
 const QByteArray revisionHeader = "S0090000465720322E37A2";
 // This program's own agent address.
-const QString agent = QStringLiteral("127.0.50.1");
+const QString agent = loopbackAddress(50, 1);
 
 // A simulator whose loader has erased and waits for S-records.
 bool readyForRecords(MidspanSimProcess& sim)

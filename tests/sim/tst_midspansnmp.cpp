@@ -1,3 +1,4 @@
+#include "LoopbackBlock.h"
 #include "MidspanSimProcess.h"
 
 #include <QProcess>
@@ -10,7 +11,7 @@ using namespace std::chrono_literals;
 namespace
 {
 
-const QString agent = "127.0.0.2";
+const QString agent = loopbackAddress(0, 2);
 const QString base = ".1.3.6.1.4.1.24852";
 const QStringList v2cRead{"-v2c", "-c", "rd-comm"};
 const QStringList v2cWrite{"-v2c", "-c", "wr-comm"};

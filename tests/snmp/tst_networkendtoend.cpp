@@ -1,6 +1,7 @@
 // The network link from the operator's side: the real main window (offscreen) against simulated
 // midspans on UDP port 161 of this program's own loopback addresses, with what the agents were
 // asked and told read from their control sockets.
+#include "LoopbackBlock.h"
 #include "NetworkRig.h"
 #include "ui/ParamSetting.h"
 
@@ -10,10 +11,10 @@ namespace
 {
 
 // Midspans: .1 with 24 ports, .3 with 8, .2 answers with a printer's identity, .4 is silent.
-const QString Big = QStringLiteral("127.0.20.1");
-const QString Foreign = QStringLiteral("127.0.20.2");
-const QString Small = QStringLiteral("127.0.20.3");
-const QString Spare = QStringLiteral("127.0.20.5"); // for tests that change their agent
+const QString Big = loopbackAddress(20, 1);
+const QString Foreign = loopbackAddress(20, 2);
+const QString Small = loopbackAddress(20, 3);
+const QString Spare = loopbackAddress(20, 5); // for tests that change their agent
 
 // The objects of one refresh pass as the agent names them, in the order they are read.
 QStringList passObjects(int ports)
@@ -95,9 +96,9 @@ void tst_NetworkEndToEnd::init()
 
 void tst_NetworkEndToEnd::searchListsMidspansInTextOrder()
 {
-    Rig rig(QStringLiteral("127.0.20.1"), QStringLiteral("4"));
+    Rig rig(Big, QStringLiteral("4"));
     QVERIFY(rig.search());
-    QCOMPARE(rig.entries(), (QStringList{"127.0.20.1 *** POE528U-480-24-N", "127.0.20.3 *** POE914U-8HP"}));
+    QCOMPARE(rig.entries(), (QStringList{Big + " *** POE528U-480-24-N", Small + " *** POE914U-8HP"}));
     for (MidspanSimProcess* sim : {&big_, &small_, &foreign_})
         QCOMPARE(sim->snmpLog(), QStringList{"get 2.1.0"}); // each address once
     QVERIFY(rig.feedback.shown.isEmpty());
@@ -261,7 +262,7 @@ void tst_NetworkEndToEnd::stoppedAgentEndsTheSessionAndIsFoundAgain()
 
     spare_.control("snmp start");
     QVERIFY(rig.search());
-    QCOMPARE(rig.entries(), QStringList{"127.0.20.5 *** POE528U-480-24-N"});
+    QCOMPARE(rig.entries(), QStringList{Spare + " *** POE528U-480-24-N"});
 }
 
 void tst_NetworkEndToEnd::settingWithRelinkEndsTheSession()

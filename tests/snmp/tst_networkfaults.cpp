@@ -1,6 +1,7 @@
 // Faults on the network link as the operator meets them: agents that stop, answer late or answer
 // nonsense, credentials the agent refuses and a range where nothing answers. Each ends with a
 // message or the usual recovery, and the settings file stays as it was.
+#include "LoopbackBlock.h"
 #include "NetworkRig.h"
 #include "links/snmp/LinkSettingsForm.h"
 #include "links/snmp/SnmpClient.h"
@@ -15,7 +16,7 @@
 namespace
 {
 
-const QString Agent = QStringLiteral("127.0.30.1");
+const QString Agent = loopbackAddress(30, 1);
 constexpr int Ports = 4;
 constexpr int LateMs = 10 * AgentReplyMs; // longer than a search's whole time-out (4 tries)
 
@@ -125,8 +126,7 @@ void tst_NetworkFaults::searchWithoutAnAnswer_data()
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("end");
     QTest::addColumn<bool>("late");
-    QTest::newRow("whole range silent") << "127.0.30.10"
-                                        << "20" << false;
+    QTest::newRow("whole range silent") << loopbackAddress(30, 10) << "20" << false;
     QTest::newRow("agent answers after the time-out") << Agent << QString() << true;
 }
 

@@ -2,6 +2,7 @@
 // re-link, by closing Spanmon, or the device stops taking the write-community check's writes.
 // Whatever was under way, the device keeps its own legacy detection, the next search finds it,
 // and an answer to an exchange from before the re-link is taken for nothing after it.
+#include "LoopbackBlock.h"
 #include "NetworkRig.h"
 #include "links/snmp/LinkSettingsForm.h"
 #include "links/snmp/SnmpClient.h"
@@ -12,15 +13,17 @@
 namespace
 {
 
-const QString Agent = QStringLiteral("127.0.181.1");
+const QString Agent = loopbackAddress(181, 1);
 constexpr int Ports = 4;
 // The check's pauses (500, 3000, 500, 2000 ms) long enough to act in a phase of the test's choice.
 constexpr double CheckScale = 0.5;
 
 const QString Relink = QStringLiteral("Do You Want To Re-Link ?");
 const QString CommunityError = QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !");
-const QString NotRestored = QStringLiteral("Legacy Detection of port 1 of 127.0.181.1 could not be set back to "
-                                           "'%1' after the 'Set Community' check !  Please set it on the port page.");
+const QString NotRestored =
+    "Legacy Detection of port 1 of " + Agent +
+    " could not be set back to '%1' after the 'Set Community' check !  Please set it on "
+    "the port page.";
 
 } // namespace
 

@@ -1,17 +1,29 @@
 // Spanmon as it starts: net-snmp is a module, loaded at the first exchange over the network. A
 // search without the module says why at once and sends nothing; once the module is where Spanmon
 // looks, the next search loads it and finds the midspan.
+#include "LoopbackBlock.h"
 #include "NetworkRig.h"
 #include "core/ModuleLoader.h"
 #include "links/snmp/SnmpClient.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <cstdio>
+
+#include <sys/prctl.h>
 
 namespace
 {
 
-const QString Agent = QStringLiteral("127.0.183.1");
+const QString Agent = loopbackAddress(183, 1);
+// Set in the copy of the test that runs in a folder of its own.
+const char InPrivateFolder[] = "SPANMON_TEST_IN_PRIVATE_FOLDER";
 
 bool netSnmpLoaded()
 {
@@ -74,5 +86,32 @@ void tst_SnmpModule::searchWithoutTheModuleSaysWhyAndTheNextLoadsIt()
     QVERIFY(netSnmpLoaded());
 }
 
-QTEST_MAIN(tst_SnmpModule)
+// Spanmon looks for the module beside the program, so the test runs as a copy of this program in a
+// folder of its own: a run beside it never finds the module this one put there, nor takes it away.
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsSet(InPrivateFolder)) {
+        QApplication app(argc, argv);
+        app.setAttribute(Qt::AA_Use96Dpi, true); // as QTEST_MAIN has it
+        tst_SnmpModule test;
+        return QTest::qExec(&test, argc, argv);
+    }
+    QCoreApplication app(argc, argv);
+    const QTemporaryDir folder;
+    const QString copy = folder.filePath(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    if (!QFile::copy(QCoreApplication::applicationFilePath(), copy)) {
+        std::fprintf(stderr, "cannot copy this test to %s\n", qPrintable(folder.path()));
+        return 1;
+    }
+    QProcess run;
+    run.setProcessChannelMode(QProcess::ForwardedChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(InPrivateFolder), QStringLiteral("1"));
+    run.setProcessEnvironment(environment);
+    // Ended with this one, as when ctest ends a test that ran over its time.
+    run.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    run.start(copy, QCoreApplication::arguments().mid(1));
+    run.waitForFinished(-1);
+    return run.exitStatus() == QProcess::NormalExit ? run.exitCode() : 1;
+}
 #include "tst_snmpmodule.moc"

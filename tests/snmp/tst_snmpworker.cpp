@@ -1,3 +1,4 @@
+#include "LoopbackBlock.h"
 #include "MidspanSimProcess.h"
 #include "core/Clock.h"
 #include "core/DeviceState.h"
@@ -27,10 +28,10 @@ namespace
 {
 
 // This program's own loopback addresses.
-const QString agentA = "127.0.10.1";
-const QString agentB = "127.0.10.2";
-const QString silentAddress = "127.0.10.20";
-const QString debianAgent = "127.0.11.1";
+const QString agentA = loopbackAddress(10, 1);
+const QString agentB = loopbackAddress(10, 2);
+const QString silentAddress = loopbackAddress(10, 20);
+const QString debianAgent = loopbackAddress(11, 1);
 
 const QString base = "1.3.6.1.4.1.24852";
 const QString identity = base + ".2.1.0";

@@ -2,6 +2,7 @@
 // midspan-sim: only a click, Enter or an arrow key chooses a device, never the focus coming to
 // the list; a choice made during a search is carried out when it ends; and the list holds the
 // entries of the chosen link alone when the operator changes the link in the middle of a search.
+#include "LoopbackBlock.h"
 #include "NetworkRig.h"
 #include "links/snmp/SnmpClient.h"
 
@@ -10,9 +11,9 @@
 namespace
 {
 
-const QString First = QStringLiteral("127.0.182.1");  // both links
-const QString Second = QStringLiteral("127.0.182.2"); // network only
-// 127.0.182.3 stays silent: the search's last probe takes 0.8 s.
+const QString First = loopbackAddress(182, 1);  // both links
+const QString Second = loopbackAddress(182, 2); // network only
+// The third address of the block stays silent: the search's last probe takes 0.8 s.
 const QString RangeEnd = QStringLiteral("3");
 constexpr int Ports = 4;
 

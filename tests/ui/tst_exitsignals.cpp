@@ -1,5 +1,6 @@
 // kill, Ctrl+C and the end of a session (SIGTERM, SIGINT, SIGHUP) end Spanmon and Ethfind as
 // closing their windows does: a real signal to a real process, then a look at what it left.
+#include "LoopbackBlock.h"
 #include "MidspanSimProcess.h"
 #include "NetworkRig.h"
 #include "SerialWindowRig.h"
@@ -24,7 +25,7 @@ namespace
 
 const char WindowChild[] = "--window-child";
 const char CycleChild[] = "--cycle-child";
-const QString CycleAgent = QStringLiteral("127.0.48.1");
+const QString CycleAgent = loopbackAddress(48, 1);
 
 void addSignalRows()
 {

@@ -1,6 +1,7 @@
 // Total power, power history and power-cycling through the real main window against midspan-sim,
 // on the serial link and on the network link (SNMP on UDP port 161 of a loopback address of this
 // test's own, which needs root), checked against what the simulator holds and logs.
+#include "LoopbackBlock.h"
 #include "MidspanSimProcess.h"
 #include "NetworkRig.h"
 #include "SerialWindowRig.h"
@@ -24,7 +25,7 @@ namespace
 {
 
 constexpr int Ports = 8;
-const QString Address = QStringLiteral("127.0.47.1");
+const QString Address = loopbackAddress(47, 1);
 
 // What the simulator reads on a port, in the units of its control socket.
 struct SimPort {
