@@ -53,6 +53,8 @@ public:
 
 private:
     void build();
+    // Widens the port list to its longest entry.
+    void fitPortList();
     void markDirty(int port);
     void redraw();
     void drawPort(int port, qint64 sinceMs);
