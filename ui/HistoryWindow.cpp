@@ -45,8 +45,11 @@ constexpr std::array<RangeChoice, 3> Ranges{{
 // stretches of time, by the lowest and highest power in each, about a point for each pixel of the
 // plot. More only cost time: a day of 24 lines of 1000 stretches took 120 ms to draw.
 constexpr qint64 MaxStretches = 400;
-// Samples of one pass come port by port; the chart is redrawn once for them.
-constexpr int RedrawDelayMs = 250;
+// Samples of one pass come port by port, tens of milliseconds apart: the chart is redrawn once
+// they pause this long, so once a pass rather than once for every few ports (each redraw paints
+// every line), and at least every LongestRedrawDelayMs while they keep coming.
+constexpr qint64 RedrawDelayMs = 250;
+constexpr qint64 LongestRedrawDelayMs = 2000;
 
 const QString EmptyNote = QStringLiteral("No samples yet in this session.");
 const QString KeptNote =
@@ -128,7 +131,6 @@ HistoryWindow::HistoryWindow(const PowerSamples& history, OperatorFeedback& feed
     setFont(font);
     build();
     redrawTimer_.setSingleShot(true);
-    redrawTimer_.setInterval(RedrawDelayMs);
     connect(&redrawTimer_, &QTimer::timeout, this, &HistoryWindow::redraw);
     history_.watch(this, [this](int port) { markDirty(port); });
     dirty_.set();
@@ -294,7 +296,9 @@ void HistoryWindow::markDirty(int port)
     else
         dirty_.set();
     if (!redrawTimer_.isActive())
-        redrawTimer_.start();
+        dirtySince_.start();
+    redrawTimer_.start(
+        int(std::clamp(LongestRedrawDelayMs - dirtySince_.elapsed(), qint64(0), RedrawDelayMs)));
 }
 
 void HistoryWindow::redraw()

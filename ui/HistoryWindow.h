@@ -5,6 +5,7 @@
 #include "ui/HistoryView.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <array>
@@ -83,5 +84,6 @@ private:
     std::vector<OperatorAction> drawnActions_;
     bool actionsDirty_ = true;
     QTimer redrawTimer_;
+    QElapsedTimer dirtySince_; // since the first change not yet drawn
     qint64 drawnSince_ = 0;
 };
