@@ -46,9 +46,12 @@ scripts/install-deps.sh
 scripts/build.sh build
 
 pids=()
+# The simulators' output, kept for the failure of one and removed at the end.
+logs=$(mktemp -d)
 cleanup() {
     if [ ${#pids[@]} -gt 0 ]; then "${as_root[@]}" kill "${pids[@]}" 2>/dev/null || true; fi
     wait 2>/dev/null || true
+    rm -rf "$logs"
 }
 trap cleanup EXIT
 
@@ -58,7 +61,7 @@ credentials=(--read-community public --write-community private
 
 start_sim() {
     local log
-    log=$(mktemp)
+    log=$(mktemp -p "$logs")
     "${as_root[@]}" build/sim/midspan/midspan-sim "$@" "${credentials[@]}" >"$log" 2>&1 &
     pids+=($!)
     for _ in $(seq 100); do
