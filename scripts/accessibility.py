@@ -25,7 +25,8 @@ VALUE_ROLES = {"spin button"}
 # main window, and in what a step shows.
 EXPECTED = {
     "Spanmon": [("text", "Total Power"), ("push button", "Power History"), ("push button", "Power-cycle...")],
-    "Power History": [("list", "Ports drawn"), ("combo box", "Show"), ("push button", "Export CSV...")],
+    "Power History": [("list", "Ports drawn"), ("list item", "Port 1"), ("list item", "Port 24"), ("combo box", "Show"),
+                      ("push button", "Export CSV...")],
     "choose:Found devices": [("text", "Total Power"), ("push button", "Power-cycle...")],
     "menu:Port 3 status": [("menu item", "Power-cycle port 3"), ("menu item", "Power history of port 3")],
     "menu:Port 3 status>Power-cycle port 3": [("check box", "Port 3"), ("spin button", "Off time"),

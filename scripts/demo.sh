@@ -7,8 +7,22 @@
 #
 # It builds and runs Spanmon as the user who runs it: only the simulators need root (SNMP on port
 # 161, the link at /dev/ttyV0), and get it through sudo, so no root-owned build/ is left behind.
+#
+# `--check` does all of that without an operator: it asks each simulated midspan for its status
+# with spanmon-cli over SNMP and the serial link, runs Spanmon for a few seconds on a virtual X
+# server, stops everything and fails when any of it failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+check=false
+case "${1:-}" in
+--check) check=true ;;
+"") ;;
+*)
+    echo "usage: $0 [--check]" >&2
+    exit 2
+    ;;
+esac
 
 # Started with sudo: the build is still the user's.
 if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
@@ -17,6 +31,10 @@ if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; 
 fi
 as_root=()
 if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+        echo "demo: the simulated midspans need root; install sudo (as root: apt-get install sudo) or run as root" >&2
+        exit 1
+    fi
     as_root=(sudo)
     echo "demo: the simulated midspans answer SNMP on port 161 and link their serial port at /dev/ttyV0;"
     echo "demo: sudo starts them (and installs missing packages)"
@@ -28,9 +46,12 @@ scripts/install-deps.sh
 scripts/build.sh build
 
 pids=()
+# The simulators' output, kept for the failure of one and removed at the end.
+logs=$(mktemp -d)
 cleanup() {
     if [ ${#pids[@]} -gt 0 ]; then "${as_root[@]}" kill "${pids[@]}" 2>/dev/null || true; fi
     wait 2>/dev/null || true
+    rm -rf "$logs"
 }
 trap cleanup EXIT
 
@@ -40,7 +61,7 @@ credentials=(--read-community public --write-community private
 
 start_sim() {
     local log
-    log=$(mktemp)
+    log=$(mktemp -p "$logs")
     "${as_root[@]}" build/sim/midspan/midspan-sim "$@" "${credentials[@]}" >"$log" 2>&1 &
     pids+=($!)
     for _ in $(seq 100); do
@@ -79,7 +100,20 @@ echo "demo: midspans on 127.0.0.2 (24 ports, also serial $link) and 127.0.0.3 (8
 echo "demo: press \"Search PoE\" and pick one"
 echo "demo: a firmware file to load with \"Firmware Download\" (serial link): sim/firmware/sample-fw-2.7.s19"
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+if $check; then
+    # Spanmon finds Link.ini (its communities) in this folder, like the window.
+    ../cli/spanmon-cli status --snmp 127.0.0.2 >/dev/null
+    ../cli/spanmon-cli status --snmp 127.0.0.3 >/dev/null
+    ../cli/spanmon-cli status --serial "$link" >/dev/null
+    # Still running when its time is up: Spanmon started.
+    rc=0
+    xvfb-run -a timeout 5 ../app/spanmon || rc=$?
+    if [ $rc -ne 124 ]; then
+        echo "demo: Spanmon ended by itself (exit code $rc)" >&2
+        exit 1
+    fi
+    echo "demo: both midspans answered over SNMP, the 24-port one also over $link; Spanmon started"
+elif [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "demo: no display found; running on a virtual X server (xvfb-run)" >&2
     xvfb-run -a ../app/spanmon
 else

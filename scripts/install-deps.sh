@@ -13,6 +13,7 @@ packages=(
     librsvg2-bin desktop-file-utils appstream
     at-spi2-core python3-pyatspi dbus-x11
     python3-jsonschema zsh fish
+    sudo
     "$@"
 )
 

@@ -10,12 +10,15 @@
 #include <QDir>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScatterSeries>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QToolTip>
 #include <QValueAxis>
 
@@ -42,8 +45,11 @@ constexpr std::array<RangeChoice, 3> Ranges{{
 // stretches of time, by the lowest and highest power in each, about a point for each pixel of the
 // plot. More only cost time: a day of 24 lines of 1000 stretches took 120 ms to draw.
 constexpr qint64 MaxStretches = 400;
-// Samples of one pass come port by port; the chart is redrawn once for them.
-constexpr int RedrawDelayMs = 250;
+// Samples of one pass come port by port, tens of milliseconds apart: the chart is redrawn once
+// they pause this long, so once a pass rather than once for every few ports (each redraw paints
+// every line), and at least every LongestRedrawDelayMs while they keep coming.
+constexpr qint64 RedrawDelayMs = 250;
+constexpr qint64 LongestRedrawDelayMs = 2000;
 
 const QString EmptyNote = QStringLiteral("No samples yet in this session.");
 const QString KeptNote =
@@ -101,6 +107,18 @@ QColor portColour(int port)
     return port <= 12 ? QColor::fromHsv(hue, 255, 225) : QColor::fromHsv((hue + 15) % 360, 255, 140);
 }
 
+// A square of the line's colour, as a legend shows it.
+QIcon swatch(const QColor& colour, const QSize& size)
+{
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    const int side = std::min(size.width(), size.height()) * 3 / 4;
+    const QRect square(QPoint(0, 0), QSize(side, side));
+    painter.fillRect(square.translated(pixmap.rect().center() - square.center()), colour);
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 HistoryWindow::HistoryWindow(const PowerSamples& history, OperatorFeedback& feedback, const QFont& font,
@@ -113,7 +131,6 @@ HistoryWindow::HistoryWindow(const PowerSamples& history, OperatorFeedback& feed
     setFont(font);
     build();
     redrawTimer_.setSingleShot(true);
-    redrawTimer_.setInterval(RedrawDelayMs);
     connect(&redrawTimer_, &QTimer::timeout, this, &HistoryWindow::redraw);
     history_.watch(this, [this](int port) { markDirty(port); });
     dirty_.set();
@@ -155,16 +172,25 @@ void HistoryWindow::build()
 {
     auto* layout = new QGridLayout(this);
 
-    auto* portsLabel = new QLabel(QStringLiteral("Ports"), this);
+    // The list is the chart's legend: a chart legend holds about 13 of 24 ports at this size.
+    auto* portsLabel = new QLabel(QStringLiteral("&Ports"), this);
     ports_ = new QListWidget(this);
     ports_->setAccessibleName(QStringLiteral("Ports drawn"));
+    ports_->setAccessibleDescription(
+        QStringLiteral("Each port with its line's colour; ticked ports are drawn"));
+    ports_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int iconSide = style()->pixelMetric(QStyle::PM_SmallIconSize);
+    ports_->setIconSize(QSize(iconSide, iconSide));
     portsLabel->setBuddy(ports_);
     for (int port = 1; port <= MaxPorts; ++port) {
-        auto* item = new QListWidgetItem(portName(port), ports_);
+        auto* item =
+            new QListWidgetItem(swatch(portColour(port), ports_->iconSize()), portName(port), ports_);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Checked);
     }
-    ports_->setFixedWidth(ports_->sizeHintForColumn(0) + 36);
+    // Every port in sight, however small the window.
+    ports_->setMinimumHeight(ports_->sizeHintForRow(0) * MaxPorts + 2 * ports_->frameWidth());
+    fitPortList();
     connect(ports_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         markDirty(ports_->row(item) + 1);
     });
@@ -185,7 +211,9 @@ void HistoryWindow::build()
     connect(export_, &QPushButton::clicked, this, &HistoryWindow::exportCsv);
 
     chart_ = new QChart;
-    chart_->legend()->setAlignment(Qt::AlignRight);
+    // Names only the action markers; the port list names the lines.
+    chart_->legend()->setAlignment(Qt::AlignBottom);
+    chart_->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     chart_->setMargins(QMargins(4, 4, 4, 4));
     timeAxis_ = new QDateTimeAxis;
     timeAxis_->setTitleText(QStringLiteral("Time"));
@@ -268,7 +296,9 @@ void HistoryWindow::markDirty(int port)
     else
         dirty_.set();
     if (!redrawTimer_.isActive())
-        redrawTimer_.start();
+        dirtySince_.start();
+    redrawTimer_.start(
+        int(std::clamp(LongestRedrawDelayMs - dirtySince_.elapsed(), qint64(0), RedrawDelayMs)));
 }
 
 void HistoryWindow::redraw()
@@ -332,7 +362,15 @@ void HistoryWindow::removeSeries(Series*& series)
 void HistoryWindow::drawPort(int port, qint64 sinceMs)
 {
     QLineSeries*& series = series_[std::size_t(port)];
-    // A port without samples gets no line, nor a place in the legend.
+    // The list names the port as the operator described it, with a line or without.
+    const QString name = seriesName(port);
+    if (QListWidgetItem* entry = ports_->item(port - 1); entry->text() != name) {
+        {
+            const QSignalBlocker quiet(ports_);
+            entry->setText(name);
+        }
+        fitPortList();
+    }
     highest_[std::size_t(port)] = 0;
     if (!isPortChosen(port) || history_.sampleCount(port) == 0) {
         removeSeries(series);
@@ -342,9 +380,11 @@ void HistoryWindow::drawPort(int port, qint64 sinceMs)
         series = new QLineSeries;
         series->setColor(portColour(port));
         addSeries(series, port);
+        for (QLegendMarker* marker : chart_->legend()->markers(series))
+            marker->setVisible(false);
     }
-    // The legend names the port as the operator described it.
-    if (const QString name = seriesName(port); name != series->name())
+    // Hovering the line names the port as the list does.
+    if (name != series->name())
         series->setName(name);
     // Every line of a redraw is cut into the same stretches, from the span as the redraw took it.
     const qint64 span = range_->currentData().toLongLong();
@@ -406,6 +446,11 @@ void HistoryWindow::drawActions(qint64 sinceMs)
     for (const OperatorAction& action : drawnActions_)
         points.append(QPointF(epochMs + double(action.atMs), 0));
     actions_->replace(points);
+}
+
+void HistoryWindow::fitPortList()
+{
+    ports_->setFixedWidth(ports_->sizeHintForColumn(0) + 2 * ports_->frameWidth());
 }
 
 QList<QPointF> HistoryWindow::actionMarks() const

@@ -5,6 +5,7 @@
 #include "ui/HistoryView.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <array>
@@ -53,6 +54,8 @@ public:
 
 private:
     void build();
+    // Widens the port list to its longest entry.
+    void fitPortList();
     void markDirty(int port);
     void redraw();
     void drawPort(int port, qint64 sinceMs);
@@ -81,5 +84,6 @@ private:
     std::vector<OperatorAction> drawnActions_;
     bool actionsDirty_ = true;
     QTimer redrawTimer_;
+    QElapsedTimer dirtySince_; // since the first change not yet drawn
     qint64 drawnSince_ = 0;
 };

@@ -95,6 +95,16 @@ private:
     int samples_;
 };
 
+// Counts the paints of a widget.
+struct PaintCounter : QObject {
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
+};
+
 struct Rig {
     explicit Rig(double scale = 1e-6) : clock(scale), history(clock), window(history, feedback, fonts::dialog()) {}
     Clock clock;
@@ -342,6 +352,44 @@ private slots:
             QDateTime::fromMSecsSinceEpoch(qint64(sample.x())).toString("yyyy-MM-dd hh:mm:ss");
         QCOMPARE(rig.window.hoverText(3, sample + QPointF(400, 0)),
                  time + QStringLiteral("\nPort 3: Lobby camera\n1.5 W"));
+    }
+
+    // The samples of a pass come port by port: the chart is painted once they pause rather than
+    // for every few ports, and still now and then while they never pause.
+    void chartIsPaintedOnceSamplesPause_data()
+    {
+        QTest::addColumn<int>("readings");
+        QTest::addColumn<int>("mostPaints");
+        QTest::addColumn<bool>("mustDrawWhileComing");
+        QTest::newRow("a pass of 24 ports") << 24 << 2 << false;
+        QTest::newRow("passes without a pause") << 120 << 6 << true;
+    }
+    void chartIsPaintedOnceSamplesPause()
+    {
+        QFETCH(int, readings);
+        QFETCH(int, mostPaints);
+        QFETCH(bool, mustDrawWhileComing);
+        constexpr int ApartMs = 40; // a serial pass reads 24 ports in about a second
+        Rig rig(1e-3);              // every reading is a sample, and the last 24 hours take 86 s
+        rig.window.setRangeIndex(2);
+        rig.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+        QTest::qWait(50);
+        PaintCounter counter;
+        rig.window.findChild<QChartView*>()->viewport()->installEventFilter(&counter);
+        bool drawn = false;
+        for (int i = 0; i < readings; ++i) {
+            const int port = i % 24 + 1;
+            rig.history.portRead({port, 1000.0 * port + i, 53.5, 20, 8});
+            QTest::qWait(ApartMs);
+            drawn = drawn || !rig.window.line(1).isEmpty();
+        }
+        QTRY_VERIFY(!rig.window.line(24).isEmpty());
+        QTest::qWait(500); // the paint of the last redraw, and any late one
+        QVERIFY2(counter.paints >= 1 && counter.paints <= mostPaints,
+                 qPrintable(QString::number(counter.paints)));
+        if (mustDrawWhileComing)
+            QVERIFY(drawn);
     }
 
     // The name offered for the file says which unit the samples came from.

@@ -13,7 +13,9 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QProgressBar>
+#include <QSet>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -71,25 +73,25 @@ struct PassCounter : PassObserver {
     int passes = 0;
 };
 
-// One simulated midspan with Ports ports and the real window connected to it over one link.
+// One simulated midspan and the real window connected to it over one link.
 class LinkRig
 {
 public:
-    LinkRig(bool network, MidspanSimProcess& sim) : sim(sim), network_(network) {}
+    LinkRig(bool network, MidspanSimProcess& sim, int ports = Ports) : sim(sim), network_(network), ports_(ports) {}
 
     // Starts the simulator, or takes over the one an earlier test left: heard, writable and
     // unlogged, with distinct values on every port, port 6 switched off, legacy detection off.
     bool startSimulator(bool started)
     {
-        const QStringList options = network_ ? simOptions(Address, Ports)
-                                             : QStringList{"--ports", QString::number(Ports), "--no-line-delay",
+        const QStringList options = network_ ? simOptions(Address, ports_)
+                                             : QStringList{"--ports", QString::number(ports_), "--no-line-delay",
                                                            "--steady", "--restart-seconds", "0.2"};
         if (!started && !sim.start(options, !network_))
             return false;
         for (const char* command : {"silent off", "snmp start", "refuse-sets off", "clear-port-log",
                                     "clear-snmp-log", "clear-frames"})
             sim.control(command);
-        for (int p = 1; p <= Ports; ++p) {
+        for (int p = 1; p <= ports_; ++p) {
             sim.control(QStringLiteral("set port %1 legacy 0").arg(p).toUtf8());
             sim.control(QStringLiteral("set port %1 enabled %2").arg(p).arg(p == 6 ? 0 : 1).toUtf8());
             sim.control(QStringLiteral("set port %1 status %2").arg(p).arg(p % 3 == 0 ? 2 : 8).toUtf8());
@@ -176,6 +178,7 @@ private:
     }
 
     bool network_;
+    int ports_;
     std::unique_ptr<Rig> networkRig_;
     std::unique_ptr<SerialWindowRig> serialRig_;
     std::unique_ptr<PassCounter> counter_;
@@ -301,6 +304,57 @@ private slots:
         QFETCH(bool, network);
         if (!network) // the same window on either link
             QVERIFY(history->widget()->grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window_session.png")));
+    }
+
+    // On a full unit the History window, at the size it opens with, shows every port whole in its
+    // list with the line's colour and the description the unit holds, and lets keys reach it.
+    void historyListsEveryPortOfAFullUnit_data()
+    {
+        QTest::addColumn<bool>("network");
+        QTest::newRow("serial") << false; // the link that keeps the unit's port descriptions
+    }
+    void historyListsEveryPortOfAFullUnit()
+    {
+        MidspanSimProcess sim; // a unit of its own: the shared ones have fewer ports
+        LinkRig rig(false, sim, 24);
+        QVERIFY2(rig.startSimulator(false), qPrintable(rig.sim.errorText()));
+        const QStringList descriptions{"", "Lobby cam", "Door 2", "Stairs west", "WAP  roof", "x"};
+        for (int p = 1; p <= 24; ++p)
+            rig.sim.control(QStringLiteral("set port %1 description %2")
+                                .arg(p)
+                                .arg(descriptions[p % descriptions.size()])
+                                .toUtf8());
+        QVERIFY(rig.connect());
+        rig.window().historyModule().setFolders({QStringLiteral(HISTORY_MODULE_DIR)});
+        rig.click(ctl::History);
+        HistoryView* history = rig.window().historyWindow();
+        QVERIFY2(history, qPrintable(rig.feedback().texts().join(u'\n')));
+        QWidget* window = history->widget();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTRY_VERIFY_WITH_TIMEOUT(!history->line(24).isEmpty(), WaitMs);
+        auto* list = window->findChild<QListWidget*>();
+        QCOMPARE(list->count(), 24);
+        QVERIFY(list->focusPolicy() & Qt::TabFocus);
+        QCOMPARE(list->accessibleName(), QStringLiteral("Ports drawn"));
+        QVERIFY(window->rect().contains(QRect(list->mapTo(window, QPoint(0, 0)), list->size())));
+        QVERIFY2(list->sizeHintForColumn(0) <= list->viewport()->width(),
+                 qPrintable(QStringLiteral("entries %1 px wide, list %2 px")
+                                .arg(list->sizeHintForColumn(0))
+                                .arg(list->viewport()->width())));
+        QSet<QRgb> swatches;
+        for (int p = 1; p <= 24; ++p) {
+            const QListWidgetItem* entry = list->item(p - 1);
+            const QString description =
+                rig.sim.command(QStringLiteral("get port %1 description").arg(p)).trimmed();
+            QCOMPARE(entry->text(), description.isEmpty()
+                                        ? QStringLiteral("Port %1").arg(p)
+                                        : QStringLiteral("Port %1: %2").arg(p).arg(description));
+            QVERIFY2(list->viewport()->rect().contains(list->visualItemRect(entry)),
+                     qPrintable(entry->text()));
+            const QImage icon = entry->icon().pixmap(list->iconSize()).toImage();
+            swatches.insert(icon.pixel(icon.rect().center()));
+        }
+        QCOMPARE(swatches.size(), 24);
     }
 
     // Port 3 goes off, stays off the off time on the clock (as the simulator saw it), and on again;
