@@ -16,7 +16,7 @@ SpanmonCore::LinkFactory Spanmon::links(Clock& clock, NetworkLink::WorkerFactory
     return [makeWorker](AppContext& context) {
         std::vector<std::unique_ptr<MidspanLink>> links;
         links.push_back(std::make_unique<NetworkLink>(context, makeWorker));
-        links.push_back(std::make_unique<SerialSession>(context));
+        links.push_back(std::make_unique<SerialLink>(context));
         return links;
     };
 }

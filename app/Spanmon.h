@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/SpanmonCore.h"
-#include "links/serial/SerialSession.h"
+#include "links/serial/SerialLink.h"
 #include "links/snmp/NetworkLink.h"
 #include "ui/LampImages.h"
 #include "ui/MainWindow.h"
@@ -18,8 +18,8 @@ public:
     MainWindow& window() { return window_; }
     SpanmonCore& core() { return core_; }
     NetworkLink& network() { return static_cast<NetworkLink&>(core_.link(0)); }
-    SerialSession& serial() { return static_cast<SerialSession&>(core_.link(1)); }
-    SerialLink& serialLink() { return serial().link(); }
+    SerialLink& serial() { return static_cast<SerialLink&>(core_.link(1)); }
+    SerialState& serialState() { return serial().link(); }
 
     // Both links, the network link first, as the link choice list orders them.
     static SpanmonCore::LinkFactory links(Clock& clock, NetworkLink::WorkerFactory makeWorker = {});

@@ -27,8 +27,7 @@ inline void prepareWindowBenchmark()
 
 // The operator's click on the entry in this row: the window acts on clicks and keys only. A
 // template, so that benchmarks without widgets need not see QListWidget.
-template <typename ListWidget>
-void chooseEntry(ListWidget* list, int row)
+template <typename ListWidget> void chooseEntry(ListWidget* list, int row)
 {
     list->setCurrentRow(row);
     emit list->itemClicked(list->item(row));

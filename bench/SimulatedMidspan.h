@@ -3,8 +3,8 @@
 // For the benchmarks that run the real main window against midspan-sim on its serial link.
 #include "BenchSupport.h"
 #include "MidspanSimProcess.h"
-#include "core/ControlIds.h"
 #include "app/Spanmon.h"
+#include "core/ControlIds.h"
 
 #include <QComboBox>
 #include <QListWidget>

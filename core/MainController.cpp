@@ -77,9 +77,8 @@ void MainController::initialise()
 
 bool MainController::anySessionRuns() const
 {
-    return std::any_of(links_.begin(), links_.end(), [](const MidspanLink* link) {
-        return link->sessionRuns() || link->holdsLine();
-    });
+    return std::any_of(links_.begin(), links_.end(),
+                       [](const MidspanLink* link) { return link->sessionRuns() || link->holdsLine(); });
 }
 
 void MainController::changeLink(int index)

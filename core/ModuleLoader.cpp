@@ -22,7 +22,9 @@ QStringList folders()
 
 QFunctionPointer entry(const QStringList& folders, const char* fileName, const char* symbol, QString& reason)
 {
-    auto path = [fileName](const QString& folder) { return QDir(folder).filePath(QString::fromLatin1(fileName)); };
+    auto path = [fileName](const QString& folder) {
+        return QDir(folder).filePath(QString::fromLatin1(fileName));
+    };
     const auto found = std::find_if(folders.begin(), folders.end(),
                                     [&](const QString& folder) { return QFileInfo::exists(path(folder)); });
     if (found == folders.end()) {

@@ -111,7 +111,8 @@ int PowerHistory::sampleCount(int port) const
     return port >= 1 && port <= MaxPorts ? rings_[std::size_t(port)].count : 0;
 }
 
-void PowerHistory::forEach(int port, qint64 sinceMs, const std::function<void(const PowerSample&)>& visit) const
+void PowerHistory::forEach(int port, qint64 sinceMs,
+                           const std::function<void(const PowerSample&)>& visit) const
 {
     if (port < 1 || port > MaxPorts)
         return;

@@ -43,7 +43,8 @@ public:
 
     bool isEmpty() const override;
     int sampleCount(int port) const override;
-    void forEach(int port, qint64 sinceMs, const std::function<void(const PowerSample&)>& visit) const override;
+    void forEach(int port, qint64 sinceMs,
+                 const std::function<void(const PowerSample&)>& visit) const override;
     void forEachAction(qint64 sinceMs,
                        const std::function<void(const OperatorAction&)>& visit) const override;
     QString unitAddress() const override { return unitAddress_; }
@@ -78,7 +79,7 @@ private:
     static int firstAtOrAfter(const Ring& ring, qint64 sinceMs);
 
     const Clock& clock_;
-    QDateTime epoch_; // the date and time at the clock's zero
+    QDateTime epoch_;                      // the date and time at the clock's zero
     std::array<Ring, MaxPorts + 1> rings_; // by port
     std::deque<OperatorAction> actions_;
     const DeviceState* state_ = nullptr;

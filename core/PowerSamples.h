@@ -55,7 +55,8 @@ public:
     virtual bool isEmpty() const = 0;
     virtual int sampleCount(int port) const = 0;
     // Calls visit for the port's samples taken at or after sinceMs, oldest first.
-    virtual void forEach(int port, qint64 sinceMs, const std::function<void(const PowerSample&)>& visit) const = 0;
+    virtual void forEach(int port, qint64 sinceMs,
+                         const std::function<void(const PowerSample&)>& visit) const = 0;
 
     // Calls visit for the operator's actions taken at or after sinceMs, oldest first.
     virtual void forEachAction(qint64 sinceMs,

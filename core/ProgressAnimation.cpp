@@ -8,7 +8,8 @@
 namespace
 {
 
-void show(DeviceView& view, const ProgressAnimation& animation, const ProgressAnimation::Frame& frame, bool first)
+void show(DeviceView& view, const ProgressAnimation& animation, const ProgressAnimation::Frame& frame,
+          bool first)
 {
     if (first) {
         if (animation.text)
@@ -25,7 +26,8 @@ void show(DeviceView& view, const ProgressAnimation& animation, const ProgressAn
 
 } // namespace
 
-void playProgress(Clock& clock, DeviceView& view, const ProgressAnimation& animation, std::function<void()> then)
+void playProgress(Clock& clock, DeviceView& view, const ProgressAnimation& animation,
+                  std::function<void()> then)
 {
     const auto& frames = animation.frames;
     for (std::size_t i = 0; i < frames.size(); ++i) {

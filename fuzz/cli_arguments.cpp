@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ParsedArguments parsed = invocation::parse(QStringList{"spanmon-cli"} + lines.mid(2));
     if (!parsed.invocation) {
         check(parsed.exitCode == 0 ||
-              (parsed.exitCode == 2 && parsed.message.endsWith(u"Try 'spanmon-cli --help' for more information.\n")));
+              (parsed.exitCode == 2 &&
+               parsed.message.endsWith(u"Try 'spanmon-cli --help' for more information.\n")));
         return 0;
     }
     const Invocation& inv = *parsed.invocation;

@@ -12,7 +12,7 @@
 #include "core/SpanmonCore.h"
 #include "links/serial/FirmwareDownload.h"
 #include "links/serial/SerialLink.h"
-#include "links/serial/SerialSession.h"
+#include "links/serial/SerialState.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -64,10 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FakeControls controls;
     Clock clock;
     RecordingFeedback feedback;
-    SpanmonCore core(controls, clock, feedback, SpanmonCore::alone<SerialSession>());
+    SpanmonCore core(controls, clock, feedback, SpanmonCore::alone<SerialLink>());
     DeviceState& state = core.state();
-    auto& session = static_cast<SerialSession&>(core.link(0));
-    SerialLink& link = session.link();
+    auto& session = static_cast<SerialLink&>(core.link(0));
+    SerialState& link = session.link();
     FirmwareDownload& download = session.download();
     state.linkType = LinkType::Serial;
     link.comPorts = {QStringLiteral("ttyV0")};

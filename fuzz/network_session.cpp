@@ -11,7 +11,7 @@
 #include "core/DeviceState.h"
 #include "core/MainController.h"
 #include "core/SpanmonCore.h"
-#include "links/serial/SerialSession.h"
+#include "links/serial/SerialLink.h"
 #include "links/snmp/NetworkLink.h"
 
 #include <QCoreApplication>
@@ -57,12 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FakeNetworkWorker* worker = nullptr;
     SpanmonCore core(controls, clock, feedback, [&worker](AppContext& context) {
         std::vector<std::unique_ptr<MidspanLink>> links;
-        links.push_back(std::make_unique<NetworkLink>(context, [&worker](QObject*, NetworkWorker::ResultHandler handler) {
-            auto fake = std::make_unique<FakeNetworkWorker>(std::move(handler));
-            worker = fake.get();
-            return fake;
-        }));
-        links.push_back(std::make_unique<SerialSession>(context));
+        links.push_back(
+            std::make_unique<NetworkLink>(context, [&worker](QObject*, NetworkWorker::ResultHandler handler) {
+                auto fake = std::make_unique<FakeNetworkWorker>(std::move(handler));
+                worker = fake.get();
+                return fake;
+            }));
+        links.push_back(std::make_unique<SerialLink>(context));
         return links;
     });
     MainController& controller = core.controller();

@@ -11,7 +11,7 @@
 #include "links/serial/ReplyApplier.h"
 #include "links/serial/SerialLink.h"
 #include "links/serial/SerialProtocol.h"
-#include "links/serial/SerialSession.h"
+#include "links/serial/SerialState.h"
 
 #include <QCoreApplication>
 
@@ -51,15 +51,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FakeControls controls;
     Clock clock;
     RecordingFeedback feedback;
-    SpanmonCore core(controls, clock, feedback, SpanmonCore::alone<SerialSession>());
-    SerialLink& link = static_cast<SerialSession&>(core.link(0)).link();
+    SpanmonCore core(controls, clock, feedback, SpanmonCore::alone<SerialLink>());
+    SerialState& link = static_cast<SerialLink&>(core.link(0)).link();
     ReplyApplier applier(core.context(), link);
 
     constexpr std::size_t Header = 2;
     while (size > Header) {
         const int kind = data[0] % 5;
         link.request.portIndex = data[1];
-        const std::size_t body = std::min<std::size_t>(size - Header, SerialLink::FrameSize);
+        const std::size_t body = std::min<std::size_t>(size - Header, SerialState::FrameSize);
         link.rxFrame.fill(0);
         std::memcpy(link.rxFrame.data(), data + Header, body);
         data += Header + body;
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             applier.applyPortClassification();
             break;
         default:
-            serialproto::replyChecksumOk(link, link.rxFrame[0] % (SerialLink::FrameSize - 1));
+            serialproto::replyChecksumOk(link, link.rxFrame[0] % (SerialState::FrameSize - 1));
             break;
         }
         const bool portReply = kind == 2 || kind == 3;

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config mold
+    build-essential cmake ninja-build pkg-config mold clang-format
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
     libsnmp-dev snmp snmpd libfontconfig-dev
     prometheus prometheus-snmp-exporter prometheus-alertmanager smitools python3-yaml

@@ -2,9 +2,9 @@
 
 #include "core/ControlIds.h"
 #include "core/DeviceState.h"
+#include "ui/DialogKeys.h"
 #include "ui/DialogUnits.h"
 #include "ui/WidgetControls.h"
-#include "ui/DialogKeys.h"
 
 #include <QGroupBox>
 #include <QLineEdit>

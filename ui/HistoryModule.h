@@ -20,8 +20,8 @@ public:
 
     // A new window, a child of parent; null with the reason in `reason` when the module could not
     // be loaded.
-    HistoryView* create(const PowerSamples& samples, OperatorFeedback& feedback, const QFont& font, QWidget* parent,
-                        QString& reason);
+    HistoryView* create(const PowerSamples& samples, OperatorFeedback& feedback, const QFont& font,
+                        QWidget* parent, QString& reason);
 
 private:
     QStringList folders_;

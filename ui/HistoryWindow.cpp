@@ -123,8 +123,8 @@ QIcon swatch(const QColor& colour, const QSize& size)
 
 HistoryWindow::HistoryWindow(const PowerSamples& history, OperatorFeedback& feedback, const QFont& font,
                              QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                          Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       history_(history), feedback_(feedback)
 {
     setWindowTitle(QStringLiteral("Power History"));
@@ -191,9 +191,8 @@ void HistoryWindow::build()
     // Every port in sight, however small the window.
     ports_->setMinimumHeight(ports_->sizeHintForRow(0) * MaxPorts + 2 * ports_->frameWidth());
     fitPortList();
-    connect(ports_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        markDirty(ports_->row(item) + 1);
-    });
+    connect(ports_, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* item) { markDirty(ports_->row(item) + 1); });
 
     auto* rangeLabel = new QLabel(QStringLiteral("&Show"), this);
     range_ = new QComboBox(this);
@@ -320,7 +319,9 @@ void HistoryWindow::redraw()
     // The axis reaches out to whole ticks on both sides, so that every tick reads round.
     const QDateTime from = history_.timeOf(drawnSince_);
     const qint64 offsetMs = qint64(from.offsetFromUtc()) * 1000;
-    auto roundDown = [&](qint64 utcMs) { return (utcMs + offsetMs) / choice.tickMs * choice.tickMs - offsetMs; };
+    auto roundDown = [&](qint64 utcMs) {
+        return (utcMs + offsetMs) / choice.tickMs * choice.tickMs - offsetMs;
+    };
     const qint64 first = roundDown(from.toMSecsSinceEpoch());
     const qint64 last = roundDown(history_.timeOf(now).toMSecsSinceEpoch() + choice.tickMs - 1);
     if (const int ticks = int((last - first) / choice.tickMs) + 1; ticks != timeAxis_->tickCount())
@@ -349,8 +350,7 @@ void HistoryWindow::addSeries(QXYSeries* series, int port)
     });
 }
 
-template <typename Series>
-void HistoryWindow::removeSeries(Series*& series)
+template <typename Series> void HistoryWindow::removeSeries(Series*& series)
 {
     if (!series)
         return;
@@ -491,8 +491,8 @@ void HistoryWindow::exportCsv()
 }
 
 extern "C" Q_DECL_EXPORT HistoryView* spanmon_create_history_view(const PowerSamples& samples,
-                                                                  OperatorFeedback& feedback, const QFont& font,
-                                                                  QWidget* parent)
+                                                                  OperatorFeedback& feedback,
+                                                                  const QFont& font, QWidget* parent)
 {
     return new HistoryWindow(samples, feedback, font, parent);
 }

@@ -62,8 +62,7 @@ private:
     void drawActions(qint64 sinceMs);
     // Draws the series on both axes; hovering it shows hoverText(port, ...).
     void addSeries(QXYSeries* series, int port);
-    template <typename Series>
-    void removeSeries(Series*& series);
+    template <typename Series> void removeSeries(Series*& series);
     QString seriesName(int port) const;
     void describe();
 

@@ -2,10 +2,10 @@
 
 #include "core/ControlIds.h"
 #include "ui/CaptionFit.h"
-#include "ui/DialogUnits.h"
-#include "ui/WidgetControls.h"
 #include "ui/DialogKeys.h"
+#include "ui/DialogUnits.h"
 #include "ui/MyStatic.h"
+#include "ui/WidgetControls.h"
 
 #include <QFontMetrics>
 #include <QGroupBox>

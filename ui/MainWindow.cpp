@@ -60,7 +60,8 @@ protected:
 class FoundDeviceList : public QListWidget
 {
 public:
-    FoundDeviceList(std::function<void()> chosen, QWidget* parent) : QListWidget(parent), chosen_(std::move(chosen))
+    FoundDeviceList(std::function<void()> chosen, QWidget* parent)
+        : QListWidget(parent), chosen_(std::move(chosen))
     {
         connect(this, &QListWidget::itemClicked, this, [this] { chosen_(); });
         connect(this, &QListWidget::itemActivated, this, [this] { chosen_(); });
@@ -305,7 +306,8 @@ void MainWindow::paintEvent(QPaintEvent* event)
     // What was left out of the first paint is built once that paint is on screen, before the
     // operator can ask for it.
     if (!std::exchange(painted_, true))
-        QMetaObject::invokeMethod(this, [this] { controls_.buildDeferred(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { controls_.buildDeferred(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::wire()
@@ -369,9 +371,11 @@ void MainWindow::showHistory(int port)
 {
     if (!historyWindow_) {
         QString reason;
-        historyWindow_ = historyModule_.create(core_.history(), context().feedback, fonts::dialog(), this, reason);
+        historyWindow_ =
+            historyModule_.create(core_.history(), context().feedback, fonts::dialog(), this, reason);
         if (!historyWindow_) {
-            context().feedback.error(QStringLiteral("The History window could not be opened: %1").arg(reason));
+            context().feedback.error(
+                QStringLiteral("The History window could not be opened: %1").arg(reason));
             return;
         }
     }

@@ -1,8 +1,8 @@
 #include "ui/PortDescription.h"
 
 #include "core/ControlIds.h"
-#include "ui/CaptionFit.h"
 #include "core/DeviceView.h"
+#include "ui/CaptionFit.h"
 #include "ui/DialogKeys.h"
 #include "ui/DialogUnits.h"
 #include "ui/EditDes.h"

@@ -85,7 +85,8 @@ int main(int argc, char* argv[])
         "ms (search window 500 ms)\n",
         worst, modules, modules, static_cast<long long>(times[times.size() / 2]),
         static_cast<long long>(times.back()));
-    bench::figure("ethfind_burst.fewest_listed", worst, "modules", qPrintable(QStringLiteral(">=%1").arg(modules)));
+    bench::figure("ethfind_burst.fewest_listed", worst, "modules",
+                  qPrintable(QStringLiteral(">=%1").arg(modules)));
     bench::figure("ethfind_burst.time_to_list", double(times[times.size() / 2]), "ms");
     return 0;
 }

@@ -1,8 +1,8 @@
 // The power history's cost. Against midspan-sim with 24 ports at line rate: Spanmon's CPU time
 // per pass without the History window and with it open on all 24 ports, and the longest stall
-// of the event loop without it and with it open. Then, in a process of its own (`--day`), 24 hours of passes on
-// a clock running 2000 times fast, the window open on a day of all 24 ports: the resident memory
-// after them.
+// of the event loop without it and with it open. Then, in a process of its own (`--day`), 24 hours of passes
+// on a clock running 2000 times fast, the window open on a day of all 24 ports: the resident memory after
+// them.
 #include "RecordingFeedback.h"
 #include "SimulatedMidspan.h"
 #include "app/Spanmon.h"
@@ -88,7 +88,8 @@ int day()
     int count = 0;
     QObject::connect(&passes, &QTimer::timeout, &passes, [&] {
         for (int port = 1; port <= Ports; ++port) {
-            window.controls().setText(ctl::PowerBase + port, QString::number(4000 + 500 * port + count % 997));
+            window.controls().setText(ctl::PowerBase + port,
+                                      QString::number(4000 + 500 * port + count % 997));
             window.controls().setText(ctl::VoltageBase + port, QStringLiteral("53.5"));
             window.controls().setText(ctl::CurrentBase + port, QString::number(80 + port));
             window.view().setPortLamp(port, 8);
@@ -112,9 +113,10 @@ int day()
                 held / Ports, PowerHistory::Capacity);
     std::printf("  resident memory after the day             %.1f MiB (target < 60; %.1f MiB before it)\n",
                 double(rss) / 1024, double(rssBefore) / 1024);
-    std::printf("  longest stall, a day drawn live           %.2f ms (%.2f ms of it CPU)\n", probe.longestMs(),
-                probe.longestCpuMs());
-    std::printf("  messages shown                            %lld\n", static_cast<long long>(feedback.shown.size()));
+    std::printf("  longest stall, a day drawn live           %.2f ms (%.2f ms of it CPU)\n",
+                probe.longestMs(), probe.longestCpuMs());
+    std::printf("  messages shown                            %lld\n",
+                static_cast<long long>(feedback.shown.size()));
     // A ring takes all its slots with its first sample, so the memory does not wait for them to fill.
     bench::figure("history.day_samples_per_port", double(held) / Ports, "samples");
     bench::figure("history.resident_after_day", double(rss) / 1024, "MiB", "<60");

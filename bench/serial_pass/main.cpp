@@ -4,9 +4,9 @@
 // progress display runs.
 #include "RecordingFeedback.h"
 #include "SimulatedMidspan.h"
+#include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "app/Spanmon.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -54,7 +54,7 @@ int main(int argc, char* argv[])
     QList<qint64> passStarts;
     QElapsedTimer wall;
     bool inStatusRead = false;
-    const SerialLink& serial = spanmon.serialLink();
+    const SerialState& serial = spanmon.serialState();
     probe.onTick = [&] {
         const bool statusRead = serial.request.command == 0x04;
         if (statusRead && !inStatusRead)

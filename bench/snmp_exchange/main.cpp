@@ -184,7 +184,8 @@ int main(int argc, char* argv[])
         std::printf("snmp_exchange %-6s median of %d: worker %.3f ms, plain loop %.3f ms, ratio %.2f "
                     "(target <= 1.2)\n",
                     v3 ? "SNMPv3" : "v2c", Blocks * BlockSize, workerMs, plainMs, workerMs / plainMs);
-        bench::figure(v3 ? "snmp_exchange.v3.ratio" : "snmp_exchange.v2c.ratio", workerMs / plainMs, "x", "<=1.2");
+        bench::figure(v3 ? "snmp_exchange.v3.ratio" : "snmp_exchange.v2c.ratio", workerMs / plainMs, "x",
+                      "<=1.2");
     }
     return 0;
 }

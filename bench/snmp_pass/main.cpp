@@ -162,8 +162,8 @@ void silentAddresses(bool v3)
     std::printf("snmp_pass %-6s silent address during a search: %.3f s (specified %.1f s, off by %.1f%%, "
                 "target within 5%%)\n",
                 v3 ? "SNMPv3" : "v2c", perAddress, specified, 100 * (perAddress - specified) / specified);
-    bench::figure(prefix(v3) + "silent_address_off_by", 100 * std::abs(perAddress - specified) / specified, "%",
-                  "<=5");
+    bench::figure(prefix(v3) + "silent_address_off_by", 100 * std::abs(perAddress - specified) / specified,
+                  "%", "<=5");
 }
 
 void pass(bool v3, double plainMs, bool withReset)

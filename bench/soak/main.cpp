@@ -7,9 +7,9 @@
 //   bench_soak [--minutes 30] [--report-minutes 5] [--request-seconds 60] [--link serial|network]
 #include "RecordingFeedback.h"
 #include "SimulatedMidspan.h"
+#include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "app/Spanmon.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -150,7 +150,7 @@ int main(int argc, char* argv[])
     // A pass starts each time the first request of a pass goes out.
     int passes = 0;
     bool inFirstRead = false;
-    const SerialLink& serial = spanmon.serialLink();
+    const SerialState& serial = spanmon.serialState();
     const NetworkState& networkState = spanmon.network().state();
     QTimer passProbe;
     QObject::connect(&passProbe, &QTimer::timeout, [&] {
@@ -218,8 +218,8 @@ int main(int argc, char* argv[])
                 int(settled.size()));
     bench::figure(std::string("soak.") + label + ".resident_growth", slope(settled, &Sample::residentMb) * 60,
                   "MB/h");
-    bench::figure(std::string("soak.") + label + ".descriptor_growth", slope(settled, &Sample::descriptors) * 60,
-                  "1/h");
+    bench::figure(std::string("soak.") + label + ".descriptor_growth",
+                  slope(settled, &Sample::descriptors) * 60, "1/h");
     if (samples.size() >= 2)
         std::printf("  %s: from the first report to the end: resident %+.2f MB, descriptors %+.0f\n", label,
                     samples.back().residentMb - samples[1].residentMb,

@@ -3,10 +3,10 @@
 // child builds the real main window and reports when it first paints, and the CPU time it took
 // until then (on a loaded machine the time to first paint is mostly waiting for a core).
 #include "BenchSupport.h"
+#include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "ui/DialogFeedback.h"
 #include "ui/FontPreload.h"
-#include "app/Spanmon.h"
 
 #include <QApplication>
 #include <QCoreApplication>

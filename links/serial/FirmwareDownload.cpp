@@ -6,9 +6,9 @@
 #include "core/OperatorFeedback.h"
 #include "core/ProgressAnimation.h"
 #include "core/RegularFile.h"
-#include "links/serial/SerialLink.h"
 #include "links/serial/SerialPortDriver.h"
 #include "links/serial/SerialProtocol.h"
+#include "links/serial/SerialState.h"
 
 #include <algorithm>
 #include <cctype>
@@ -81,14 +81,14 @@ std::optional<QString> recordProblem(const QByteArray& line)
 
 } // namespace
 
-FirmwareDownload::FirmwareDownload(AppContext& context, SerialLink& link, SerialPortDriver& driver)
+FirmwareDownload::FirmwareDownload(AppContext& context, SerialState& link, SerialPortDriver& driver)
     : ctx_(context), link_(link), driver_(driver)
 {
 }
 
 void FirmwareDownload::start()
 {
-    SerialLink& link = link_;
+    SerialState& link = link_;
     pollReplyDue_ = ctx_.clock.isActive(TimerId::PollReply);
     ctx_.clock.stop(TimerId::PollReply);
     link.downloadHoldsLine = true;
@@ -125,7 +125,7 @@ bool FirmwareDownload::loaderWaits() const
 
 void FirmwareDownload::restartInLoader()
 {
-    SerialLink& link = link_;
+    SerialState& link = link_;
     link.downloadHoldsLine = true;
     indicatorVisible_ = false;
     ctx_.view.lockControls();
@@ -158,7 +158,7 @@ void FirmwareDownload::begin()
 
 void FirmwareDownload::beginAt(DownloadStep step, const SerialFrame& frame)
 {
-    SerialLink& link = link_;
+    SerialState& link = link_;
     link.loaderDialogue = true;
     ctx_.view.clearDeviceDisplay(!link.linked);
     ctx_.view.lockControls();
@@ -274,7 +274,7 @@ void FirmwareDownload::showLineCount()
 
 void FirmwareDownload::onReply()
 {
-    SerialLink& link = link_;
+    SerialState& link = link_;
     ctx_.clock.stop(TimerId::LoaderSilence);
     switch (link.downloadStep) {
     case AwaitEnterAck:
@@ -362,7 +362,7 @@ void FirmwareDownload::onReply()
 
 void FirmwareDownload::onTimer()
 {
-    SerialLink& link = link_;
+    SerialState& link = link_;
     ctx_.clock.stop(TimerId::Download);
     if (beginning_) {
         begin(); // the poll's reply never came: the line is quiet all the same
@@ -447,7 +447,7 @@ bool FirmwareDownload::abandon()
 
 void FirmwareDownload::clear()
 {
-    SerialLink& link = link_;
+    SerialState& link = link_;
     ctx_.clock.stop(TimerId::Download);
     ctx_.clock.stop(TimerId::LoaderSilence);
     driver_.pauseReader();

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/AppContext.h"
-#include "links/serial/SerialLink.h"
 #include "links/serial/SerialProtocol.h"
+#include "links/serial/SerialState.h"
 
 #include <QByteArray>
 #include <QList>
@@ -36,7 +36,7 @@ public:
     // trip, and is far more than a midspan's flash holds; reading it whole costs little memory.
     static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
-    FirmwareDownload(AppContext& context, SerialLink& link, SerialPortDriver& driver);
+    FirmwareDownload(AppContext& context, SerialState& link, SerialPortDriver& driver);
 
     // Raises the status read and sends it; set by the session.
     std::function<void()> resumePolling;
@@ -82,7 +82,7 @@ private:
     void clear();
 
     AppContext& ctx_;
-    SerialLink& link_;
+    SerialState& link_;
     SerialPortDriver& driver_;
     QList<QByteArray> lines_;
     int sent_ = 0;

@@ -3,8 +3,8 @@
 #include "core/DeviceState.h"
 #include "core/DeviceView.h"
 #include "core/DisplayFormats.h"
-#include "links/serial/SerialLink.h"
 #include "links/serial/SerialProtocol.h"
+#include "links/serial/SerialState.h"
 
 void ReplyApplier::applyIdentity()
 {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/AppContext.h"
-#include "links/serial/SerialLink.h"
+#include "links/serial/SerialState.h"
 
 #include <QString>
 
@@ -10,7 +10,7 @@
 class ReplyApplier
 {
 public:
-    ReplyApplier(AppContext& context, SerialLink& link) : ctx_(context), link_(link) {}
+    ReplyApplier(AppContext& context, SerialState& link) : ctx_(context), link_(link) {}
 
     // Identify (0E) or LegacyIdentify (00): lists the device when its status byte is 0.
     void applyIdentity();
@@ -27,5 +27,5 @@ private:
     int askedPort() const;
 
     AppContext& ctx_;
-    SerialLink& link_;
+    SerialState& link_;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "links/serial/SerialLink.h"
 #include "links/serial/SerialPortDriver.h"
+#include "links/serial/SerialState.h"
 
 #include <chrono>
 
@@ -24,10 +24,10 @@ public:
     // A reply counts when its checksum holds and it carries the request's command byte.
     Result exchange(const SerialFrame& frame, std::chrono::milliseconds timeout);
 
-    const SerialLink& link() const { return link_; }
+    const SerialState& link() const { return link_; }
 
 private:
-    SerialLink link_;
+    SerialState link_;
     Clock& clock_;
     SerialPortDriver driver_;
     QByteArray givenUp_; // the last request whose reply did not come in time; empty once quiet

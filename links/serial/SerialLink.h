@@ -1,125 +1,106 @@
 #pragma once
 
-#include "core/DeviceState.h"
+#include "core/AppContext.h"
+#include "core/MidspanLink.h"
 #include "core/RequestOutcome.h"
+#include "links/serial/FirmwareDownload.h"
+#include "links/serial/ReplyApplier.h"
+#include "links/serial/SerialPortDriver.h"
+#include "links/serial/SerialPortEnumerator.h"
+#include "links/serial/SerialState.h"
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QTimer>
 
-#include <array>
+#include <chrono>
 #include <cstdint>
-#include <optional>
-#include <vector>
 
-// A request sent on the line: what it asks and, once it has ended, how.
-struct SerialRequest {
-    std::uint8_t command = 0;
-    int portIndex = -1;                    // the 0-based port a per-port request names
-    std::optional<RequestOutcome> outcome; // none while its answer is awaited
+enum class TimerId;
 
-    // A reply answers the request when it carries its command and the request still waits.
-    bool awaits(std::uint8_t replyType) const { return !outcome && replyType == command; }
-};
-
-// A request as it goes on the line: its bytes, all of which are sent, and how long its reply is.
-struct SerialFrame {
-    QByteArray bytes;
-    unsigned replyLength = 0; // none: no reply is read
-    SerialRequest request;
-};
-
-// What the session may send next, by rank: the operator's writes before the reads of the polling
-// cycle. Each rank holds one request at most.
-enum class SerialStep : std::uint8_t {
-    SystemReset,
-    SystemDescription,
-    PortWrite,
-    SaveToFlash,
-    FactoryDefaults,
-    StatusRead,
-    PortRead,
-    ClassRead,
-};
-
-struct QueuedRequest {
-    SerialStep step = SerialStep::StatusRead;
-    int port = 0; // the 0-based port of a per-port request
-};
-
-// The requests waiting to go out, highest rank first. A request whose rank is queued already takes
-// its place: the device is asked each thing once, for the latest port.
-class RequestQueue
+// The serial link: the COM port list, the search, the polling session with its reply
+// time-outs, the operator's requests carried out between two polls and the firmware download.
+//
+// Handlers queue request values; sendNextRequest sends the highest-ranked one each time a reply
+// has been handled, so exactly one request is outstanding while a session runs.
+class SerialLink : public MidspanLink
 {
 public:
-    void push(QueuedRequest request);
-    // Drops everything queued: an operator's write goes out before any read.
-    void replaceAll(QueuedRequest request);
-    std::optional<QueuedRequest> take();
-    bool holds(SerialStep step) const;
-    // An operator's write waits: writes outrank every read.
-    bool holdsWrite() const;
-    bool empty() const { return items_.empty(); }
-    void clear() { items_.clear(); }
+    static constexpr std::chrono::milliseconds ReplyTimeout{1000};
+
+    explicit SerialLink(AppContext& context);
+
+    QString name() const override { return QStringLiteral("USB/soft RS232"); }
+    void choose() override;
+    void search() override { startSerialSearch(); }
+    void connectEntry(int) override { connectSerialDevice(); }
+    bool sessionRuns() const override;
+    void chooseComPort(int row) override;
+    bool holdsLine() const override { return link_.downloadHoldsLine; }
+    void reset() override;
+    void store(StoreTarget target) override;
+    void sendSystemDescription(const QString& text) override;
+    void sendPortControl(const PortWishes& wishes) override;
+    void sendPortDescription(int port, const QString& text, const PortWishes& wishes) override;
+    bool writeUnderway() const override { return link_.write.has_value(); }
+    bool hasFirmwareDownload() const override { return true; }
+    bool loaderWaits() const override;
+    void startFirmwareDownload() override;
+    // The session ends, and the ports are switched on by plain requests on the line.
+    std::vector<int> switchOnNow(const std::vector<int>& ports) override;
+    // The reader stops and the port closes; nothing is sent.
+    void close() override;
+
+    // Fills the COM port list when the operator chooses the serial link.
+    void scanComPorts();
+    void startSerialSearch();
+    void connectSerialDevice();
+    void handleSerialReply();
+    void sendNextRequest();
+
+    SerialState& link() { return link_; }
+    SerialPortEnumerator& enumerator() { return enumerator_; }
+    FirmwareDownload& download() { return download_; }
 
 private:
-    std::vector<QueuedRequest> items_;
-};
+    void onTimer(TimerId timer);
+    void onIdentifyTimeout();
+    void onIdentity(std::uint8_t type);
+    void onAnswer(std::uint8_t type);
+    void nextPortRead(SerialStep again, SerialStep after);
+    void onAcknowledge(std::uint8_t type);
+    // An operator's write is queued ahead of the reads: a missing reply is then no failure of the
+    // session but a write not confirmed, told with `unanswered`.
+    void beginWrite(OperatorWrite write, QueuedRequest request);
+    void endWrite(RequestOutcome outcome);
+    void onPollTimeout();
+    // Every operator request restarts the reply time-out rather than stopping it: should the
+    // reply to the request in flight never come, the time-out still sends what was queued.
+    void restartReplyTimeout();
+    // The page's enable wishes go out with the port settings of every port; `name` names the
+    // write in a message about it.
+    void queuePortWrite(const QString& name, const PortWishes& wishes);
+    void openSerialPort();
+    // Sends the frame, arms the reader and starts the reply time-out.
+    void transmit(const SerialFrame& frame, bool purge = true);
+    void sendPortWrite(int index);
+    void finishReply();
+    void rejectReply();
+    void endSession(bool reportLost = true);
+    void clearFrames();
+    void onLineLost();
 
-// An operator's write from its request to its end, confirmed or not: a missing reply meanwhile is
-// no failure of the session but a write not confirmed.
-struct OperatorWrite {
-    QString unanswered;                   // what to say should it go unconfirmed
-    QString systemDescription;            // what a system write sends
-    bool legacyDetection = false;         // what a port write sends
-    std::array<bool, MaxPorts> enabled{}; // by port - 1: what a port write sends
-    bool cycleStep = false;               // the port write is a power-cycle's
-};
-
-// Steps of the loader dialogue; their numbers name them in messages, and 11 is the ENTR retry
-// of step 2.
-enum class DownloadStep {
-    Idle = 0,
-    AwaitEnterAck = 1,
-    AwaitGreeting = 2,
-    AwaitEraseStart = 3,
-    AwaitEraseEnd = 4,
-    AwaitReady = 5,
-    AwaitProgramStart = 6,
-    SendingLines = 7,
-    Transferred = 8,
-    Restarting = 9,
-    AwaitEntrAnswer = 11,
-};
-
-// Process-wide state of the serial link: the COM port list, the session, the reply buffer and
-// what the polling cycle has queued. The port itself and its reader belong to the driver.
-struct SerialLink {
-    static constexpr int FrameSize = 60;
-
-    QStringList comPorts; // the COM port list as shown, in its order
-    int comChoice = 0;    // the entry last accepted; kept while a session runs
-    QString comPortName;  // the entry the last search opened
-    bool linked = false;  // a device chosen from the found-device list is being polled
-    int failures = 0;     // replies missed or unusable in a row
-
-    // The entry chosen in the COM port list; empty when none is.
-    QString chosenComPort() const { return comPorts.value(comChoice); }
-
-    std::array<std::uint8_t, FrameSize> rxFrame{};
-    unsigned expectedLength = 0; // of the reply awaited; once read, how many bytes came
-    bool readerEnabled = false;  // the reader may take a reply off the port
-    SerialRequest request;       // the last request sent
-
-    RequestQueue queue;                 // what goes out next, once the request in flight has ended
-    std::optional<OperatorWrite> write; // the operator's write under way, queued to its end
-    bool legacyProbeTried = false;      // the older identification has been tried in this run
-    // By port - 1: enable, legacy and description have been taken from the device, once, so
-    // that the operator's unsent choices survive the polls.
-    std::array<bool, MaxPorts> portStaticRead{};
-
-    // Firmware download
-    bool downloadHoldsLine = false; // from the button press to its end: the polling cycle waits
-    bool loaderDialogue = false;    // every reply, one per send, is the loader's
-    DownloadStep downloadStep = DownloadStep::Idle;
+    AppContext& ctx_;
+    SerialState link_;
+    SerialPortEnumerator enumerator_;
+    SerialPortDriver driver_;
+    ReplyApplier applier_;
+    FirmwareDownload download_;
+    QHash<QString, QString> portPaths_; // COM port list entry -> device path
+    QString linePath_;                  // the device path of the port opened last
+    QTimer lateWait_;                   // paces the wait for an abandoned reply before a send
+    QDeadlineTimer lateWaitUntil_;      // how long that wait may last
+    bool lateWaiting_ = false;          // a send waits for an abandoned reply
+    SerialFrame held_;                  // the frame that waits
+    QString untold_;                    // a write given up, told once the device answers again
 };

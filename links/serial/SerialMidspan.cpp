@@ -2,8 +2,8 @@
 
 #include "core/DeviceState.h"
 #include "core/DisplayFormats.h"
+#include "links/serial/SerialLink.h"
 #include "links/serial/SerialProtocol.h"
-#include "links/serial/SerialSession.h"
 
 namespace
 {
@@ -40,7 +40,7 @@ bool SerialMidspan::request(const SerialFrame& frame, int tries)
 {
     bool damaged = false;
     for (int i = 0; i < tries; ++i) {
-        const auto result = exchange_.exchange(frame, SerialSession::ReplyTimeout);
+        const auto result = exchange_.exchange(frame, SerialLink::ReplyTimeout);
         if (result == SerialExchange::Result::Reply)
             return true;
         damaged = damaged || result == SerialExchange::Result::BadReply;

@@ -1,7 +1,7 @@
 #include "links/serial/SerialPortDriver.h"
 
 #include "core/Clock.h"
-#include "links/serial/SerialLink.h"
+#include "links/serial/SerialState.h"
 
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -43,7 +43,7 @@ QSerialPort::FlowControl currentFlowControl(const QString& devicePath)
 
 } // namespace
 
-SerialPortDriver::SerialPortDriver(SerialLink& link, Clock& clock, QObject* parent)
+SerialPortDriver::SerialPortDriver(SerialState& link, Clock& clock, QObject* parent)
     : QObject(parent), link_(link), clock_(clock)
 {
     port_.setReadBufferSize(ReadBufferBytes);

@@ -11,7 +11,7 @@
 
 class Clock;
 struct SerialFrame;
-struct SerialLink;
+struct SerialState;
 
 // The open COM port and its reader. The reader waits until expectedLength bytes are queued,
 // reads exactly that many into rxFrame and hands the reply over; bytes beyond it stay queued
@@ -22,7 +22,7 @@ class SerialPortDriver : public QObject
     Q_OBJECT
 
 public:
-    SerialPortDriver(SerialLink& link, Clock& clock, QObject* parent = nullptr);
+    SerialPortDriver(SerialState& link, Clock& clock, QObject* parent = nullptr);
 
     // Opens the port at 19200 baud, 8 data bits, no parity, one stop bit; flow control stays as
     // the port has it. Any port opened before is closed first.
@@ -76,7 +76,7 @@ private:
         QDeadlineTimer until;                // after it the reply is no longer awaited
     };
 
-    SerialLink& link_;
+    SerialState& link_;
     Clock& clock_;
     QSerialPort port_;
     QString devicePath_;

@@ -37,12 +37,12 @@ QByteArray padded(const QString& text)
     return text.toLatin1().left(TextSize).leftJustified(TextSize, ' ');
 }
 
-quint16 word(const SerialLink& link, int offset)
+quint16 word(const SerialState& link, int offset)
 {
     return quint16(link.rxFrame[std::size_t(offset)] << 8 | link.rxFrame[std::size_t(offset + 1)]);
 }
 
-QString text(const SerialLink& link, int offset)
+QString text(const SerialState& link, int offset)
 {
     return fmt::deviceText(reinterpret_cast<const char*>(link.rxFrame.data()) + offset, TextSize);
 }
@@ -63,9 +63,9 @@ void appendChecksum(QByteArray& frame)
     frame.append(char(sum & 0xFF));
 }
 
-bool replyChecksumOk(const SerialLink& link, int n)
+bool replyChecksumOk(const SerialState& link, int n)
 {
-    if (n < 0 || n + 1 >= SerialLink::FrameSize)
+    if (n < 0 || n + 1 >= SerialState::FrameSize)
         return false;
     unsigned sum = 0;
     for (int i = 0; i < n; ++i)
@@ -135,7 +135,7 @@ SerialFrame buildLoaderCommand(const QByteArray& text, unsigned replyLength)
         text, replyLength, {text.isEmpty() ? std::uint8_t(0) : std::uint8_t(text.front()), -1, std::nullopt}};
 }
 
-std::optional<Identity> identity(const SerialLink& link)
+std::optional<Identity> identity(const SerialState& link)
 {
     const auto& rx = link.rxFrame;
     if (rx[1] != 0)
@@ -153,13 +153,13 @@ bool SystemStatus::usable() const
     return portCount >= 1 && portCount <= MaxPorts;
 }
 
-SystemStatus systemStatus(const SerialLink& link)
+SystemStatus systemStatus(const SerialState& link)
 {
     const auto& rx = link.rxFrame;
     return {rx[12], rx[13], rx[14], text(link, 15)};
 }
 
-PortStatus portStatus(const SerialLink& link)
+PortStatus portStatus(const SerialState& link)
 {
     const std::uint8_t config = link.rxFrame[3];
     return {(config & EnabledBit) != 0,
@@ -171,12 +171,12 @@ PortStatus portStatus(const SerialLink& link)
             text(link, 15)};
 }
 
-PortClassification portClassification(const SerialLink& link)
+PortClassification portClassification(const SerialState& link)
 {
     return {word(link, 3), word(link, 11)};
 }
 
-LoaderAnswer loaderAnswer(const SerialLink& link)
+LoaderAnswer loaderAnswer(const SerialState& link)
 {
     static constexpr std::array<std::pair<const char*, LoaderAnswer>, 6> messages{{
         {"TPE\r\n", LoaderAnswer::Ready},

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "links/serial/SerialLink.h"
+#include "links/serial/SerialState.h"
 
 #include <QString>
 
@@ -31,7 +31,7 @@ enum Command : std::uint8_t {
 // Appends the sum of the frame's bytes.
 void appendChecksum(QByteArray& frame);
 // rxFrame[n..n+1] holds the sum of rxFrame[0..n-1].
-bool replyChecksumOk(const SerialLink& link, int n);
+bool replyChecksumOk(const SerialState& link, int n);
 
 SerialFrame buildIdentify();
 SerialFrame buildLegacyIdentify();
@@ -75,10 +75,10 @@ struct PortClassification {
 enum class LoaderAnswer { Ready, EraseStarted, EraseDone, ProgramStarted, NextLine, Complete, Other };
 
 // Identify or LegacyIdentify, by byte 0; none when the device reports a failure.
-std::optional<Identity> identity(const SerialLink& link);
-SystemStatus systemStatus(const SerialLink& link);
-PortStatus portStatus(const SerialLink& link);
-PortClassification portClassification(const SerialLink& link);
-LoaderAnswer loaderAnswer(const SerialLink& link);
+std::optional<Identity> identity(const SerialState& link);
+SystemStatus systemStatus(const SerialState& link);
+PortStatus portStatus(const SerialState& link);
+PortClassification portClassification(const SerialState& link);
+LoaderAnswer loaderAnswer(const SerialState& link);
 
 } // namespace serialproto

@@ -103,7 +103,8 @@ bool ExchangePlanner::take(const SnmpResult& result)
     return true;
 }
 
-bool ExchangePlanner::setNow(const QString& address, const QString& object, int value, QDeadlineTimer deadline)
+bool ExchangePlanner::setNow(const QString& address, const QString& object, int value,
+                             QDeadlineTimer deadline)
 {
     const SnmpJob planned = job_;
     startOver();

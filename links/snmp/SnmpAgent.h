@@ -9,7 +9,7 @@
 #include <vector>
 
 // SNMP as the program sees net-snmp. The library, with libssl and libcrypto, takes milliseconds
-// to load: it lives in a module of its own (spanmon-snmp.so, made of SnmpClient.cpp), loaded the
+// to load: it lives in a module of its own (spanmon-snmp.so, made of NetSnmpAgent.cpp), loaded the
 // first time a worker talks SNMP, so that no start of Spanmon waits for it. The other programs
 // (spanmon-cli, tests, benchmarks) link the module's objects instead. Header only: the module
 // takes nothing from the program but what it is handed.

@@ -283,7 +283,8 @@ void MidspanModel::enableLocked(int index, bool on)
     if (live_.ports[index].enabled == on)
         return;
     live_.ports[index].enabled = on;
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - born_);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - born_);
     portLog_.append(QByteArray::number(qint64(ms.count())) + " port " + QByteArray::number(index + 1) +
                     (on ? " on" : " off"));
 }

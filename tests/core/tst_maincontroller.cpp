@@ -189,10 +189,16 @@ private slots:
              {"connect 1"},
              {}},
             {"System Reset", [](Rig& r) { r.controller().systemReset(); }, {"reset"}, {}, {NoDevice}},
-            {"Save Parameters to Flash", [](Rig& r) { r.controller().saveToFlash(); }, {"store flash"}, {},
+            {"Save Parameters to Flash",
+             [](Rig& r) { r.controller().saveToFlash(); },
+             {"store flash"},
+             {},
              {NoDevice}},
-            {"Restore Factory Defaults", [](Rig& r) { r.controller().restoreDefaults(); }, {"store defaults"},
-             {}, {NoDevice}},
+            {"Restore Factory Defaults",
+             [](Rig& r) { r.controller().restoreDefaults(); },
+             {"store defaults"},
+             {},
+             {NoDevice}},
             {"system description saved",
              [](Rig& r) {
                  if (r.controller().beginSystemDescriptionEdit())
@@ -231,7 +237,10 @@ private slots:
              {"port 2 description Door 0100"},
              {}},
             {"Setting", [](Rig& r) { r.controller().openSettings(); }, {"settings"}, {"settings"}, {}},
-            {"COM port chosen", [](Rig& r) { r.controller().changeComPort(2); }, {"COM port 2"}, {"COM port 2"},
+            {"COM port chosen",
+             [](Rig& r) { r.controller().changeComPort(2); },
+             {"COM port 2"},
+             {"COM port 2"},
              {}},
         };
         for (int chosen : {0, 1}) {

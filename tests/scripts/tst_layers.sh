@@ -110,9 +110,9 @@ fi
 # net-snmp's headers stay inside the SNMP link's wrapper, which is a module of its own that Spanmon
 # loads at its first exchange over the network (links/snmp/SnmpAgent.h): nothing else includes it,
 # or the program would link it again.
-netsnmp=$(grep -rlE '#include <net-snmp/' --include='*.h' --include='*.cpp' . | grep -v '^./links/snmp/SnmpClient.cpp$' | grep -v '^./sim/' | grep -v '^./bench/' || true)
+netsnmp=$(grep -rlE '#include <net-snmp/' --include='*.h' --include='*.cpp' . | grep -v '^./links/snmp/NetSnmpAgent.cpp$' | grep -v '^./sim/' | grep -v '^./bench/' || true)
 if [ -n "$netsnmp" ]; then
-    echo "net-snmp included outside links/snmp/SnmpClient.cpp: $netsnmp"
+    echo "net-snmp included outside links/snmp/NetSnmpAgent.cpp: $netsnmp"
     broken=1
 fi
 

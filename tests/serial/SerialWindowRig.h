@@ -2,9 +2,9 @@
 
 #include "ListClick.h"
 #include "RecordingFeedback.h"
+#include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
-#include "app/Spanmon.h"
 
 #include <QComboBox>
 #include <QListWidget>

@@ -84,7 +84,7 @@ private:
     // The download is over, the controls are back and the session polls again.
     static void verifyCleanEnd(SerialWindowRig& rig)
     {
-        const SerialLink& link = rig.spanmon->serialLink();
+        const SerialState& link = rig.spanmon->serialState();
         QVERIFY(!link.downloadHoldsLine);
         QVERIFY(!link.loaderDialogue);
         QVERIFY(!link.queue.holds(SerialStep::SystemReset));
@@ -236,7 +236,7 @@ private slots:
         QCOMPARE(rig.feedback.shown.size(), 1);
         QCOMPARE(rig.feedback.shown[0],
                  (Message{"Error", text + waiting, Message::Icon::Exclamation, Message::Buttons::Ok}));
-        const SerialLink& link = rig.spanmon->serialLink();
+        const SerialState& link = rig.spanmon->serialState();
         QVERIFY(!link.downloadHoldsLine);
         QVERIFY(!link.queue.holds(SerialStep::SystemReset));
         QVERIFY(!rig.spanmon->serial().sessionRuns());
@@ -434,7 +434,7 @@ private slots:
         QCOMPARE(sim.command("drop-line"), QStringLiteral("ok"));
         QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.shown.isEmpty(), WaitMs);
         QCOMPARE(rig.feedback.texts(), QStringList{LostText});
-        const SerialLink& link = rig.spanmon->serialLink();
+        const SerialState& link = rig.spanmon->serialState();
         QVERIFY(!link.downloadHoldsLine);
         QVERIFY(!link.loaderDialogue);
         QVERIFY(!rig.spanmon->serial().sessionRuns());

@@ -225,7 +225,7 @@ private slots:
         for (int k = 1; k <= 4; ++k)
             QCOMPARE(rig.controls().isChecked(ctl::PortEnableBase + k), k % 2 == 1);
         QVERIFY(rig.controls().isEnabled(ctl::SendPortControl));
-        QVERIFY(!rig.spanmon->serialLink().write);
+        QVERIFY(!rig.spanmon->serialState().write);
     }
 
     void systemResetAndDescription()
@@ -283,7 +283,7 @@ private slots:
         rig.click(ctl::EditSystemDescription);
         QCOMPARE(rig.feedback.texts(), QStringList{"No PoE Device !!"});
         QVERIFY(!rig.controls().isVisible(ctl::DescriptionDialog));
-        QVERIFY(rig.spanmon->serialLink().queue.empty());
+        QVERIFY(rig.spanmon->serialState().queue.empty());
     }
 
     void legacyIdentifyOnFirstSearchOnly()

@@ -2,8 +2,8 @@
 // download mode, and no hand-over while a paced sequence runs.
 #include "FakeMidspanPort.h"
 #include "core/Clock.h"
-#include "links/serial/SerialLink.h"
 #include "links/serial/SerialPortDriver.h"
+#include "links/serial/SerialState.h"
 
 #include <QTest>
 
@@ -18,7 +18,7 @@ QByteArray bytes(int n, char first = 1)
     return b;
 }
 
-QByteArray received(const SerialLink& link)
+QByteArray received(const SerialState& link)
 {
     return QByteArray(reinterpret_cast<const char*>(link.rxFrame.data()), int(link.expectedLength));
 }
@@ -41,7 +41,7 @@ private:
             link.readerEnabled = true;
             driver.resumeReader();
         }
-        SerialLink link;
+        SerialState link;
         Clock clock{0.05};
         SerialPortDriver driver;
         QList<QByteArray> replies;

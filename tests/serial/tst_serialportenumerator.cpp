@@ -10,7 +10,7 @@
 #include "links/serial/ComPortEntry.h"
 #include "links/serial/SerialLink.h"
 #include "links/serial/SerialPortEnumerator.h"
-#include "links/serial/SerialSession.h"
+#include "links/serial/SerialState.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,9 +61,9 @@ struct Scan {
     FakeControls controls;
     Clock clock{0.05};
     RecordingFeedback feedback;
-    SpanmonCore core{controls, clock, feedback, SpanmonCore::alone<SerialSession>()};
+    SpanmonCore core{controls, clock, feedback, SpanmonCore::alone<SerialLink>()};
     DeviceState& state = core.state();
-    SerialSession& session = static_cast<SerialSession&>(core.link(0));
+    SerialLink& session = static_cast<SerialLink&>(core.link(0));
 };
 
 } // namespace

@@ -109,7 +109,7 @@ private slots:
     {
         QFETCH(QByteArray, reply);
         QFETCH(bool, good);
-        SerialLink link;
+        SerialState link;
         std::copy(reply.begin(), reply.end(), link.rxFrame.begin());
         QCOMPARE(serialproto::replyChecksumOk(link, int(reply.size()) - 2), good);
     }

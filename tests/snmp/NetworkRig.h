@@ -63,7 +63,8 @@ inline bool needsRoot()
 inline QString startAgent(MidspanSimProcess& sim, const QStringList& options, bool withSerial = false)
 {
     if (needsRoot())
-        return qgetenv("CI") == "true" ? QStringLiteral("the agent needs UDP port 161, which needs root") : QString();
+        return qgetenv("CI") == "true" ? QStringLiteral("the agent needs UDP port 161, which needs root")
+                                       : QString();
     return sim.start(options, withSerial) ? QString() : sim.errorText();
 }
 

@@ -2,9 +2,9 @@
 #include "RecordingFeedback.h"
 #include "WorkingDirectory.h"
 
-#include "links/snmp/NetworkState.h"
 #include "links/snmp/LinkSettingsForm.h"
 #include "links/snmp/LocalAddress.h"
+#include "links/snmp/NetworkState.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,7 +23,6 @@ const QString Relink = QStringLiteral("Do You Want To Re-Link ?");
 class tst_LinkSettings : public QObject
 {
     Q_OBJECT
-
 
     struct Rig {
         NetworkState net;

@@ -11,7 +11,7 @@
 #include "core/MainController.h"
 #include "core/PortControl.h"
 #include "core/SpanmonCore.h"
-#include "links/serial/SerialSession.h"
+#include "links/serial/SerialLink.h"
 #include "links/snmp/NetworkLink.h"
 
 #include <QTest>
@@ -118,7 +118,7 @@ private:
                                fakeWorker = fake.get();
                                return fake;
                            }));
-                       links.push_back(std::make_unique<SerialSession>(context));
+                       links.push_back(std::make_unique<SerialLink>(context));
                        return links;
                    }),
               state(core.state()), worker(*fakeWorker), network(static_cast<NetworkLink&>(core.link(0))),

@@ -44,7 +44,8 @@ private slots:
 
 private:
     // Beside the test, the first folder looked in; the build puts the module beside Spanmon.
-    const QString besideTest_ = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("spanmon-snmp.so"));
+    const QString besideTest_ =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("spanmon-snmp.so"));
     MidspanSimProcess agent_;
 };
 
@@ -70,8 +71,9 @@ void tst_SnmpModule::searchWithoutTheModuleSaysWhyAndTheNextLoadsIt()
 
     QVERIFY(rig.search());
     const QString folders = moduleLoader::folders().join(QStringLiteral(", "));
-    QCOMPARE(rig.feedback.texts(),
-             QStringList{"SNMP is not available: spanmon-snmp.so is in none of the folders " + folders + "."});
+    QCOMPARE(
+        rig.feedback.texts(),
+        QStringList{"SNMP is not available: spanmon-snmp.so is in none of the folders " + folders + "."});
     QVERIFY(rig.entries().isEmpty());
     QVERIFY(rig.controls().isVisible(ctl::Setting));
     QVERIFY(!rig.net().searchDone);

@@ -40,7 +40,8 @@ private:
     // A window whose COM port list holds the first simulator's line.
     std::unique_ptr<Rig> makeRig(double scale = 0.05)
     {
-        auto rig = std::make_unique<Rig>(First, RangeEnd, QStringLiteral("private"), QStringLiteral("auth-pass"), scale);
+        auto rig = std::make_unique<Rig>(First, RangeEnd, QStringLiteral("private"),
+                                         QStringLiteral("auth-pass"), scale);
         rig->spanmon->serial().enumerator().setVirtualPorts(first_.directory(), QStringLiteral("ttyV*"));
         return rig;
     }

@@ -1,7 +1,7 @@
 #include "core/DeviceState.h"
+#include "ui/EditDes.h"
 #include "ui/LampImages.h"
 #include "ui/WidgetControls.h"
-#include "ui/EditDes.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>

@@ -106,7 +106,10 @@ struct PaintCounter : QObject {
 };
 
 struct Rig {
-    explicit Rig(double scale = 1e-6) : clock(scale), history(clock), window(history, feedback, fonts::dialog()) {}
+    explicit Rig(double scale = 1e-6)
+        : clock(scale), history(clock), window(history, feedback, fonts::dialog())
+    {
+    }
     Clock clock;
     RecordingFeedback feedback;
     PowerHistory history;
@@ -194,7 +197,8 @@ private slots:
         });
         // The lowest and highest of each stretch with samples, up to 400 stretches (their bounds move
         // by a few milliseconds while the test reads them).
-        const QString counts = QStringLiteral("%1 points, %2 stretches").arg(points.size()).arg(stretches.size());
+        const QString counts =
+            QStringLiteral("%1 points, %2 stretches").arg(points.size()).arg(stretches.size());
         QVERIFY2(stretches.size() >= 20, qPrintable(counts));
         QVERIFY2(points.size() >= stretches.size() - 2, qPrintable(counts));
         QVERIFY2(points.size() <= 2 * stretches.size() + 2, qPrintable(counts));

@@ -1,5 +1,5 @@
-#include "core/Clock.h"
 #include "app/Spanmon.h"
+#include "core/Clock.h"
 #include "ui/MyStatic.h"
 
 #include "PageLayout.h"

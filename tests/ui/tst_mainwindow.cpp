@@ -161,7 +161,7 @@ private slots:
     {
         Window w;
         auto* link = w.window.controls().get<QComboBox>(ctl::LinkCombo);
-        w.spanmon.serialLink().linked = true;
+        w.spanmon.serialState().linked = true;
         w.window.view().insertFoundEntry(0, QStringLiteral("ttyV0 *** POE528U-480-24-N"));
         link->setCurrentIndex(1);
         emit link->activated(1);
@@ -175,7 +175,7 @@ private slots:
     {
         Window w;
         auto* link = w.window.controls().get<QComboBox>(ctl::LinkCombo);
-        w.spanmon.serialLink().downloadHoldsLine = true;
+        w.spanmon.serialState().downloadHoldsLine = true;
         link->setCurrentIndex(1);
         emit link->activated(1);
         QCOMPARE(link->currentIndex(), 0);
@@ -235,22 +235,22 @@ private slots:
             c.addItem(ctl::ComPortCombo, QString::fromLatin1(name));
         c.setCurrentIndex(ctl::ComPortCombo, 0);
         emit w.window.controls().get<QComboBox>(ctl::ComPortCombo)->activated(2);
-        QCOMPARE(w.spanmon.serialLink().comChoice, 2);
-        w.spanmon.serialLink().linked = true;
+        QCOMPARE(w.spanmon.serialState().comChoice, 2);
+        w.spanmon.serialState().linked = true;
         emit w.window.controls().get<QComboBox>(ctl::ComPortCombo)->activated(1);
         QCOMPARE(c.currentIndex(ctl::ComPortCombo), 2);
-        QCOMPARE(w.spanmon.serialLink().comChoice, 2);
+        QCOMPARE(w.spanmon.serialState().comChoice, 2);
     }
 
     void exitAsksAndCancelChangesNothing()
     {
         Window w;
         w.window.show();
-        w.spanmon.serialLink().linked = true;
+        w.spanmon.serialState().linked = true;
         w.feedback.answers = {false};
         w.window.close();
         QVERIFY(w.window.isVisible());
-        QVERIFY(w.spanmon.serialLink().linked);
+        QVERIFY(w.spanmon.serialState().linked);
         QCOMPARE(w.feedback.shown.size(), 1);
         const Message expected{QStringLiteral("Corvane MIDSPAN PoE GUI Monitor"),
                                QStringLiteral("Exit Corvane MIDSPAN PoE GUI Monitor ?"),
@@ -445,10 +445,11 @@ private slots:
         QVERIFY(!w.window.historyWindow());
         QCOMPARE(w.feedback.shown.size(), 1);
         QCOMPARE(w.feedback.shown[0].title, QStringLiteral("Error"));
-        QCOMPARE(w.feedback.shown[0].text,
-                 QStringLiteral("The History window could not be opened: spanmon-history.so is in none of the "
-                                "folders %1.")
-                     .arg(folder.path()));
+        QCOMPARE(
+            w.feedback.shown[0].text,
+            QStringLiteral("The History window could not be opened: spanmon-history.so is in none of the "
+                           "folders %1.")
+                .arg(folder.path()));
 
         // A file that is no module: the loader's reason.
         QFile notAModule(folder.filePath(QStringLiteral("spanmon-history.so")));
@@ -457,9 +458,10 @@ private slots:
         button->click();
         QVERIFY(!w.window.historyWindow());
         QCOMPARE(w.feedback.shown.size(), 2);
-        QVERIFY2(w.feedback.shown[1].text.startsWith(QStringLiteral("The History window could not be opened: ")) &&
-                     w.feedback.shown[1].text.contains(notAModule.fileName()),
-                 qPrintable(w.feedback.shown[1].text));
+        QVERIFY2(
+            w.feedback.shown[1].text.startsWith(QStringLiteral("The History window could not be opened: ")) &&
+                w.feedback.shown[1].text.contains(notAModule.fileName()),
+            qPrintable(w.feedback.shown[1].text));
         QVERIFY(w.window.isVisible() && button->isEnabled());
 
         w.window.historyModule().setFolders({QStringLiteral(HISTORY_MODULE_DIR)});

@@ -31,7 +31,7 @@ class tst_PortControl : public QObject
         RecordingFeedback feedback;
         SpanmonCore core{controls, clock, feedback, Spanmon::links(clock)};
         DeviceState& state = core.state();
-        SerialLink& serial = static_cast<SerialSession&>(core.link(1)).link();
+        SerialState& serial = static_cast<SerialLink&>(core.link(1)).link();
         NetworkState& network = static_cast<NetworkLink&>(core.link(0)).state();
         PortControl page{core.context()};
 

@@ -55,8 +55,8 @@ class tst_PortDescription : public QObject
             state().linkType = link;
             window.context().link = &spanmon.core().link(link == LinkType::Serial ? 1 : 0);
             state().setPortCount(ports);
-            (link == LinkType::Serial ? spanmon.serialLink().linked : spanmon.network().state().networkLinked) =
-                true;
+            (link == LinkType::Serial ? spanmon.serialState().linked
+                                      : spanmon.network().state().networkLinked) = true;
             window.view().unlockControls();
         }
         EditDes* dialog() { return controls().get<EditDes>(175); }
@@ -197,7 +197,7 @@ void tst_PortDescription::legacyTickShowsTheNoteAtOnce()
     rig.click(LegacyBox);
     QVERIFY(rig.controls().isVisible(LegacyNote));
     QCOMPARE(rig.state().legacyDetect, 1);
-    QVERIFY(!rig.spanmon.serialLink().queue.holds(SerialStep::PortWrite));
+    QVERIFY(!rig.spanmon.serialState().queue.holds(SerialStep::PortWrite));
 
     rig.click(LegacyBox);
     QVERIFY(!rig.controls().isVisible(LegacyNote));
@@ -273,8 +273,8 @@ void tst_PortDescription::editThenCloseSendsNothing()
     rig.dialog()->close();
 
     QCOMPARE(rig.controls().text(DescriptionBase + 3), QStringLiteral("Lobby"));
-    QVERIFY(!rig.spanmon.serialLink().queue.holds(SerialStep::PortWrite));
-    QVERIFY(!rig.spanmon.serialLink().write);
+    QVERIFY(!rig.spanmon.serialState().queue.holds(SerialStep::PortWrite));
+    QVERIFY(!rig.spanmon.serialState().write);
     QCOMPARE(int(rig.spanmon.network().state().pendingRequest), 0);
 
     // A system description edit through the same dialog is no port edit.
@@ -282,7 +282,7 @@ void tst_PortDescription::editThenCloseSendsNothing()
     rig.click(DialogButton);
     rig.click(DialogButton);
     QCOMPARE(rig.controls().text(DescriptionBase + 3), QStringLiteral("Lobby"));
-    QVERIFY(!rig.spanmon.serialLink().queue.holds(SerialStep::PortWrite));
+    QVERIFY(!rig.spanmon.serialState().queue.holds(SerialStep::PortWrite));
 }
 
 // The window is a dialog: Enter would press a focused button or the default one (which a dialog

@@ -77,15 +77,19 @@ struct PassCounter : PassObserver {
 class LinkRig
 {
 public:
-    LinkRig(bool network, MidspanSimProcess& sim, int ports = Ports) : sim(sim), network_(network), ports_(ports) {}
+    LinkRig(bool network, MidspanSimProcess& sim, int ports = Ports)
+        : sim(sim), network_(network), ports_(ports)
+    {
+    }
 
     // Starts the simulator, or takes over the one an earlier test left: heard, writable and
     // unlogged, with distinct values on every port, port 6 switched off, legacy detection off.
     bool startSimulator(bool started)
     {
-        const QStringList options = network_ ? simOptions(Address, ports_)
-                                             : QStringList{"--ports", QString::number(ports_), "--no-line-delay",
-                                                           "--steady", "--restart-seconds", "0.2"};
+        const QStringList options = network_
+                                        ? simOptions(Address, ports_)
+                                        : QStringList{"--ports",  QString::number(ports_), "--no-line-delay",
+                                                      "--steady", "--restart-seconds",     "0.2"};
         if (!started && !sim.start(options, !network_))
             return false;
         for (const char* command : {"silent off", "snmp start", "refuse-sets off", "clear-port-log",
@@ -155,7 +159,10 @@ public:
         dialog().okButton()->click();
         return cycle().step() != PowerCycle::Step::Idle;
     }
-    bool cycleEnded() { return QTest::qWaitFor([&] { return cycle().step() == PowerCycle::Step::Idle; }, WaitMs); }
+    bool cycleEnded()
+    {
+        return QTest::qWaitFor([&] { return cycle().step() == PowerCycle::Step::Idle; }, WaitMs);
+    }
     // Runs `then` once the cycle waits with its ports off.
     void whenOff(std::function<void()> then)
     {
@@ -275,7 +282,8 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
-        QCOMPARE(lines.first(), QByteArray("time,port,power_mW,voltage_V,current_mA,status,unit,model,action"));
+        QCOMPARE(lines.first(),
+                 QByteArray("time,port,power_mW,voltage_V,current_mA,status,unit,model,action"));
         const QString unit = rig->controls().itemText(ctl::FoundDevices, 0);
         int rows = 0;
         for (int p = 1; p <= Ports; ++p)
@@ -303,7 +311,8 @@ private slots:
 
         QFETCH(bool, network);
         if (!network) // the same window on either link
-            QVERIFY(history->widget()->grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window_session.png")));
+            QVERIFY(
+                history->widget()->grab().save(QStringLiteral(SCREENSHOT_DIR "/history_window_session.png")));
     }
 
     // On a full unit the History window, at the size it opens with, shows every port whole in its
@@ -368,8 +377,8 @@ private slots:
         QVERIFY(rig);
         rig->sim.clearPortLog();
         QList<std::pair<qint64, QString>> countdown;
-        QObject::connect(rig->controls().get<QProgressBar>(ctl::ProgressBar), &QProgressBar::valueChanged, this,
-                         [&] {
+        QObject::connect(rig->controls().get<QProgressBar>(ctl::ProgressBar), &QProgressBar::valueChanged,
+                         this, [&] {
                              if (rig->cycle().step() == PowerCycle::Step::Off)
                                  countdown.append({rig->clock().now(), rig->text(ctl::ProgressText)});
                          });
@@ -411,11 +420,13 @@ private slots:
         QVERIFY(actions[0].port == 3 && actions[0].kind == OperatorAction::Kind::CycleStart);
         QVERIFY(actions[1].port == 3 && actions[1].kind == OperatorAction::Kind::CycleEnd);
         QVERIFY(actions[1].atMs - actions[0].atMs >= 40000);
-        QVERIFY(rig->window().history().csv().contains(",3,,,,," +
-                                                       rig->controls().itemText(ctl::FoundDevices, 0)
-                                                           .replace(QStringLiteral(" *** "), QStringLiteral(","))
-                                                           .toUtf8() +
-                                                       ",power-cycle end\n"));
+        QVERIFY(
+            rig->window().history().csv().contains(",3,,,,," +
+                                                   rig->controls()
+                                                       .itemText(ctl::FoundDevices, 0)
+                                                       .replace(QStringLiteral(" *** "), QStringLiteral(","))
+                                                       .toUtf8() +
+                                                   ",power-cycle end\n"));
 
         QCOMPARE(countdown.size(), 40);
         for (int i = 0; i < 40; ++i) {

@@ -7,7 +7,7 @@
 #include "core/ControlIds.h"
 #include "core/DeviceState.h"
 #include "core/SpanmonCore.h"
-#include "links/serial/SerialSession.h"
+#include "links/serial/SerialLink.h"
 
 #include <QTest>
 
@@ -50,15 +50,15 @@ enum class Press { Reset, Flash, Defaults, Description, PortControl };
 
 } // namespace
 
-class tst_SerialSession : public QObject
+class tst_SerialLink : public QObject
 {
     Q_OBJECT
 
 private:
     struct Rig {
         Rig()
-            : core(controls, clock, feedback, SpanmonCore::alone<SerialSession>()), state(core.state()),
-              session(static_cast<SerialSession&>(core.link(0))), link(session.link())
+            : core(controls, clock, feedback, SpanmonCore::alone<SerialLink>()), state(core.state()),
+              session(static_cast<SerialLink&>(core.link(0))), link(session.link())
         {
             // Replies come from this thread; a loaded machine must not turn them into misses.
             clock.setShortestRealTime(TimerId::IdentifyReply, 1000);
@@ -79,8 +79,8 @@ private:
         RecordingFeedback feedback;
         SpanmonCore core;
         DeviceState& state;
-        SerialSession& session;
-        SerialLink& link;
+        SerialLink& session;
+        SerialState& link;
     };
 
     // Search and list.
@@ -320,5 +320,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_SerialSession)
-#include "tst_serialsession.moc"
+QTEST_GUILESS_MAIN(tst_SerialLink)
+#include "tst_seriallink.moc"
