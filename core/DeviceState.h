@@ -13,12 +13,7 @@
 // have 24 slots.
 inline constexpr int MaxPorts = 24;
 
-enum class LinkType { None = 0, Network = 1, Serial = 2 };
-
 struct DeviceState {
-    // Link and session
-    LinkType linkType = LinkType::Network;
-
     // Device identity and system information
     QString modelName;
     int portCount = 0; // always within 0..MaxPorts, see setPortCount()

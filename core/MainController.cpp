@@ -51,7 +51,6 @@ void MainController::displayCleared(bool sessionEnded)
 
 void MainController::initialise()
 {
-    DeviceState& s = ctx_.state;
     Controls& c = ctx_.controls;
 
     c.setEnabled(ctl::FirmwareDownload, false);
@@ -67,7 +66,6 @@ void MainController::initialise()
         c.addItem(ctl::LinkCombo, link->name());
     c.setCurrentIndex(ctl::LinkCombo, 0);
     ctx_.link = links_.front();
-    s.linkType = LinkType::Network;
 
     for (MidspanLink* link : links_)
         link->start();

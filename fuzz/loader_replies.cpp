@@ -65,11 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Clock clock;
     RecordingFeedback feedback;
     SpanmonCore core(controls, clock, feedback, SpanmonCore::alone<SerialLink>());
-    DeviceState& state = core.state();
     auto& session = static_cast<SerialLink&>(core.link(0));
     SerialState& link = session.link();
     FirmwareDownload& download = session.download();
-    state.linkType = LinkType::Serial;
+    link.comPortsFound = true;
     link.comPorts = {QStringLiteral("ttyV0")};
     link.comPortName = QStringLiteral("ttyV0");
 

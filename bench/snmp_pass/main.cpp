@@ -153,7 +153,7 @@ void silentAddresses(bool v3)
 {
     writeLinkIni(QStringLiteral("127.0.21.2"), QString::number(1 + SilentAddresses));
     Window w;
-    w.window.state().useSnmpV3 = v3;
+    w.spanmon.network().searcher().settings().useV3 = v3;
     QElapsedTimer clock;
     clock.start();
     w.search();
@@ -170,8 +170,7 @@ void pass(bool v3, double plainMs, bool withReset)
 {
     writeLinkIni(Agent, QString());
     Window w;
-    DeviceState& state = w.window.state();
-    state.useSnmpV3 = v3;
+    w.spanmon.network().searcher().settings().useV3 = v3;
     if (!w.search() || w.window.controls().itemCount(ctl::FoundDevices) != 1) {
         std::fprintf(stderr, "snmp_pass: the agent was not found\n");
         return;

@@ -119,7 +119,7 @@ void FirmwareDownload::start()
 
 bool FirmwareDownload::loaderWaits() const
 {
-    return !loaderPort_.isEmpty() && ctx_.state.linkType == LinkType::Serial && !link_.linked &&
+    return !loaderPort_.isEmpty() && link_.comPortsFound && !link_.linked &&
            link_.chosenComPort() == loaderPort_;
 }
 

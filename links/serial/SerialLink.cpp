@@ -104,6 +104,8 @@ void SerialLink::onTimer(TimerId timer)
     case TimerId::LoaderSilence:
         download_.onLoaderSilence();
         break;
+    case TimerId::AgentReply: // net-snmp's to time
+        break;
     }
 }
 
@@ -119,7 +121,7 @@ void SerialLink::scanComPorts()
         view.showComPorts(link_.comPorts);
         ctx_.feedback.error(error.text());
         view.enableSearch(false);
-        ctx_.state.linkType = LinkType::None;
+        link_.comPortsFound = false;
         return;
     }
     for (const SerialPortInfo& port : ports) {
@@ -133,12 +135,12 @@ void SerialLink::scanComPorts()
     if (!ports.empty()) {
         view.showComPortChoice(0);
         link_.comChoice = 0;
-        ctx_.state.linkType = LinkType::Serial;
+        link_.comPortsFound = true;
         view.enableSearch(true);
     } else {
         ctx_.feedback.warning(QStringLiteral("No Serial Port can be opened !!   "));
         view.enableSearch(false);
-        ctx_.state.linkType = LinkType::None;
+        link_.comPortsFound = false;
     }
 }
 
@@ -164,7 +166,7 @@ void SerialLink::clearFrames()
 
 void SerialLink::startSerialSearch()
 {
-    if (ctx_.state.linkType != LinkType::Serial)
+    if (!link_.comPortsFound)
         return; // no COM port to search on
     if (!ctx_.view.foundEntries().isEmpty())
         return; // a device has been found already
@@ -203,7 +205,7 @@ void SerialLink::onIdentifyTimeout()
 
 void SerialLink::connectSerialDevice()
 {
-    if (ctx_.otherSessionRuns(*this) || ctx_.state.linkType != LinkType::Serial || link_.linked)
+    if (ctx_.otherSessionRuns(*this) || !link_.comPortsFound || link_.linked)
         return;
     link_.linked = true;
     download_.forgetLoader();
@@ -571,7 +573,7 @@ void SerialLink::sendPortDescription(int port, const QString& /*text*/, const Po
 
 void SerialLink::queuePortWrite(const QString& name, const PortWishes& wishes)
 {
-    if (ctx_.state.linkType != LinkType::Serial)
+    if (!link_.comPortsFound)
         return; // no COM port
     beginWrite({.unanswered = unacknowledged(name),
                 .legacyDetection = wishes.legacyDetection,

@@ -32,6 +32,7 @@ public:
 
     QString name() const override { return QStringLiteral("USB/soft RS232"); }
     void choose() override;
+    void leave() override { link_.comPortsFound = false; }
     void search() override { startSerialSearch(); }
     void connectEntry(int) override { connectSerialDevice(); }
     bool sessionRuns() const override;

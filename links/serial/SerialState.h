@@ -102,6 +102,8 @@ struct SerialState {
     QString comPortName;  // the entry the last search opened
     bool linked = false;  // a device chosen from the found-device list is being polled
     int failures = 0;     // replies missed or unusable in a row
+    // The link is chosen and its last scan found a COM port: a search may start.
+    bool comPortsFound = false;
 
     // The entry chosen in the COM port list; empty when none is.
     QString chosenComPort() const { return comPorts.value(comChoice); }

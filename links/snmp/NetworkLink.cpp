@@ -44,12 +44,13 @@ void NetworkLink::showSettings()
 
 void NetworkLink::choose()
 {
-    ctx_.state.linkType = LinkType::Network;
+    net_.chosen = true;
     ctx_.view.showNetworkControls();
 }
 
 void NetworkLink::leave()
 {
+    net_.chosen = false;
     chosenEntry_.clear();
     search_.stop();
 }

@@ -36,8 +36,7 @@ NetworkSession::NetworkSession(AppContext& context, NetworkState& net, ExchangeP
 
 void NetworkSession::startNetworkSession(int row)
 {
-    DeviceState& s = ctx_.state;
-    if (s.linkType != LinkType::Network || !net_.searchDone || net_.networkLinked)
+    if (!net_.chosen || !net_.searchDone || net_.networkLinked)
         return;
     const auto device = search_.deviceAt(row);
     if (!device)

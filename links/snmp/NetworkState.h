@@ -31,6 +31,8 @@ enum class PortStep { Admin, Power, Voltage, Current, Resistance, Status, Descri
 // What the network link knows of its search, its session and the write under way. The link
 // owns one; its search, session, request queue and exchange planner share it.
 struct NetworkState {
+    // The operator has this link chosen, as at start.
+    bool chosen = true;
     // Retries of one exchange: probes are quick; a session rides out a busy agent.
     static constexpr int SearchRetries = 3;
     static constexpr int SessionRetries = 20;

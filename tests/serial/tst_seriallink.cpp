@@ -63,7 +63,7 @@ private:
             // Replies come from this thread; a loaded machine must not turn them into misses.
             clock.setShortestRealTime(TimerId::IdentifyReply, 1000);
             clock.setShortestRealTime(TimerId::PollReply, 1000);
-            state.linkType = LinkType::Serial;
+            link.comPortsFound = true;
             link.comPorts = {device.linkPath()};
         }
         // Waits for the next frame from Spanmon, of the length given by its expected bytes.

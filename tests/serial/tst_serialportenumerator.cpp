@@ -178,7 +178,7 @@ private slots:
                   [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
         QCOMPARE(items, sorted);
         QCOMPARE(controls.currentIndex(ctl::ComPortCombo), 0);
-        QCOMPARE(state.linkType, LinkType::Serial);
+        QVERIFY(session.link().comPortsFound);
         QVERIFY(controls.isEnabled(ctl::SearchPoe));
         QVERIFY(feedback.shown.isEmpty());
     }
@@ -194,7 +194,7 @@ private slots:
         QCOMPARE(feedback.shown[0], (Message{"Warning", "No Serial Port can be opened !!   ",
                                              Message::Icon::Exclamation, Message::Buttons::Ok}));
         QVERIFY(!controls.isEnabled(ctl::SearchPoe));
-        QCOMPARE(state.linkType, LinkType::None);
+        QVERIFY(!session.link().comPortsFound);
     }
 
     // As an ordinary user, whom permissions bind (root reads every directory).

@@ -144,7 +144,7 @@ private slots:
     {
         Window w;
         Controls& c = w.window.controls();
-        QCOMPARE(w.window.state().linkType, LinkType::Network);
+        QCOMPARE(&w.window.controller().link(), &w.spanmon.core().link(0));
         QCOMPARE(c.currentIndex(ctl::LinkCombo), 0);
         QVERIFY(!c.isEnabled(ctl::FirmwareDownload));
         QVERIFY(!c.isVisible(ctl::DownloadIndicator));
@@ -186,14 +186,14 @@ private slots:
     {
         Window w;
         Controls& c = w.window.controls();
-        w.window.context().link = &w.spanmon.core().link(1);
-        w.window.state().linkType = LinkType::None;
+        w.window.context().link = &w.spanmon.core().link(1); // without a COM port
         c.setEnabled(ctl::SearchPoe, false);
         c.setVisible(ctl::Setting, false);
         c.setVisible(ctl::ComPortCombo, true);
         w.window.view().insertFoundEntry(0, QStringLiteral("ttyV0 *** POE263U"));
         emit w.window.controls().get<QComboBox>(ctl::LinkCombo)->activated(0);
-        QCOMPARE(w.window.state().linkType, LinkType::Network);
+        QCOMPARE(&w.window.controller().link(), &w.spanmon.core().link(0));
+        QVERIFY(w.spanmon.network().state().chosen);
         QVERIFY(c.isVisible(ctl::Setting));
         QVERIFY(!c.isVisible(ctl::ComPortCombo));
         QVERIFY(c.isEnabled(ctl::SearchPoe));
@@ -214,14 +214,16 @@ private slots:
         QCOMPARE(w.feedback.shown.first(),
                  (Message{QStringLiteral("Warning"), QStringLiteral("No Serial Port can be opened !!   "),
                           Message::Icon::Exclamation, Message::Buttons::Ok}));
-        QCOMPARE(w.window.state().linkType, LinkType::None);
+        QVERIFY(!w.spanmon.serialState().comPortsFound);
+        QVERIFY(!w.spanmon.network().state().chosen);
         QVERIFY(!w.window.controls().isEnabled(ctl::SearchPoe));
         QVERIFY(w.window.controls().isVisible(ctl::ComPortCombo));
         QVERIFY(!w.window.controls().isVisible(ctl::Setting));
 
         link->setCurrentIndex(0);
         emit link->activated(0);
-        QCOMPARE(w.window.state().linkType, LinkType::Network);
+        QCOMPARE(&w.window.controller().link(), &w.spanmon.core().link(0));
+        QVERIFY(w.spanmon.network().state().chosen);
         QVERIFY(w.window.controls().isEnabled(ctl::SearchPoe));
         QCOMPARE(w.feedback.shown.size(), 1);
     }

@@ -11,6 +11,9 @@
 
 #include <algorithm>
 
+// The link chosen in the window; None is the serial link without a COM port.
+enum class LinkType { None, Network, Serial };
+
 using Wanted = QList<int>;
 
 // Identifiers as the port page's design numbers them.
@@ -37,9 +40,10 @@ class tst_PortControl : public QObject
 
         Rig(LinkType link, int ports)
         {
-            // The link chosen in the window: without a COM port, the serial link has no link type.
+            // The link chosen in the window: the serial link without a COM port for None.
             core.context().link = &core.link(link == LinkType::Network ? 0 : 1);
-            state.linkType = link;
+            network.chosen = link == LinkType::Network;
+            serial.comPortsFound = link == LinkType::Serial;
             state.setPortCount(ports);
         }
         void tick(const QList<bool>& boxes)

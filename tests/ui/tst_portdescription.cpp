@@ -20,6 +20,9 @@
 
 #include <array>
 
+// The link chosen in the window; None is the serial link without a COM port.
+enum class LinkType { None, Network, Serial };
+
 // Identifiers as the port page's design numbers them; port k uses base + k.
 constexpr int PageId = 135;
 constexpr int GroupBase = 1009;
@@ -52,7 +55,8 @@ class tst_PortDescription : public QObject
         // A device with the given number of ports is connected on the given link.
         void connect(LinkType link, int ports)
         {
-            state().linkType = link;
+            net().chosen = link == LinkType::Network;
+            spanmon.serialState().comPortsFound = link == LinkType::Serial;
             window.context().link = &spanmon.core().link(link == LinkType::Serial ? 1 : 0);
             state().setPortCount(ports);
             (link == LinkType::Serial ? spanmon.serialState().linked
