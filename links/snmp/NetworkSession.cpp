@@ -323,8 +323,10 @@ void NetworkSession::portStep()
         }
         break;
     case PortStep::Description:
-        if (net_.refreshPass == 1 && !text.isEmpty())
-            v.showPortDescription(p, mib::trimBlanks(text));
+        if (net_.refreshPass == 1 && !text.isEmpty()) {
+            s.portDescription[std::size_t(p)] = mib::trimBlanks(text); // the History window names the port
+            v.showPortDescription(p, s.portDescription[std::size_t(p)]);
+        }
         releaseAfter(PortPause, [this, p] {
             DeviceState& s = ctx_.state;
             s.pollPort = p + 1;

@@ -77,8 +77,8 @@ struct PassCounter : PassObserver {
 class LinkRig
 {
 public:
-    LinkRig(bool network, MidspanSimProcess& sim, int ports = Ports)
-        : sim(sim), network_(network), ports_(ports)
+    LinkRig(bool network, MidspanSimProcess& sim, int ports = Ports, const QString& address = Address)
+        : sim(sim), network_(network), ports_(ports), address_(address)
     {
     }
 
@@ -87,7 +87,7 @@ public:
     bool startSimulator(bool started)
     {
         const QStringList options = network_
-                                        ? simOptions(Address, ports_)
+                                        ? simOptions(address_, ports_)
                                         : QStringList{"--ports",  QString::number(ports_), "--no-line-delay",
                                                       "--steady", "--restart-seconds",     "0.2"};
         if (!started && !sim.start(options, !network_))
@@ -110,9 +110,9 @@ public:
     bool connect()
     {
         if (network_) {
-            networkRig_ = std::make_unique<Rig>(Address);
+            networkRig_ = std::make_unique<Rig>(address_);
             watch();
-            return networkRig_->connect(Address) && waitPasses(1);
+            return networkRig_->connect(address_) && waitPasses(1);
         }
         serialRig_ = std::make_unique<SerialWindowRig>(sim.directory());
         watch();
@@ -186,6 +186,7 @@ private:
 
     bool network_;
     int ports_;
+    QString address_;
     std::unique_ptr<Rig> networkRig_;
     std::unique_ptr<SerialWindowRig> serialRig_;
     std::unique_ptr<PassCounter> counter_;
@@ -320,12 +321,14 @@ private slots:
     void historyListsEveryPortOfAFullUnit_data()
     {
         QTest::addColumn<bool>("network");
-        QTest::newRow("serial") << false; // the link that keeps the unit's port descriptions
+        QTest::newRow("serial") << false;
+        QTest::newRow("network") << true;
     }
     void historyListsEveryPortOfAFullUnit()
     {
+        QFETCH(bool, network);
         MidspanSimProcess sim; // a unit of its own: the shared ones have fewer ports
-        LinkRig rig(false, sim, 24);
+        LinkRig rig(network, sim, 24, loopbackAddress(48, 1));
         QVERIFY2(rig.startSimulator(false), qPrintable(rig.sim.errorText()));
         const QStringList descriptions{"", "Lobby cam", "Door 2", "Stairs west", "WAP  roof", "x"};
         for (int p = 1; p <= 24; ++p)
