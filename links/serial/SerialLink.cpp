@@ -246,7 +246,7 @@ void SerialLink::handleSerialReply()
     // A reply carries the code of the request it answers. Any other is an earlier request's
     // answer come late: it is dropped, and the awaited reply still has its time.
     if (!link_.request.awaits(type)) {
-        driver_.resumeReader();
+        driver_.skipStaleReply();
         return;
     }
     ctx_.clock.stop(TimerId::PollReply);
@@ -374,7 +374,8 @@ void SerialLink::transmit(const SerialFrame& frame, bool purge)
         held_ = frame;
         if (!lateWaiting_) {
             lateWaiting_ = true;
-            lateWaitUntil_ = QDeadlineTimer(qint64(timeoutMs() * ctx_.clock.scale()));
+            lateWaitUntil_ =
+                QDeadlineTimer(ctx_.clock.realTime(TimerId::PollReply, SerialLink::ReplyTimeout));
         }
         if (!lateWaitUntil_.hasExpired()) {
             lateWait_.start();

@@ -166,7 +166,6 @@ bool SerialPortDriver::dropLateReplies()
         qCDebug(lcSerialFrames) << "late reply dropped" << dropped.toHex(' ');
         head.bytes -= dropped.size();
         head.command.reset();
-        heardSinceSend_ = true;
         if (head.bytes > 0)
             return false;
         late_.pop_front();
@@ -212,6 +211,13 @@ void SerialPortDriver::wakeForRestOfReply(unsigned expected)
     settings.c_cc[VTIME] = 0;
     if (::tcsetattr(port_.handle(), TCSANOW, &settings) == 0)
         wakeAt_ = wakeAt;
+}
+
+void SerialPortDriver::skipStaleReply()
+{
+    // An earlier request's answer says nothing of this one's, which may still come late.
+    heardSinceSend_ = false;
+    resumeReader();
 }
 
 void SerialPortDriver::resumeReader()

@@ -40,6 +40,8 @@ public:
 
     void pauseReader() { running_ = false; }
     void resumeReader();
+    // The reply read answers an earlier request: reads on for the awaited one.
+    void skipStaleReply();
     // The reply to the request in flight did not come in time: should it still come ahead of a
     // later request's answer, its bytes are dropped rather than read as (part of) that answer.
     // It is told by its command byte at the head of the queue, within a while of the time-out;

@@ -3,6 +3,7 @@
 #include "FakeMidspanPort.h"
 #include "core/Clock.h"
 #include "links/serial/SerialPortDriver.h"
+#include "links/serial/SerialProtocol.h"
 #include "links/serial/SerialState.h"
 
 #include <QTest>
@@ -178,6 +179,39 @@ private slots:
         rig.driver.send({frame, 0, {}});
         QVERIFY(device.waitForBytes(4));
         QCOMPARE(device.take(), frame);
+    }
+
+    // A status read is sent after a port read went unanswered; the port read's answer comes
+    // during it and is dropped, or read and skipped as an earlier request's. The status read's
+    // own answer is still owed when it times out too, so the next status read waits for it
+    // instead of taking it for its own.
+    void earlierAnswerLeavesThisOneOwed_data()
+    {
+        QTest::addColumn<bool>("portReadAbandoned");
+        QTest::newRow("dropped as late") << true;
+        QTest::newRow("read and skipped") << false;
+    }
+    void earlierAnswerLeavesThisOneOwed()
+    {
+        QFETCH(bool, portReadAbandoned);
+        FakeMidspanPort device;
+        Rig rig;
+        QVERIFY(rig.driver.open(device.linkPath()));
+        rig.link.readerEnabled = true;
+        rig.driver.send(serialproto::buildReadPortStatus(2));
+        if (portReadAbandoned)
+            rig.driver.abandonReply();
+        rig.driver.send(serialproto::buildReadSystemStatus());
+        device.write(QByteArray(1, char(serialproto::ReadPortStatus)) + bytes(26));
+        if (portReadAbandoned) {
+            QTest::qWait(100);
+            QVERIFY(rig.replies.isEmpty());
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(rig.replies.size(), 1, 3000);
+            rig.driver.skipStaleReply();
+        }
+        rig.driver.abandonReply();
+        QVERIFY(rig.driver.owesReply(serialproto::ReadSystemStatus));
     }
 
     void openFailsOnMissingPort()
