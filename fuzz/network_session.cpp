@@ -52,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const QStringList keys = objects();
 
     FakeControls controls;
-    Clock clock{0.0005};
+    // Every pause of the session, the longest included, runs in under half a millisecond: at once.
+    Clock clock{1e-6};
     RecordingFeedback feedback;
     FakeNetworkWorker* worker = nullptr;
     SpanmonCore core(controls, clock, feedback, [&worker](AppContext& context) {
@@ -83,15 +84,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         agent.objects[keys[i]] = QString::fromLatin1(values.value(i));
     worker->agents[QStringLiteral("127.0.30.9")] = agent;
 
-    controller.searchPoe();
+    // Runs until nothing more happens by itself (no paced pause, no exchange due) or, as every
+    // session pass asks the agent again, until enough exchanges have been made.
     QDeadlineTimer deadline(2000);
-    while (!controls.isVisible(ctl::SearchPoe) && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const auto settle = [&] {
+        while ((clock.busy() || worker->exchangeDue()) && worker->exchanges < Exchanges &&
+               !deadline.hasExpired())
+            QCoreApplication::processEvents();
+    };
+    controller.searchPoe();
+    settle();
     if (controls.itemCount(ctl::FoundDevices) > 0) {
         controls.setCurrentIndex(ctl::FoundDevices, 0);
         controller.selectFoundDevice();
-        while (network.sessionRuns() && worker->exchanges < Exchanges && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        settle();
     }
     const QString legacy1 = oid(QStringLiteral("2.3.1.18.1"));
     for (const QString& line : worker->log) {

@@ -29,6 +29,8 @@ public:
     bool awaitResult(QDeadlineTimer deadline) override;
     // The job of the last release.
     const SnmpJob& job() const { return job_; }
+    // An exchange waits for the event loop to run it.
+    bool exchangeDue() const { return queued_ && released_; }
 
     std::map<QString, Agent> agents; // by address
     // "get <address> <oid>" and "set <address> <oid> <value>", in order.
