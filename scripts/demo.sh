@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts two simulated midspans and runs Spanmon against them.
-# The 24-port one answers SNMP on 127.0.0.2 and its serial port appears as ttyV0 under
-# "USB/soft RS232"; the 8-port one answers SNMP on 127.0.0.3. Spanmon runs in build/demo, whose
-# Link.ini covers both addresses, so "Search PoE" on the default link lists both. The simulators
-# stop when Spanmon exits.
+# They take a block of loopback addresses of their own, 127.<n>.0.0/16, held as the test programs
+# hold theirs, so that a test run or a second demo on the machine meets none of them: the 24-port
+# one answers SNMP on 127.<n>.0.2 and its serial port appears as ttyV<n> under "USB/soft RS232";
+# the 8-port one answers SNMP on 127.<n>.0.3. Spanmon runs in build/demo/<n>, whose Link.ini covers
+# both addresses, so "Search PoE" on the default link lists both. The simulators stop when Spanmon
+# exits.
 #
 # It builds and runs Spanmon as the user who runs it: only the simulators need root (SNMP on port
-# 161, the link at /dev/ttyV0), and get it through sudo, so no root-owned build/ is left behind.
+# 161, the link at /dev/ttyV<n>), and get it through sudo, so no root-owned build/ is left behind.
 #
 # `--check` does all of that without an operator: it asks each simulated midspan for its status
 # with spanmon-cli over SNMP and the serial link, runs Spanmon for a few seconds on a virtual X
@@ -30,20 +32,30 @@ if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; 
         bash "$0" "$@"
 fi
 as_root=()
-if [ "$(id -u)" -ne 0 ]; then
+# Set once the demo runs on its block: it has been built and has told about sudo already.
+on_block=${SPANMON_DEMO_ON_BLOCK:-}
+if [ "$(id -u)" -ne 0 ] && [ -n "$on_block" ]; then
+    as_root=(sudo)
+elif [ "$(id -u)" -ne 0 ]; then
     if ! command -v sudo >/dev/null; then
         echo "demo: the simulated midspans need root; install sudo (as root: apt-get install sudo) or run as root" >&2
         exit 1
     fi
     as_root=(sudo)
-    echo "demo: the simulated midspans answer SNMP on port 161 and link their serial port at /dev/ttyV0;"
+    echo "demo: the simulated midspans answer SNMP on port 161 and link their serial port at /dev/ttyV<n>;"
     echo "demo: sudo starts them (and installs missing packages)"
     sudo -v
 fi
 
-link=/dev/ttyV0
-scripts/install-deps.sh
-scripts/build.sh build
+if [ -z "$on_block" ]; then
+    scripts/install-deps.sh
+    scripts/build.sh build
+    exec build/tests/support/loopback-run env SPANMON_DEMO_ON_BLOCK=yes bash "$0" "$@"
+fi
+block=${SPANMON_LOOPBACK_BLOCK%% *}
+link=/dev/ttyV$block
+big=127.$block.0.2
+small=127.$block.0.3
 
 pids=()
 # The simulators' output, kept for the failure of one and removed at the end.
@@ -74,18 +86,18 @@ start_sim() {
     exit 1
 }
 
-start_sim --serial-link "$link" --snmp udp:127.0.0.2:161 --ports 24
+start_sim --serial-link "$link" --snmp "udp:$big:161" --ports 24
 # The simulator's end of the line is root's; Spanmon opens it as this user.
 "${as_root[@]}" chown "$(id -u)" "$(readlink -f "$link")"
-start_sim --snmp udp:127.0.0.3:161 --ports 8 --model POE914U-8HP
+start_sim --snmp "udp:$small:161" --ports 8 --model POE914U-8HP
 
 # Spanmon keeps Link.ini (and the SNMPv3 boot counter) in the folder it runs in.
-mkdir -p build/demo
-cd build/demo
+mkdir -p "build/demo/$block"
+cd "build/demo/$block"
 umask 077
-cat >Link.ini <<'INI'
+cat >Link.ini <<INI
 [IPAdress]
-IP=127.0.0.2
+IP=$big
 EndIP=3
 [Community]
 Read=public
@@ -96,18 +108,18 @@ User=spanmon
 AuthPassword=authpass1
 PrivPassword=privpass1
 INI
-echo "demo: midspans on 127.0.0.2 (24 ports, also serial $link) and 127.0.0.3 (8 ports);"
+echo "demo: midspans on $big (24 ports, also serial ${link#/dev/}) and $small (8 ports);"
 echo "demo: press \"Search PoE\" and pick one"
 echo "demo: a firmware file to load with \"Firmware Download\" (serial link): sim/firmware/sample-fw-2.7.s19"
 
 if $check; then
     # Spanmon finds Link.ini (its communities) in this folder, like the window.
-    ../cli/spanmon-cli status --snmp 127.0.0.2 >/dev/null
-    ../cli/spanmon-cli status --snmp 127.0.0.3 >/dev/null
-    ../cli/spanmon-cli status --serial "$link" >/dev/null
+    ../../cli/spanmon-cli status --snmp "$big" >/dev/null
+    ../../cli/spanmon-cli status --snmp "$small" >/dev/null
+    ../../cli/spanmon-cli status --serial "$link" >/dev/null
     # Still running when its time is up: Spanmon started.
     rc=0
-    xvfb-run -a timeout 5 ../app/spanmon || rc=$?
+    xvfb-run -a timeout 5 ../../app/spanmon || rc=$?
     if [ $rc -ne 124 ]; then
         echo "demo: Spanmon ended by itself (exit code $rc)" >&2
         exit 1
@@ -115,7 +127,7 @@ if $check; then
     echo "demo: both midspans answered over SNMP, the 24-port one also over $link; Spanmon started"
 elif [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "demo: no display found; running on a virtual X server (xvfb-run)" >&2
-    xvfb-run -a ../app/spanmon
+    xvfb-run -a ../../app/spanmon
 else
-    ../app/spanmon
+    ../../app/spanmon
 fi

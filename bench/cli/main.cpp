@@ -1,5 +1,5 @@
 // spanmon-cli as a whole process against midspan-sim:
-// - find over 127.0.0.1-254 with two midspans and 252 silent agents (bound UDP sockets that never
+// - find over 254 addresses of its own with two midspans and 252 silent agents (bound UDP sockets that never
 //   answer), beside the window's search, which asks the addresses one after the other (0.8 s for a
 //   silent address, 1.8 s with SNMPv3); target: under 2 s;
 // - status of a 24-port midspan over SNMP and over the serial line, beside a floor measured in the
@@ -7,6 +7,7 @@
 //   the bytes exchanged, or what net-snmp alone needs for the objects read: starting the library
 //   and the round trips, as snmpget does (measured in a process of its own, `--plain-status`, as
 //   the library starts once per process). Target: at most 1.2 times the floor.
+#include "LoopbackBlock.h"
 #include "MidspanSimProcess.h"
 #include "links/snmp/PrivateMib.h"
 #include "links/snmp/SnmpClient.h"
@@ -29,8 +30,8 @@ constexpr int Runs = 21;
 constexpr int FindRuns = 3;
 constexpr int Ports = 24;
 const QString udpPort = "16851";
-const QString agent = "127.0.0.61";
-const QString secondAgent = "127.0.0.63";
+const QString agent = loopbackAddress(0, 61);
+const QString secondAgent = loopbackAddress(0, 63);
 
 // A status read on the serial line: ReadSystemStatus (3 + 27 bytes), ReadPortStatus per port (4 + 27).
 constexpr int StatusBytes = 3 + 27 + Ports * (4 + 27);
@@ -180,7 +181,7 @@ int main(int argc, char* argv[])
     }
     std::vector<std::unique_ptr<QUdpSocket>> silent;
     for (int n = 1; n <= 254; ++n) {
-        const QString address = QString("127.0.0.%1").arg(n);
+        const QString address = loopbackAddress(0, n);
         if (address == agent || address == secondAgent)
             continue;
         auto socket = std::make_unique<QUdpSocket>();
@@ -192,7 +193,7 @@ int main(int argc, char* argv[])
     }
 
     const Cli cli(folder.path());
-    const QString range = "127.0.0.1-254:" + udpPort;
+    const QString range = loopbackAddress(0, 1) + "-254:" + udpPort;
     const int silentCount = int(silent.size());
     for (const bool v3 : {false, true}) {
         const double findMs = cli.median(

@@ -2,6 +2,7 @@
 // in v2c and SNMPv3, beside the SNMP floor measured in the same run: the same requests the
 // exporter sends (a get of the five unit objects, a GETBULK walk of each of the eight port
 // columns, and with SNMPv3 the engine discovery), from net-snmp in this process, with nothing else.
+#include "LoopbackBlock.h"
 #include "MidspanSimProcess.h"
 #include "PrometheusPrograms.h"
 
@@ -29,8 +30,8 @@ namespace
 // Exporter and floor take turns in blocks, so that both see the same load of the machine.
 constexpr int Blocks = 20;
 constexpr int BlockSize = 5;
-const QString Agent = QStringLiteral("127.0.61.1");
-const QString Servers = QStringLiteral("127.0.61.100");
+const QString Agent = loopbackAddress(61, 1);
+const QString Servers = loopbackAddress(61, 100);
 const QByteArray Community = "public";
 const QByteArray User = "midspan-user";
 const QByteArray AuthPassphrase = "auth-pass-phrase";

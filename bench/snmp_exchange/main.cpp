@@ -2,6 +2,7 @@
 // beside a plain loop through the same client in the same run: open a session, get the object,
 // close it, with no thread and no hand-over. Target: the worker within 1.2 times the plain loop.
 #include "BenchSupport.h"
+#include "LoopbackBlock.h"
 #include "MidspanSimProcess.h"
 #include "links/snmp/SnmpClient.h"
 #include "links/snmp/SnmpWorker.h"
@@ -24,7 +25,7 @@ namespace
 // Worker and plain loop take turns in blocks, so that both see the same load of the machine.
 constexpr int Blocks = 25;
 constexpr int BlockSize = 40;
-const QString agent = "127.0.12.1";
+const QString agent = loopbackAddress(12, 1);
 const QString object = "1.3.6.1.4.1.24852.2.2.10.0";
 
 double medianMs(std::vector<qint64> nanoseconds)

@@ -5,6 +5,7 @@
 // during the 12.6 s animation of System Reset. Targets: ratio <= 1.02, silent addresses within 5%
 // of 0.8 s (v2c) and 1.8 s (SNMPv3), no stall of 20 ms or more.
 #include "BenchSupport.h"
+#include "LoopbackBlock.h"
 #include "MidspanSimProcess.h"
 #include "RecordingFeedback.h"
 #include "app/Spanmon.h"
@@ -33,12 +34,12 @@
 namespace
 {
 
-const QString Agent = QStringLiteral("127.0.21.1");
+const QString Agent = loopbackAddress(21, 1);
 const QString LastPortObject = QStringLiteral("1.3.6.1.4.1.24852.2.3.1.6.24");
 constexpr int Exchanges = 5 + 7 * 24;
 constexpr int PortPauseMs = 100;
 constexpr int Rounds = 200;
-constexpr int SilentAddresses = 4; // 127.0.21.2 - 5
+constexpr int SilentAddresses = 4; // the addresses after the agent's
 // Fine enough for stalls of 20 ms and for the 100 ms pause that ends a pass; finer ticks compete
 // with the session for the window's thread.
 constexpr int TickMs = 2;
@@ -151,7 +152,7 @@ struct Window {
 
 void silentAddresses(bool v3)
 {
-    writeLinkIni(QStringLiteral("127.0.21.2"), QString::number(1 + SilentAddresses));
+    writeLinkIni(loopbackAddress(21, 2), QString::number(1 + SilentAddresses));
     Window w;
     w.spanmon.network().searcher().settings().useV3 = v3;
     QElapsedTimer clock;

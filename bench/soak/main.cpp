@@ -1,10 +1,11 @@
 // Spanmon polling a simulated 24-port midspan for a long time, with an operator request every
 // minute (port control, save to flash, factory defaults, reset in turn): on the serial link at
 // line rate, and in a second process of this program on the network link (SNMP v2c at
-// 127.0.31.1, which needs root). Each process prints its resident memory and open file
+// an address of its own on port 161, which needs root). Each process prints its resident memory and open file
 // descriptors at the start and at every report, and how they grew per hour after the first report.
 //
 //   bench_soak [--minutes 30] [--report-minutes 5] [--request-seconds 60] [--link serial|network]
+#include "LoopbackBlock.h"
 #include "RecordingFeedback.h"
 #include "SimulatedMidspan.h"
 #include "app/Spanmon.h"
@@ -30,7 +31,7 @@ namespace
 {
 
 constexpr int Ports = 24;
-const QString NetworkAgent = QStringLiteral("127.0.31.1");
+const QString NetworkAgent = loopbackAddress(31, 1);
 const QString FirstNetworkObject = QStringLiteral("1.3.6.1.4.1.24852.2.2.10.0"); // firmware revision
 const QString LostText = QStringLiteral("Connction Error! Please Check AC Power and Cable.");
 

@@ -118,6 +118,39 @@ private slots:
         QVERIFY(copy.waitForFinished());
         QCOMPARE(copy.readAllStandardOutput(), loopbackAddress(60, 100).toLatin1() + '\n');
     }
+
+    // loopback-run gives its command the block handed down to it, or one of its own that stays
+    // taken while the command runs.
+    void commandOnABlock_data()
+    {
+        QTest::addColumn<bool>("handedDown");
+
+        QTest::newRow("handed down: this program's block") << true;
+        QTest::newRow("none handed down: a free block") << false;
+    }
+
+    void commandOnABlock()
+    {
+        QFETCH(bool, handedDown);
+
+        const int mine = LoopbackBlock::ofThisProgram().number();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!handedDown)
+            environment.remove(LoopbackBlock::EnvironmentName);
+        QProcess command;
+        command.setProcessEnvironment(environment);
+        command.start(LOOPBACK_RUN_PATH, {"sh", "-c", "echo \"$SPANMON_LOOPBACK_BLOCK\"; exec sleep 60"});
+        QVERIFY(command.waitForReadyRead(10000));
+        const int block = command.readLine().split(' ').value(0).toInt();
+        if (handedDown) {
+            QCOMPARE(block, mine);
+        } else {
+            QVERIFY2(block >= 1 && block <= 254 && block != mine, qPrintable(QString::number(block)));
+            QCOMPARE(LoopbackBlock::take("/run/lock", block, block).number(), 0);
+        }
+        command.kill();
+        QVERIFY(command.waitForFinished());
+    }
 };
 
 int main(int argc, char* argv[])
