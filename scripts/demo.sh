@@ -50,7 +50,7 @@ fi
 if [ -z "$on_block" ]; then
     scripts/install-deps.sh
     scripts/build.sh build
-    exec build/tests/support/loopback-run env SPANMON_DEMO_ON_BLOCK=yes bash "$0" "$@"
+    exec build/tests/support/loopback-run env SPANMON_DEMO_ON_BLOCK=yes bash scripts/demo.sh "$@"
 fi
 block=${SPANMON_LOOPBACK_BLOCK%% *}
 link=/dev/ttyV$block
