@@ -30,6 +30,8 @@ class tst_SerialEndToEnd : public QObject
     Q_OBJECT
 
 private:
+    ReusedMidspanSim sims_;
+
     // Lists the simulator on ttyV0 and searches it.
     void search(SerialWindowRig& rig)
     {
@@ -163,8 +165,9 @@ private slots:
     // out while the midspan was deaf: the operator is told it may not have been saved.
     void requestQueuedAsAReplyIsLostStillGoesOut()
     {
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "4", "--no-line-delay"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "4", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         SerialWindowRig rig(sim.directory(), 0.25); // reply time-out 250 ms real
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -187,8 +190,9 @@ private slots:
 
     void sendPortControlWithFourPorts()
     {
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "4", "--no-line-delay"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "4", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -315,8 +319,9 @@ private slots:
 
     void silentLineEndsSessionAfterThreeTimeouts()
     {
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "4", "--no-line-delay"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "4", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -348,8 +353,9 @@ private slots:
     {
         QFETCH(int, corrupted);
         QFETCH(bool, sessionLasts);
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "2", "--no-line-delay"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "2", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -378,8 +384,9 @@ private slots:
     void portCountOutOfRange()
     {
         QFETCH(int, reported);
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "24", "--no-line-delay"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "24", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         QCOMPARE(sim.command(QStringLiteral("report-ports %1").arg(reported)), QStringLiteral("ok"));
         SerialWindowRig rig(sim.directory());
         connectDevice(rig, sim);
@@ -392,8 +399,9 @@ private slots:
 
     void portCountOfTwentyFour()
     {
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "24", "--no-line-delay"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "24", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         SerialWindowRig rig(sim.directory());
         connectDevice(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -406,8 +414,9 @@ private slots:
 
     void pulledAdapterEndsSessionAndSearchWorksAgain()
     {
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "2", "--no-line-delay"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "2", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -443,8 +452,9 @@ private slots:
         QFETCH(int, port);
         QFETCH(bool, unsentLegacyTick);
         constexpr double Scale = 0.25;
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "4", "--no-line-delay", "--steady"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "4", "--no-line-delay", "--steady"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         for (int k = 1; k <= 4; ++k)
             QCOMPARE(sim.command(QStringLiteral("set port %1 enabled 1").arg(k)), QStringLiteral("ok"));
         SerialWindowRig rig(sim.directory(), Scale);
