@@ -24,8 +24,20 @@ const QString StatusRead = QStringLiteral("04 00 04");
 // S0 header "FW 2.7" and the S9 end record.
 const QByteArray Header = "S0090000465720322E37A2";
 const QByteArray End = "S9030000FC";
-// Restarts in 0.3 s, the restart display's first steps being longer.
-const QStringList Plain{"--ports", "2", "--no-line-delay", "--restart-seconds", "0.3"};
+// Restarts in 50 ms, well within the restart display on the rig's clock, as a midspan's restart
+// of some seconds lies within the display's 11.7 s.
+const QStringList Plain{"--ports", "2", "--no-line-delay", "--restart-seconds", "0.05"};
+
+// The window on a clock faster still: a download's pauses and its restart display are all but
+// instant. The loader's silence and the wait for a poll reply in flight keep room for a loaded
+// machine, where the simulator may answer late.
+struct LoaderRig : SerialWindowRig {
+    explicit LoaderRig(const QString& portDirectory) : SerialWindowRig(portDirectory, 0.01)
+    {
+        clock.setShortestRealTime(TimerId::LoaderSilence, 500);
+        clock.setShortestRealTime(TimerId::Download, 50);
+    }
+};
 
 QString wire(const QByteArray& text)
 {
@@ -129,7 +141,7 @@ private slots:
         MidspanSimProcess* midspanSim = midspan();
         QVERIFY(midspanSim);
         MidspanSimProcess& sim = *midspanSim;
-        SerialWindowRig rig(sim.directory());
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         const QByteArray header = srecord::record(0, 0, "FW 2.7");
@@ -192,7 +204,7 @@ private slots:
         MidspanSimProcess* midspanSim = midspan(Plain + QStringList{"--loader-wants-entr"});
         QVERIFY(midspanSim);
         MidspanSimProcess& sim = *midspanSim;
-        SerialWindowRig rig(sim.directory());
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         answerFileQuestion(rig, writeFile("entr.s19", srecord::file({"FW 3.1", 3, 16, 1, 0, true})));
@@ -255,7 +267,7 @@ private slots:
         QVERIFY(midspanSim);
         MidspanSimProcess& sim = *midspanSim;
         QCOMPARE(sim.command("loader-fault " + fault), QStringLiteral("ok"));
-        SerialWindowRig rig(sim.directory());
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         answerFileQuestion(rig, writeFile("fails.s19", srecord::file({"FW 4.0", 1, 16, 1, 0, true})));
@@ -333,7 +345,7 @@ private slots:
         MidspanSimProcess* midspanSim = midspan();
         QVERIFY(midspanSim);
         MidspanSimProcess& sim = *midspanSim;
-        SerialWindowRig rig(sim.directory());
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         answerFileQuestion(rig, writeFile("line.s19", Header + lineEnd + line + lineEnd + end + lineEnd));
@@ -353,7 +365,7 @@ private slots:
         MidspanSimProcess* midspanSim = midspan();
         QVERIFY(midspanSim);
         MidspanSimProcess& sim = *midspanSim;
-        SerialWindowRig rig(sim.directory());
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         rig.click(ctl::FirmwareDownload); // no answer set: the operator cancels
@@ -437,7 +449,7 @@ private slots:
         MidspanSimProcess* midspanSim = midspan();
         QVERIFY(midspanSim);
         MidspanSimProcess& sim = *midspanSim;
-        SerialWindowRig rig(sim.directory());
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         if (path.isEmpty())
@@ -463,7 +475,7 @@ private slots:
         MidspanSimProcess* midspanSim = midspan();
         QVERIFY(midspanSim);
         MidspanSimProcess& sim = *midspanSim;
-        SerialWindowRig rig(sim.directory());
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         answerFileQuestion(rig, writeFile("long.s19", srecord::file({"FW 5.0", 400, 16, 1, 0, true})));
@@ -481,7 +493,9 @@ private slots:
         QVERIFY(rig.controls().isVisible(ctl::FirmwareDownload));
         QVERIFY(!rig.controls().isVisible(ctl::SearchProgress));
         QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
-        QTest::qWait(2000); // a loader silence would have been reported by now
+        // A loader silence would have been reported by now.
+        QTest::qWait(
+            int(rig.clock.realTime(TimerId::LoaderSilence, FirmwareDownload::LoaderSilence).count()) + 200);
         QCOMPARE(rig.feedback.shown.size(), 1);
     }
 };
