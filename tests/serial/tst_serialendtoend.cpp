@@ -120,7 +120,7 @@ private slots:
     {
         MidspanSimProcess sim;
         QVERIFY(sim.start({"--ports", "8", "--no-line-delay"}));
-        SerialWindowRig rig(sim.directory(), 0.25); // reply time-out 250 ms real
+        SerialWindowRig rig(sim.directory(), 0.05, 250); // reply time-out 250 ms real
         connectDevice(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         QVERIFY(waitForFrames(sim, 2));
@@ -168,7 +168,7 @@ private slots:
         MidspanSimProcess* midspanSim = sims_.get({"--ports", "4", "--no-line-delay"});
         QVERIFY(midspanSim);
         MidspanSimProcess& sim = *midspanSim;
-        SerialWindowRig rig(sim.directory(), 0.25); // reply time-out 250 ms real
+        SerialWindowRig rig(sim.directory(), 0.05, 250); // reply time-out 250 ms real
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         QCOMPARE(sim.command("silent on"), QStringLiteral("ok"));
@@ -294,7 +294,7 @@ private slots:
     {
         MidspanSimProcess sim;
         QVERIFY(sim.start({"--legacy-code", "73,241", "--no-line-delay"}));
-        SerialWindowRig rig(sim.directory());
+        SerialWindowRig rig(sim.directory(), 0.05, 500); // reply time-out 500 ms real
         search(rig);
         QVERIFY(!QTest::currentTestFailed());
         QCOMPARE(sim.frames(), (QStringList{"0E 00 0E", "00 00 00"}));
@@ -322,7 +322,7 @@ private slots:
         MidspanSimProcess* midspanSim = sims_.get({"--ports", "4", "--no-line-delay"});
         QVERIFY(midspanSim);
         MidspanSimProcess& sim = *midspanSim;
-        SerialWindowRig rig(sim.directory());
+        SerialWindowRig rig(sim.directory(), 0.05, 500); // reply time-out 500 ms real
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         QCOMPARE(sim.command("silent on"), QStringLiteral("ok"));
@@ -487,7 +487,7 @@ private slots:
     {
         MidspanSimProcess sim;
         QVERIFY(sim.start({"--no-line-delay"}));
-        SerialWindowRig rig(sim.directory());
+        SerialWindowRig rig(sim.directory(), 0.05, 250); // no line: every wait is a time-out
         rig.chooseSerialLink();
         QVERIFY(rig.choosePort(QStringLiteral("ttyV0")));
         QCOMPARE(sim.command("drop-line"), QStringLiteral("ok"));

@@ -205,7 +205,7 @@ private slots:
         MidspanSimProcess* midspanSim = startSim();
         QVERIFY(midspanSim);
         MidspanSimProcess& sim = *midspanSim;
-        const auto connected = connectedRig(sim, 0.25);
+        const auto connected = connectedRig(sim);
         QVERIFY(connected);
         SerialWindowRig& rig = *connected;
         QCOMPARE(sim.command("delay 40"), QStringLiteral("ok")); // a read in flight for most of the cycle
