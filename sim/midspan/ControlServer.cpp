@@ -161,6 +161,13 @@ QByteArray ControlServer::execute(const QByteArray& line)
         serial_.misrouteNext(int(*number(argument)));
         return "ok";
     }
+    if (verb == "clear-faults") {
+        serial_.clearFaults();
+        model_.setReportedPortCount(std::nullopt);
+        if (line_)
+            line_->clearDelays();
+        return "ok";
+    }
     if (verb == "drop-line" || verb == "restore-line") {
         if (!line_)
             return "error no serial line";

@@ -95,6 +95,13 @@ void PtyLink::close()
     slaveKeeper_ = -1;
 }
 
+void PtyLink::clearDelays()
+{
+    replyDelay_ = std::chrono::milliseconds(0);
+    slowReplies_ = 0;
+    ++generation_;
+}
+
 void PtyLink::readAvailable()
 {
     char chunk[512];

@@ -38,6 +38,8 @@ public:
         slowReplies_ = replies;
         slowExtra_ = extra;
     }
+    // Replies on time again; those still held back by a delay never come.
+    void clearDelays();
 
     // Creates the pseudo-terminal and the link; false with errorString() set when it fails.
     bool open();

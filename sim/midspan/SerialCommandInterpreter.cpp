@@ -125,6 +125,18 @@ void SerialCommandInterpreter::lineIdle()
     flushDiscarded();
 }
 
+void SerialCommandInterpreter::clearFaults()
+{
+    silent_ = false;
+    corruptReplies_ = 0;
+    cutReplies_ = 0;
+    doubleReplies_ = 0;
+    zeroReplies_ = 0;
+    misroutedReplies_ = 0;
+    unanswered_.reset();
+    loaderFault_ = {};
+}
+
 void SerialCommandInterpreter::flushDiscarded()
 {
     if (!discarded_.isEmpty())

@@ -47,6 +47,8 @@ public:
     bool inLoader() const { return loader_ != nullptr; }
     // Applies to the loader from the next EnterDownload on.
     void setLoaderFault(BootLoader::Fault fault) { loaderFault_ = fault; }
+    // Every fault above undone; the fill of ignored bytes stays, being no fault.
+    void clearFaults();
 
 private:
     QByteArray takeFrame();

@@ -63,6 +63,10 @@ Control socket (--control PATH), one reply line per command, multi-line answers 
                       (its acknowledgement is the first) has X for each letter after the T,
                       or the loader falls silent from that message on, or it is "TP\r\n"
                       (the transfer complete) whatever the record was
+  clear-faults        undo silent to loader-fault above and report-ports below: replies on
+                      time, whole and once (those still held back by a delay never come), no
+                      loader fault from the next EnterDownload on; the fill of ignored bytes,
+                      the values and a loader already entered stay as they are
   drop-line           close the pseudo-terminal and remove its link
   restore-line        a new pseudo-terminal at the same link
   report-ports <n>|off  report n ports in the status reply and .2.2.7.0

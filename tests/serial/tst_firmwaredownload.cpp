@@ -24,29 +24,58 @@ const QString StatusRead = QStringLiteral("04 00 04");
 // S0 header "FW 2.7" and the S9 end record.
 const QByteArray Header = "S0090000465720322E37A2";
 const QByteArray End = "S9030000FC";
+// Restarts in 50 ms, well within the restart display on the rig's clock, as a midspan's restart
+// of some seconds lies within the display's 11.7 s.
+const QStringList Plain{"--ports", "2", "--no-line-delay", "--restart-seconds", "0.05"};
+
+// The window on a clock faster still: a download's pauses and its restart display are all but
+// instant. The loader's silence and the wait for a poll reply in flight keep room for a loaded
+// machine, where the simulator may answer late.
+struct LoaderRig : SerialWindowRig {
+    explicit LoaderRig(const QString& portDirectory) : SerialWindowRig(portDirectory, 0.01)
+    {
+        clock.setShortestRealTime(TimerId::LoaderSilence, 500);
+        clock.setShortestRealTime(TimerId::Download, 50);
+    }
+};
 
 QString wire(const QByteArray& text)
 {
     return QString::fromLatin1(text.toHex(' ').toUpper());
 }
 
-// Stamps the clock's time each time the watched widget is made visible.
+// Stamps the clock's time each time the watched widget is made visible, and with `hides` also
+// each time it is hidden.
 class ShowStamp : public QObject
 {
 public:
-    ShowStamp(QWidget* widget, const Clock& clock) : clock_(clock) { widget->installEventFilter(this); }
+    ShowStamp(QWidget* widget, const Clock& clock, bool hides = false) : clock_(clock), hides_(hides)
+    {
+        widget->installEventFilter(this);
+    }
     QList<qint64> times;
+
+    // The clock's time from the last stamp before now.
+    qint64 sinceLastBeforeNow() const
+    {
+        const qint64 now = clock_.now();
+        qint64 last = -1;
+        for (const qint64 at : times)
+            last = at < now ? at : last;
+        return now - last;
+    }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::ShowToParent)
+        if (event->type() == QEvent::ShowToParent || (hides_ && event->type() == QEvent::HideToParent))
             times.append(clock_.now());
         return false;
     }
 
 private:
     const Clock& clock_;
+    const bool hides_;
 };
 
 } // namespace
@@ -57,6 +86,16 @@ class tst_FirmwareDownload : public QObject
 
 private:
     QTemporaryDir files_;
+    ReusedMidspanSim sims_;
+
+    // A midspan with firmware 2.3 that no row before has left in its loader or with a fault.
+    MidspanSimProcess* midspan(const QStringList& options = Plain)
+    {
+        MidspanSimProcess* sim = sims_.get(options);
+        if (sim && sim->command("set system firmware 35") != QLatin1String("ok"))
+            return nullptr;
+        return sim;
+    }
 
     QString writeFile(const QString& name, const QByteArray& content)
     {
@@ -99,9 +138,10 @@ private slots:
 
     void twoLineFileThenRestart()
     {
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "2", "--no-line-delay", "--restart-seconds", "0.3"}));
-        SerialWindowRig rig(sim.directory());
+        MidspanSimProcess* midspanSim = midspan();
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         const QByteArray header = srecord::record(0, 0, "FW 2.7");
@@ -161,10 +201,10 @@ private slots:
 
     void loaderThatWantsEntr()
     {
-        MidspanSimProcess sim;
-        QVERIFY(
-            sim.start({"--ports", "2", "--no-line-delay", "--restart-seconds", "0", "--loader-wants-entr"}));
-        SerialWindowRig rig(sim.directory());
+        MidspanSimProcess* midspanSim = midspan(Plain + QStringList{"--loader-wants-entr"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         answerFileQuestion(rig, writeFile("entr.s19", srecord::file({"FW 3.1", 3, 16, 1, 0, true})));
@@ -187,7 +227,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("again"); // the second download's box; empty: it succeeds
 
-        const QStringList plain{"--ports", "2", "--no-line-delay", "--restart-seconds", "0.3"};
+        const QStringList& plain = Plain;
         const auto row = [&](const char* name, const QString& fault, const QString& text,
                              const QStringList& options, const QString& again = {}) {
             QTest::newRow(name) << options << fault << text << again;
@@ -223,16 +263,22 @@ private slots:
             QStringLiteral("\r\n\r\nThe midspan stays in its loader, where a search cannot "
                            "find it.\r\nPress \"Firmware Download\" to start the download "
                            "again on ttyV0.");
-        MidspanSimProcess sim;
-        QVERIFY(sim.start(options));
+        MidspanSimProcess* midspanSim = midspan(options);
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         QCOMPARE(sim.command("loader-fault " + fault), QStringLiteral("ok"));
-        SerialWindowRig rig(sim.directory());
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         answerFileQuestion(rig, writeFile("fails.s19", srecord::file({"FW 4.0", 1, 16, 1, 0, true})));
+        // The indicator blinks with every message to the loader: a silence is timed from the last.
+        ShowStamp sent(rig.controls().widget(ctl::DownloadIndicator), rig.clock, true);
+        const bool silent = fault.endsWith(QLatin1String("silent"));
         rig.click(ctl::FirmwareDownload);
 
         QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.shown.isEmpty(), WaitMs);
+        if (silent)
+            QCOMPARE(sent.sinceLastBeforeNow(), FirmwareDownload::LoaderSilence.count());
         QCOMPARE(rig.feedback.shown.size(), 1);
         QCOMPARE(rig.feedback.shown[0],
                  (Message{"Error", text + waiting, Message::Icon::Exclamation, Message::Buttons::Ok}));
@@ -257,6 +303,7 @@ private slots:
         QCOMPARE(rig.feedback.fileFilters.size(), 2);
         if (!again.isEmpty()) {
             QTRY_VERIFY_WITH_TIMEOUT(!rig.feedback.shown.isEmpty(), WaitMs);
+            QCOMPARE(sent.sinceLastBeforeNow(), FirmwareDownload::LoaderSilence.count());
             QCOMPARE(rig.feedback.texts(), QStringList{again + waiting});
             QCOMPARE(sim.frames(), QStringList{"45"});
             QVERIFY(rig.controls().isEnabled(ctl::FirmwareDownload));
@@ -295,9 +342,10 @@ private slots:
         QFETCH(QByteArray, line);
         QFETCH(QByteArray, lineEnd);
         QFETCH(QByteArray, end);
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "2", "--no-line-delay", "--restart-seconds", "0"}));
-        SerialWindowRig rig(sim.directory());
+        MidspanSimProcess* midspanSim = midspan();
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         answerFileQuestion(rig, writeFile("line.s19", Header + lineEnd + line + lineEnd + end + lineEnd));
@@ -314,9 +362,10 @@ private slots:
 
     void cancelledFileChoiceKeepsPolling()
     {
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "2", "--no-line-delay"}));
-        SerialWindowRig rig(sim.directory());
+        MidspanSimProcess* midspanSim = midspan();
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         rig.click(ctl::FirmwareDownload); // no answer set: the operator cancels
@@ -397,9 +446,10 @@ private slots:
             QFile huge(path);
             QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(FirmwareDownload::MaxFileSize + 1));
         }
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "2", "--no-line-delay"}));
-        SerialWindowRig rig(sim.directory());
+        MidspanSimProcess* midspanSim = midspan();
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         if (path.isEmpty())
@@ -422,9 +472,10 @@ private slots:
 
     void pulledAdapterDuringDownload()
     {
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "2", "--no-line-delay"}));
-        SerialWindowRig rig(sim.directory());
+        MidspanSimProcess* midspanSim = midspan();
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
+        LoaderRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         answerFileQuestion(rig, writeFile("long.s19", srecord::file({"FW 5.0", 400, 16, 1, 0, true})));
@@ -442,7 +493,9 @@ private slots:
         QVERIFY(rig.controls().isVisible(ctl::FirmwareDownload));
         QVERIFY(!rig.controls().isVisible(ctl::SearchProgress));
         QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
-        QTest::qWait(2000); // a loader silence would have been reported by now
+        // A loader silence would have been reported by now.
+        QTest::qWait(
+            int(rig.clock.realTime(TimerId::LoaderSilence, FirmwareDownload::LoaderSilence).count()) + 200);
         QCOMPARE(rig.feedback.shown.size(), 1);
     }
 };

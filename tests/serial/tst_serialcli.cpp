@@ -24,6 +24,8 @@ class tst_SerialCli : public QObject
 {
     Q_OBJECT
 
+    ReusedMidspanSim sims_;
+
 private slots:
     void statusOfEveryPort_data()
     {
@@ -45,9 +47,11 @@ private slots:
         QFETCH(QString, fill);
         QFETCH(QString, fault);
         QFETCH(bool, mayFail);
-        MidspanSimProcess sim;
-        QVERIFY(sim.start(
-            {"--ports", QString::number(Ports), "--no-line-delay", "--steady", "--ignored-bytes", fill}));
+        MidspanSimProcess* midspanSim =
+            sims_.get({"--ports", QString::number(Ports), "--no-line-delay", "--steady"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
+        QCOMPARE(sim.command("ignored-bytes " + fill), QStringLiteral("ok"));
         for (int k = 1; k <= Ports; ++k) {
             QCOMPARE(sim.command(QStringLiteral("set port %1 enabled 1").arg(k)), QStringLiteral("ok"));
             QCOMPARE(sim.command(QStringLiteral("set port %1 power %2").arg(k).arg(powerOf(k))),

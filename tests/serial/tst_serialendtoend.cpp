@@ -30,6 +30,8 @@ class tst_SerialEndToEnd : public QObject
     Q_OBJECT
 
 private:
+    ReusedMidspanSim sims_;
+
     // Lists the simulator on ttyV0 and searches it.
     void search(SerialWindowRig& rig)
     {
@@ -118,7 +120,7 @@ private slots:
     {
         MidspanSimProcess sim;
         QVERIFY(sim.start({"--ports", "8", "--no-line-delay"}));
-        SerialWindowRig rig(sim.directory(), 0.25); // reply time-out 250 ms real
+        SerialWindowRig rig(sim.directory(), 0.05, 250); // reply time-out 250 ms real
         connectDevice(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         QVERIFY(waitForFrames(sim, 2));
@@ -163,9 +165,10 @@ private slots:
     // out while the midspan was deaf: the operator is told it may not have been saved.
     void requestQueuedAsAReplyIsLostStillGoesOut()
     {
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "4", "--no-line-delay"}));
-        SerialWindowRig rig(sim.directory(), 0.25); // reply time-out 250 ms real
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "4", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
+        SerialWindowRig rig(sim.directory(), 0.05, 250); // reply time-out 250 ms real
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         QCOMPARE(sim.command("silent on"), QStringLiteral("ok"));
@@ -187,8 +190,9 @@ private slots:
 
     void sendPortControlWithFourPorts()
     {
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "4", "--no-line-delay"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "4", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -290,7 +294,7 @@ private slots:
     {
         MidspanSimProcess sim;
         QVERIFY(sim.start({"--legacy-code", "73,241", "--no-line-delay"}));
-        SerialWindowRig rig(sim.directory());
+        SerialWindowRig rig(sim.directory(), 0.05, 500); // reply time-out 500 ms real
         search(rig);
         QVERIFY(!QTest::currentTestFailed());
         QCOMPARE(sim.frames(), (QStringList{"0E 00 0E", "00 00 00"}));
@@ -315,9 +319,10 @@ private slots:
 
     void silentLineEndsSessionAfterThreeTimeouts()
     {
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "4", "--no-line-delay"}));
-        SerialWindowRig rig(sim.directory());
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "4", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
+        SerialWindowRig rig(sim.directory(), 0.05, 500); // reply time-out 500 ms real
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
         QCOMPARE(sim.command("silent on"), QStringLiteral("ok"));
@@ -348,8 +353,9 @@ private slots:
     {
         QFETCH(int, corrupted);
         QFETCH(bool, sessionLasts);
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "2", "--no-line-delay"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "2", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -378,8 +384,9 @@ private slots:
     void portCountOutOfRange()
     {
         QFETCH(int, reported);
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "24", "--no-line-delay"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "24", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         QCOMPARE(sim.command(QStringLiteral("report-ports %1").arg(reported)), QStringLiteral("ok"));
         SerialWindowRig rig(sim.directory());
         connectDevice(rig, sim);
@@ -392,8 +399,9 @@ private slots:
 
     void portCountOfTwentyFour()
     {
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "24", "--no-line-delay"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "24", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         SerialWindowRig rig(sim.directory());
         connectDevice(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -406,8 +414,9 @@ private slots:
 
     void pulledAdapterEndsSessionAndSearchWorksAgain()
     {
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "2", "--no-line-delay"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "2", "--no-line-delay"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         SerialWindowRig rig(sim.directory());
         connectAndPoll(rig, sim);
         QVERIFY(!QTest::currentTestFailed());
@@ -443,8 +452,9 @@ private slots:
         QFETCH(int, port);
         QFETCH(bool, unsentLegacyTick);
         constexpr double Scale = 0.25;
-        MidspanSimProcess sim;
-        QVERIFY(sim.start({"--ports", "4", "--no-line-delay", "--steady"}));
+        MidspanSimProcess* midspanSim = sims_.get({"--ports", "4", "--no-line-delay", "--steady"});
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         for (int k = 1; k <= 4; ++k)
             QCOMPARE(sim.command(QStringLiteral("set port %1 enabled 1").arg(k)), QStringLiteral("ok"));
         SerialWindowRig rig(sim.directory(), Scale);
@@ -477,7 +487,7 @@ private slots:
     {
         MidspanSimProcess sim;
         QVERIFY(sim.start({"--no-line-delay"}));
-        SerialWindowRig rig(sim.directory());
+        SerialWindowRig rig(sim.directory(), 0.05, 250); // no line: every wait is a time-out
         rig.chooseSerialLink();
         QVERIFY(rig.choosePort(QStringLiteral("ttyV0")));
         QCOMPARE(sim.command("drop-line"), QStringLiteral("ok"));

@@ -34,26 +34,28 @@ class tst_SerialFaults : public QObject
     Q_OBJECT
 
 private:
-    bool startSim(MidspanSimProcess& sim, const QStringList& options)
+    ReusedMidspanSim sims_;
+
+    // The midspan every row works with, its ports enabled with their powers and resistances.
+    MidspanSimProcess* startSim()
     {
-        if (!sim.start(QStringList{"--ports", QString::number(Ports), "--no-line-delay", "--steady"} +
-                       options))
-            return false;
+        MidspanSimProcess* sim =
+            sims_.get({"--ports", QString::number(Ports), "--no-line-delay", "--steady"});
+        if (!sim)
+            return nullptr;
         for (int k = 1; k <= Ports; ++k) {
             for (const QString& set : {QStringLiteral("enabled 1"), QStringLiteral("power ") + powerOf(k),
                                        QStringLiteral("resistance %1").arg(resistanceOf(k))}) {
-                if (sim.command(QStringLiteral("set port %1 ").arg(k) + set) != QLatin1String("ok"))
-                    return false;
+                if (sim->command(QStringLiteral("set port %1 ").arg(k) + set) != QLatin1String("ok"))
+                    return nullptr;
             }
         }
-        return true;
+        return sim;
     }
-    // Starts the simulator and connects a window to it, which is then polling; none on failure.
+    // Connects a window to the simulator, which is then polling; none on failure.
     std::unique_ptr<SerialWindowRig> connectedRig(MidspanSimProcess& sim, double scale = 0.05,
-                                                  int replyMs = 1000, const QStringList& options = {})
+                                                  int replyMs = 1000)
     {
-        if (!startSim(sim, options))
-            return nullptr;
         auto rig = std::make_unique<SerialWindowRig>(sim.directory(), scale, replyMs);
         connectOnTtyV0(*rig, sim);
         if (QTest::currentTestFailed())
@@ -134,7 +136,9 @@ private slots:
         QFETCH(int, mendAfter);
         QFETCH(bool, sessionLasts);
 
-        MidspanSimProcess sim;
+        MidspanSimProcess* midspanSim = startSim();
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         const auto connected = connectedRig(sim, 0.25, 250); // reply time-out 250 ms real
         QVERIFY(connected);
         SerialWindowRig& rig = *connected;
@@ -166,7 +170,9 @@ private slots:
     // with its message.
     void lateRepliesNeverLandOnAnotherPort()
     {
-        MidspanSimProcess sim;
+        MidspanSimProcess* midspanSim = startSim();
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         const auto connected = connectedRig(sim, 0.25, 800); // reply time-out 800 ms real
         QVERIFY(connected);
         SerialWindowRig& rig = *connected;
@@ -196,8 +202,10 @@ private slots:
     // port 1, where the queued write starts.
     void writeQueuedDuringPortReadLandsOnItsPort()
     {
-        MidspanSimProcess sim;
-        const auto connected = connectedRig(sim, 0.25);
+        MidspanSimProcess* midspanSim = startSim();
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
+        const auto connected = connectedRig(sim);
         QVERIFY(connected);
         SerialWindowRig& rig = *connected;
         QCOMPARE(sim.command("delay 40"), QStringLiteral("ok")); // a read in flight for most of the cycle
@@ -224,7 +232,9 @@ private slots:
     // the session goes on and reads back what the midspan holds.
     void unacknowledgedWriteIsReported()
     {
-        MidspanSimProcess sim;
+        MidspanSimProcess* midspanSim = startSim();
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         const auto connected = connectedRig(sim, 0.25, 800); // reply time-out 800 ms real
         QVERIFY(connected);
         SerialWindowRig& rig = *connected;
@@ -286,7 +296,9 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QString, frame);
         QFETCH(QString, text);
-        MidspanSimProcess sim;
+        MidspanSimProcess* midspanSim = startSim();
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         const auto connected = connectedRig(sim, 0.25, 250); // reply time-out 250 ms real
         QVERIFY(connected);
         SerialWindowRig& rig = *connected;
@@ -317,8 +329,11 @@ private slots:
     void ignoredBytesLeaveEveryPortRead()
     {
         QFETCH(QString, fill);
-        MidspanSimProcess sim;
-        const auto connected = connectedRig(sim, 0.25, 1000, {"--ignored-bytes", fill});
+        MidspanSimProcess* midspanSim = startSim();
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
+        QCOMPARE(sim.command("ignored-bytes " + fill), QStringLiteral("ok"));
+        const auto connected = connectedRig(sim, 0.25, 1000);
         QVERIFY(connected);
         SerialWindowRig& rig = *connected;
 
@@ -351,7 +366,9 @@ private slots:
     void lineDropped()
     {
         QFETCH(bool, duringProgress);
-        MidspanSimProcess sim;
+        MidspanSimProcess* midspanSim = startSim();
+        QVERIFY(midspanSim);
+        MidspanSimProcess& sim = *midspanSim;
         const auto connected = connectedRig(sim);
         QVERIFY(connected);
         SerialWindowRig& rig = *connected;

@@ -93,6 +93,43 @@ QByteArray MidspanSimProcess::control(const QByteArray& command)
     return "no answer";
 }
 
+bool MidspanSimProcess::restore()
+{
+    if (control("clear-faults") != "ok" || !openSerial())
+        return false;
+    const QByteArray statusRead = hex("04 00 04");
+    // Answered within milliseconds by a device in working order; in its loader or restarting it
+    // needs a reset, which ends the loader.
+    const auto answers = [&] {
+        const QByteArray reply = exchange(statusRead, 27, std::chrono::milliseconds(200));
+        return reply.size() == 27 && checksumOk(reply);
+    };
+    bool back = answers();
+    if (!back && control("reset") == "ok") {
+        const QDeadlineTimer deadline(startTimeout);
+        while (!(back = answers()) && !deadline.hasExpired())
+            collect(64, std::chrono::milliseconds(20));
+    }
+    closeSerial();
+    clearFrames();
+    clearPortLog();
+    clearSnmpLog();
+    return back;
+}
+
+MidspanSimProcess* ReusedMidspanSim::get(const QStringList& options)
+{
+    if (sim_ && options == options_ && sim_->restore())
+        return sim_.get();
+    sim_.reset(); // its addresses and line are free before the next starts
+    auto sim = std::make_unique<MidspanSimProcess>();
+    if (!sim->start(options))
+        return nullptr;
+    sim_ = std::move(sim);
+    options_ = options;
+    return sim_.get();
+}
+
 bool MidspanSimProcess::openSerial()
 {
     closeSerial();

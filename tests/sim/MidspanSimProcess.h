@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <memory>
 
 // One running midspan-sim for a test: its process, its control socket and, when asked for, a
 // scripted client on its serial line (the pseudo-terminal's slave, opened raw).
@@ -40,6 +41,10 @@ public:
     // The folder holding the serial link (named ttyV0) and the control socket.
     QString directory() const { return dir_.path(); }
 
+    // Faults cleared, out of its loader and answering on its line, its logs empty: as it started
+    // but for the values set on it. False when it does not answer within startTimeout.
+    bool restore();
+
     bool openSerial();
     void closeSerial();
     // Sends bytes and collects what comes back until `expected` bytes are in or the time is up.
@@ -54,6 +59,20 @@ private:
     QProcess process_;
     int serial_ = -1;
     QString error_;
+};
+
+// One simulator for the rows of a test program that need no fresh device: kept while they ask
+// for the same options and restored before each; a new one otherwise, or when it cannot be
+// restored (its line dropped, its restart too long).
+class ReusedMidspanSim
+{
+public:
+    // The simulator to use now; none when it does not start.
+    MidspanSimProcess* get(const QStringList& options);
+
+private:
+    std::unique_ptr<MidspanSimProcess> sim_;
+    QStringList options_;
 };
 
 // Bytes from text such as "04 00 04".

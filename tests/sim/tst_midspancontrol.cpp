@@ -32,6 +32,8 @@ private slots:
     void errors_data();
     void errors();
     void resetCommand();
+    void clearFaults_data();
+    void clearFaults();
 
 private:
     MidspanSimProcess sim_;
@@ -211,6 +213,56 @@ void tst_MidspanControl::resetCommand()
     QCOMPARE(sim_.control("reset"), QByteArray("ok"));
     QVERIFY(sim_.exchange(statusRead, 1, 100ms).isEmpty());
     // Back once the restart (0.3 s) is over.
+    QTRY_COMPARE_WITH_TIMEOUT(sim_.exchange(statusRead, 27, 100ms).size(), 27, 5000);
+}
+
+void tst_MidspanControl::clearFaults_data()
+{
+    QTest::addColumn<QByteArrayList>("faults");
+    QTest::addColumn<bool>("enterLoader"); // the loader's fault shows only in the loader
+
+    const auto row = [](const char* name, const QByteArrayList& faults, bool enterLoader = false) {
+        QTest::newRow(name) << faults << enterLoader;
+    };
+    row("silent", {"silent on"});
+    row("late, a reply held back", {"delay 150"});
+    row("slow, a reply held back", {"slow 3 150"});
+    row("corrupt", {"corrupt 3"});
+    row("cut", {"cut 3"});
+    row("double", {"double 3"});
+    row("zeros", {"zeros 3"});
+    row("misroute", {"misroute 3"});
+    row("unanswered status read", {"unanswered 04"});
+    row("no ports reported", {"report-ports 0"});
+    row("all at once", {"silent on", "delay 150", "corrupt 3", "misroute 3", "report-ports 25"});
+    row("silent loader", {"loader-fault 1 silent"}, true);
+    row("wrong loader greeting", {"loader-fault 2 wrong"}, true);
+}
+
+void tst_MidspanControl::clearFaults()
+{
+    QFETCH(QByteArrayList, faults);
+    QFETCH(bool, enterLoader);
+    for (const QByteArray& fault : faults)
+        QCOMPARE(sim_.control(fault), QByteArray("ok"));
+    sim_.write(statusRead); // answered under the faults, or held back
+    sim_.collect(64, 50ms);
+    QCOMPARE(sim_.control("clear-faults"), QByteArray("ok"));
+
+    const QByteArray status = sim_.exchange(statusRead, 27, 200ms);
+    QCOMPARE(status.size(), 27);
+    QVERIFY(checksumOk(status));
+    QCOMPARE(int(status.at(14)), 8);
+    const QByteArray port = sim_.exchange(hex("05 00 00 05"), 27, 200ms);
+    QCOMPARE(port.size(), 27);
+    QVERIFY(checksumOk(port));
+    QCOMPARE(int(port.at(1)), 0);
+    // Nothing doubled, nothing held back from before.
+    QVERIFY(sim_.collect(1, 150ms).isEmpty());
+    if (!enterLoader)
+        return;
+    QCOMPARE(sim_.exchange(hex("0C 00 0C"), 9, 200ms).mid(4), QByteArray("TPE\r\n"));
+    QCOMPARE(sim_.control("reset"), QByteArray("ok"));
     QTRY_COMPARE_WITH_TIMEOUT(sim_.exchange(statusRead, 27, 100ms).size(), 27, 5000);
 }
 
