@@ -607,7 +607,12 @@ private slots:
         const auto rig = connectedRig();
         QVERIFY(rig);
         QFETCH(bool, network);
-        rig->whenOff([&] { rig->sim.control(network ? "snmp stop" : "silent on"); });
+        rig->whenOff([&] {
+            rig->sim.control(network ? "snmp stop" : "silent on");
+            // Nothing answers from here on: the time-outs need no room for a late reply.
+            for (TimerId timer : {TimerId::PollReply, TimerId::AgentReply})
+                rig->clock().setShortestRealTime(timer, 0);
+        });
         QVERIFY(rig->powerCycle({3}, 2));
         const MidspanLink& link = rig->window().controller().link();
         QVERIFY(waitUntil([&] { return !link.sessionRuns(); }, 60000));
