@@ -54,20 +54,32 @@ quint16 freeUdpPort(const QString& address)
 
 HttpReply httpGet(const QUrl& url, std::chrono::milliseconds timeout)
 {
-    QNetworkAccessManager manager;
-    manager.setProxy(QNetworkProxy::NoProxy);
+    return HttpRequest(url, timeout).reply();
+}
+
+HttpRequest::HttpRequest(const QUrl& url, std::chrono::milliseconds timeout)
+    : manager_(std::make_unique<QNetworkAccessManager>())
+{
+    manager_->setProxy(QNetworkProxy::NoProxy);
     QNetworkRequest request(url);
     request.setTransferTimeout(int(timeout.count()));
-    QNetworkReply* reply = manager.get(request);
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
+    reply_ = manager_->get(request);
+}
+
+HttpRequest::~HttpRequest() = default;
+
+HttpReply HttpRequest::reply()
+{
+    if (!reply_->isFinished()) {
+        QEventLoop loop;
+        QObject::connect(reply_, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     HttpReply result;
-    result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    result.body = reply->readAll();
-    if (reply->error() != QNetworkReply::NoError)
-        result.error = reply->errorString();
-    reply->deleteLater();
+    result.status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    result.body = reply_->readAll();
+    if (reply_->error() != QNetworkReply::NoError)
+        result.error = reply_->errorString();
     return result;
 }
 

@@ -8,6 +8,10 @@
 #include <QUrl>
 
 #include <chrono>
+#include <memory>
+
+class QNetworkAccessManager;
+class QNetworkReply;
 
 // Debian's Prometheus and SNMP exporter run by tests and benchmarks on loopback addresses, with the
 // files under monitoring/ (MONITORING_DIR).
@@ -37,6 +41,21 @@ struct HttpReply {
 
 // One GET, without any proxy; gives up after timeout.
 HttpReply httpGet(const QUrl& url, std::chrono::milliseconds timeout);
+
+// The same GET sent now and answered in the background, while the caller's event loops run: for
+// slow answers awaited side by side.
+class HttpRequest
+{
+public:
+    HttpRequest(const QUrl& url, std::chrono::milliseconds timeout);
+    ~HttpRequest();
+    // Waits for the end of the request.
+    HttpReply reply();
+
+private:
+    std::unique_ptr<QNetworkAccessManager> manager_;
+    QNetworkReply* reply_;
+};
 
 // One series of an exposition in the text format.
 struct Sample {

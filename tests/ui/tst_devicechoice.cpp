@@ -38,10 +38,9 @@ private slots:
 
 private:
     // A window whose COM port list holds the first simulator's line.
-    std::unique_ptr<Rig> makeRig(double scale = 0.05)
+    std::unique_ptr<Rig> makeRig()
     {
-        auto rig = std::make_unique<Rig>(First, RangeEnd, QStringLiteral("private"),
-                                         QStringLiteral("auth-pass"), scale);
+        auto rig = std::make_unique<Rig>(First, RangeEnd);
         rig->spanmon->serial().enumerator().setVirtualPorts(first_.directory(), QStringLiteral("ttyV*"));
         return rig;
     }
@@ -109,7 +108,7 @@ void tst_DeviceChoice::focusChoosesNothing()
     if (serial) {
         chooseSerialPort(*rig);
         rig->click(ctl::SearchPoe);
-        QTRY_COMPARE_WITH_TIMEOUT(rig->entries().size(), 1, WaitMs);
+        QVERIFY(waitUntil([&] { return rig->entries().size() == 1; }, WaitMs));
     } else {
         QVERIFY(rig->search());
         QCOMPARE(rig->entries().size(), 2);
@@ -118,7 +117,7 @@ void tst_DeviceChoice::focusChoosesNothing()
     QVERIFY(QTest::qWaitForWindowActive(rig->window));
     QListWidget* list = rig->list();
     list->setFocus(Qt::TabFocusReason);
-    QTRY_VERIFY(list->hasFocus());
+    QVERIFY(waitUntil([&] { return list->hasFocus(); }, 5000));
     QCOMPARE(list->currentRow(), 0);
     QVERIFY(!rig->net().networkLinked);
     QVERIFY(!rig->spanmon->serial().sessionRuns());
@@ -152,11 +151,11 @@ void tst_DeviceChoice::clickDuringTheSearchIsCarriedOut()
 {
     auto rig = makeRig();
     rig->click(ctl::SearchPoe);
-    QVERIFY(QTest::qWaitFor([&] { return rig->entries().size() == 2; }, WaitMs));
+    QVERIFY(waitUntil([&] { return rig->entries().size() == 2; }, WaitMs));
     QVERIFY(rig->controls().isVisible(ctl::SearchProgress));
     clickEntry(rig->list(), 0);
     QVERIFY(!rig->net().networkLinked); // nothing starts while the search runs
-    QVERIFY(QTest::qWaitFor([&] { return rig->net().networkLinked; }, WaitMs));
+    QVERIFY(waitUntil([&] { return rig->net().networkLinked; }, WaitMs));
     QVERIFY(rig->controls().isVisible(ctl::SearchPoe));
     QVERIFY(rig->pass());
     QVERIFY(checkedOn(first_));
@@ -201,7 +200,7 @@ void tst_DeviceChoice::networkSearchLeftForTheSerialLink()
 {
     auto rig = makeRig();
     rig->click(ctl::SearchPoe);
-    QVERIFY(QTest::qWaitFor([&] { return rig->entries().size() == 1; }, WaitMs));
+    QVERIFY(waitUntil([&] { return rig->entries().size() == 1; }, WaitMs));
     chooseSerialPort(*rig);
     QVERIFY(rig->entries().isEmpty());
     QVERIFY(rig->controls().isVisible(ctl::SearchPoe));
@@ -209,12 +208,13 @@ void tst_DeviceChoice::networkSearchLeftForTheSerialLink()
     QVERIFY(!rig->controls().isVisible(ctl::Setting));
 
     rig->click(ctl::SearchPoe);
-    QTRY_COMPARE_WITH_TIMEOUT(rig->entries().size(), 1, WaitMs);
+    QVERIFY(waitUntil([&] { return rig->entries().size() == 1; }, WaitMs));
     QVERIFY(rig->entries().constFirst().startsWith(QStringLiteral("ttyV0 *** ")));
     clickEntry(rig->list(), 0);
     QVERIFY(rig->spanmon->serial().sessionRuns());
     QTRY_VERIFY_WITH_TIMEOUT(first_.frames().contains(QStringLiteral("04 00 04")), WaitMs);
-    QTRY_COMPARE_WITH_TIMEOUT(rig->text(ctl::PortNumber), QString::number(Ports), WaitMs);
+    waitUntil([&] { return rig->text(ctl::PortNumber) == QString::number(Ports); }, WaitMs);
+    QCOMPARE(rig->text(ctl::PortNumber), QString::number(Ports));
     QCOMPARE(rig->entries().size(), 1);
     QVERIFY(!rig->net().networkLinked);
     QVERIFY(rig->feedback.shown.isEmpty());
@@ -224,12 +224,14 @@ void tst_DeviceChoice::networkSearchLeftForTheSerialLink()
 // nothing in the network list, and the network search finds the network devices alone.
 void tst_DeviceChoice::lateIdentificationLeftForTheNetworkLink()
 {
-    auto rig = makeRig(1.0); // the identification's time-out of 1 s is real
+    auto rig = makeRig();
+    // The identification's time-out of 1 s runs in real time, the rest on the fast clock.
+    rig->clock.setShortestRealTime(TimerId::IdentifyReply, 1000);
     chooseSerialPort(*rig);
     rig->click(ctl::SearchPoe);
     chooseLink(*rig, 0);
     QTRY_VERIFY_WITH_TIMEOUT(first_.frames().contains(QStringLiteral("0E 00 0E")), WaitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(!rig->clock.isActive(TimerId::IdentifyReply), WaitMs);
+    QVERIFY(waitUntil([&] { return !rig->clock.isActive(TimerId::IdentifyReply); }, WaitMs));
     QVERIFY(rig->entries().isEmpty());
     QVERIFY(rig->feedback.shown.isEmpty());
 
