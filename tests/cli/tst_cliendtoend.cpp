@@ -1,75 +1,18 @@
-#include "LoopbackBlock.h"
-#include "MidspanSimProcess.h"
+#include "CliEndToEnd.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <csignal>
 #include <map>
-#include <memory>
 #include <unistd.h>
-
-using namespace std::chrono_literals;
 
 namespace
 {
-
-// The agents answer on a UDP port of their own, so that no root is needed and no other agent of
-// this machine is found.
-const QString udpPort = "16841";
-const QString agent = loopbackAddress(0, 41);
-const QString secondAgent = loopbackAddress(0, 43);
-// The start of every range searched: the first address of this program's block.
-const QString rangeStart = loopbackAddress(0, 1);
-const QString agentWithPort = agent + ':' + udpPort;
-// A midspan that answers nothing, on either link.
-const QString silentAgent = loopbackAddress(0, 45);
-const QString silentAgentWithPort = silentAgent + ':' + udpPort;
-
-// The clock of most runs: their pauses (the wait after a write, the off time of a power-cycle) go
-// ten times faster. Rows that time what the program waits for run without it, as an operator's.
-const QString invocationClockScale = "SPANMON_CLOCK_SCALE";
-const QString fastClock = "0.1";
-const QString realClock;
-
-double clockFactor(const QString& scale)
-{
-    return scale.isEmpty() ? 1.0 : scale.toDouble();
-}
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-    qint64 ms = 0;
-};
-
-// A run under way. Its end is taken when it comes, also while the test awaits another run.
-struct Pending {
-    QString function; // the test function that started it
-    QProcess process;
-    QElapsedTimer clock;
-    qint64 ms = -1; // from start to end; -1 while it runs
-};
-
-// How the program is started, where a row needs more than the test's folder and environment.
-struct Start {
-    QString workDir; // empty: the test's folder
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    QString stdoutFile;             // e.g. /dev/full
-    bool closeStdout = false;       // the reader goes away before the program writes
-    QStringList asAnotherUser;      // the command that runs the program as another user
-    QString clockScale = fastClock; // $SPANMON_CLOCK_SCALE; empty: not set
-};
 
 // Rows run as nobody need root to switch users; in CI they never skip.
 bool canRunAsAnotherUser()
@@ -88,22 +31,6 @@ bool holdsControls(const QString& text)
     return false;
 }
 
-// Checks JSON documents against the published schema: a line of the documents, as a JSON array
-// of strings, in; a line of what is wrong, a JSON array of texts, out.
-const char schemaChecker[] = R"(import json, sys, jsonschema
-validator = jsonschema.Draft202012Validator(json.load(open(sys.argv[1])))
-for line in sys.stdin:
-    report = []
-    for number, text in enumerate(json.loads(line)):
-        try:
-            document = json.loads(text)
-        except ValueError as error:
-            report.append("document %d is not one JSON document: %s %r" % (number, error, text[:300]))
-            continue
-        for error in validator.iter_errors(document):
-            report.append("document %d: %s %s" % (number, list(error.absolute_path), error.message))
-    print(json.dumps(report), flush=True))";
-
 // How a row reaches the midspan: the link options of spanmon-cli.
 enum class Link { V2c, V3, Serial };
 
@@ -113,15 +40,11 @@ Q_DECLARE_METATYPE(Link)
 
 // spanmon-cli, the real program, against simulated midspans on both links: what it prints and
 // what the midspan was sent (the simulator's log of SNMP requests and serial frames).
-class tst_CliEndToEnd : public QObject
+class tst_CliEndToEnd : public CliEndToEnd
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
     void statusEqualsTheMidspan_data();
     void statusEqualsTheMidspan();
     void agentWithSmallBuffersIsAskedInParts();
@@ -137,22 +60,12 @@ private slots:
     void descriptionsReachTheMidspan();
     void refusedWriteNamesThePort_data();
     void refusedWriteNamesThePort();
-    void silentMidspanFailsWithinItsTimeOuts_data();
-    void silentMidspanFailsWithinItsTimeOuts();
-    void findListsEveryMidspan_data();
-    void findListsEveryMidspan();
     void usageErrors_data();
     void usageErrors();
     void versionAndQuiet_data();
     void versionAndQuiet();
-    void timeOutsAndRetries_data();
-    void timeOutsAndRetries();
     void settingsAreFoundInOrder_data();
     void settingsAreFoundInOrder();
-    void everyJsonRunWritesOneDocument_data();
-    void everyJsonRunWritesOneDocument();
-    void findHasOneShapeOnBothLinks_data();
-    void findHasOneShapeOnBothLinks();
     void portRangesAndAll_data();
     void portRangesAndAll();
     void deviceTextReachesNoTerminalRaw_data();
@@ -165,204 +78,12 @@ private slots:
     void clockScaleIsAFactor();
 
 private:
-    Run cli(const QStringList& arguments, const Start& start = {});
-    // Starts the run of a row while its table is made, so that the runs of rows that do not
-    // touch one another wait out their time-outs together; cli() with the same arguments and
-    // clock in the row awaits it. Returns the arguments.
-    QStringList ahead(const QStringList& arguments, const QString& clockScale = fastClock);
-    std::unique_ptr<Pending> launch(const QStringList& arguments, const Start& start);
-    // The midspan as every test starts from: ports on, answering and taking writes, empty logs.
-    bool resetMidspan();
-    void dropRunsOfOtherTests();
     QStringList linkOptions(Link link) const;
     void addLinkRows(bool withSerial = true);
     QJsonObject statusJson(Link link);
     // The port's enable writes since the log was cleared, in order: "2 off", "5 on".
     QStringList enableWrites(Link link);
-    void clearLogs();
-
-    QTemporaryDir workDir_;
-    // The JSON documents of the current test, checked against the schema after it.
-    QStringList documents_;
-    QProcess schemaChecker_;
-    std::map<QString, std::unique_ptr<Pending>> ahead_; // by clock and arguments
-    MidspanSimProcess sim_;
-    MidspanSimProcess second_;
-    MidspanSimProcess silent_;
 };
-
-void tst_CliEndToEnd::initTestCase()
-{
-    QVERIFY(workDir_.isValid());
-    const QStringList credentials{"--read-community", "rd-comm",   "--write-community", "wr-comm",
-                                  "--v3-user",        "midspan",   "--v3-auth",         "auth-pass",
-                                  "--v3-priv",        "priv-pass", "--steady",          "--no-line-delay"};
-    QVERIFY2(sim_.start(QStringList{"--snmp", "udp:" + agentWithPort} + credentials),
-             qPrintable(sim_.errorText()));
-    QVERIFY2(second_.start(QStringList{"--snmp", "udp:" + secondAgent + ':' + udpPort, "--ports", "8",
-                                       "--model", "POE528U-480-8-N"} +
-                           credentials),
-             qPrintable(second_.errorText()));
-    // Its serial line answers nothing: a second silent line, for runs beside those on the first.
-    QCOMPARE(second_.control("silent on"), QByteArray("ok"));
-    QVERIFY2(silent_.start(QStringList{"--snmp", "udp:" + silentAgentWithPort} + credentials),
-             qPrintable(silent_.errorText()));
-    for (const char* command : {"snmp stop", "silent on"})
-        QCOMPARE(silent_.control(command), QByteArray("ok"));
-    schemaChecker_.start("python3", {"-c", schemaChecker, SPANMON_CLI_SCHEMA});
-    QVERIFY(schemaChecker_.waitForStarted());
-    for (const char* command :
-         {"set system firmware 0x23", "set system hardware 0x0A", "set system description Rack A",
-          "set port 2 description Cam 2", "set port 2 power 4660", "set port 2 voltage 523",
-          "set port 2 current 89", "set port 3 legacy 1", "set port 7 status 3", "set port 9 enabled 0"})
-        QCOMPARE(sim_.control(command), QByteArray("ok"));
-
-    QFile ini(workDir_.filePath("Link.ini"));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[IPAdress]\r\nIP=" + rangeStart.toLatin1() +
-              "\r\nEndIP=254\r\n[Community]\r\nRead=rd-comm\r\nSet=wr-comm\r\n"
-              "[SNMPv3]\r\nVersion=\r\nUser=midspan\r\nAuthPassword=auth-pass\r\nPrivPassword=priv-pass\r\n");
-    // A set community SNMP cannot carry to the midspan as it is written.
-    QFile euro(workDir_.filePath("euro.ini"));
-    QVERIFY(euro.open(QIODevice::WriteOnly));
-    euro.write("[IPAdress]\r\nIP=" + rangeStart.toLatin1() +
-               "\r\n[Community]\r\nRead=rd-comm\r\nSet=wr-comm\xE2\x82\xAC\r\n");
-    QFile wrong(workDir_.filePath("wrong.ini"));
-    QVERIFY(wrong.open(QIODevice::WriteOnly));
-    wrong.write("[Community]\nRead=public\nSet=private\n[SNMPv3]\nUser=stranger\nAuthPassword=auth-pass\n"
-                "PrivPassword=priv-pass\n");
-}
-
-void tst_CliEndToEnd::cleanup()
-{
-    // Every document a test made answers to the schema that the repository publishes.
-    if (documents_.isEmpty())
-        return;
-    const QByteArray line =
-        QJsonDocument(QJsonArray::fromStringList(documents_)).toJson(QJsonDocument::Compact);
-    documents_.clear();
-    schemaChecker_.write(line + '\n');
-    while (!schemaChecker_.canReadLine() && schemaChecker_.waitForReadyRead(60000)) {
-    }
-    QVERIFY2(schemaChecker_.canReadLine(), schemaChecker_.readAllStandardError().constData());
-    const QJsonArray report = QJsonDocument::fromJson(schemaChecker_.readLine()).array();
-    QStringList problems;
-    for (const QJsonValue& problem : report)
-        problems << problem.toString();
-    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
-}
-
-void tst_CliEndToEnd::init()
-{
-    dropRunsOfOtherTests();
-    // Runs started ahead found the midspan so.
-    if (ahead_.empty())
-        QVERIFY(resetMidspan());
-}
-
-void tst_CliEndToEnd::dropRunsOfOtherTests()
-{
-    // A run started ahead by a test that failed before it came to it.
-    std::erase_if(ahead_, [](const auto& entry) {
-        return entry.second->function != QLatin1StringView(QTest::currentTestFunction());
-    });
-}
-
-bool tst_CliEndToEnd::resetMidspan()
-{
-    for (const char* command : {"set port 3 enabled 1", "set port 2 enabled 1", "set port 5 enabled 1",
-                                "refuse-sets off", "snmp start", "silent off", "max-objects off"})
-        if (sim_.control(command) != "ok")
-            return false;
-    clearLogs();
-    return true;
-}
-
-void tst_CliEndToEnd::clearLogs()
-{
-    sim_.clearSnmpLog();
-    sim_.clearFrames();
-    sim_.clearPortLog();
-}
-
-std::unique_ptr<Pending> tst_CliEndToEnd::launch(const QStringList& arguments, const Start& start)
-{
-    auto run = std::make_unique<Pending>();
-    run->function = QString::fromLatin1(QTest::currentTestFunction());
-    QProcess& process = run->process;
-    process.setWorkingDirectory(start.workDir.isEmpty() ? workDir_.path() : start.workDir);
-    QProcessEnvironment environment = start.environment;
-    environment.remove(invocationClockScale);
-    if (!start.clockScale.isEmpty())
-        environment.insert(invocationClockScale, start.clockScale);
-    process.setProcessEnvironment(environment);
-    if (!start.stdoutFile.isEmpty())
-        process.setStandardOutputFile(start.stdoutFile);
-    const auto ended = [raw = run.get()] {
-        if (raw->ms < 0)
-            raw->ms = raw->clock.elapsed();
-    };
-    QObject::connect(&process, &QProcess::finished, ended);
-    QObject::connect(&process, &QProcess::errorOccurred, [ended](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            ended();
-    });
-    run->clock.start();
-    if (!start.asAnotherUser.isEmpty())
-        process.start(start.asAnotherUser.first(),
-                      start.asAnotherUser.mid(1) + QStringList{SPANMON_CLI_PATH} + arguments);
-    else if (start.closeStdout) // `true` has gone long before the program writes
-        process.start("bash",
-                      QStringList{"-c", "\"$@\" | true; exit ${PIPESTATUS[0]}", "bash", SPANMON_CLI_PATH} +
-                          arguments);
-    else
-        process.start(SPANMON_CLI_PATH, arguments);
-    return run;
-}
-
-QStringList tst_CliEndToEnd::ahead(const QStringList& arguments, const QString& clockScale)
-{
-    dropRunsOfOtherTests();
-    if (ahead_.empty())
-        resetMidspan();
-    Start start;
-    start.clockScale = clockScale;
-    ahead_[clockScale + '\n' + arguments.join('\n')] = launch(arguments, start);
-    return arguments;
-}
-
-Run tst_CliEndToEnd::cli(const QStringList& arguments, const Start& start)
-{
-    const auto started = ahead_.find(start.clockScale + '\n' + arguments.join('\n'));
-    std::unique_ptr<Pending> pending;
-    if (started != ahead_.end()) {
-        pending = std::move(started->second);
-        ahead_.erase(started);
-    } else {
-        pending = launch(arguments, start);
-    }
-    QProcess& process = pending->process;
-    if (pending->ms < 0) {
-        // The event loop runs meanwhile, so that the runs started ahead are timed as they end.
-        QEventLoop loop;
-        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-    const Run run{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                  QString::fromUtf8(process.readAllStandardOutput()),
-                  QString::fromUtf8(process.readAllStandardError()), pending->ms};
-    const qsizetype end = arguments.indexOf("--");
-    if (arguments.first(end < 0 ? arguments.size() : end).contains("--json") && start.stdoutFile.isEmpty() &&
-        !start.closeStdout)
-        documents_ << run.out;
-    return run;
-}
 
 QStringList tst_CliEndToEnd::linkOptions(Link link) const
 {
@@ -663,59 +384,6 @@ void tst_CliEndToEnd::refusedWriteNamesThePort()
     QCOMPARE(sim_.command("get port 3 enabled"), QString("1"));
 }
 
-void tst_CliEndToEnd::silentMidspanFailsWithinItsTimeOuts_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("clockScale");
-    QTest::addColumn<qint64>("timeOutsMs");
-    // 21 tries of 200 ms; one engine discovery of 1 s; three replies of 1 s each. The time-outs an
-    // operator gets: on the real clock.
-    const auto row = [this](const char* name, const QStringList& arguments, const QString& clockScale,
-                            qint64 timeOutsMs) {
-        QTest::newRow(name) << ahead(arguments, clockScale) << clockScale << timeOutsMs;
-    };
-    row("SNMP v2c", {"status", "--snmp", silentAgentWithPort}, realClock, 4200);
-    row("SNMPv3", {"status", "--snmp", silentAgentWithPort, "--v3"}, realClock, 1000);
-    row("serial", {"status", "--serial", silent_.serialLinkPath()}, realClock, 3000);
-    // A faster clock leaves the reply time-outs whole.
-    row("serial, faster pauses", {"status", "--serial", second_.serialLinkPath()}, fastClock, 3000);
-}
-
-void tst_CliEndToEnd::silentMidspanFailsWithinItsTimeOuts()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, clockScale);
-    QFETCH(qint64, timeOutsMs);
-    Start start;
-    start.clockScale = clockScale;
-    const Run run = cli(arguments, start);
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains(": no answer"), qPrintable(run.err));
-    QCOMPARE(run.out, QString());
-    // The time-outs themselves, plus what starting the program costs.
-    QVERIFY2(run.ms >= timeOutsMs && run.ms < timeOutsMs + 3000, qPrintable(QString::number(run.ms)));
-}
-
-void tst_CliEndToEnd::findListsEveryMidspan_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QStringList>("expected");
-    const QStringList both{agent + " *** POE528U-480-24-N", secondAgent + " *** POE528U-480-8-N"};
-    QTest::newRow("SNMP v2c") << ahead({"find", "--range", rangeStart + "-254:" + udpPort}) << both;
-    QTest::newRow("SNMPv3") << ahead({"find", "--range", rangeStart + "-254:" + udpPort, "--v3"}) << both;
-    QTest::newRow("serial") << ahead({"find", "--serial", sim_.serialLinkPath()})
-                            << QStringList{sim_.serialLinkPath() + " *** POE528U-480-24-N"};
-}
-
-void tst_CliEndToEnd::findListsEveryMidspan()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QStringList, expected);
-    const Run run = cli(arguments);
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out.split('\n', Qt::SkipEmptyParts), expected);
-}
-
 void tst_CliEndToEnd::usageErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -786,47 +454,6 @@ void tst_CliEndToEnd::versionAndQuiet()
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.out, out);
     QCOMPARE(run.err, QString());
-}
-
-void tst_CliEndToEnd::timeOutsAndRetries_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<qint64>("timeOutsMs");
-    QTest::addColumn<QString>("complaint");
-    const QStringList wrong{"--settings", "wrong.ini"};
-    const QString community = "or the community of ";
-    // Twenty tries of 50 ms instead of 21 of 200 ms.
-    QTest::newRow("silent agent, SNMP v2c")
-        << ahead({"status", "--snmp", silentAgentWithPort, "--timeout", "0.05", "--retries", "19"})
-        << qint64(1000) << ": no answer (Timeout): the agent is down or out of reach, " + community;
-    // The engine discovery takes the time-out too.
-    QTest::newRow("silent agent, SNMPv3")
-        << ahead({"status", "--v3", "--snmp", silentAgentWithPort, "--timeout", "0.3"}) << qint64(300)
-        << "does not know the SNMPv3 user of ";
-    QTest::newRow("unknown community")
-        << ahead(QStringList{"status", "--snmp", agentWithPort, "--timeout", "0.2", "--retries", "1"} + wrong)
-        << qint64(400) << community + "wrong.ini is wrong";
-    QTest::newRow("unknown community, write")
-        << ahead(QStringList{"port", "3", "off", "--snmp", agentWithPort, "--timeout", "0.1", "--retries",
-                             "0"} +
-                 wrong)
-        << qint64(100) << community + "wrong.ini is wrong";
-    QTest::newRow("find with an unknown community")
-        << ahead(QStringList{"find", "--range", agent + ':' + udpPort, "--timeout", "0.5", "--retries", "1"} +
-                 wrong)
-        << qint64(1000) << ": no midspan answered: the agent is down or out of reach, " + community;
-}
-
-void tst_CliEndToEnd::timeOutsAndRetries()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(qint64, timeOutsMs);
-    QFETCH(QString, complaint);
-    const Run run = cli(arguments);
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
-    QVERIFY2(run.ms >= timeOutsMs && run.ms < timeOutsMs + 2500, qPrintable(QString::number(run.ms)));
-    QCOMPARE(sim_.command("get port 3 enabled"), QString("1"));
 }
 
 void tst_CliEndToEnd::settingsAreFoundInOrder_data()
@@ -943,90 +570,6 @@ void tst_CliEndToEnd::settingsAreFoundInOrder()
             place == QString("local") ? dir.filePath("cwd/snmpv3_boot_counter") : places.at(place);
         QVERIFY2(QFile::exists(path) == (place == bootCounter), qPrintable(place));
     }
-}
-
-void tst_CliEndToEnd::everyJsonRunWritesOneDocument_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("message"); // of the error document; empty: none
-    const QStringList quickGiveUp{"--timeout", "0.1", "--retries", "0"};
-    QTest::newRow("status, SNMPv3") << ahead({"status", "--json", "--v3", "--snmp", agentWithPort}) << 0
-                                    << QString();
-    QTest::newRow("write, serial") << ahead({"port", "5", "on", "--json", "--serial", sim_.serialLinkPath()})
-                                   << 0 << QString();
-    QTest::newRow("silent agent") << ahead(QStringList{"status", "--json", "--snmp", silentAgentWithPort} +
-                                           quickGiveUp)
-                                  << 1 << silentAgent + ": no answer (Timeout): ";
-    QTest::newRow("silent agent, write")
-        << ahead(QStringList{"describe", "2", "Cam", "--json", "--snmp", silentAgentWithPort} + quickGiveUp)
-        << 1 << silentAgent + ": no answer (Timeout): ";
-    QTest::newRow("silent serial line") << ahead({"status", "--json", "--serial", silent_.serialLinkPath()})
-                                        << 1 << silent_.serialLinkPath() + ": no answer";
-    QTest::newRow("usage") << ahead({"status", "--json", "--snmp", "a b"}) << 2
-                           << "--snmp \"a b\" is no address";
-    QTest::newRow("settings") << ahead(
-                                     {"status", "--json", "--snmp", agentWithPort, "--settings", "none.ini"})
-                              << 2 << "none.ini: no settings file";
-    QTest::newRow("nothing found") << ahead({"find", "--json", "--range",
-                                             loopbackAddress(0, 50) + "-51:" + udpPort})
-                                   << 1 << QString();
-}
-
-void tst_CliEndToEnd::everyJsonRunWritesOneDocument()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QString, message);
-    const Run run = cli(arguments);
-    QCOMPARE(run.exitCode, exitCode);
-    QJsonParseError error{};
-    const QJsonObject document = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
-    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(run.out));
-    QCOMPARE(document["format_version"].toInt(), 1);
-    if (message.isEmpty()) {
-        QVERIFY2(!document.contains("error"), qPrintable(run.out));
-        return;
-    }
-    QCOMPARE(document["error"]["exit_code"].toInt(), exitCode);
-    QVERIFY2(document["error"]["message"].toString().startsWith(message), qPrintable(run.out));
-    // stderr says the same to a person.
-    QVERIFY2(run.err.startsWith("spanmon-cli: " + document["error"]["message"].toString() + '\n'),
-             qPrintable(run.err));
-}
-
-void tst_CliEndToEnd::findHasOneShapeOnBothLinks_data()
-{
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<QJsonObject>("first");
-    const QJsonObject network{
-        {"link", "snmp"}, {"address", agent}, {"device", QJsonValue()}, {"model", "POE528U-480-24-N"}};
-    const auto bothAhead = [this](const QStringList& options) {
-        ahead(QStringList{"find", "--json"} + options);
-        ahead(QStringList{"find", "-t"} + options);
-        return options;
-    };
-    QTest::newRow("SNMP v2c") << bothAhead({"--range", agent + "-43:" + udpPort}) << network;
-    QTest::newRow("SNMPv3") << bothAhead({"--range", agent + "-43:" + udpPort, "--v3"}) << network;
-    // Two runs on one serial line would take each other's replies: these go one after the other.
-    QTest::newRow("serial") << QStringList{"--serial", sim_.serialLinkPath()}
-                            << QJsonObject{{"link", "serial"},
-                                           {"address", sim_.serialLinkPath()},
-                                           {"device", sim_.serialLinkPath()},
-                                           {"model", "POE528U-480-24-N"}};
-}
-
-void tst_CliEndToEnd::findHasOneShapeOnBothLinks()
-{
-    QFETCH(QStringList, options);
-    QFETCH(QJsonObject, first);
-    const Run run = cli(QStringList{"find", "--json"} + options);
-    QCOMPARE(run.exitCode, 0);
-    // The model whole, as the midspan names itself, on both links.
-    QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8())["midspans"][0].toObject(), first);
-    const Run terse = cli(QStringList{"find", "-t"} + options);
-    QCOMPARE(terse.out.section('\n', 0, 0),
-             first["address"].toString().replace(':', "\\:") + ":POE528U-480-24-N");
 }
 
 void tst_CliEndToEnd::portRangesAndAll_data()
