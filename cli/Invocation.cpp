@@ -177,6 +177,16 @@ double seconds(const QString& text, const char* option, double least, double mos
     return seconds;
 }
 
+double clockFactor(const QString& text)
+{
+    bool ok = false;
+    const double factor = text.toDouble(&ok);
+    if (!ok || !(factor > 0 && factor <= 1))
+        throw Refusal{QStringLiteral("$%1 \"%2\" is no factor above 0 up to 1")
+                          .arg(QLatin1StringView(invocation::ClockScaleVariable), text)};
+    return factor;
+}
+
 int retries(const QString& text)
 {
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
@@ -316,7 +326,7 @@ QString helpText(QCommandLineParser& parser, const Options& o)
 namespace invocation
 {
 
-ParsedArguments parse(const QStringList& arguments)
+ParsedArguments parse(const QStringList& arguments, const QString& clockScale)
 {
     QCommandLineParser parser;
     const Options options;
@@ -338,7 +348,10 @@ ParsedArguments parse(const QStringList& arguments)
     if (parser.isSet(options.version))
         return {std::nullopt, name + u' ' + QCoreApplication::applicationVersion() + u'\n', 0};
     try {
-        return {read(parser, options), {}, 0, json};
+        Invocation inv = read(parser, options);
+        if (!clockScale.isEmpty())
+            inv.clockScale = clockFactor(clockScale);
+        return {inv, {}, 0, json};
     } catch (const Refusal& refusal) {
         return refuse(refusal.text);
     }

@@ -53,6 +53,9 @@ struct Invocation {
     double offSeconds = DefaultOffSeconds;
     QString text;
 
+    // How fast the program's pauses run, as a factor of real time: tests make them shorter.
+    double clockScale = 1;
+
     bool json() const { return format == Format::Json; }
     bool onSerial() const { return !serialPort.isEmpty() || (command == Command::Find && findOnSerial); }
     bool writes() const { return command != Command::Find && command != Command::Status; }
@@ -70,8 +73,10 @@ namespace invocation
 {
 
 inline constexpr int UsageExit = 2;
+inline constexpr char ClockScaleVariable[] = "SPANMON_CLOCK_SCALE";
 
-// arguments[0] is the program's name.
-ParsedArguments parse(const QStringList& arguments);
+// arguments[0] is the program's name; clockScale is the value of $SPANMON_CLOCK_SCALE (a factor
+// above 0 up to 1; empty: 1).
+ParsedArguments parse(const QStringList& arguments, const QString& clockScale = {});
 
 } // namespace invocation

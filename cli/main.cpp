@@ -2,6 +2,7 @@
 #include "cli/Invocation.h"
 #include "cli/Run.h"
 #include "core/Clock.h"
+#include "links/serial/SerialLink.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -28,7 +29,8 @@ int main(int argc, char* argv[])
     QTextStream out(&stdoutFile);
     QTextStream err(&stderrFile);
 
-    const ParsedArguments parsed = invocation::parse(QCoreApplication::arguments());
+    const ParsedArguments parsed = invocation::parse(QCoreApplication::arguments(),
+                                                     qEnvironmentVariable(invocation::ClockScaleVariable));
     int code = parsed.exitCode;
     if (!parsed.invocation) {
         (code == 0 ? out : err) << parsed.message;
@@ -36,7 +38,10 @@ int main(int argc, char* argv[])
             out << Commands::errorDocument(
                 code, parsed.message.section(u'\n', 0, 0).section(QStringLiteral(": "), 1));
     } else {
-        Clock clock;
+        Clock clock(parsed.invocation->clockScale);
+        // A reply keeps its whole time-out on a faster clock: a loaded machine's late reply is
+        // still a reply.
+        clock.setShortestRealTime(TimerId::PollReply, int(SerialLink::ReplyTimeout.count()));
         QString discarded;
         QTextStream quiet(&discarded);
         const bool silent = parsed.invocation->quiet;

@@ -26,6 +26,8 @@ namespace
 const char WindowChild[] = "--window-child";
 const char CycleChild[] = "--cycle-child";
 const QString CycleAgent = loopbackAddress(48, 1);
+// The cycle's clock: its longest off time lasts six seconds, time enough to be ended in it.
+constexpr double CycleScale = 0.1;
 
 void addSignalRows()
 {
@@ -153,13 +155,13 @@ int runCycleChild(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     if (argc == 3) {
-        SerialWindowRig rig(QString::fromLocal8Bit(argv[2]), 1.0);
+        SerialWindowRig rig(QString::fromLocal8Bit(argv[2]), CycleScale);
         if (const int failed = connectOnTtyV0(rig))
             return failed;
         return cycleUntilEnded(app, *rig.window);
     }
     initSnmpLibrary();
-    Rig rig(CycleAgent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), 1.0);
+    Rig rig(CycleAgent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), CycleScale);
     if (!rig.connect(CycleAgent))
         return 2;
     return cycleUntilEnded(app, *rig.window);
