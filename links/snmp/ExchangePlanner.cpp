@@ -93,13 +93,16 @@ bool ExchangePlanner::take(const SnmpResult& result)
     if (!result.answered) {
         ++net_.networkFailures;
         net_.responseText.clear();
+        net_.response = {};
         return true;
     }
     net_.networkFailures = 0;
     if (writtenPort_ != 0)
         s.pollPort = writtenPort_ + 1;
-    if (!job_.write)
+    if (!job_.write) {
         net_.responseText = result.text;
+        net_.response = result.value;
+    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "core/DeviceView.h"
 #include "core/OperatorFeedback.h"
 #include "links/snmp/ExchangePlanner.h"
+#include "links/snmp/MibRecord.h"
 #include "links/snmp/NetworkSearch.h"
 #include "links/snmp/NetworkState.h"
 #include "links/snmp/PrivateMib.h"
@@ -18,6 +19,16 @@ const QString CheckingCommunity = QStringLiteral("Checking 'Set Community'......
 const QString CommunityError = QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !");
 constexpr int CheckSteps = 4;  // positions of the check's progress bar
 constexpr int PortPause = 100; // ms after the last object of each port
+
+static_assert(std::size(mib::RefreshPortColumns) == std::size_t(PortStep::Description) + 1 &&
+                  mib::RefreshPortColumns[int(PortStep::Admin)] == mib::Column::Admin &&
+                  mib::RefreshPortColumns[int(PortStep::Power)] == mib::Column::Power &&
+                  mib::RefreshPortColumns[int(PortStep::Voltage)] == mib::Column::Voltage &&
+                  mib::RefreshPortColumns[int(PortStep::Current)] == mib::Column::Current &&
+                  mib::RefreshPortColumns[int(PortStep::Resistance)] == mib::Column::Resistance &&
+                  mib::RefreshPortColumns[int(PortStep::Status)] == mib::Column::Status &&
+                  mib::RefreshPortColumns[int(PortStep::Description)] == mib::Column::Description,
+              "each port step reads its own column");
 
 // The other of the two values of an on/off object.
 int opposite(int value)
@@ -217,56 +228,57 @@ void NetworkSession::reportNotRestored(const QString& address, int value)
                             .arg(address, value == mib::On ? QStringLiteral("On") : QStringLiteral("Off")));
 }
 
+mib::UnitRecord NetworkSession::response() const
+{
+    mib::UnitRecord record;
+    mib::read(record, {net_.requestOid}, {net_.response});
+    return record;
+}
+
 void NetworkSession::systemStep()
 {
     DeviceState& s = ctx_.state;
     DeviceView& v = ctx_.view;
-    const QString& text = net_.responseText;
-    if (net_.requestOid == mib::Firmware) {
-        if (!text.isEmpty())
-            v.showFirmwareRevision(text);
-        net_.requestOid = mib::Hardware;
-    } else if (net_.requestOid == mib::Hardware) {
-        if (!text.isEmpty())
-            v.showHardwareRevision(text);
-        net_.requestOid = mib::portObject(mib::Column::Legacy, 1);
-    } else if (net_.requestOid == mib::portObject(mib::Column::Legacy, 1)) {
-        // The operator's unsent legacy choice survives all but the first pass of a session.
-        if (net_.refreshPass == 1 && !text.isEmpty()) {
-            const bool on = mib::onOff(text).value_or(false);
-            v.showLegacyDetection(on);
-            s.deviceLegacyDetect = on;
-            s.legacyDetect = on;
-        }
-        net_.requestOid = mib::PortCount;
-    } else if (net_.requestOid == mib::PortCount) {
-        if (!takePortCount())
-            return;
-        net_.requestOid = mib::SystemDescription;
-    } else if (net_.requestOid == mib::SystemDescription) {
-        if (!text.isEmpty()) {
-            s.systemDescription = mib::trimBlanks(text);
+    const qsizetype step = mib::RefreshSystemObjects.indexOf(net_.requestOid);
+    if (step < 0)
+        return; // not an object of the cycle: the worker stays paused
+    const mib::UnitRecord read = response();
+    if (read.firmware)
+        v.showFirmwareRevision(*read.firmware);
+    if (read.hardware)
+        v.showHardwareRevision(*read.hardware);
+    // The operator's unsent legacy choice survives all but the first pass of a session.
+    if (const auto legacy = read.ports[1].legacy; legacy && net_.refreshPass == 1) {
+        const bool on = *legacy == mib::On;
+        v.showLegacyDetection(on);
+        s.deviceLegacyDetect = on;
+        s.legacyDetect = on;
+    }
+    if (net_.requestOid == mib::PortCount && !takePortCount(read))
+        return;
+    if (net_.requestOid == mib::SystemDescription) {
+        if (read.description) {
+            s.systemDescription = *read.description;
             v.showSystemDescription(s.systemDescription);
         }
         v.showPowerLimits(net_.networkModel);
         net_.portPhase = 1;
         s.pollPort = 1;
         net_.portReadStep = PortStep::Admin;
-        net_.requestOid = mib::portObject(mib::Column::Admin, 1);
+        net_.requestOid = mib::portObject(mib::RefreshPortColumns[0], 1);
     } else {
-        return; // not an object of the cycle: the worker stays paused
+        net_.requestOid = mib::RefreshSystemObjects[step + 1];
     }
     exchanges_.release();
 }
 
-bool NetworkSession::takePortCount()
+bool NetworkSession::takePortCount(const mib::UnitRecord& read)
 {
     DeviceState& s = ctx_.state;
-    const QString& text = net_.responseText;
-    if (!text.isEmpty())
-        ctx_.view.showPortCount(text);
-    if (const auto reported = mib::portCount(text)) {
-        s.portCount = *reported;
+    if (read.portCountText)
+        ctx_.view.showPortCount(*read.portCountText);
+    if (read.portCount) {
+        s.portCount = *read.portCount;
         badPortCounts_ = 0;
         return true;
     }
@@ -284,7 +296,6 @@ void NetworkSession::portStep()
 {
     DeviceState& s = ctx_.state;
     DeviceView& v = ctx_.view;
-    const QString& text = net_.responseText;
     const int p = s.pollPort;
     if (p < 1 || p > s.portCount) {
         // Nothing left to read in this pass (the port count shrank): start the next one.
@@ -293,38 +304,41 @@ void NetworkSession::portStep()
         exchanges_.release();
         return;
     }
-    using mib::Column;
-    // The object of each step, in the order of PortStep.
-    static constexpr Column Read[] = {Column::Admin,      Column::Power,  Column::Voltage,    Column::Current,
-                                      Column::Resistance, Column::Status, Column::Description};
-    // The parametric cells of the steps that read a measured value, by PortStep.
+    const mib::PortRecord read = response().ports[std::size_t(p)];
     using Cell = DeviceView::PortCell;
-    static constexpr Cell ValueCell[] = {Cell::Power, Cell::Voltage, Cell::Current,
-                                         Cell::DetectionResistance};
+    // The agent's text goes into the parametric cell as it is.
+    const auto showValue = [&](Cell cell, const std::optional<mib::Measure>& measure) {
+        if (measure)
+            v.showPortValue(p, cell, measure->text);
+    };
     switch (net_.portReadStep) {
     case PortStep::Admin:
-        if (!text.isEmpty())
-            s.portAdminState[p] = mib::leadingNumber(text);
+        if (read.admin)
+            s.portAdminState[p] = *read.admin;
         if (net_.refreshPass == 1)
             v.showPortEnabled(p, s.portAdminState[p] == mib::On);
         break;
     case PortStep::Power:
+        showValue(Cell::Power, read.power);
+        break;
     case PortStep::Voltage:
+        showValue(Cell::Voltage, read.voltage);
+        break;
     case PortStep::Current:
+        showValue(Cell::Current, read.current);
+        break;
     case PortStep::Resistance:
-        // The agent's text goes into the parametric cell as it is.
-        if (!text.isEmpty())
-            v.showPortValue(p, ValueCell[int(net_.portReadStep) - int(PortStep::Power)], text);
+        showValue(Cell::DetectionResistance, read.resistance);
         break;
     case PortStep::Status:
-        if (!text.isEmpty()) {
-            s.portStatus[p] = mib::leadingNumber(text);
+        if (read.status) {
+            s.portStatus[p] = *read.status;
             v.setPortLamp(p, s.portStatus[p]);
         }
         break;
     case PortStep::Description:
-        if (net_.refreshPass == 1 && !text.isEmpty()) {
-            s.portDescription[std::size_t(p)] = mib::trimBlanks(text); // the History window names the port
+        if (net_.refreshPass == 1 && read.description) {
+            s.portDescription[std::size_t(p)] = *read.description; // the History window names the port
             v.showPortDescription(p, s.portDescription[std::size_t(p)]);
         }
         releaseAfter(PortPause, [this, p] {
@@ -332,19 +346,19 @@ void NetworkSession::portStep()
             s.pollPort = p + 1;
             if (p < s.portCount) {
                 net_.portReadStep = PortStep::Admin;
-                net_.requestOid = mib::portObject(Column::Admin, p + 1);
+                net_.requestOid = mib::portObject(mib::RefreshPortColumns[0], p + 1);
                 return;
             }
             ctx_.view.unlockControls();
             net_.networkFailures = 0;
             net_.portPhase = 0;
             net_.refreshPass = std::min(net_.refreshPass + 1, 2);
-            net_.requestOid = mib::Firmware;
+            net_.requestOid = mib::RefreshSystemObjects.front();
         });
         return;
     }
     net_.portReadStep = PortStep(int(net_.portReadStep) + 1);
-    net_.requestOid = mib::portObject(Read[int(net_.portReadStep)], p);
+    net_.requestOid = mib::portObject(mib::RefreshPortColumns[int(net_.portReadStep)], p);
     exchanges_.release();
 }
 

@@ -11,6 +11,10 @@
 class NetworkSearch;
 class ExchangePlanner;
 struct NetworkState;
+namespace mib
+{
+struct UnitRecord;
+}
 
 // The session with one midspan chosen from the found-device list: with communities, the write
 // community is proved first (the legacy object of port 1 is written to its other value, read
@@ -46,7 +50,9 @@ private:
     void reportNotRestored(const QString& address, int value);
     void systemStep();
     void portStep();
-    bool takePortCount();
+    // The record of the object just read.
+    mib::UnitRecord response() const;
+    bool takePortCount(const mib::UnitRecord& read);
     void endSession();
     // Releases the worker after a pause, unless the session has ended meanwhile.
     void releaseAfter(int ms, std::function<void()> before = {});

@@ -2,6 +2,7 @@
 
 #include "core/DeviceState.h"
 #include "core/RequestOutcome.h"
+#include "links/snmp/SnmpAgent.h"
 
 #include <QString>
 
@@ -25,7 +26,8 @@ enum class Request {
     LegacyDetection = 63,
 };
 
-// The object of the current port a network pass reads, in the order it reads them.
+// The object of the current port a network pass reads, in the order it reads them
+// (mib::RefreshPortColumns).
 enum class PortStep { Admin, Power, Voltage, Current, Resistance, Status, Description };
 
 // What the network link knows of its search, its session and the write under way. The link
@@ -60,6 +62,7 @@ struct NetworkState {
     // The exchange
     QString requestOid;
     QString responseText;
+    SnmpValue response; // the same value as the agent sent it
     // How the worker's sets ended since the session last looked: the first that did not take.
     RequestOutcome writeOutcome = RequestOutcome::Answered;
 

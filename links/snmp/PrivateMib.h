@@ -69,14 +69,18 @@ inline int leadingNumber(const QString& text)
 // SnmpMidspan alike.
 
 // An on/off object (admin state, legacy detection): on for 2, off for 1, neither otherwise.
-inline std::optional<bool> onOff(const QString& text)
+inline std::optional<bool> onOff(std::optional<int> value)
 {
-    const int value = leadingNumber(text);
     if (value == On)
         return true;
     if (value == Off)
         return false;
     return std::nullopt;
+}
+
+inline std::optional<bool> onOff(const QString& text)
+{
+    return onOff(leadingNumber(text));
 }
 
 // The port count .2.2.7.0 reports, when the port pages and arrays can hold it.

@@ -31,6 +31,7 @@ struct SnmpJob {
 struct SnmpResult {
     bool answered = false;                         // the get was answered
     QString text;                                  // the value read, printable; empty after a write
+    SnmpValue value;                               // the value read as the agent sent it; Null after a write
     RequestOutcome set = RequestOutcome::Answered; // how the set ended, when one was made
     int generation = 0;                            // the job's, handed back
     // Why SNMP cannot be used (the library could not be loaded); empty when it can. A session

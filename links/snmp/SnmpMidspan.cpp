@@ -3,48 +3,12 @@
 #include "core/Clock.h"
 #include "core/DeviceState.h"
 #include "links/snmp/BootCounter.h"
+#include "links/snmp/MibRecord.h"
 #include "links/snmp/PrivateMib.h"
 #include "links/snmp/SnmpWorker.h"
 
-#include <cmath>
-
 namespace
 {
-
-using mib::Column;
-
-// The objects of one port in a status read, in the order of portObjects().
-constexpr Column portColumns[] = {Column::Admin,   Column::Status,      Column::Power, Column::Voltage,
-                                  Column::Current, Column::Description, Column::Legacy};
-constexpr int PortObjectCount = int(std::size(portColumns));
-
-std::optional<double> numberIn(const SnmpValue& value)
-{
-    using S = SnmpValue::Syntax;
-    switch (value.syntax) {
-    case S::Integer:
-    case S::Counter32:
-    case S::Gauge32:
-    case S::TimeTicks:
-    case S::Counter64:
-        return double(value.number);
-    case S::OctetString: {
-        bool ok = false;
-        const double number = QString::fromLatin1(value.octets).trimmed().toDouble(&ok);
-        return ok && std::isfinite(number) ? std::optional(number) : std::nullopt;
-    }
-    default:
-        return std::nullopt;
-    }
-}
-
-std::optional<int> wholeNumberIn(const SnmpValue& value)
-{
-    const auto number = numberIn(value);
-    if (!number || std::abs(*number) > 2e9)
-        return std::nullopt;
-    return int(std::lround(*number));
-}
 
 QString textOf(const SnmpValue& value)
 {
@@ -118,45 +82,29 @@ std::optional<int> SnmpMidspan::readPortCount()
 
 std::optional<UnitReading> SnmpMidspan::readStatus()
 {
-    const auto unitValues = read({mib::Firmware, mib::Hardware, mib::PortCount, mib::SystemDescription});
+    mib::UnitRecord record;
+    const auto unitValues = read(mib::StatusUnitObjects);
     if (!unitValues)
         return std::nullopt;
-    const auto count = mib::portCount(unitValues->at(2).printable());
-    if (!count) {
-        error_ = QStringLiteral("the midspan reports \"%1\" ports").arg(unitValues->at(2).printable());
+    mib::read(record, mib::StatusUnitObjects, *unitValues);
+    if (!record.portCount) {
+        error_ =
+            QStringLiteral("the midspan reports \"%1\" ports").arg(record.portCountText.value_or(QString()));
         return std::nullopt;
     }
-    UnitReading unit;
-    unit.firmware = textOf(unitValues->at(0));
-    unit.hardware = textOf(unitValues->at(1));
-    unit.portCount = *count;
-    unit.description = textOf(unitValues->at(3));
-
-    for (int first = 1; first <= unit.portCount; first += PortsPerRequest) {
-        const int last = std::min(first + PortsPerRequest - 1, unit.portCount);
+    for (int first = 1; first <= *record.portCount; first += PortsPerRequest) {
+        const int last = std::min(first + PortsPerRequest - 1, *record.portCount);
         QStringList objects;
         for (int port = first; port <= last; ++port) {
-            for (const Column column : portColumns)
+            for (const mib::Column column : mib::StatusPortColumns)
                 objects << mib::portObject(column, port);
         }
         const auto values = read(objects);
         if (!values)
             return std::nullopt;
-        for (int port = first; port <= last; ++port) {
-            const SnmpValue* v = values->data() + (port - first) * PortObjectCount;
-            PortReading reading;
-            reading.port = port;
-            reading.enabled = mib::onOff(v[0].printable());
-            reading.status = wholeNumberIn(v[1]);
-            reading.powerMw = wholeNumberIn(v[2]);
-            reading.voltageV = numberIn(v[3]);
-            reading.currentMa = wholeNumberIn(v[4]);
-            reading.description = textOf(v[5]);
-            reading.legacy = mib::onOff(v[6].printable());
-            unit.ports.push_back(reading);
-        }
+        mib::read(record, objects, *values);
     }
-    return unit;
+    return mib::unitReading(record, *record.portCount);
 }
 
 WriteResult SnmpMidspan::write(const QString& object, const SnmpValue& value, const Matches& matches,
@@ -184,7 +132,7 @@ WriteResult SnmpMidspan::setPortEnabled(int port, bool enabled)
 {
     const int wanted = enabled ? mib::On : mib::Off;
     return write(
-        mib::portObject(Column::Admin, port), SnmpValue::integer(wanted),
+        mib::portObject(mib::Column::Admin, port), SnmpValue::integer(wanted),
         [enabled](const SnmpValue& read) { return mib::onOff(read.printable()) == enabled; },
         [](const SnmpValue& read) {
             const auto on = mib::onOff(read.printable());
@@ -203,7 +151,7 @@ WriteResult SnmpMidspan::writeText(const QString& object, const QString& text)
 
 WriteResult SnmpMidspan::setPortDescription(int port, const QString& text)
 {
-    return writeText(mib::portObject(Column::Description, port), text);
+    return writeText(mib::portObject(mib::Column::Description, port), text);
 }
 
 WriteResult SnmpMidspan::setSystemDescription(const QString& text)

@@ -155,6 +155,7 @@ SnmpResult SnmpWorker::exchange(const SnmpJob& job, const Times& times)
         std::this_thread::sleep_for(times.afterSet);
     } else {
         result.text = read->printable();
+        result.value = *read;
     }
     return result;
 }

@@ -47,6 +47,7 @@ void FakeNetworkWorker::exchange()
                 result.set = RequestOutcome::Refused;
         } else {
             result.text = read;
+            result.value = SnmpValue::text(read.toLatin1());
         }
     }
     if (handler_)
