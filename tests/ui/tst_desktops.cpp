@@ -7,7 +7,9 @@
 #include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
+#include "core/DeviceState.h"
 #include "ui/DialogUnits.h"
+#include "ui/HistoryView.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -18,6 +20,7 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -27,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
 #include <cmath>
 
 namespace
@@ -116,6 +120,28 @@ QList<QWidget*> captionedControls(MainWindow& window)
         if (widget->isVisibleTo(&window) && !caption(widget).trimmed().isEmpty())
             shown.append(widget);
     return shown;
+}
+
+// Whether the pixel lies between the ground and the colour, as where a scaled picture's edge
+// mixes them, rather than being one of them.
+bool isBlend(QRgb pixel, QRgb ground, QRgb colour)
+{
+    const std::array<int, 3> p{qRed(pixel), qGreen(pixel), qBlue(pixel)};
+    const std::array<int, 3> g{qRed(ground), qGreen(ground), qBlue(ground)};
+    const std::array<int, 3> c{qRed(colour), qGreen(colour), qBlue(colour)};
+    std::size_t widest = 0;
+    for (std::size_t i = 1; i < 3; ++i)
+        if (std::abs(c[i] - g[i]) > std::abs(c[widest] - g[widest]))
+            widest = i;
+    if (c[widest] == g[widest])
+        return false;
+    const double share = double(p[widest] - g[widest]) / (c[widest] - g[widest]);
+    if (share < 0.1 || share > 0.9)
+        return false;
+    for (std::size_t i = 0; i < 3; ++i)
+        if (std::abs(p[i] - (g[i] + share * (c[i] - g[i]))) > 8)
+            return false;
+    return true;
 }
 
 // A dark colour scheme as KDE's Breeze Dark and GNOME's dark style hand it to Qt.
@@ -248,6 +274,81 @@ private slots:
         QVERIFY(lamps >= 24);
         if (qFuzzyCompare(scale, 1.5))
             saveScreenshot(&w.window, QStringLiteral("spanmon-scale-1.5.png"));
+    }
+
+    // The History window on the same screen: it fits, nothing in it is cut, and every port of a full
+    // unit, each with a description of the widest ten letters, is whole in the port list with a
+    // swatch drawn in the screen's pixels. The list takes a second column only where one would
+    // not fit on the screen.
+    void historyFitsTheScreenWithEveryPortWhole()
+    {
+        Window w;
+        DeviceState state;
+        for (int port = 1; port <= 24; ++port)
+            state.portDescription[std::size_t(port)] = QString(10, u'W');
+        w.spanmon.core().history().describeFrom(state);
+        w.window.historyModule().setFolders({QStringLiteral(HISTORY_MODULE_DIR)});
+        w.window.show();
+        w.window.controls().get<QPushButton>(ctl::History)->click();
+        QVERIFY2(w.window.historyWindow(), qPrintable(w.feedback.texts().join(u'\n')));
+        QWidget* window = w.window.historyWindow()->widget();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const qreal scale = window->devicePixelRatio();
+        const QSize onScreen = (QSizeF(window->frameGeometry().size()) * scale).toSize();
+        QVERIFY2(onScreen.width() <= 1920 && onScreen.height() <= 1000,
+                 qPrintable(QStringLiteral("%1×%2").arg(onScreen.width()).arg(onScreen.height())));
+        QStringList cut;
+        for (QWidget* part : window->findChildren<QWidget*>()) {
+            if (!part->isVisibleTo(window) || part->isWindow() || part->parentWidget() != window)
+                continue;
+            const QRect placed(part->mapTo(window, QPoint(0, 0)), part->size());
+            const QSize least = part->minimumSizeHint().expandedTo(part->minimumSize());
+            const int tallest = part->hasHeightForWidth() ? part->heightForWidth(part->width()) : 0;
+            if (!window->rect().contains(placed) || part->width() < least.width() ||
+                part->height() < std::max(least.height(), tallest))
+                cut << QStringLiteral("%1 %2×%3")
+                           .arg(QString::fromLatin1(part->metaObject()->className()))
+                           .arg(part->width())
+                           .arg(part->height());
+        }
+        auto* list = window->findChild<QListWidget*>();
+        QCOMPARE(list->count(), 24);
+        QSet<int> columns;
+        for (int row = 0; row < list->count(); ++row) {
+            const QListWidgetItem* entry = list->item(row);
+            const QRect shown = list->visualItemRect(entry);
+            columns.insert(shown.left());
+            if (!entry->text().endsWith(QString(10, u'W')) || !list->viewport()->rect().contains(shown) ||
+                list->sizeHintForIndex(list->model()->index(row, 0)).width() > shown.width())
+                cut << entry->text();
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
+        if (columns.size() > 1) {
+            const int oneColumn = window->height() + list->sizeHint().height() - list->height();
+            QVERIFY2(oneColumn * scale > 1000, qPrintable(QString::number(oneColumn)));
+        }
+        // A swatch blown up from fewer pixels blurs: its edge pixels mix its colour with the ground.
+        const QImage shot = list->viewport()->grab().toImage();
+        const QRgb ground = list->palette().color(QPalette::Base).rgb();
+        for (int row = 0; row < list->count(); ++row) {
+            const QListWidgetItem* entry = list->item(row);
+            const QImage icon = entry->icon().pixmap(list->iconSize(), scale).toImage();
+            QCOMPARE(icon.devicePixelRatio(), scale);
+            const QRgb colour = icon.pixel(icon.rect().center());
+            const QRect shown = list->visualItemRect(entry);
+            int solid = 0;
+            int mixed = 0;
+            for (int y = int(shown.top() * scale); y < int((shown.bottom() + 1) * scale); ++y)
+                for (int x = int(shown.left() * scale); x < int((shown.right() + 1) * scale); ++x) {
+                    const QRgb pixel = shot.pixel(x, y) | 0xFF000000u;
+                    solid += pixel == colour;
+                    mixed += isBlend(pixel, ground, colour);
+                }
+            QVERIFY2(
+                solid > 0 && mixed == 0,
+                qPrintable(
+                    QStringLiteral("%1: %2 of %3 mixed").arg(entry->text()).arg(mixed).arg(solid + mixed)));
+        }
     }
 
     // A progress (the power-cycle's count-down among them) leaves the page's commands in sight.
