@@ -30,7 +30,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <array>
 #include <cmath>
 
 namespace
@@ -120,28 +119,6 @@ QList<QWidget*> captionedControls(MainWindow& window)
         if (widget->isVisibleTo(&window) && !caption(widget).trimmed().isEmpty())
             shown.append(widget);
     return shown;
-}
-
-// Whether the pixel lies between the ground and the colour, as where a scaled picture's edge
-// mixes them, rather than being one of them.
-bool isBlend(QRgb pixel, QRgb ground, QRgb colour)
-{
-    const std::array<int, 3> p{qRed(pixel), qGreen(pixel), qBlue(pixel)};
-    const std::array<int, 3> g{qRed(ground), qGreen(ground), qBlue(ground)};
-    const std::array<int, 3> c{qRed(colour), qGreen(colour), qBlue(colour)};
-    std::size_t widest = 0;
-    for (std::size_t i = 1; i < 3; ++i)
-        if (std::abs(c[i] - g[i]) > std::abs(c[widest] - g[widest]))
-            widest = i;
-    if (c[widest] == g[widest])
-        return false;
-    const double share = double(p[widest] - g[widest]) / (c[widest] - g[widest]);
-    if (share < 0.1 || share > 0.9)
-        return false;
-    for (std::size_t i = 0; i < 3; ++i)
-        if (std::abs(p[i] - (g[i] + share * (c[i] - g[i]))) > 8)
-            return false;
-    return true;
 }
 
 // A dark colour scheme as KDE's Breeze Dark and GNOME's dark style hand it to Qt.
@@ -276,19 +253,16 @@ private slots:
             saveScreenshot(&w.window, QStringLiteral("spanmon-scale-1.5.png"));
     }
 
-    // The History window on the same screen: it fits, nothing in it is cut, and every port of a full
-    // unit, each with a description of the widest ten letters, is whole in the port list with a
-    // swatch drawn in the screen's pixels. The list takes a second column only where one would
-    // not fit on the screen.
+    // The History window on the same screen, every port of a full unit described with the widest
+    // ten letters: it fits and nothing in it is cut; the port list shows every entry whole, in a
+    // second column only where one would not fit, with a swatch in the screen's own pixels.
     void historyFitsTheScreenWithEveryPortWhole()
     {
         Window w;
         DeviceState state;
-        for (int port = 1; port <= 24; ++port)
-            state.portDescription[std::size_t(port)] = QString(10, u'W');
+        state.portDescription.fill(QString(10, u'W'));
         w.spanmon.core().history().describeFrom(state);
         w.window.historyModule().setFolders({QStringLiteral(HISTORY_MODULE_DIR)});
-        w.window.show();
         w.window.controls().get<QPushButton>(ctl::History)->click();
         QVERIFY2(w.window.historyWindow(), qPrintable(w.feedback.texts().join(u'\n')));
         QWidget* window = w.window.historyWindow()->widget();
@@ -298,57 +272,32 @@ private slots:
         QVERIFY2(onScreen.width() <= 1920 && onScreen.height() <= 1000,
                  qPrintable(QStringLiteral("%1×%2").arg(onScreen.width()).arg(onScreen.height())));
         QStringList cut;
-        for (QWidget* part : window->findChildren<QWidget*>()) {
-            if (!part->isVisibleTo(window) || part->isWindow() || part->parentWidget() != window)
-                continue;
-            const QRect placed(part->mapTo(window, QPoint(0, 0)), part->size());
+        for (QWidget* part : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             const QSize least = part->minimumSizeHint().expandedTo(part->minimumSize());
-            const int tallest = part->hasHeightForWidth() ? part->heightForWidth(part->width()) : 0;
-            if (!window->rect().contains(placed) || part->width() < least.width() ||
-                part->height() < std::max(least.height(), tallest))
-                cut << QStringLiteral("%1 %2×%3")
-                           .arg(QString::fromLatin1(part->metaObject()->className()))
-                           .arg(part->width())
-                           .arg(part->height());
+            if (!window->rect().contains(part->geometry()) || part->width() < least.width() ||
+                part->height() < std::max(least.height(), part->heightForWidth(part->width())))
+                cut << QString::fromLatin1(part->metaObject()->className());
         }
         auto* list = window->findChild<QListWidget*>();
-        QCOMPARE(list->count(), 24);
         QSet<int> columns;
-        for (int row = 0; row < list->count(); ++row) {
-            const QListWidgetItem* entry = list->item(row);
-            const QRect shown = list->visualItemRect(entry);
+        for (int row = 0; row < 24; ++row) {
+            const QRect shown = list->visualItemRect(list->item(row));
             columns.insert(shown.left());
-            if (!entry->text().endsWith(QString(10, u'W')) || !list->viewport()->rect().contains(shown) ||
-                list->sizeHintForIndex(list->model()->index(row, 0)).width() > shown.width())
-                cut << entry->text();
+            const QImage swatch = list->item(row)->icon().pixmap(list->iconSize(), scale).toImage();
+            QSet<QRgb> inks; // a blown-up swatch blurs: its edge mixes its colour with the ground
+            for (int y = 0; y < swatch.height(); ++y)
+                for (int x = 0; x < swatch.width(); ++x)
+                    inks.insert(swatch.pixel(x, y));
+            if (!list->item(row)->text().endsWith(QString(10, u'W')) ||
+                !list->viewport()->rect().contains(shown) || list->sizeHintForRow(row) > shown.height() ||
+                list->sizeHintForColumn(0) > shown.width() || swatch.devicePixelRatio() != scale ||
+                inks.size() != 2)
+                cut << list->item(row)->text();
         }
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
-        if (columns.size() > 1) {
-            const int oneColumn = window->height() + list->sizeHint().height() - list->height();
-            QVERIFY2(oneColumn * scale > 1000, qPrintable(QString::number(oneColumn)));
-        }
-        // A swatch blown up from fewer pixels blurs: its edge pixels mix its colour with the ground.
-        const QImage shot = list->viewport()->grab().toImage();
-        const QRgb ground = list->palette().color(QPalette::Base).rgb();
-        for (int row = 0; row < list->count(); ++row) {
-            const QListWidgetItem* entry = list->item(row);
-            const QImage icon = entry->icon().pixmap(list->iconSize(), scale).toImage();
-            QCOMPARE(icon.devicePixelRatio(), scale);
-            const QRgb colour = icon.pixel(icon.rect().center());
-            const QRect shown = list->visualItemRect(entry);
-            int solid = 0;
-            int mixed = 0;
-            for (int y = int(shown.top() * scale); y < int((shown.bottom() + 1) * scale); ++y)
-                for (int x = int(shown.left() * scale); x < int((shown.right() + 1) * scale); ++x) {
-                    const QRgb pixel = shot.pixel(x, y) | 0xFF000000u;
-                    solid += pixel == colour;
-                    mixed += isBlend(pixel, ground, colour);
-                }
-            QVERIFY2(
-                solid > 0 && mixed == 0,
-                qPrintable(
-                    QStringLiteral("%1: %2 of %3 mixed").arg(entry->text()).arg(mixed).arg(solid + mixed)));
-        }
+        // One column where the screen has room for it.
+        const int oneColumn = window->height() + list->sizeHint().height() - list->height();
+        QVERIFY2(columns.size() == 1 || oneColumn * scale > 1000, qPrintable(QString::number(oneColumn)));
     }
 
     // A progress (the power-cycle's count-down among them) leaves the page's commands in sight.
