@@ -2,6 +2,8 @@
 
 #include "core/OperatorFeedback.h"
 #include "core/PowerSamples.h"
+#include "ui/PortLegend.h"
+#include "ui/ScreenRoom.h"
 
 #include <QChart>
 #include <QChartView>
@@ -12,11 +14,11 @@
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
-#include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScatterSeries>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QToolTip>
@@ -107,16 +109,18 @@ QColor portColour(int port)
     return port <= 12 ? QColor::fromHsv(hue, 255, 225) : QColor::fromHsv((hue + 15) % 360, 255, 140);
 }
 
-// A square of the line's colour, as a legend shows it.
-QIcon swatch(const QColor& colour, const QSize& size)
+// A square of the line's colour, as a legend shows it, drawn in the screen's pixels: its edges
+// stay sharp at a scale factor such as 1.25, where one drawn at scale 1 and blown up would blur.
+QIcon swatch(const QColor& colour, const QSize& size, qreal ratio)
 {
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    const int side = std::min(size.width(), size.height()) * 3 / 4;
-    const QRect square(QPoint(0, 0), QSize(side, side));
-    painter.fillRect(square.translated(pixmap.rect().center() - square.center()), colour);
-    return QIcon(pixmap);
+    QImage image((QSizeF(size) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    const int side = std::min(image.width(), image.height()) * 3 / 4;
+    QRect square(QPoint(0, 0), QSize(side, side));
+    square.moveCenter(image.rect().center());
+    QPainter(&image).fillRect(square, colour);
+    image.setDevicePixelRatio(ratio);
+    return QIcon(QPixmap::fromImage(image));
 }
 
 } // namespace
@@ -174,23 +178,20 @@ void HistoryWindow::build()
 
     // The list is the chart's legend: a chart legend holds about 13 of 24 ports at this size.
     auto* portsLabel = new QLabel(QStringLiteral("&Ports"), this);
-    ports_ = new QListWidget(this);
+    ports_ = new PortLegend(this);
     ports_->setAccessibleName(QStringLiteral("Ports drawn"));
     ports_->setAccessibleDescription(
         QStringLiteral("Each port with its line's colour; ticked ports are drawn"));
-    ports_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const int iconSide = style()->pixelMetric(QStyle::PM_SmallIconSize);
     ports_->setIconSize(QSize(iconSide, iconSide));
     portsLabel->setBuddy(ports_);
     for (int port = 1; port <= MaxPorts; ++port) {
-        auto* item =
-            new QListWidgetItem(swatch(portColour(port), ports_->iconSize()), portName(port), ports_);
+        auto* item = new QListWidgetItem(swatch(portColour(port), ports_->iconSize(), devicePixelRatio()),
+                                         portName(port), ports_);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Checked);
     }
-    // Every port in sight, however small the window.
-    ports_->setMinimumHeight(ports_->sizeHintForRow(0) * MaxPorts + 2 * ports_->frameWidth());
-    fitPortList();
+    ports_->fit();
     connect(ports_, &QListWidget::itemChanged, this,
             [this](QListWidgetItem* item) { markDirty(ports_->row(item) + 1); });
 
@@ -224,7 +225,7 @@ void HistoryWindow::build()
     view_ = new QChartView(chart_, this);
     view_->setRenderHint(QPainter::Antialiasing);
     view_->setAccessibleName(QStringLiteral("Power chart"));
-    view_->setMinimumSize(560, 320);
+    view_->setMinimumSize(440, 320);
 
     note_ = new QLabel(this);
     note_->setWordWrap(true);
@@ -241,6 +242,15 @@ void HistoryWindow::build()
     layout->addWidget(note_, 2, 1);
     layout->setColumnStretch(1, 1);
     layout->setRowStretch(1, 1);
+}
+
+void HistoryWindow::showEvent(QShowEvent* event)
+{
+    // Qt's own first size stops at two thirds of the screen, where the port list could take two
+    // columns on a screen with room for one.
+    if (!testAttribute(Qt::WA_Resized))
+        resize(sizeHint().boundedTo(roomOnScreen(*this)));
+    QDialog::showEvent(event);
 }
 
 void HistoryWindow::chooseOnly(int port)
@@ -369,7 +379,7 @@ void HistoryWindow::drawPort(int port, qint64 sinceMs)
             const QSignalBlocker quiet(ports_);
             entry->setText(name);
         }
-        fitPortList();
+        ports_->fit();
     }
     highest_[std::size_t(port)] = 0;
     if (!isPortChosen(port) || history_.sampleCount(port) == 0) {
@@ -446,11 +456,6 @@ void HistoryWindow::drawActions(qint64 sinceMs)
     for (const OperatorAction& action : drawnActions_)
         points.append(QPointF(epochMs + double(action.atMs), 0));
     actions_->replace(points);
-}
-
-void HistoryWindow::fitPortList()
-{
-    ports_->setFixedWidth(ports_->sizeHintForColumn(0) + 2 * ports_->frameWidth());
 }
 
 QList<QPointF> HistoryWindow::actionMarks() const

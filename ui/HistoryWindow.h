@@ -18,7 +18,7 @@ class QComboBox;
 class QDateTimeAxis;
 class QLabel;
 class QLineSeries;
-class QListWidget;
+class PortLegend;
 class QPushButton;
 class QScatterSeries;
 class QXYSeries;
@@ -52,10 +52,12 @@ public:
     // The operator's actions drawn (milliseconds since the epoch, at zero watts).
     QList<QPointF> actionMarks() const;
 
+protected:
+    // Unless sized already, the window opens as large as it asks to be, up to the room on its screen.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void build();
-    // Widens the port list to its longest entry.
-    void fitPortList();
     void markDirty(int port);
     void redraw();
     void drawPort(int port, qint64 sinceMs);
@@ -68,7 +70,7 @@ private:
 
     const PowerSamples& history_;
     OperatorFeedback& feedback_;
-    QListWidget* ports_ = nullptr;
+    PortLegend* ports_ = nullptr;
     QComboBox* range_ = nullptr;
     QChart* chart_ = nullptr;
     QChartView* view_ = nullptr;

@@ -12,6 +12,7 @@
 #include "ui/ParamSetting.h"
 #include "ui/PictureWindow.h"
 #include "ui/PortDescription.h"
+#include "ui/ScreenRoom.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -276,12 +277,7 @@ void MainWindow::showEvent(QShowEvent* event)
 
 void MainWindow::fitToScreen()
 {
-    // The window manager adds a title bar, which is not known before the window is on screen.
-    constexpr int titleBarAllowance = 40;
-    const QRect available = screen()->availableGeometry();
-    const QSize frame = frameGeometry().size() - size();
-    const QSize room(available.width() - frame.width(),
-                     available.height() - std::max(frame.height(), titleBarAllowance));
+    const QSize room = roomOnScreen(*this);
     QSize wanted = canvas_->size();
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     // A cut in one direction costs a scroll bar across the other.

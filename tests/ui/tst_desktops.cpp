@@ -7,7 +7,9 @@
 #include "app/Spanmon.h"
 #include "core/Clock.h"
 #include "core/ControlIds.h"
+#include "core/DeviceState.h"
 #include "ui/DialogUnits.h"
+#include "ui/HistoryView.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -18,6 +20,7 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -248,6 +251,53 @@ private slots:
         QVERIFY(lamps >= 24);
         if (qFuzzyCompare(scale, 1.5))
             saveScreenshot(&w.window, QStringLiteral("spanmon-scale-1.5.png"));
+    }
+
+    // The History window on the same screen, every port of a full unit described with the widest
+    // ten letters: it fits and nothing in it is cut; the port list shows every entry whole, in a
+    // second column only where one would not fit, with a swatch in the screen's own pixels.
+    void historyFitsTheScreenWithEveryPortWhole()
+    {
+        Window w;
+        DeviceState state;
+        state.portDescription.fill(QString(10, u'W'));
+        w.spanmon.core().history().describeFrom(state);
+        w.window.historyModule().setFolders({QStringLiteral(HISTORY_MODULE_DIR)});
+        w.window.controls().get<QPushButton>(ctl::History)->click();
+        QVERIFY2(w.window.historyWindow(), qPrintable(w.feedback.texts().join(u'\n')));
+        QWidget* window = w.window.historyWindow()->widget();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const qreal scale = window->devicePixelRatio();
+        const QSize onScreen = (QSizeF(window->frameGeometry().size()) * scale).toSize();
+        QVERIFY2(onScreen.width() <= 1920 && onScreen.height() <= 1000,
+                 qPrintable(QStringLiteral("%1×%2").arg(onScreen.width()).arg(onScreen.height())));
+        QStringList cut;
+        for (QWidget* part : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QSize least = part->minimumSizeHint().expandedTo(part->minimumSize());
+            if (!window->rect().contains(part->geometry()) || part->width() < least.width() ||
+                part->height() < std::max(least.height(), part->heightForWidth(part->width())))
+                cut << QString::fromLatin1(part->metaObject()->className());
+        }
+        auto* list = window->findChild<QListWidget*>();
+        QSet<int> columns;
+        for (int row = 0; row < 24; ++row) {
+            const QRect shown = list->visualItemRect(list->item(row));
+            columns.insert(shown.left());
+            const QImage swatch = list->item(row)->icon().pixmap(list->iconSize(), scale).toImage();
+            QSet<QRgb> inks; // a blown-up swatch blurs: its edge mixes its colour with the ground
+            for (int y = 0; y < swatch.height(); ++y)
+                for (int x = 0; x < swatch.width(); ++x)
+                    inks.insert(swatch.pixel(x, y));
+            if (!list->item(row)->text().endsWith(QString(10, u'W')) ||
+                !list->viewport()->rect().contains(shown) || list->sizeHintForRow(row) > shown.height() ||
+                list->sizeHintForColumn(0) > shown.width() || swatch.devicePixelRatio() != scale ||
+                inks.size() != 2)
+                cut << list->item(row)->text();
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
+        // One column where the screen has room for it.
+        const int oneColumn = window->height() + list->sizeHint().height() - list->height();
+        QVERIFY2(columns.size() == 1 || oneColumn * scale > 1000, qPrintable(QString::number(oneColumn)));
     }
 
     // A progress (the power-cycle's count-down among them) leaves the page's commands in sight.
