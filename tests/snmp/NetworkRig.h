@@ -2,6 +2,7 @@
 
 // The real main window against simulated midspans on UDP port 161 of loopback addresses, shared
 // by the network tests that drive the window.
+#include "EventWait.h"
 #include "ListClick.h"
 #include "MidspanSimProcess.h"
 #include "RecordingFeedback.h"
@@ -104,7 +105,7 @@ struct Rig {
     bool search()
     {
         click(ctl::SearchPoe);
-        return QTest::qWaitFor([this] { return controls().isVisible(ctl::SearchPoe); }, WaitMs);
+        return waitUntil([this] { return controls().isVisible(ctl::SearchPoe); }, WaitMs);
     }
     // Searches, picks the entry of this address and waits for the first complete pass.
     bool connect(const QString& address)
@@ -127,7 +128,7 @@ struct Rig {
     {
         NetworkState& s = net();
         bool seenPorts = false;
-        return QTest::qWaitFor(
+        return waitUntil(
             [&] {
                 if (s.portPhase == 1)
                     seenPorts = true;

@@ -152,7 +152,7 @@ void tst_NetworkEndToEnd::refusedWriteCommunityStalls()
     Rig rig(Small, QString(), QStringLiteral("not-the-one"));
     QVERIFY(rig.search());
     clickEntry(rig.list(), 0);
-    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+    QVERIFY(waitUntil([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
     QCOMPARE(rig.feedback.texts(),
              QStringList{QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !")});
     QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));
@@ -182,7 +182,7 @@ void tst_NetworkEndToEnd::systemResetLocksUntilThePassAfterTheAnimation()
     QCOMPARE(rig.text(ctl::FirmwareRevision), QStringLiteral("FW Rev"));
     QCOMPARE(rig.controls().lamp(ctl::PortLampBase + 1), Lamp::NoData);
     const qint64 pressed = rig.clock.now();
-    QVERIFY(QTest::qWaitFor([&] { return rig.net().pendingRequest == Request::None; }, WaitMs));
+    QVERIFY(waitUntil([&] { return rig.net().pendingRequest == Request::None; }, WaitMs));
     QVERIFY(rig.clock.now() - pressed >= 2000 + 12600);
     QVERIFY(setsIn(small_.snmpLog()).contains(QStringLiteral("2.2.1.0 1")));
     for (int id : {ctl::SystemReset, ctl::SearchPoe, ctl::SendPortControl, ctl::PortEnableBase + 1})
@@ -233,16 +233,16 @@ void tst_NetworkEndToEnd::portDescriptionEdit()
     QVERIFY(rig.connect(Big));
     big_.clearSnmpLog();
     rig.click(ctl::PortEditBase + 12);
-    QVERIFY(QTest::qWaitFor([&] { return rig.controls().isVisible(ctl::DescriptionDialog); }, WaitMs));
+    QVERIFY(waitUntil([&] { return rig.controls().isVisible(ctl::DescriptionDialog); }, WaitMs));
     rig.click(ctl::DescriptionButton); // Edit
     auto* edit = rig.controls().get<QLineEdit>(ctl::DescriptionEdit);
     edit->clear();
     QTest::keyClicks(edit, QStringLiteral("Door 12"));
     rig.click(ctl::DescriptionButton); // Save
-    QVERIFY(QTest::qWaitFor(
+    QVERIFY(waitUntil(
         [&] { return rig.net().pendingRequest == Request::None && rig.net().activeRequest == Request::None; },
         WaitMs));
-    QVERIFY(QTest::qWaitFor([&] { return setsIn(big_.snmpLog()).size() == 1; }, WaitMs));
+    QVERIFY(waitUntil([&] { return setsIn(big_.snmpLog()).size() == 1; }, WaitMs));
     QCOMPARE(setsIn(big_.snmpLog()), QStringList{"2.3.1.6.12 Door 12"});
     QCOMPARE(big_.command("get port 12 description"), QStringLiteral("Door 12"));
     QCOMPARE(rig.text(ctl::PortDescriptionBase + 12), QStringLiteral("Door 12"));
@@ -253,7 +253,7 @@ void tst_NetworkEndToEnd::stoppedAgentEndsTheSessionAndIsFoundAgain()
     Rig rig(Spare);
     QVERIFY(rig.connect(Spare));
     spare_.control("snmp stop");
-    QVERIFY(QTest::qWaitFor([&] { return !rig.net().networkLinked; }, 60000));
+    QVERIFY(waitUntil([&] { return !rig.net().networkLinked; }, 60000));
     QCOMPARE(rig.feedback.texts(),
              QStringList{QStringLiteral("Connction Error! Please Check AC Power and Cable.")});
     QVERIFY(rig.entries().isEmpty());
@@ -289,7 +289,7 @@ void tst_NetworkEndToEnd::portCountOutOfRangeEndsTheSession()
     Rig rig(Spare);
     QVERIFY(rig.connect(Spare));
     spare_.control("report-ports 255");
-    QVERIFY(QTest::qWaitFor([&] { return !rig.net().networkLinked; }, WaitMs));
+    QVERIFY(waitUntil([&] { return !rig.net().networkLinked; }, WaitMs));
     QCOMPARE(rig.feedback.texts(),
              QStringList{QStringLiteral("Connction Error! Please Check AC Power and Cable.")});
     QCOMPARE(spare_.snmpLog().count(QStringLiteral("get 2.3.1.2.5")), 0);
@@ -312,7 +312,7 @@ void tst_NetworkEndToEnd::refusedWriteIsReported()
     QVERIFY(rig.connect(Spare));
     spare_.control("refuse-sets on");
     rig.click(ctl::SaveToFlash);
-    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+    QVERIFY(waitUntil([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
     QCOMPARE(rig.feedback.texts(), QStringList{QStringLiteral(
                                        "'Save Parameters to Flash' Error !  The device refused the write.")});
     QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog)); // the animation has run its course

@@ -103,9 +103,9 @@ void tst_NetworkFaults::agentAwayMidPassAndBack()
     Rig rig(Agent);
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.connect(Agent));
-    QVERIFY(QTest::qWaitFor([&] { return rig.net().portPhase == 1; }, WaitMs));
+    QVERIFY(waitUntil([&] { return rig.net().portPhase == 1; }, WaitMs));
     agent_.control(away);
-    QVERIFY(QTest::qWaitFor([&] { return rig.net().networkFailures >= 1; }, WaitMs));
+    QVERIFY(waitUntil([&] { return rig.net().networkFailures >= 1; }, WaitMs));
     agent_.control(back);
     // Fewer than three misses in a row: the cycle goes on as if nothing had happened.
     QVERIFY(rig.pass());
@@ -194,13 +194,13 @@ void tst_NetworkFaults::textWhereANumberIsExpected()
     QVERIFY(rig.search());
     clickEntry(rig.list(), 0);
     if (message == ConnectionError) {
-        QVERIFY(QTest::qWaitFor([&] { return !rig.net().networkLinked; }, WaitMs));
+        QVERIFY(waitUntil([&] { return !rig.net().networkLinked; }, WaitMs));
         QCOMPARE(rig.feedback.texts(), QStringList{ConnectionError});
         QVERIFY(rig.entries().isEmpty());
         QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
         QVERIFY(!agent_.snmpLog().contains(QStringLiteral("get 2.3.1.2.1")));
     } else if (message == CommunityError) {
-        QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+        QVERIFY(waitUntil([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
         QCOMPARE(rig.feedback.texts(), QStringList{CommunityError});
         QVERIFY(setsIn(agent_.snmpLog()).isEmpty());
         QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));
@@ -241,7 +241,7 @@ void tst_NetworkFaults::refusedCredentialsThenTheRightOnes()
     QVERIFY(rig.search());
     if (!v3)
         clickEntry(rig.list(), 0);
-    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+    QVERIFY(waitUntil([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
     QCOMPARE(rig.feedback.texts(), QStringList{message});
     QVERIFY(setsIn(agent_.snmpLog()).isEmpty());
     QCOMPARE(linkIni(rig), settings);
@@ -372,7 +372,7 @@ void tst_NetworkFaults::unconfirmedWriteIsReported()
     if (button == ctl::SendPortControl)
         rig.controls().setChecked(ctl::PortEnableBase + 2, false);
     rig.click(button);
-    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+    QVERIFY(waitUntil([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
     // Told once, and the session goes on.
     QCOMPARE(rig.feedback.texts(), QStringList{message});
     QVERIFY(rig.pass());
@@ -395,7 +395,7 @@ void tst_NetworkFaults::silentDeviceDuringTheCommunityCheck()
     agent_.clearSnmpLog();
     clickEntry(rig.list(), 0);
     // A device that does not answer is a lost connection, not a wrong community.
-    QVERIFY(QTest::qWaitFor([&] { return !rig.net().networkLinked; }, 3 * WaitMs));
+    QVERIFY(waitUntil([&] { return !rig.net().networkLinked; }, 3 * WaitMs));
     QCOMPARE(rig.feedback.texts(), QStringList{ConnectionError});
     QVERIFY(setsIn(agent_.snmpLog()).isEmpty());
     QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));
