@@ -15,8 +15,9 @@ namespace
 
 const QString Agent = loopbackAddress(181, 1);
 constexpr int Ports = 4;
-// The check's pauses (500, 3000, 500, 2000 ms) long enough to act in a phase of the test's choice.
-constexpr double CheckScale = 0.5;
+// The check's pauses (500, 3000, 500, 2000 ms) long enough to act in a phase of the test's choice:
+// the waits see the phase change as the event that brings it, before the pause can end.
+constexpr double CheckScale = 0.1;
 
 const QString Relink = QStringLiteral("Do You Want To Re-Link ?");
 const QString CommunityError = QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !");

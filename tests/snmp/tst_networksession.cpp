@@ -14,6 +14,7 @@
 #include "core/SpanmonCore.h"
 #include "links/serial/SerialLink.h"
 #include "links/snmp/NetworkLink.h"
+#include "links/snmp/NetworkSession.h"
 
 #include <QTest>
 
@@ -220,6 +221,8 @@ private slots:
     void requests();
     void refusedWriteIsReportedAfterTheAnimation();
     void deviceLostDuringAPortWalkEndsTheSession();
+    void writeBackLimitRunsOnTheClock_data();
+    void writeBackLimitRunsOnTheClock();
 };
 
 void tst_NetworkSession::search_data()
@@ -721,6 +724,28 @@ void tst_NetworkSession::deviceLostDuringAPortWalkEndsTheSession()
     const int exchanges = rig.worker.exchanges;
     QTest::qWait(50);
     QCOMPARE(rig.worker.exchanges, exchanges);
+}
+
+void tst_NetworkSession::writeBackLimitRunsOnTheClock_data()
+{
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<int>("shortestTryMs"); // of the agent's time to answer one try
+    QTest::addColumn<int>("limitMs");       // real time
+    QTest::newRow("as specified") << 1.0 << 0 << 8000;
+    QTest::newRow("tries not shortened") << 1.0 << 50 << 8000;
+    QTest::newRow("half speed") << 0.5 << 0 << 4000;
+    // The limit covers the tries as they really run, held at their shortest real time.
+    QTest::newRow("fast clock, tries of 50 ms") << 0.05 << 50 << 2000;
+}
+
+void tst_NetworkSession::writeBackLimitRunsOnTheClock()
+{
+    QFETCH(double, scale);
+    QFETCH(int, shortestTryMs);
+    QFETCH(int, limitMs);
+    Clock clock(scale);
+    clock.setShortestRealTime(TimerId::AgentReply, shortestTryMs);
+    QCOMPARE(NetworkSession::writeBackLimit(clock).count(), limitMs);
 }
 
 QTEST_MAIN(tst_NetworkSession)
