@@ -100,7 +100,7 @@ void tst_NetworkFaults::agentAwayMidPassAndBack()
 {
     QFETCH(QByteArray, away);
     QFETCH(QByteArray, back);
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.connect(Agent));
     QVERIFY(waitUntil([&] { return rig.net().portPhase == 1; }, WaitMs));
@@ -137,7 +137,7 @@ void tst_NetworkFaults::searchWithoutAnAnswer()
     QFETCH(bool, late);
     if (late)
         agent_.control(QByteArray("snmp-delay ") + QByteArray::number(LateMs));
-    Rig rig(first, end);
+    QuickRig rig(first, end);
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.search());
     QCOMPARE(rig.feedback.texts(), QStringList{NothingFound});
@@ -189,7 +189,7 @@ void tst_NetworkFaults::textWhereANumberIsExpected()
     QFETCH(bool, v3);
     QFETCH(QString, message);
     QCOMPARE(agent_.command("answer " + object + ' ' + text), QStringLiteral("ok"));
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     rig.spanmon->network().searcher().settings().useV3 = v3;
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.search());
@@ -235,8 +235,8 @@ void tst_NetworkFaults::refusedCredentialsThenTheRightOnes()
     QFETCH(int, field);
     QFETCH(QString, right);
     QFETCH(QString, message);
-    Rig rig(Agent, QString(), v3 ? QStringLiteral("private") : QStringLiteral("not-the-one"),
-            v3 ? QStringLiteral("wrong-pass") : QStringLiteral("auth-pass"));
+    QuickRig rig(Agent, QString(), v3 ? QStringLiteral("private") : QStringLiteral("not-the-one"),
+                 v3 ? QStringLiteral("wrong-pass") : QStringLiteral("auth-pass"));
     rig.spanmon->network().searcher().settings().useV3 = v3;
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.search());
@@ -284,7 +284,7 @@ void tst_NetworkFaults::deviceTextIsShownAsWritten()
     for (const Cell& cell : cells)
         QCOMPARE(agent_.command(QStringLiteral("answer %1 %2").arg(QLatin1String(cell.object), cell.written)),
                  QStringLiteral("ok"));
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     QVERIFY(rig.connect(Agent));
     for (const Cell& cell : cells) {
         QCOMPARE(rig.text(cell.id), cell.written);
@@ -312,7 +312,7 @@ void tst_NetworkFaults::bootCounterThatIsNoFile()
 {
     QFETCH(bool, pipe);
     QFETCH(QString, problem);
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     const QString counter = QDir::current().filePath(QStringLiteral("snmpv3_boot_counter"));
     const QString target = QDir::current().filePath(QStringLiteral("elsewhere"));
     const QByteArray old = "GCFNFMG@DGFEGD 5\n";
@@ -367,7 +367,7 @@ void tst_NetworkFaults::unconfirmedWriteIsReported()
     QFETCH(QByteArray, object);
     QFETCH(int, button);
     QFETCH(QString, message);
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     QVERIFY(rig.connect(Agent));
     QCOMPARE(agent_.control("unanswered-set " + object).trimmed(), QByteArray("ok"));
     if (button == ctl::SendPortControl)
@@ -390,7 +390,7 @@ void tst_NetworkFaults::silentDeviceDuringTheCommunityCheck_data()
 void tst_NetworkFaults::silentDeviceDuringTheCommunityCheck()
 {
     QFETCH(QByteArray, away);
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     QVERIFY(rig.search());
     agent_.control(away);
     agent_.clearSnmpLog();
@@ -420,7 +420,7 @@ void tst_NetworkFaults::octetsAboveAsciiReadAsLatin1()
     QFETCH(QByteArray, octets);
     QFETCH(QString, shown);
     QCOMPARE(agent_.control("answer 2.3.1.6.2 " + octets).trimmed(), QByteArray("ok"));
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     QVERIFY(rig.connect(Agent));
     QCOMPARE(rig.text(ctl::PortDescriptionBase + 2), shown);
 }
