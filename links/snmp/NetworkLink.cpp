@@ -172,7 +172,7 @@ std::vector<int> NetworkLink::switchOnNow(const std::vector<int>& ports)
         return ports;
     for (const int port : ports)
         if (!exchanges_.setNow(exchanges_.job().jobAddress, mib::portObject(mib::Column::Admin, port),
-                               mib::On, QDeadlineTimer(NetworkSession::WriteBackLimit)))
+                               mib::On, QDeadlineTimer(NetworkSession::writeBackLimit(ctx_.clock))))
             failed.push_back(port);
     return failed;
 }

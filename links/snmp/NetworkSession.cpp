@@ -9,6 +9,7 @@
 #include "links/snmp/NetworkSearch.h"
 #include "links/snmp/NetworkState.h"
 #include "links/snmp/PrivateMib.h"
+#include "links/snmp/SnmpWorker.h"
 
 #include <algorithm>
 
@@ -209,12 +210,17 @@ bool NetworkSession::restoredAfterCheck()
     return false;
 }
 
+std::chrono::milliseconds NetworkSession::writeBackLimit(const Clock& clock)
+{
+    return WriteBackReplyTimes * clock.realTime(TimerId::AgentReply, SnmpWorker::requestTimeout);
+}
+
 void NetworkSession::writeBackNow()
 {
     const QHash<QString, int> owed = owed_;
     for (auto it = owed.begin(); it != owed.end(); ++it) {
         if (exchanges_.setNow(it.key(), mib::portObject(mib::Column::Legacy, 1), it.value(),
-                              QDeadlineTimer(WriteBackLimit)))
+                              QDeadlineTimer(writeBackLimit(ctx_.clock))))
             owed_.remove(it.key());
         else
             reportNotRestored(it.key(), it.value());

@@ -8,6 +8,7 @@
 
 #include <chrono>
 
+class Clock;
 class NetworkSearch;
 class ExchangePlanner;
 struct NetworkState;
@@ -26,8 +27,12 @@ struct UnitRecord;
 class NetworkSession
 {
 public:
-    // How long a write-back may take: the exchange in flight (up to 4.2 s), then a get and a set.
-    static constexpr std::chrono::milliseconds WriteBackLimit{8000};
+    // How long a write-back may take, in the agent's time to answer one try (8 s at 200 ms): the
+    // exchange in flight (up to 21 tries), then a get and a set (4 tries each), the pause after
+    // the set, and room.
+    static constexpr int WriteBackReplyTimes = 40;
+    // That limit in real time, as the worker's tries run on this clock.
+    static std::chrono::milliseconds writeBackLimit(const Clock& clock);
 
     NetworkSession(AppContext& context, NetworkState& net, ExchangePlanner& exchanges, NetworkSearch& search);
 

@@ -96,7 +96,7 @@ void tst_NetworkEndToEnd::init()
 
 void tst_NetworkEndToEnd::searchListsMidspansInTextOrder()
 {
-    Rig rig(Big, QStringLiteral("4"));
+    QuickRig rig(Big, QStringLiteral("4"));
     QVERIFY(rig.search());
     QCOMPARE(rig.entries(), (QStringList{Big + " *** POE528U-480-24-N", Small + " *** POE914U-8HP"}));
     for (MidspanSimProcess* sim : {&big_, &small_, &foreign_})
@@ -114,7 +114,7 @@ void tst_NetworkEndToEnd::passReachesPanelPagesAndLamps()
          {"set system firmware 0x27", "set system hardware 0x0B", "set port 2 power 4321",
           "set port 2 voltage 476", "set port 2 current 87", "set port 2 resistance 12500"})
         QCOMPARE(small_.control(command), QByteArray("ok"));
-    Rig rig(Small);
+    QuickRig rig(Small);
     QVERIFY(rig.connect(Small));
     // The write-community check: read, write the other value, read it back, write it back.
     const QStringList log = small_.snmpLog();
@@ -149,10 +149,10 @@ void tst_NetworkEndToEnd::passReachesPanelPagesAndLamps()
 
 void tst_NetworkEndToEnd::refusedWriteCommunityStalls()
 {
-    Rig rig(Small, QString(), QStringLiteral("not-the-one"));
+    QuickRig rig(Small, QString(), QStringLiteral("not-the-one"));
     QVERIFY(rig.search());
     clickEntry(rig.list(), 0);
-    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+    QVERIFY(waitUntil([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
     QCOMPARE(rig.feedback.texts(),
              QStringList{QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !")});
     QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));
@@ -164,7 +164,7 @@ void tst_NetworkEndToEnd::refusedWriteCommunityStalls()
 
 void tst_NetworkEndToEnd::snmpV3StartsWithoutTheCheck()
 {
-    Rig rig(Big);
+    QuickRig rig(Big);
     rig.spanmon->network().searcher().settings().useV3 = true;
     QVERIFY(rig.connect(Big));
     const QStringList log = big_.snmpLog();
@@ -175,14 +175,14 @@ void tst_NetworkEndToEnd::snmpV3StartsWithoutTheCheck()
 
 void tst_NetworkEndToEnd::systemResetLocksUntilThePassAfterTheAnimation()
 {
-    Rig rig(Small);
+    QuickRig rig(Small);
     QVERIFY(rig.connect(Small));
     small_.clearSnmpLog();
     rig.click(ctl::SystemReset);
     QCOMPARE(rig.text(ctl::FirmwareRevision), QStringLiteral("FW Rev"));
     QCOMPARE(rig.controls().lamp(ctl::PortLampBase + 1), Lamp::NoData);
     const qint64 pressed = rig.clock.now();
-    QVERIFY(QTest::qWaitFor([&] { return rig.net().pendingRequest == Request::None; }, WaitMs));
+    QVERIFY(waitUntil([&] { return rig.net().pendingRequest == Request::None; }, WaitMs));
     QVERIFY(rig.clock.now() - pressed >= 2000 + 12600);
     QVERIFY(setsIn(small_.snmpLog()).contains(QStringLiteral("2.2.1.0 1")));
     for (int id : {ctl::SystemReset, ctl::SearchPoe, ctl::SendPortControl, ctl::PortEnableBase + 1})
@@ -209,7 +209,7 @@ void tst_NetworkEndToEnd::sendPortControlWrites()
     QFETCH(QString, change);
     QFETCH(QStringList, sets);
     small_.control("set port 3 enabled 0"); // some ports ticked, not all
-    Rig rig(Small);
+    QuickRig rig(Small);
     QVERIFY(rig.connect(Small));
     small_.clearSnmpLog();
     if (change.startsWith("all"))
@@ -229,20 +229,20 @@ void tst_NetworkEndToEnd::sendPortControlWrites()
 
 void tst_NetworkEndToEnd::portDescriptionEdit()
 {
-    Rig rig(Big);
+    QuickRig rig(Big);
     QVERIFY(rig.connect(Big));
     big_.clearSnmpLog();
     rig.click(ctl::PortEditBase + 12);
-    QVERIFY(QTest::qWaitFor([&] { return rig.controls().isVisible(ctl::DescriptionDialog); }, WaitMs));
+    QVERIFY(waitUntil([&] { return rig.controls().isVisible(ctl::DescriptionDialog); }, WaitMs));
     rig.click(ctl::DescriptionButton); // Edit
     auto* edit = rig.controls().get<QLineEdit>(ctl::DescriptionEdit);
     edit->clear();
     QTest::keyClicks(edit, QStringLiteral("Door 12"));
     rig.click(ctl::DescriptionButton); // Save
-    QVERIFY(QTest::qWaitFor(
+    QVERIFY(waitUntil(
         [&] { return rig.net().pendingRequest == Request::None && rig.net().activeRequest == Request::None; },
         WaitMs));
-    QVERIFY(QTest::qWaitFor([&] { return setsIn(big_.snmpLog()).size() == 1; }, WaitMs));
+    QVERIFY(waitUntil([&] { return setsIn(big_.snmpLog()).size() == 1; }, WaitMs));
     QCOMPARE(setsIn(big_.snmpLog()), QStringList{"2.3.1.6.12 Door 12"});
     QCOMPARE(big_.command("get port 12 description"), QStringLiteral("Door 12"));
     QCOMPARE(rig.text(ctl::PortDescriptionBase + 12), QStringLiteral("Door 12"));
@@ -250,10 +250,10 @@ void tst_NetworkEndToEnd::portDescriptionEdit()
 
 void tst_NetworkEndToEnd::stoppedAgentEndsTheSessionAndIsFoundAgain()
 {
-    Rig rig(Spare);
+    QuickRig rig(Spare);
     QVERIFY(rig.connect(Spare));
     spare_.control("snmp stop");
-    QVERIFY(QTest::qWaitFor([&] { return !rig.net().networkLinked; }, 60000));
+    QVERIFY(waitUntil([&] { return !rig.net().networkLinked; }, 60000));
     QCOMPARE(rig.feedback.texts(),
              QStringList{QStringLiteral("Connction Error! Please Check AC Power and Cable.")});
     QVERIFY(rig.entries().isEmpty());
@@ -267,7 +267,7 @@ void tst_NetworkEndToEnd::stoppedAgentEndsTheSessionAndIsFoundAgain()
 
 void tst_NetworkEndToEnd::settingWithRelinkEndsTheSession()
 {
-    Rig rig(Spare);
+    QuickRig rig(Spare);
     QVERIFY(rig.connect(Spare));
     rig.click(ctl::Setting);
     ParamSetting& dialog = rig.window->settingsDialog();
@@ -286,10 +286,10 @@ void tst_NetworkEndToEnd::settingWithRelinkEndsTheSession()
 
 void tst_NetworkEndToEnd::portCountOutOfRangeEndsTheSession()
 {
-    Rig rig(Spare);
+    QuickRig rig(Spare);
     QVERIFY(rig.connect(Spare));
     spare_.control("report-ports 255");
-    QVERIFY(QTest::qWaitFor([&] { return !rig.net().networkLinked; }, WaitMs));
+    QVERIFY(waitUntil([&] { return !rig.net().networkLinked; }, WaitMs));
     QCOMPARE(rig.feedback.texts(),
              QStringList{QStringLiteral("Connction Error! Please Check AC Power and Cable.")});
     QCOMPARE(spare_.snmpLog().count(QStringLiteral("get 2.3.1.2.5")), 0);
@@ -298,7 +298,7 @@ void tst_NetworkEndToEnd::portCountOutOfRangeEndsTheSession()
 
 void tst_NetworkEndToEnd::badAddressInLinkIniOpensTheSettings()
 {
-    Rig rig(QStringLiteral("127.0.20"), QStringLiteral("4"));
+    QuickRig rig(QStringLiteral("127.0.20"), QStringLiteral("4"));
     rig.click(ctl::SearchPoe);
     QCOMPARE(rig.feedback.shown.size(), 1);
     QCOMPARE(rig.feedback.shown.first().title, QStringLiteral("Warning"));
@@ -308,11 +308,11 @@ void tst_NetworkEndToEnd::badAddressInLinkIniOpensTheSettings()
 
 void tst_NetworkEndToEnd::refusedWriteIsReported()
 {
-    Rig rig(Spare);
+    QuickRig rig(Spare);
     QVERIFY(rig.connect(Spare));
     spare_.control("refuse-sets on");
     rig.click(ctl::SaveToFlash);
-    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+    QVERIFY(waitUntil([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
     QCOMPARE(rig.feedback.texts(), QStringList{QStringLiteral(
                                        "'Save Parameters to Flash' Error !  The device refused the write.")});
     QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog)); // the animation has run its course

@@ -100,12 +100,12 @@ void tst_NetworkFaults::agentAwayMidPassAndBack()
 {
     QFETCH(QByteArray, away);
     QFETCH(QByteArray, back);
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.connect(Agent));
-    QVERIFY(QTest::qWaitFor([&] { return rig.net().portPhase == 1; }, WaitMs));
+    QVERIFY(waitUntil([&] { return rig.net().portPhase == 1; }, WaitMs));
     agent_.control(away);
-    QVERIFY(QTest::qWaitFor([&] { return rig.net().networkFailures >= 1; }, WaitMs));
+    QVERIFY(waitUntil([&] { return rig.net().networkFailures >= 1; }, WaitMs));
     agent_.control(back);
     // Fewer than three misses in a row: the cycle goes on as if nothing had happened.
     QVERIFY(rig.pass());
@@ -137,7 +137,7 @@ void tst_NetworkFaults::searchWithoutAnAnswer()
     QFETCH(bool, late);
     if (late)
         agent_.control(QByteArray("snmp-delay ") + QByteArray::number(LateMs));
-    Rig rig(first, end);
+    QuickRig rig(first, end);
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.search());
     QCOMPARE(rig.feedback.texts(), QStringList{NothingFound});
@@ -147,9 +147,10 @@ void tst_NetworkFaults::searchWithoutAnAnswer()
     QCOMPARE(linkIni(rig), settings);
     if (!late)
         return;
-    // Once the agent is quick again (and has worked off the late requests) it is found.
+    // Once the agent is quick again (and has worked off the late requests: the search's four
+    // tries) it is found.
     agent_.control("snmp-delay 0");
-    QTest::qWait(LateMs + 500);
+    QVERIFY(waitUntil([&] { return agent_.snmpLog().count(QStringLiteral("get 2.1.0")) == 4; }, WaitMs));
     rig.feedback.shown.clear();
     QVERIFY(rig.connect(Agent));
     QVERIFY(rig.feedback.shown.isEmpty());
@@ -188,19 +189,19 @@ void tst_NetworkFaults::textWhereANumberIsExpected()
     QFETCH(bool, v3);
     QFETCH(QString, message);
     QCOMPARE(agent_.command("answer " + object + ' ' + text), QStringLiteral("ok"));
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     rig.spanmon->network().searcher().settings().useV3 = v3;
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.search());
     clickEntry(rig.list(), 0);
     if (message == ConnectionError) {
-        QVERIFY(QTest::qWaitFor([&] { return !rig.net().networkLinked; }, WaitMs));
+        QVERIFY(waitUntil([&] { return !rig.net().networkLinked; }, WaitMs));
         QCOMPARE(rig.feedback.texts(), QStringList{ConnectionError});
         QVERIFY(rig.entries().isEmpty());
         QVERIFY(rig.controls().isEnabled(ctl::SearchPoe));
         QVERIFY(!agent_.snmpLog().contains(QStringLiteral("get 2.3.1.2.1")));
     } else if (message == CommunityError) {
-        QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+        QVERIFY(waitUntil([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
         QCOMPARE(rig.feedback.texts(), QStringList{CommunityError});
         QVERIFY(setsIn(agent_.snmpLog()).isEmpty());
         QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));
@@ -234,14 +235,14 @@ void tst_NetworkFaults::refusedCredentialsThenTheRightOnes()
     QFETCH(int, field);
     QFETCH(QString, right);
     QFETCH(QString, message);
-    Rig rig(Agent, QString(), v3 ? QStringLiteral("private") : QStringLiteral("not-the-one"),
-            v3 ? QStringLiteral("wrong-pass") : QStringLiteral("auth-pass"));
+    QuickRig rig(Agent, QString(), v3 ? QStringLiteral("private") : QStringLiteral("not-the-one"),
+                 v3 ? QStringLiteral("wrong-pass") : QStringLiteral("auth-pass"));
     rig.spanmon->network().searcher().settings().useV3 = v3;
     const QByteArray settings = linkIni(rig);
     QVERIFY(rig.search());
     if (!v3)
         clickEntry(rig.list(), 0);
-    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+    QVERIFY(waitUntil([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
     QCOMPARE(rig.feedback.texts(), QStringList{message});
     QVERIFY(setsIn(agent_.snmpLog()).isEmpty());
     QCOMPARE(linkIni(rig), settings);
@@ -283,7 +284,7 @@ void tst_NetworkFaults::deviceTextIsShownAsWritten()
     for (const Cell& cell : cells)
         QCOMPARE(agent_.command(QStringLiteral("answer %1 %2").arg(QLatin1String(cell.object), cell.written)),
                  QStringLiteral("ok"));
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     QVERIFY(rig.connect(Agent));
     for (const Cell& cell : cells) {
         QCOMPARE(rig.text(cell.id), cell.written);
@@ -311,7 +312,7 @@ void tst_NetworkFaults::bootCounterThatIsNoFile()
 {
     QFETCH(bool, pipe);
     QFETCH(QString, problem);
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     const QString counter = QDir::current().filePath(QStringLiteral("snmpv3_boot_counter"));
     const QString target = QDir::current().filePath(QStringLiteral("elsewhere"));
     const QByteArray old = "GCFNFMG@DGFEGD 5\n";
@@ -366,13 +367,13 @@ void tst_NetworkFaults::unconfirmedWriteIsReported()
     QFETCH(QByteArray, object);
     QFETCH(int, button);
     QFETCH(QString, message);
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     QVERIFY(rig.connect(Agent));
     QCOMPARE(agent_.control("unanswered-set " + object).trimmed(), QByteArray("ok"));
     if (button == ctl::SendPortControl)
         rig.controls().setChecked(ctl::PortEnableBase + 2, false);
     rig.click(button);
-    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+    QVERIFY(waitUntil([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
     // Told once, and the session goes on.
     QCOMPARE(rig.feedback.texts(), QStringList{message});
     QVERIFY(rig.pass());
@@ -389,13 +390,13 @@ void tst_NetworkFaults::silentDeviceDuringTheCommunityCheck_data()
 void tst_NetworkFaults::silentDeviceDuringTheCommunityCheck()
 {
     QFETCH(QByteArray, away);
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     QVERIFY(rig.search());
     agent_.control(away);
     agent_.clearSnmpLog();
     clickEntry(rig.list(), 0);
     // A device that does not answer is a lost connection, not a wrong community.
-    QVERIFY(QTest::qWaitFor([&] { return !rig.net().networkLinked; }, 3 * WaitMs));
+    QVERIFY(waitUntil([&] { return !rig.net().networkLinked; }, 3 * WaitMs));
     QCOMPARE(rig.feedback.texts(), QStringList{ConnectionError});
     QVERIFY(setsIn(agent_.snmpLog()).isEmpty());
     QVERIFY(!rig.controls().isVisible(ctl::ProgressDialog));
@@ -419,7 +420,7 @@ void tst_NetworkFaults::octetsAboveAsciiReadAsLatin1()
     QFETCH(QByteArray, octets);
     QFETCH(QString, shown);
     QCOMPARE(agent_.control("answer 2.3.1.6.2 " + octets).trimmed(), QByteArray("ok"));
-    Rig rig(Agent);
+    QuickRig rig(Agent);
     QVERIFY(rig.connect(Agent));
     QCOMPARE(rig.text(ctl::PortDescriptionBase + 2), shown);
 }

@@ -15,8 +15,9 @@ namespace
 
 const QString Agent = loopbackAddress(181, 1);
 constexpr int Ports = 4;
-// The check's pauses (500, 3000, 500, 2000 ms) long enough to act in a phase of the test's choice.
-constexpr double CheckScale = 0.5;
+// The check's pauses (500, 3000, 500, 2000 ms) long enough to act in a phase of the test's choice:
+// the waits see the phase change as the event that brings it, before the pause can end.
+constexpr double CheckScale = 0.1;
 
 const QString Relink = QStringLiteral("Do You Want To Re-Link ?");
 const QString CommunityError = QStringLiteral(" 'Set Community' Error !  Please Check 'Set Community' !");
@@ -107,9 +108,9 @@ void tst_NetworkRelink::searchAfterACheckLeftUnfinished()
     Rig rig(Agent, QString(), writeCommunity, QStringLiteral("auth-pass"), CheckScale);
     choose(rig);
     if (writeCommunity == QLatin1String("private"))
-        QVERIFY(QTest::qWaitFor([&] { return int(rig.net().snmpPhase) == leftInPhase; }, WaitMs));
+        QVERIFY(waitUntil([&] { return int(rig.net().snmpPhase) == leftInPhase; }, WaitMs));
     else
-        QVERIFY(QTest::qWaitFor([&] { return rig.feedback.texts() == QStringList{CommunityError}; }, WaitMs));
+        QVERIFY(waitUntil([&] { return rig.feedback.texts() == QStringList{CommunityError}; }, WaitMs));
     relink(rig, true);
     agent_.clearSnmpLog();
     rig.feedback.shown.clear();
@@ -141,7 +142,7 @@ void tst_NetworkRelink::checkCutShortPutsTheValueBack()
     agent_.control(on ? "set port 1 legacy 1" : "set port 1 legacy 0");
     Rig rig(Agent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), CheckScale);
     choose(rig);
-    QVERIFY(QTest::qWaitFor([&] { return int(rig.net().snmpPhase) == phase; }, WaitMs));
+    QVERIFY(waitUntil([&] { return int(rig.net().snmpPhase) == phase; }, WaitMs));
     QCOMPARE(legacyOn(), !on); // the check has written the other value
     if (closing) {
         rig.feedback.answers = {true};
@@ -162,10 +163,10 @@ void tst_NetworkRelink::refusedRestoreIsOwedToTheNextCheck()
 {
     Rig rig(Agent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), CheckScale);
     choose(rig);
-    QVERIFY(QTest::qWaitFor([&] { return int(rig.net().snmpPhase) == 3; }, WaitMs));
+    QVERIFY(waitUntil([&] { return int(rig.net().snmpPhase) == 3; }, WaitMs));
     agent_.control("refuse-sets on");
     const QStringList told{NotRestored.arg(QStringLiteral("Off"))};
-    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
+    QVERIFY(waitUntil([&] { return !rig.feedback.shown.isEmpty(); }, WaitMs));
     QCOMPARE(rig.feedback.texts(), told);
     QVERIFY(rig.pass());
     QVERIFY(rig.net().networkLinked);
@@ -190,9 +191,9 @@ void tst_NetworkRelink::unansweredRestoreIsTriedAgain()
 {
     Rig rig(Agent, QString(), QStringLiteral("private"), QStringLiteral("auth-pass"), CheckScale);
     choose(rig);
-    QVERIFY(QTest::qWaitFor([&] { return int(rig.net().snmpPhase) == 4; }, WaitMs));
+    QVERIFY(waitUntil([&] { return int(rig.net().snmpPhase) == 4; }, WaitMs));
     agent_.control("snmp stop");
-    QVERIFY(QTest::qWaitFor([&] { return rig.net().networkFailures >= 1; }, WaitMs));
+    QVERIFY(waitUntil([&] { return rig.net().networkFailures >= 1; }, WaitMs));
     agent_.control("snmp start");
     QVERIFY(rig.pass());
     QVERIFY(!legacyOn());
@@ -207,7 +208,7 @@ void tst_NetworkRelink::answerFromBeforeTheRelinkIsDropped()
     Rig rig(Agent);
     QVERIFY(rig.connect(Agent));
     // A port object has just been asked for: its answer is on its way.
-    QVERIFY(QTest::qWaitFor(
+    QVERIFY(waitUntil(
         [&] {
             return rig.net().portPhase == 1 && int(rig.net().portReadStep) >= 1 &&
                    int(rig.net().portReadStep) <= 5;

@@ -1,6 +1,7 @@
 // The network search, the session and the write requests against agents played from tables:
 // the rules of the search, the write-community check, the refresh pass and the requests, and
 // what the operator sees of them.
+#include "EventWait.h"
 #include "FakeControls.h"
 #include "FakeNetworkWorker.h"
 #include "RecordingFeedback.h"
@@ -13,6 +14,7 @@
 #include "core/SpanmonCore.h"
 #include "links/serial/SerialLink.h"
 #include "links/snmp/NetworkLink.h"
+#include "links/snmp/NetworkSession.h"
 
 #include <QTest>
 
@@ -141,7 +143,7 @@ private:
         bool searchEnds()
         {
             controller.searchPoe();
-            return QTest::qWaitFor([this] { return controls.isVisible(ctl::SearchPoe); }, 5000);
+            return waitUntil([this] { return controls.isVisible(ctl::SearchPoe); }, 5000);
         }
         // Searches one address and chooses the device found there.
         bool connect(const QString& address, const FakeNetworkWorker::Agent& agent)
@@ -159,15 +161,14 @@ private:
         {
             for (int i = 0; i < count; ++i) {
                 const int before = completed;
-                if (!QTest::qWaitFor([&] { return completed > before; }, 10000))
+                if (!waitUntil([&] { return completed > before; }, 10000))
                     return false;
             }
             return true;
         }
         bool idle()
         {
-            return QTest::qWaitFor([this] { return !clock.busy() && net.pendingRequest == Request::None; },
-                                   20000);
+            return waitUntil([this] { return !clock.busy() && net.pendingRequest == Request::None; }, 20000);
         }
 
         FakeControls controls;
@@ -220,6 +221,8 @@ private slots:
     void requests();
     void refusedWriteIsReportedAfterTheAnimation();
     void deviceLostDuringAPortWalkEndsTheSession();
+    void writeBackLimitRunsOnTheClock_data();
+    void writeBackLimitRunsOnTheClock();
 };
 
 void tst_NetworkSession::search_data()
@@ -273,7 +276,7 @@ void tst_NetworkSession::search()
     QVERIFY(!rig.controls.isVisible(ctl::Setting));
     QVERIFY(rig.controls.isVisible(ctl::SearchProgress));
     QCOMPARE(rig.controls.control(ctl::SearchProgress).maximum, barMaximum);
-    QVERIFY(QTest::qWaitFor([&] { return rig.controls.isVisible(ctl::SearchPoe); }, 5000));
+    QVERIFY(waitUntil([&] { return rig.controls.isVisible(ctl::SearchPoe); }, 5000));
 
     QStringList log;
     for (const QString& line : rig.worker.log) {
@@ -420,7 +423,7 @@ void tst_NetworkSession::writeCommunityCheck()
         steps << Checking + QStringLiteral(" %1/4").arg(step);
 
     if (accepted) {
-        QVERIFY(QTest::qWaitFor([&] { return getsOf(rig.worker.log, address).contains(Firmware); }, 5000));
+        QVERIFY(waitUntil([&] { return getsOf(rig.worker.log, address).contains(Firmware); }, 5000));
         QCOMPARE(rig.worker.log.mid(0, 7),
                  (QStringList{"get 10.0.0.5 " + Legacy1, "get 10.0.0.5 " + Legacy1,
                               "set 10.0.0.5 " + Legacy1 + " 2", "get 10.0.0.5 " + Legacy1,
@@ -433,7 +436,7 @@ void tst_NetworkSession::writeCommunityCheck()
         QVERIFY(rig.feedback.shown.isEmpty());
         QCOMPARE(progress, steps);
     } else {
-        QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, 5000));
+        QVERIFY(waitUntil([&] { return !rig.feedback.shown.isEmpty(); }, 5000));
         QCOMPARE(progress, steps);
         QCOMPARE(rig.worker.agents[address].objects[Legacy1], legacy);
         QCOMPARE(rig.feedback.texts(),
@@ -452,11 +455,11 @@ void tst_NetworkSession::relinkDuringAPauseEndsTheSession()
     Rig rig;
     QVERIFY(rig.connect(QStringLiteral("10.0.0.9"), midspan(2)));
     // In the 3 s after the check's write the operator re-links through "Setting".
-    QVERIFY(QTest::qWaitFor([&] { return int(rig.net.snmpPhase) == 3; }, 5000));
+    QVERIFY(waitUntil([&] { return int(rig.net.snmpPhase) == 3; }, 5000));
     rig.network.settingsClosed(true, true);
     QVERIFY(!rig.net.networkLinked);
     const int exchanges = rig.worker.exchanges;
-    QVERIFY(QTest::qWaitFor([&] { return !rig.clock.busy(); }, 5000));
+    QVERIFY(waitUntil([&] { return !rig.clock.busy(); }, 5000));
     QTest::qWait(20);
     QCOMPARE(rig.worker.exchanges, exchanges); // the pause's end asks nothing more
     QVERIFY(!rig.controls.isVisible(ctl::ProgressDialog));
@@ -561,7 +564,7 @@ void tst_NetworkSession::portCountOutOfRange()
         QVERIFY(rig.feedback.shown.isEmpty());
         return;
     }
-    QVERIFY(QTest::qWaitFor([&] { return !rig.net.networkLinked; }, 5000));
+    QVERIFY(waitUntil([&] { return !rig.net.networkLinked; }, 5000));
     QCOMPARE(rig.feedback.texts(), QStringList{ConnectionLost});
     QCOMPARE(getsOf(rig.worker.log, QStringLiteral("10.0.0.7")).count(Ports), 3);
     QVERIFY(rig.state.portCount <= MaxPorts);
@@ -585,7 +588,7 @@ void tst_NetworkSession::silentDeviceEndsTheSession()
 
     rig.worker.agents[address].silent = true;
     const int exchanges = rig.worker.exchanges;
-    QVERIFY(QTest::qWaitFor([&] { return !rig.net.networkLinked; }, 5000));
+    QVERIFY(waitUntil([&] { return !rig.net.networkLinked; }, 5000));
     QCOMPARE(rig.worker.exchanges - exchanges, 3);
     QCOMPARE(rig.feedback.texts(), QStringList{ConnectionLost});
     QCOMPARE(rig.controls.itemCount(ctl::FoundDevices), 1);
@@ -692,11 +695,10 @@ void tst_NetworkSession::refusedWriteIsReportedAfterTheAnimation()
     QVERIFY(rig.passes(1));
     rig.worker.agents[QStringLiteral("10.0.0.21")].refuseSets = true;
     rig.controller.saveToFlash();
-    QVERIFY(
-        QTest::qWaitFor([&] { return rig.controls.text(ctl::ProgressText).startsWith("Processing"); }, 5000));
+    QVERIFY(waitUntil([&] { return rig.controls.text(ctl::ProgressText).startsWith("Processing"); }, 5000));
     QVERIFY(rig.feedback.shown.isEmpty()); // not before the animation has run
     const qint64 start = rig.clock.now();
-    QVERIFY(QTest::qWaitFor([&] { return !rig.feedback.shown.isEmpty(); }, 5000));
+    QVERIFY(waitUntil([&] { return !rig.feedback.shown.isEmpty(); }, 5000));
     QVERIFY(rig.clock.now() - start >= 3100);
     QCOMPARE(rig.feedback.texts(), QStringList{QStringLiteral(
                                        "'Save Parameters to Flash' Error !  The device refused the write.")});
@@ -715,13 +717,35 @@ void tst_NetworkSession::deviceLostDuringAPortWalkEndsTheSession()
     rig.controls.setChecked(ctl::PortEnableBase + 2, false);
     rig.page.sendPortControl();
     rig.worker.agents[address].silent = true;
-    QVERIFY(QTest::qWaitFor([&] { return !rig.net.networkLinked; }, 5000));
+    QVERIFY(waitUntil([&] { return !rig.net.networkLinked; }, 5000));
     QCOMPARE(rig.feedback.texts(), QStringList{ConnectionLost});
     QCOMPARE(int(rig.net.pendingRequest), 0);
     QVERIFY(!rig.controls.isVisible(ctl::ProgressDialog));
     const int exchanges = rig.worker.exchanges;
     QTest::qWait(50);
     QCOMPARE(rig.worker.exchanges, exchanges);
+}
+
+void tst_NetworkSession::writeBackLimitRunsOnTheClock_data()
+{
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<int>("shortestTryMs"); // of the agent's time to answer one try
+    QTest::addColumn<int>("limitMs");       // real time
+    QTest::newRow("as specified") << 1.0 << 0 << 8000;
+    QTest::newRow("tries not shortened") << 1.0 << 50 << 8000;
+    QTest::newRow("half speed") << 0.5 << 0 << 4000;
+    // The limit covers the tries as they really run, held at their shortest real time.
+    QTest::newRow("fast clock, tries of 50 ms") << 0.05 << 50 << 2000;
+}
+
+void tst_NetworkSession::writeBackLimitRunsOnTheClock()
+{
+    QFETCH(double, scale);
+    QFETCH(int, shortestTryMs);
+    QFETCH(int, limitMs);
+    Clock clock(scale);
+    clock.setShortestRealTime(TimerId::AgentReply, shortestTryMs);
+    QCOMPARE(NetworkSession::writeBackLimit(clock).count(), limitMs);
 }
 
 QTEST_MAIN(tst_NetworkSession)

@@ -1,30 +1,27 @@
 #pragma once
 
-#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 
-// Waits until `done` holds, up to timeoutMs, running the event loop meanwhile; false on time-out.
-// QTest::qWaitFor sleeps 10 ms between its rounds of events, so a flow of many short steps (a
-// reply, then the next request) crawls at a hundred steps a second; this loop takes each event
-// as it comes and looks at `done` whenever it has nothing left to do, and every few
-// milliseconds for what changes outside this process. For conditions cheap to evaluate.
-template <typename Predicate> bool waitUntil(Predicate done, int timeoutMs)
+// Waits until the predicate holds, or the time is up, with the event loop running. Unlike
+// QTest::qWaitFor, which sleeps 10 ms after each round of events, it blocks in the wait for the
+// next event: a chain of exchanges, each posting the next, runs at its own pace and not at one
+// link per 10 ms.
+template <typename Predicate> bool waitUntil(Predicate predicate, int ms)
 {
-    if (done())
-        return true;
-    const QDeadlineTimer deadline(timeoutMs);
-    QEventLoop loop;
-    const auto check = [&] {
-        if (done() || deadline.hasExpired())
-            loop.quit();
-    };
-    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop,
-                     check);
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &loop, check);
-    tick.start(5);
-    loop.exec();
-    return done();
+    const QDeadlineTimer deadline(ms);
+    // Wakes the loop for what changes without an event on this thread: another process, a
+    // worker thread's state.
+    QTimer poll;
+    poll.start(5);
+    for (;;) {
+        if (predicate())
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
