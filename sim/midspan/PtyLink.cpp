@@ -114,6 +114,13 @@ void PtyLink::readAvailable()
     }
     if (bytes.isEmpty())
         return;
+    // The quiet spell before these bytes ends the frame before them, also when the process was too
+    // busy to run the idle timer in time (bytes still being paced in were not quiet).
+    if (incoming_.isEmpty() && idleTimer_.isActive() && idleTimer_.remainingTime() == 0) {
+        idleTimer_.stop();
+        if (idleHandler_)
+            idleHandler_();
+    }
     if (!lineDelay_) {
         receive(bytes);
         return;
