@@ -10,8 +10,7 @@ endif()
 
 # One precompiled header of the Qt and standard headers the sources use most, built once and
 # shared by every target: one for targets with widgets, one for those with Qt Core only, so that
-# Qt Core code does not see the widget classes. QtTest's headers stay out, as they depend on
-# macros that differ from test to test.
+# Qt Core code does not see the widget classes. Tests get the same two with QtTest added.
 option(SPANMON_PRECOMPILED_HEADERS "Precompile the common Qt and standard headers once" ON)
 
 set(SPANMON_PCH_CORE
@@ -22,6 +21,7 @@ set(SPANMON_PCH_CORE
 set(SPANMON_PCH_WIDGETS ${SPANMON_PCH_CORE}
     <QApplication> <QCheckBox> <QComboBox> <QDialog> <QFont> <QFontMetrics> <QGroupBox> <QKeyEvent>
     <QLabel> <QLineEdit> <QListWidget> <QPainter> <QPixmap> <QProgressBar> <QPushButton> <QWidget>)
+set(SPANMON_PCH_TEST <QSignalSpy> <QTest>)
 
 # Sets found to TRUE when target links library, directly or through other targets.
 function(_spanmon_links target library found)
@@ -67,21 +67,38 @@ function(_spanmon_targets directory out)
     set(${out} ${targets} PARENT_SCOPE)
 endfunction()
 
-# Runs once every folder has defined its targets.
-function(_spanmon_share_precompiled_headers)
-    file(WRITE ${CMAKE_BINARY_DIR}/pch/anchor.cpp "// The precompiled headers' own target compiles nothing else.\n")
-    add_library(spanmon_pch_core OBJECT ${CMAKE_BINARY_DIR}/pch/anchor.cpp)
-    target_link_libraries(spanmon_pch_core PRIVATE Qt6::Core)
-    target_precompile_headers(spanmon_pch_core PRIVATE ${SPANMON_PCH_CORE})
-    add_library(spanmon_pch_widgets OBJECT ${CMAKE_BINARY_DIR}/pch/anchor.cpp)
-    target_link_libraries(spanmon_pch_widgets PRIVATE Qt6::Widgets)
-    target_precompile_headers(spanmon_pch_widgets PRIVATE ${SPANMON_PCH_WIDGETS})
+# A precompiled header of `headers` for targets linking `qt`, named spanmon_pch_<name>.
+function(_spanmon_add_precompiled_header name qt headers)
+    set(target spanmon_pch_${name})
+    add_library(${target} OBJECT ${CMAKE_BINARY_DIR}/pch/anchor.cpp)
+    target_link_libraries(${target} PRIVATE ${qt})
+    target_precompile_headers(${target} PRIVATE ${headers})
     # Clang records the headers' times in the file, which a header taken from ccache for another
     # checkout would not match.
     if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-        target_compile_options(spanmon_pch_core PRIVATE -Xclang -fno-pch-timestamp)
-        target_compile_options(spanmon_pch_widgets PRIVATE -Xclang -fno-pch-timestamp)
+        target_compile_options(${target} PRIVATE -Xclang -fno-pch-timestamp)
     endif()
+endfunction()
+
+# QtTest's headers without Qt6::Test's definitions, which name each test's own folder: a header
+# built with one folder's would clash with every other's. QTEST_MAIN and the network
+# comparisons are settled when the header is built, so a widget test gets the widget one and
+# every test the network one. Without the folders QFINDTESTDATA finds nothing: a test names the
+# folder of its files itself.
+function(_spanmon_add_test_precompiled_header name qt headers)
+    _spanmon_add_precompiled_header(${name} "${qt};Qt6::Network" "${headers};${SPANMON_PCH_TEST}")
+    target_include_directories(spanmon_pch_${name} PRIVATE
+        $<TARGET_PROPERTY:Qt6::Test,INTERFACE_INCLUDE_DIRECTORIES>)
+    target_compile_definitions(spanmon_pch_${name} PRIVATE QT_TESTLIB_LIB)
+endfunction()
+
+# Runs once every folder has defined its targets.
+function(_spanmon_share_precompiled_headers)
+    file(WRITE ${CMAKE_BINARY_DIR}/pch/anchor.cpp "// The precompiled headers' own target compiles nothing else.\n")
+    _spanmon_add_precompiled_header(core Qt6::Core "${SPANMON_PCH_CORE}")
+    _spanmon_add_precompiled_header(widgets Qt6::Widgets "${SPANMON_PCH_WIDGETS}")
+    _spanmon_add_test_precompiled_header(test_core Qt6::Core "${SPANMON_PCH_CORE}")
+    _spanmon_add_test_precompiled_header(test_widgets Qt6::Widgets "${SPANMON_PCH_WIDGETS}")
 
     _spanmon_targets(${CMAKE_SOURCE_DIR} targets)
     foreach(target IN LISTS targets)
@@ -96,8 +113,15 @@ function(_spanmon_share_precompiled_headers)
             continue()
         endif()
         _spanmon_links(${target} Qt6::Widgets widgets)
+        _spanmon_links(${target} Qt6::Gui gui)
         _spanmon_links(${target} Qt6::Core core)
-        if(widgets)
+        _spanmon_links(${target} Qt6::Test test)
+        # A Qt GUI test without widgets would get the wrong QTEST_MAIN from either test header.
+        if(test AND widgets)
+            target_precompile_headers(${target} REUSE_FROM spanmon_pch_test_widgets)
+        elseif(test AND NOT gui)
+            target_precompile_headers(${target} REUSE_FROM spanmon_pch_test_core)
+        elseif(widgets)
             target_precompile_headers(${target} REUSE_FROM spanmon_pch_widgets)
         elseif(core)
             target_precompile_headers(${target} REUSE_FROM spanmon_pch_core)

@@ -169,7 +169,8 @@ void tst_MonitoringEndToEnd::initTestCase()
     QVERIFY(dir_.isValid());
     QProcess convert;
     convert.setStandardOutputFile(dir_.filePath("snmp-0.21.yml"));
-    convert.start("/usr/bin/python3", {QFINDTESTDATA("exporter-formats.py"), "to-0.21", newFormatConfig()});
+    convert.start("/usr/bin/python3",
+                  {QDir(TEST_SOURCE_DIR).filePath("exporter-formats.py"), "to-0.21", newFormatConfig()});
     QVERIFY(convert.waitForFinished(30000));
     QVERIFY2(convert.exitCode() == 0, convert.readAllStandardError().constData());
     newFormatExporterPort_ = freeTcpPort(Servers);
