@@ -17,7 +17,7 @@ for run in first second; do
     # holds the build's tests.
     mkdir "$work/$run"
     printf 'subdirs("%s")\n' "$build" >"$work/$run/CTestTestfile.cmake"
-    "$ctest" --test-dir "$work/$run" --output-on-failure --no-tests=error -j2 -R "$tests" \
+    "$ctest" --test-dir "$work/$run" --output-on-failure --no-tests=error -j4 -R "$tests" \
         -E '^tst_side_by_side$' >"$work/$run.log" 2>&1 &
     pids+=($!)
 done
