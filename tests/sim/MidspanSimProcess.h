@@ -24,6 +24,7 @@ public:
     bool start(const QStringList& options, bool withSerial = true);
     QString serialLinkPath() const;
     QString errorText() const { return error_; }
+    qint64 processId() const { return process_.processId(); }
 
     // One control command and its reply (several lines, without the final ".", for frames).
     QByteArray control(const QByteArray& command);
