@@ -565,7 +565,7 @@ void tst_CliEndToEnd::settingsAreFoundInOrder()
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QVERIFY2(run.err.startsWith("spanmon-cli: settings from " + places.at(used) + '\n'), qPrintable(run.err));
     // The boot counter goes where the settings say, and nowhere else.
-    for (const QString& place : {"local", "state", "home state"}) {
+    for (const QString place : {"local", "state", "home state"}) {
         const QString path =
             place == QString("local") ? dir.filePath("cwd/snmpv3_boot_counter") : places.at(place);
         QVERIFY2(QFile::exists(path) == (place == bootCounter), qPrintable(place));

@@ -78,7 +78,7 @@ void tst_AddressChange::refused()
     QFETCH(QString, ip);
     QFETCH(QString, mask);
     QFETCH(Verdict, verdict);
-    const auto plan = AddressChange::plan(module(), {ip, mask, QStringLiteral("pw")});
+    const auto plan = AddressChange::plan(module(), {ip, mask, QStringLiteral("pw"), {}});
     QCOMPARE(plan.verdict, verdict);
     if (verdict != Verdict::Send)
         QVERIFY(plan.datagrams.isEmpty());
@@ -127,7 +127,7 @@ void tst_AddressChange::datagrams()
     QFETCH(QString, mask);
     QFETCH(QString, password);
     QFETCH(QList<QByteArray>, sent);
-    const auto plan = AddressChange::plan(module(), {ip, mask, password});
+    const auto plan = AddressChange::plan(module(), {ip, mask, password, {}});
     QCOMPARE(plan.verdict, Verdict::Send);
     QCOMPARE(plan.datagrams, sent);
 }

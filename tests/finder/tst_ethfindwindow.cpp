@@ -267,7 +267,7 @@ void tst_EthfindWindow::addressChangeWithPassword()
     AddressEntry offered;
     window_->setAddressPrompt([&offered](const AddressEntry& initial) -> std::optional<AddressEntry> {
         offered = initial;
-        return AddressEntry{QStringLiteral("10.77.1.21"), initial.mask, QStringLiteral("secret")};
+        return AddressEntry{QStringLiteral("10.77.1.21"), initial.mask, QStringLiteral("secret"), {}};
     });
     QSignalSpy searches(&window_->finder(), &finder::ModuleFinder::searchStarted);
     window_->setAddressOfSelected();
@@ -295,7 +295,7 @@ void tst_EthfindWindow::wrongPasswordLeavesModule()
     QVERIFY(host >= 0);
     QVERIFY(openWindowListing(1));
     window_->setAddressPrompt([](const AddressEntry& initial) -> std::optional<AddressEntry> {
-        return AddressEntry{QStringLiteral("10.77.1.23"), initial.mask, QStringLiteral("guess")};
+        return AddressEntry{QStringLiteral("10.77.1.23"), initial.mask, QStringLiteral("guess"), {}};
     });
     window_->setAddressOfSelected();
     QTRY_VERIFY_WITH_TIMEOUT(lab_->log(host).contains("refused 10.77.1.22"), listTimeoutMs);
@@ -339,7 +339,7 @@ void tst_EthfindWindow::refusalIsSaid()
     QString macShown;
     window_->setAddressPrompt([&](const AddressEntry& initial) -> std::optional<AddressEntry> {
         macShown = initial.mac;
-        return AddressEntry{QStringLiteral("10.77.1.31"), initial.mask, password};
+        return AddressEntry{QStringLiteral("10.77.1.31"), initial.mask, password, {}};
     });
     window_->setAddressOfSelected();
     QCOMPARE(macShown, QStringLiteral("00-1E-C0-00-03-01"));
@@ -355,7 +355,7 @@ void tst_EthfindWindow::maskOnlySendsSetMask()
     QVERIFY(host >= 0);
     QVERIFY(openWindowListing(1));
     window_->setAddressPrompt([](const AddressEntry& initial) -> std::optional<AddressEntry> {
-        return AddressEntry{initial.ip, QStringLiteral("255.255.0.0"), QString()};
+        return AddressEntry{initial.ip, QStringLiteral("255.255.0.0"), QString(), {}};
     });
     window_->setAddressOfSelected();
     const QByteArray log = logAfterNextSearch(host);
@@ -389,7 +389,7 @@ void tst_EthfindWindow::refusedOrUnchangedSendsNothing()
     QVERIFY(host >= 0);
     QVERIFY(openWindowListing(1));
     window_->setAddressPrompt([&](const AddressEntry&) -> std::optional<AddressEntry> {
-        return AddressEntry{ip, mask, QStringLiteral("secret")};
+        return AddressEntry{ip, mask, QStringLiteral("secret"), {}};
     });
     window_->setAddressOfSelected();
     QCOMPARE(messages_.shown, shown);

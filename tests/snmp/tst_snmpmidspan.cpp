@@ -24,7 +24,10 @@ private slots:
                  qPrintable(sim.errorText()));
 
         SnmpMidspan::setUpEngine(false, {});
-        const SnmpTarget target{.address = address, .port = 16861, .readCommunity = "rd-comm"};
+        SnmpTarget target;
+        target.address = address;
+        target.port = 16861;
+        target.readCommunity = "rd-comm";
         Clock clock;
         SnmpMidspan midspan(target, clock);
         const auto unit = midspan.readStatus();
